@@ -1,0 +1,172 @@
+#include "KVStPluginDefault.h"
+
+#include "com/Bstr.h"
+#include "com/Module.h"
+#include "standards/FileSearch.h"
+#include "standards/StandardLoader.h"
+#include "standards/clsIniFuncs.h"
+
+namespace plugin {
+namespace {
+
+constexpr wchar_t kProgID[] = L"KVStVB6Default.KVStPluginDefault";
+constexpr wchar_t kName[] = L"默认标准检查插件";
+constexpr wchar_t kVersion[] = L"1.0";
+constexpr wchar_t kDescription[] = L"Default VB6 Plugin";
+constexpr wchar_t kAuthor[] = L"Marlen, Inc.";
+constexpr wchar_t kHRef[] = L"https://plugins.example.com/kvst/default/";
+constexpr LONG kIcon = 2;
+
+}  // namespace
+
+KVStPluginDefault::KVStPluginDefault() = default;
+KVStPluginDefault::~KVStPluginDefault() = default;
+
+HRESULT KVStPluginDefault::Create(REFIID iid, void** object) noexcept {
+    KV_RETURN_IF_NULL(object);
+    *object = nullptr;
+    return kv::Barrier([&] {
+        kv::ComPtr<KVStPluginDefault> plugin = kv::Adopt(new KVStPluginDefault());
+        KV_RETURN_IF_FAILED(plugin->Initialize());
+        return plugin->QueryInterface(iid, object);
+    });
+}
+
+HRESULT KVStPluginDefault::Initialize() {
+    AuditCursor = 0;
+    std::wstring folder;
+    KV_RETURN_IF_FAILED(kv::module::Folder(folder));
+    StdFilePath = folder + L"\\" + kStandardFileName;
+    bool found = false;
+    KV_RETURN_IF_FAILED(standards::FindEntry(StdFilePath, standards::SearchMask::NormalFiles, found));
+    if (!found) StdFilePath.clear();
+    return S_OK;
+}
+
+bool KVStPluginDefault::LoadStandardFile(const std::wstring& path) noexcept {
+    return standards::LoadStandardFile(path, {IniFuncs, CheckFilter, StdLayerNames, StdLinetypeNames,
+                                              StdTextStyleNames, StdDimStyleNames});
+}
+
+HRESULT KVStPluginDefault::get_ProgID(BSTR* value) { return kv::CopyToBstr(kProgID, value); }
+HRESULT KVStPluginDefault::get_Name(BSTR* value) { return kv::CopyToBstr(kName, value); }
+HRESULT KVStPluginDefault::get_Version(BSTR* value) { return kv::CopyToBstr(kVersion, value); }
+HRESULT KVStPluginDefault::get_Description(BSTR* value) { return kv::CopyToBstr(kDescription, value); }
+HRESULT KVStPluginDefault::get_Author(BSTR* value) { return kv::CopyToBstr(kAuthor, value); }
+HRESULT KVStPluginDefault::get_HRef(BSTR* value) { return kv::CopyToBstr(kHRef, value); }
+
+HRESULT KVStPluginDefault::get_Icon(LONG* value) {
+    KV_RETURN_IF_NULL(value);
+    *value = kIcon;
+    return S_OK;
+}
+
+HRESULT KVStPluginDefault::get_Path(BSTR* value) {
+    KV_RETURN_IF_NULL(value);
+    *value = nullptr;
+    return kv::Barrier([&] {
+        std::wstring folder;
+        KV_RETURN_IF_FAILED(kv::module::Folder(folder));
+        return kv::CopyToBstr(folder, value);
+    });
+}
+
+HRESULT KVStPluginDefault::get_StandardFiles(VARIANT* value) {
+    KV_RETURN_IF_NULL(value);
+    ::VariantInit(value);
+    return kv::Barrier([&] {
+        kv::SafeArray files = kv::SafeArray::Vector(VT_VARIANT, 1);
+        kv::PutElement(files.get(), 0, kv::Variant::FromString(kStandardFileName));
+        value->vt = VT_ARRAY | VT_VARIANT;
+        value->parray = files.release();
+        return S_OK;
+    });
+}
+
+HRESULT KVStPluginDefault::GetCheckFilter(VARIANT* value) {
+    KV_RETURN_IF_NULL(value);
+    ::VariantInit(value);
+    // A copy that fails leaves the result Empty; the call still succeeds.
+    if (FAILED(::VariantCopy(value, CheckFilter.source()))) ::VariantInit(value);
+    return S_OK;
+}
+
+HRESULT KVStPluginDefault::SetupForAudit(IDispatch*, BSTR) { return S_OK; }
+
+HRESULT KVStPluginDefault::CheckNext(VARIANT_BOOL* value) {
+    KV_RETURN_IF_NULL(value);
+    *value = VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT KVStPluginDefault::GetError(_KVStError** value) {
+    KV_RETURN_IF_NULL(value);
+    *value = CurrentError.Get();
+    if (*value) (*value)->AddRef();
+    return S_OK;
+}
+
+HRESULT KVStPluginDefault::Clear() {
+    CheckDb.Reset();
+    CurrentError.Reset();
+    CheckPathName.clear();
+    StdFilePath.clear();
+    CheckFilter.reset();
+    for (standards::NameList* list : {&DbLayerNames, &DbLinetypeNames, &DbDimStyleNames, &DbTextStyleNames,
+                                      &StdLayerNames, &StdLinetypeNames, &StdDimStyleNames, &StdTextStyleNames})
+        standards::NameList().swap(*list);
+    return S_OK;
+}
+
+}  // namespace plugin
+
+namespace kv {
+
+using plugin::KVStPluginDefault;
+
+template <>
+const DispatchTable& DispatchTableOf<IKVStPlugin>() noexcept {
+    static constexpr DispatchMember members[] = {
+        Member<&IKVStPlugin::get_ProgID>(0x68030008, L"ProgID", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::get_Name>(0x68030007, L"Name", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::get_Version>(0x68030006, L"Version", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::get_Description>(0x68030005, L"Description", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::get_Author>(0x68030004, L"Author", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::get_HRef>(0x68030003, L"HRef", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::get_Icon>(0x68030002, L"Icon", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::get_Path>(0x68030001, L"Path", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::get_StandardFiles>(0x68030000, L"StandardFiles", MemberKind::PropertyGet),
+        Member<&IKVStPlugin::GetCheckFilter>(0x60030009, L"GetCheckFilter", MemberKind::Method),
+        Member<&IKVStPlugin::SetupForAudit>(0x6003000A, L"SetupForAudit", MemberKind::Method),
+        Member<&IKVStPlugin::CheckNext>(0x6003000B, L"CheckNext", MemberKind::Method),
+        Member<&IKVStPlugin::GetError>(0x6003000C, L"GetError", MemberKind::Method),
+        Member<&IKVStPlugin::Clear>(0x6003000D, L"Clear", MemberKind::Method),
+    };
+    static constexpr DispatchTable table(members);
+    return table;
+}
+
+template <>
+const DispatchTable& DispatchTableOf<_KVStPluginDefault>() noexcept {
+    using I = _KVStPluginDefault;
+    static constexpr DispatchMember members[] = {
+        Member<&I::IKVStPlugin_GetCheckFilter>(0x6003000B, L"IKVStPlugin_GetCheckFilter", MemberKind::Method),
+        Member<&I::IKVStPlugin_SetupForAudit>(0x6003000C, L"IKVStPlugin_SetupForAudit", MemberKind::Method),
+        Member<&I::IKVStPlugin_CheckNext>(0x6003000D, L"IKVStPlugin_CheckNext", MemberKind::Method),
+        Member<&I::IKVStPlugin_GetError>(0x6003000F, L"IKVStPlugin_GetError", MemberKind::Method),
+        Member<&I::IKVStPlugin_Clear>(0x60030010, L"IKVStPlugin_Clear", MemberKind::Method),
+        Member<&I::get_IKVStPlugin_Name>(0x68030007, L"IKVStPlugin_Name", MemberKind::PropertyGet),
+        Member<&I::get_IKVStPlugin_Path>(0x68030006, L"IKVStPlugin_Path", MemberKind::PropertyGet),
+        Member<&I::get_IKVStPlugin_Version>(0x68030005, L"IKVStPlugin_Version", MemberKind::PropertyGet),
+        Member<&I::get_IKVStPlugin_Description>(0x68030004, L"IKVStPlugin_Description", MemberKind::PropertyGet),
+        Member<&I::get_IKVStPlugin_StandardFiles>(0x68030003, L"IKVStPlugin_StandardFiles",
+                                                  MemberKind::PropertyGet),
+        Member<&I::get_IKVStPlugin_Author>(0x68030002, L"IKVStPlugin_Author", MemberKind::PropertyGet),
+        Member<&I::get_IKVStPlugin_HRef>(0x68030001, L"IKVStPlugin_HRef", MemberKind::PropertyGet),
+        Member<&I::get_IKVStPlugin_Icon>(0x68030000, L"IKVStPlugin_Icon", MemberKind::PropertyGet),
+    };
+    static constexpr DispatchTable table(members);
+    return table;
+}
+
+}  // namespace kv

@@ -1,0 +1,25 @@
+#pragma once
+// Reads the standard file into the check filter and the four standard name lists.
+#include <memory>
+#include <string>
+
+#include "NameList.h"
+#include "clsIniFuncs.h"
+#include "com/Variant.h"
+
+namespace standards {
+
+// The plug-in members that a load reads and writes.
+struct StandardTargets {
+    std::unique_ptr<clsIniFuncs>& IniFuncs;
+    kv::Variant& CheckFilter;
+    NameList& StdLayerNames;
+    NameList& StdLinetypeNames;
+    NameList& StdTextStyleNames;
+    NameList& StdDimStyleNames;
+};
+
+// True when the file was found, its type count read and its type sections walked.
+bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) noexcept;
+
+}  // namespace standards

@@ -1,0 +1,28 @@
+#pragma once
+// Reads the plug-in object's members for tests.
+#include "plugin/KVStPluginDefault.h"
+
+namespace plugin {
+
+struct PluginInspector {
+    static KVStPluginDefault& Of(IUnknown* object) {
+        kv::ComPtr<IKVStPlugin> host;
+        object->QueryInterface(IID_PPV_ARGS(&host));
+        return *static_cast<KVStPluginDefault*>(host.Get());
+    }
+    static const std::wstring& StdFilePath(IUnknown* o) { return Of(o).StdFilePath; }
+    static const std::wstring& CheckPathName(IUnknown* o) { return Of(o).CheckPathName; }
+    static SHORT& AuditCursor(IUnknown* o) { return Of(o).AuditCursor; }
+    static kv::Variant& CheckFilter(IUnknown* o) { return Of(o).CheckFilter; }
+    static kv::ComPtr<IDispatch>& CheckDb(IUnknown* o) { return Of(o).CheckDb; }
+    static kv::ComPtr<_KVStError>& CurrentError(IUnknown* o) { return Of(o).CurrentError; }
+    // The eight name lists in declaration order.
+    static std::vector<standards::NameList*> Lists(IUnknown* o) {
+        KVStPluginDefault& p = Of(o);
+        return {&p.DbLayerNames,   &p.DbLinetypeNames,  &p.DbDimStyleNames,   &p.DbTextStyleNames,
+                &p.StdLayerNames, &p.StdLinetypeNames, &p.StdDimStyleNames, &p.StdTextStyleNames};
+    }
+    static bool Load(IUnknown* o, const std::wstring& path) { return Of(o).LoadStandardFile(path); }
+};
+
+}  // namespace plugin
