@@ -1,0 +1,29 @@
+#include "kvstcheck/Console.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace kvstcheck {
+namespace {
+
+void Write(DWORD which, std::string_view bytes) {
+    const HANDLE handle = ::GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0)
+            return;
+        bytes.remove_prefix(written);
+    }
+}
+
+}  // namespace
+
+void WriteOut(std::string_view utf8) { Write(STD_OUTPUT_HANDLE, utf8); }
+
+void WriteErr(std::string_view utf8) { Write(STD_ERROR_HANDLE, utf8); }
+
+void WriteError(std::string_view utf8) { WriteErr("kvstcheck: " + std::string(utf8) + "\n"); }
+
+}  // namespace kvstcheck

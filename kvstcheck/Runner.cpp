@@ -1,0 +1,90 @@
+#include "kvstcheck/Runner.h"
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <utility>
+
+#include "kvstcheck/AuditDriver.h"
+#include "kvstcheck/Console.h"
+#include "kvstcheck/DrawingFile.h"
+#include "kvstcheck/DrawingObject.h"
+#include "kvstcheck/InputError.h"
+#include "kvstcheck/PluginSource.h"
+#include "kvstcheck/SetupError.h"
+#include "kvstcheck/Text.h"
+
+namespace kvstcheck {
+namespace {
+
+// The plug-in's audit position gives each kind 100 places; past them a finding makes it skip names.
+constexpr std::size_t kReliableNamesPerKind = 100;
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
+void WarnAboutLongKinds(const std::wstring& path, const DrawingNames& names) {
+    const std::array<std::pair<const char*, std::size_t>, 4> kinds = {{{"layers", names.layers.size()},
+                                                                       {"linetypes", names.linetypes.size()},
+                                                                       {"text styles", names.textStyles.size()},
+                                                                       {"dimension styles", names.dimStyles.size()}}};
+    for (const auto& [kind, count] : kinds)
+        if (count > kReliableNamesPerKind)
+            WriteError("warning: " + EncodeUtf8(path) + " has " + std::to_string(count) + " " + kind +
+                       "; the plug-in examines at most " + std::to_string(kReliableNamesPerKind) +
+                       " names of a kind in order, so findings after a finding past that may be missing");
+}
+
+std::unique_ptr<PluginSource> ChooseSource(const Options& options) {
+    if (options.standard.empty() && options.plugin.empty()) return RegisteredPlugin();
+    return PrivatePlugin(options.plugin, options.standard);
+}
+
+DrawingResult AuditOne(PluginSource& source, const std::wstring& path) {
+    DrawingResult result{path, 0, {}, {}};
+    DrawingNames names;
+    try {
+        names = ReadDrawingFile(path);
+    } catch (const InputError& error) {
+        result.error = error.what();
+        WriteError(EncodeUtf8(path) + ": " + result.error);
+        return result;
+    }
+    result.names = names.total();
+    WarnAboutLongKinds(path, names);
+    const auto drawing = MakeDrawingObject(names);
+    const auto plugin = source.Create();
+    result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(path), result.names);
+    return result;
+}
+
+}  // namespace
+
+RunReport RunAudits(const Options& options) {
+    RunReport report;
+    try {
+        const auto source = ChooseSource(options);
+        for (const std::wstring& path : options.drawings) {
+            report.drawings.push_back(AuditOne(*source, path));
+            if (!options.json) WriteOut(FormatDrawing(report.drawings.back()));
+        }
+    } catch (const SetupError& error) {
+        report.setupError = error.what();
+        WriteError(report.setupError);
+    }
+    if (options.json)
+        WriteOut(FormatJson(report));
+    else if (report.setupError.empty() && report.drawings.size() > 1)
+        WriteOut(FormatTotals(report));
+    return report;
+}
+
+}  // namespace kvstcheck
