@@ -162,7 +162,7 @@ std::wstring RegisteredModulePath() {
     wchar_t path[MAX_PATH * 4];
     DWORD size = sizeof path;
     const LSTATUS status =
-        ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, path, &size);
+        ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size);
     if (status != ERROR_SUCCESS)
         throw SetupError("the plug-in is not registered (no module under HKEY_CLASSES_ROOT\\" + Utf8(key) +
                          "): register KVStVB7Default.dll with regsvr32, or name the module with --plugin");
