@@ -1,6 +1,6 @@
 #pragma once
-// Writes UTF-8 text to the standard output and error handles as it is, byte for byte, so that it
-// reaches a pipe or a terminal unchanged.
+// Writes UTF-8 text to the standard output and error: byte for byte to a file or a pipe, so that it
+// reaches a Linux pipe unchanged; as UTF-16 to a console, which would read bytes in its own code page.
 #include <string_view>
 
 namespace kvstcheck {
