@@ -39,10 +39,10 @@ def windows_path(path):
 
 
 class Run:
-    def __init__(self, completed):
-        self.status = completed.returncode
-        self.out = completed.stdout.decode("utf-8")
-        self.err = completed.stderr.decode("utf-8")
+    def __init__(self, status, out, err):
+        self.status = status
+        self.out = out.decode("utf-8")
+        self.err = err.decode("utf-8")
         self.lines = self.out.splitlines()
 
     def json(self):
@@ -55,9 +55,14 @@ class Run:
 def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None):
     """Runs kvstcheck with the arguments; the working folder defaults to the source tree."""
     full_env = dict(os.environ, **(env or {}))
-    completed = subprocess.run((command or [WINE_RUN, EXE]) + [str(a) for a in arguments], cwd=cwd,
-                               env=full_env, capture_output=True, timeout=300)
-    return Run(completed)
+    # Files, not pipes: Wine's helper processes inherit the handles and would hold a pipe open after
+    # the program has ended.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        completed = subprocess.run((command or [WINE_RUN, EXE]) + [str(a) for a in arguments], cwd=cwd,
+                                   env=full_env, stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=300)
+        out.seek(0)
+        err.seek(0)
+        return Run(completed.returncode, out.read(), err.read())
 
 
 def finding_lines(drawing, findings, names):
