@@ -2,9 +2,10 @@
 
 #include <oleauto.h>
 
-#include <new>
 #include <optional>
 #include <string_view>
+
+#include "com/Hresult.h"
 
 namespace standards {
 namespace {
@@ -41,20 +42,43 @@ std::wstring FromAnsi(std::string_view text) {
     if (text.empty()) return {};
     const int length = static_cast<int>(text.size());
     const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (size <= 0) throw std::bad_alloc();
+    if (size <= 0) throw kv::ComFailure(HRESULT_FROM_WIN32(::GetLastError()));
     std::wstring result(size, L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, result.data(), size);
     return result;
 }
 
-// OLE Automation's own string-to-integer conversion: signed decimal text, fractions rounded half
-// to even, anything else or anything out of range refused. The invariant locale keeps a file's
+// Any failure of a reading operation ends it with false; nothing reaches the caller.
+template <class Body>
+bool Trapped(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return false;
+    }
+}
+
+// OLE Automation's own string-to-integer conversion: decimal text with an optional sign, fractions
+// rounded half to even, and the other forms Automation reads (exponents, digit grouping, &H hex);
+// empty text, anything else and anything out of range refused. The invariant locale keeps a file's
 // meaning independent of the user's number format.
 std::optional<SHORT> ToCount(const std::wstring& text) {
     SHORT value = 0;
     if (FAILED(::VarI2FromStr(const_cast<OLECHAR*>(text.c_str()), LOCALE_INVARIANT, 0, &value)))
         return std::nullopt;
     return value;
+}
+
+// Outputs are written only on success.
+bool StoreCount(const std::wstring& text, LONG& count) {
+    const auto converted = ToCount(text);
+    if (converted) count = *converted;
+    return converted.has_value();
+}
+
+bool StoreText(std::wstring& text, std::wstring& output) noexcept {
+    output.swap(text);
+    return true;
 }
 
 std::wstring Numbered(const wchar_t* literal, SHORT index) { return literal + std::to_wstring(index); }
@@ -72,53 +96,36 @@ bool clsIniFuncs::WriteInfoToIniFile(const std::wstring& SectionName, const std:
 }
 
 bool clsIniFuncs::GetNodeCount(const std::wstring& FilePath, LONG& PassCount) noexcept {
-    try {
+    return Trapped([&] {
         std::wstring text;
-        if (!ReadInfoFromIniFile(kCommonSection, kTypeCountKey, text, FilePath)) return false;
-        const auto count = ToCount(text);
-        if (!count) return false;
-        PassCount = *count;
-        return true;
-    } catch (...) {
-        return false;
-    }
+        return ReadInfoFromIniFile(kCommonSection, kTypeCountKey, text, FilePath) && StoreCount(text, PassCount);
+    });
 }
 
 bool clsIniFuncs::GetNodeName(const std::wstring& FilePath, std::wstring& PassName, SHORT NodeIndex) noexcept {
-    try {
+    return Trapped([&] {
         std::wstring text;
-        if (!ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), kTypeKey, text, FilePath)) return false;
-        PassName.swap(text);
-        return true;
-    } catch (...) {
-        return false;
-    }
+        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), kTypeKey, text, FilePath) &&
+               StoreText(text, PassName);
+    });
 }
 
 bool clsIniFuncs::GetKeyCount(const std::wstring& FilePath, LONG& PassCount, SHORT KeyIndex) noexcept {
-    try {
+    return Trapped([&] {
         std::wstring text;
-        if (!ReadInfoFromIniFile(Numbered(kTypeSection, KeyIndex), kNameCountKey, text, FilePath)) return false;
-        const auto count = ToCount(text);
-        if (!count) return false;
-        PassCount = *count;
-        return true;
-    } catch (...) {
-        return false;
-    }
+        return ReadInfoFromIniFile(Numbered(kTypeSection, KeyIndex), kNameCountKey, text, FilePath) &&
+               StoreCount(text, PassCount);
+    });
 }
 
 bool clsIniFuncs::GetKeyValue(const std::wstring& FilePath, std::wstring& PassText, SHORT NodeIndex,
                               SHORT KeyIndex) noexcept {
-    try {
+    return Trapped([&] {
         std::wstring text;
-        if (!ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), Numbered(kNameKey, KeyIndex), text, FilePath))
-            return false;
-        PassText.swap(text);
-        return true;
-    } catch (...) {
-        return false;
-    }
+        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), Numbered(kNameKey, KeyIndex), text,
+                                   FilePath) &&
+               StoreText(text, PassText);
+    });
 }
 
 bool clsIniFuncs::ReadInfoFromIniFile(const std::wstring& section, const std::wstring& key, std::wstring& text,
