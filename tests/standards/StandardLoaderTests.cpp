@@ -35,6 +35,14 @@ const std::string kExampleFile = IniLines({
     "[Type2]", "Type=AcadTextStyle", "NameCount=1", "Name1=Standard",
 });
 
+struct LoadCase {
+    const char* what;
+    std::string file;
+    bool result;
+    std::vector<std::wstring> filter;
+    NameList layers, linetypes, textStyles, dimStyles;
+};
+
 class StandardLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,6 +57,17 @@ protected:
         file = folder / (L"standard" + std::to_wstring(++files) + L".ini");
         kvtest::WriteFileBytes(file, bytes);
         return members.Load(file);
+    }
+    // Loads each case's file into members in their previous state.
+    template <std::size_t count>
+    void Run(const LoadCase (&cases)[count]) {
+        for (const LoadCase& c : cases) {
+            SetUp();
+            SCOPED_TRACE(c.what);
+            EXPECT_EQ(LoadBytes(c.file), c.result);
+            EXPECT_EQ(FilterElements(members.CheckFilter), c.filter);
+            ExpectLists(c.layers, c.linetypes, c.textStyles, c.dimStyles);
+        }
     }
     void ExpectUnchanged() {
         EXPECT_EQ(FilterElements(members.CheckFilter), kPreviousFilter);
@@ -66,14 +85,6 @@ protected:
     std::wstring file = folder / L"KVStPluginDefault.ini";
     int files = 0;
     LoadedMembers members;
-};
-
-struct LoadCase {
-    const char* what;
-    std::string file;
-    bool result;
-    std::vector<std::wstring> filter;
-    NameList layers, linetypes, textStyles, dimStyles;
 };
 
 TEST_F(StandardLoaderTest, FilesFillTheFilterAndTheListsByTheirStoppingRules) {
@@ -155,13 +166,7 @@ TEST_F(StandardLoaderTest, FilesFillTheFilterAndTheListsByTheirStoppingRules) {
                    "NAME1=A", "name2=B", "Name3=Never read"}),
          true, {L"AcadLayer", kEmpty}, {L"A", L"B"}, kOldLinetypes, kOldTextStyles, kOldDimStyles},
     };
-    for (const LoadCase& c : cases) {
-        SetUp();
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(LoadBytes(c.file), c.result);
-        EXPECT_EQ(FilterElements(members.CheckFilter), c.filter);
-        ExpectLists(c.layers, c.linetypes, c.textStyles, c.dimStyles);
-    }
+    Run(cases);
 }
 
 TEST_F(StandardLoaderTest, WithoutAUsableTypeCountNothingChanges) {
@@ -286,13 +291,7 @@ TEST_F(StandardLoaderTest, JunkAndOversizedInputGiveTheOrdinaryResults) {
                    std::string("Name1=ab\0cd", 11)}),
          true, {L"AcadLayer"}, {L"ab"}, kOldLinetypes, kOldTextStyles, kOldDimStyles},
     };
-    for (const LoadCase& c : cases) {
-        SetUp();
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(LoadBytes(c.file), c.result);
-        EXPECT_EQ(FilterElements(members.CheckFilter), c.filter);
-        ExpectLists(c.layers, c.linetypes, c.textStyles, c.dimStyles);
-    }
+    Run(cases);
 }
 
 TEST_F(StandardLoaderTest, LargestCountsWithTheSectionsMissingStopAtTheFirstGap) {
