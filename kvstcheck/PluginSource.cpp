@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "kvstcheck/Files.h"
 #include "kvstcheck/SetupError.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
@@ -20,22 +21,6 @@ constexpr wchar_t kStandardName[] = L"KVStPluginDefault.ini";
 // {CD0257E4-6183-4688-9DB6-93270B232B36}, the class that the module serves.
 constexpr CLSID kPluginClass = {0xCD0257E4, 0x6183, 0x4688, {0x9D, 0xB6, 0x93, 0x27, 0x0B, 0x23, 0x2B, 0x36}};
 
-std::string Utf8(const std::wstring& text) { return EncodeUtf8(text); }
-
-bool IsFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    full.resize(length < size ? length : 0);
-    return full.empty() ? path : full;
-}
-
 class RegisteredSource : public PluginSource {
 public:
     explicit RegisteredSource(const CLSID& classId) : classId_(classId) {}
@@ -45,7 +30,7 @@ public:
         const HRESULT hr =
             ::CoCreateInstance(classId_, nullptr, CLSCTX_INPROC_SERVER, IID_IKVStPlugin, &plugin);
         if (FAILED(hr))
-            throw SetupError("cannot create the registered plug-in " + Utf8(kProgId) + ": " + HresultMessage(hr));
+            throw SetupError("cannot create the registered plug-in " + EncodeUtf8(kProgId) + ": " + HresultMessage(hr));
         return plugin;
     }
 
@@ -67,7 +52,7 @@ public:
             if (::CreateDirectoryW(path_.c_str(), nullptr)) return;
             if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
         }
-        throw SetupError("cannot create a temporary folder under " + Utf8(std::wstring(base, length)) + ": " +
+        throw SetupError("cannot create a temporary folder under " + EncodeUtf8(std::wstring(base, length)) + ": " +
                          SystemMessage(::GetLastError()));
     }
     StagingFolder(const StagingFolder&) = delete;
@@ -80,7 +65,7 @@ public:
     std::wstring Copy(const std::wstring& source, const wchar_t* name) {
         const std::wstring target = path_ + L"\\" + name;
         if (!::CopyFileW(source.c_str(), target.c_str(), TRUE))
-            throw SetupError("cannot copy " + Utf8(source) + " to " + Utf8(target) + ": " +
+            throw SetupError("cannot copy " + EncodeUtf8(source) + " to " + EncodeUtf8(target) + ": " +
                              SystemMessage(::GetLastError()));
         files_.push_back(target);
         // A hidden or read-only source must not make the copy invisible to the plug-in or undeletable.
@@ -98,7 +83,7 @@ public:
     ModuleSource(const std::wstring& modulePath, std::unique_ptr<StagingFolder> folder) : folder_(std::move(folder)) {
         module_ = ::LoadLibraryW(modulePath.c_str());
         if (module_ == nullptr)
-            throw SetupError("cannot load the plug-in module " + Utf8(modulePath) + ": " +
+            throw SetupError("cannot load the plug-in module " + EncodeUtf8(modulePath) + ": " +
                              SystemMessage(::GetLastError()));
         getClassObject_ = reinterpret_cast<GetClassObjectFunction>(
             reinterpret_cast<void*>(::GetProcAddress(module_, "DllGetClassObject")));
@@ -106,12 +91,12 @@ public:
             reinterpret_cast<void*>(::GetProcAddress(module_, "DllCanUnloadNow")));
         if (getClassObject_ == nullptr) {
             Unload();
-            throw SetupError(Utf8(modulePath) + " is not a COM server: it does not export DllGetClassObject");
+            throw SetupError(EncodeUtf8(modulePath) + " is not a COM server: it does not export DllGetClassObject");
         }
         const HRESULT hr = getClassObject_(kPluginClass, IID_IClassFactory, &factory_);
         if (FAILED(hr)) {
             Unload();
-            throw SetupError(Utf8(modulePath) + " does not serve the plug-in class: " + HresultMessage(hr));
+            throw SetupError(EncodeUtf8(modulePath) + " does not serve the plug-in class: " + HresultMessage(hr));
         }
     }
     ~ModuleSource() override { Unload(); }
@@ -148,7 +133,7 @@ std::unique_ptr<PluginSource> RegisteredPlugin() {
     CLSID classId{};
     const HRESULT hr = ::CLSIDFromProgID(kProgId, &classId);
     if (FAILED(hr))
-        throw SetupError("the plug-in is not registered (no class under the ProgID " + Utf8(kProgId) +
+        throw SetupError("the plug-in is not registered (no class under the ProgID " + EncodeUtf8(kProgId) +
                          "): register the host library KVStMgr.dll and then KVStVB7Default.dll with regsvr32");
     return std::make_unique<RegisteredSource>(classId);
 }
@@ -164,7 +149,7 @@ std::wstring RegisteredModulePath() {
     const LSTATUS status =
         ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size);
     if (status != ERROR_SUCCESS)
-        throw SetupError("the plug-in is not registered (no module under HKEY_CLASSES_ROOT\\" + Utf8(key) +
+        throw SetupError("the plug-in is not registered (no module under HKEY_CLASSES_ROOT\\" + EncodeUtf8(key) +
                          "): register KVStVB7Default.dll with regsvr32, or name the module with --plugin");
     std::wstring module = path;
     if (module.size() >= 2 && module.front() == L'"' && module.back() == L'"') module = module.substr(1, module.size() - 2);
@@ -173,9 +158,9 @@ std::wstring RegisteredModulePath() {
 
 std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile) {
     const std::wstring module = FullPath(modulePath.empty() ? RegisteredModulePath() : modulePath);
-    if (!IsFile(module)) throw SetupError("the plug-in module " + Utf8(module) + " does not exist");
+    if (!IsFile(module)) throw SetupError("the plug-in module " + EncodeUtf8(module) + " does not exist");
     if (standardFile.empty()) return std::make_unique<ModuleSource>(module, nullptr);
-    if (!IsFile(standardFile)) throw SetupError("the standard file " + Utf8(standardFile) + " does not exist");
+    if (!IsFile(standardFile)) throw SetupError("the standard file " + EncodeUtf8(standardFile) + " does not exist");
     auto folder = std::make_unique<StagingFolder>();
     const std::wstring copy = folder->Copy(module, kModuleName);
     folder->Copy(standardFile, kStandardName);

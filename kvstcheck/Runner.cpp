@@ -10,6 +10,7 @@
 #include "kvstcheck/Console.h"
 #include "kvstcheck/DrawingFile.h"
 #include "kvstcheck/DrawingObject.h"
+#include "kvstcheck/Files.h"
 #include "kvstcheck/InputError.h"
 #include "kvstcheck/PluginSource.h"
 #include "kvstcheck/SetupError.h"
@@ -20,16 +21,6 @@ namespace {
 
 // The plug-in's audit position gives each kind 100 places; past them a finding makes it skip names.
 constexpr std::size_t kReliableNamesPerKind = 100;
-
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return path;
-    full.resize(length);
-    return full;
-}
 
 void WarnAboutLongKinds(const std::wstring& path, const DrawingNames& names) {
     const std::array<std::pair<const char*, std::size_t>, 4> kinds = {{{"layers", names.layers.size()},
