@@ -7,6 +7,7 @@
 
 #include "kvstcheck/InputError.h"
 #include "support/TempFolder.h"
+#include "tests/kvstcheck/BrokenInput.h"
 
 namespace {
 
@@ -146,25 +147,11 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"Utf8KeepsEscapeText", "AC1024", "", "\\U+0041", L"\\U+0041"}),
     [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.label); });
 
-struct BrokenCase {
-    const char* label;
-    std::string bytes;
-    int line;
-    std::string problem;  // part of the message
-};
+using kvtest::BrokenInput;
 
-class DxfBroken : public ::testing::TestWithParam<BrokenCase> {};
+class DxfBroken : public ::testing::TestWithParam<BrokenInput> {};
 
-TEST_P(DxfBroken, GivesTheLineAndTheProblem) {
-    const BrokenCase& c = GetParam();
-    try {
-        ReadDxf(c.bytes);
-        FAIL() << "no error";
-    } catch (const InputError& error) {
-        EXPECT_EQ(error.line(), c.line) << error.what();
-        EXPECT_NE(std::string(error.what()).find(c.problem), std::string::npos) << error.what();
-    }
-}
+TEST_P(DxfBroken, GivesTheLineAndTheProblem) { kvtest::ExpectInputError(ReadDxf, GetParam()); }
 
 const std::string kHeaderR2000 = Header("AC1015", "ANSI_1252");  // 20 lines
 const std::string kTablesStart = kHeaderR2000 + Pair(0, "SECTION") + Pair(2, "TABLES");  // 24 lines
@@ -172,30 +159,30 @@ const std::string kTablesStart = kHeaderR2000 + Pair(0, "SECTION") + Pair(2, "TA
 INSTANTIATE_TEST_SUITE_P(
     Cases, DxfBroken,
     ::testing::Values(
-        BrokenCase{"Binary", std::string("AutoCAD Binary DXF\r\n\x1A\0\0\0", 24), 1, "binary DXF"},
-        BrokenCase{"Empty", "", 1, "not a DXF file"},
-        BrokenCase{"PlainText", "Hello,\nworld\n", 1, "not a DXF file"},
-        BrokenCase{"OtherFirstGroup", Pair(0, "LINE") + Pair(8, "0"), 1, "not a DXF file"},
-        BrokenCase{"NoTables", kHeaderR2000 + Pair(0, "EOF"), 21, "no TABLES section"},
-        BrokenCase{"NoEof", kHeaderR2000, 20, "truncated"},
-        BrokenCase{"CodeWithoutValue", kHeaderR2000 + "0\n", 21, "without its value"},
-        BrokenCase{"BadGroupCode", kHeaderR2000 + Pair(0, "SECTION") + "two\nTABLES\n", 23, "expected a group code"},
-        BrokenCase{"EofInsideSection", kTablesStart + Pair(0, "EOF"), 25, "EOF inside the TABLES section"},
-        BrokenCase{"NestedTable", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "TABLE") + Pair(2, "LTYPE"),
+        BrokenInput{"Binary", std::string("AutoCAD Binary DXF\r\n\x1A\0\0\0", 24), 1, "binary DXF"},
+        BrokenInput{"Empty", "", 1, "not a DXF file"},
+        BrokenInput{"PlainText", "Hello,\nworld\n", 1, "not a DXF file"},
+        BrokenInput{"OtherFirstGroup", Pair(0, "LINE") + Pair(8, "0"), 1, "not a DXF file"},
+        BrokenInput{"NoTables", kHeaderR2000 + Pair(0, "EOF"), 21, "no TABLES section"},
+        BrokenInput{"NoEof", kHeaderR2000, 20, "truncated"},
+        BrokenInput{"CodeWithoutValue", kHeaderR2000 + "0\n", 21, "without its value"},
+        BrokenInput{"BadGroupCode", kHeaderR2000 + Pair(0, "SECTION") + "two\nTABLES\n", 23, "expected a group code"},
+        BrokenInput{"EofInsideSection", kTablesStart + Pair(0, "EOF"), 25, "EOF inside the TABLES section"},
+        BrokenInput{"NestedTable", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "TABLE") + Pair(2, "LTYPE"),
                    29, "TABLE inside the LAYER table"},
-        BrokenCase{"EndsecInsideTable", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "ENDSEC"), 29,
+        BrokenInput{"EndsecInsideTable", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "ENDSEC"), 29,
                    "ENDSEC inside the LAYER table"},
-        BrokenCase{"ForeignEntry", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Entry("LTYPE", "x"), 29,
+        BrokenInput{"ForeignEntry", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Entry("LTYPE", "x"), 29,
                    "LTYPE entry inside the LAYER table"},
-        BrokenCase{"EntryWithoutName", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "LAYER") +
+        BrokenInput{"EntryWithoutName", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "LAYER") +
                                            Pair(70, "0") + Pair(0, "ENDTAB"),
                    29, "without its name"},
-        BrokenCase{"FlagsNotANumber", kTablesStart + Pair(0, "TABLE") + Pair(2, "STYLE") + Entry("STYLE", "S", "x"), 38,
+        BrokenInput{"FlagsNotANumber", kTablesStart + Pair(0, "TABLE") + Pair(2, "STYLE") + Entry("STYLE", "S", "x"), 38,
                    "group 70"},
-        BrokenCase{"UnknownCodePage", LayersOnly("AC1015", "ANSI_99999", "L"), 12, "unknown drawing code page"},
-        BrokenCase{"BadGbk", LayersOnly("AC1015", "ANSI_936", "\xFF\xFF"), 42, "code page 936"},
-        BrokenCase{"BadUtf8", LayersOnly("AC1021", "", "\xC3("), 38, "UTF-8"}),
-    [](const ::testing::TestParamInfo<BrokenCase>& info) { return std::string(info.param.label); });
+        BrokenInput{"UnknownCodePage", LayersOnly("AC1015", "ANSI_99999", "L"), 12, "unknown drawing code page"},
+        BrokenInput{"BadGbk", LayersOnly("AC1015", "ANSI_936", "\xFF\xFF"), 42, "code page 936"},
+        BrokenInput{"BadUtf8", LayersOnly("AC1021", "", "\xC3("), 38, "UTF-8"}),
+    kvtest::LabelOf);
 
 // Whatever point a file is cut at, the reader reports it, never reads a partial drawing as whole.
 TEST(DxfReader, EveryTruncationIsReported) {

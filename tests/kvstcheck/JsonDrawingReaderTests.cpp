@@ -4,12 +4,11 @@
 
 #include <string>
 
-#include "kvstcheck/InputError.h"
+#include "tests/kvstcheck/BrokenInput.h"
 
 namespace {
 
 using kvstcheck::DrawingNames;
-using kvstcheck::InputError;
 using kvstcheck::ReadJsonDrawing;
 
 TEST(JsonDrawingReader, ReadsEveryKindInOrder) {
@@ -29,44 +28,30 @@ TEST(JsonDrawingReader, KindsLeftOutHaveNoNames) {
     EXPECT_EQ(ReadJsonDrawing("{\"TextStyles\": [\"T\"]}").textStyles, std::vector<std::wstring>{L"T"});
 }
 
-struct BrokenCase {
-    const char* label;
-    std::string text;
-    int line;
-    std::string problem;
-};
+using kvtest::BrokenInput;
 
-class JsonBroken : public ::testing::TestWithParam<BrokenCase> {};
+class JsonBroken : public ::testing::TestWithParam<BrokenInput> {};
 
-TEST_P(JsonBroken, GivesTheLineAndTheProblem) {
-    const BrokenCase& c = GetParam();
-    try {
-        ReadJsonDrawing(c.text);
-        FAIL() << "no error";
-    } catch (const InputError& error) {
-        EXPECT_EQ(error.line(), c.line) << error.what();
-        EXPECT_NE(std::string(error.what()).find(c.problem), std::string::npos) << error.what();
-    }
-}
+TEST_P(JsonBroken, GivesTheLineAndTheProblem) { kvtest::ExpectInputError(ReadJsonDrawing, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, JsonBroken,
     ::testing::Values(
-        BrokenCase{"Empty", "", 1, "invalid JSON"},
-        BrokenCase{"SyntaxError", "{\n\"Layers\": [\n\"a\",,\n]}", 3, "invalid JSON"},
-        BrokenCase{"Unterminated", "{\"Layers\": [\"a\"\n", 2, "invalid JSON"},
-        BrokenCase{"TrailingText", "{}\n\nx", 3, "invalid JSON"},
-        BrokenCase{"BadUtf8", "{\"Layers\": [\"\xC3(\"]}", 1, "invalid JSON"},
-        BrokenCase{"TopLevelList", "[\"a\"]", 1, "must be a JSON object"},
-        BrokenCase{"TopLevelString", "\n\"a\"", 2, "must be a JSON object"},
-        BrokenCase{"UnknownKey", "{\n\"Layers\": [],\n\"layers\": []}", 3, "unknown key \"layers\""},
-        BrokenCase{"KeyTwice", "{\"Layers\": [],\n \"Layers\": []}", 2, "given twice"},
-        BrokenCase{"KindNotAList", "{\"Layers\": \"0\"}", 1, "\"Layers\" must be a list"},
-        BrokenCase{"KindIsAnObject", "{\"Layers\": [], \"DimStyles\": {}}", 1, "\"DimStyles\" must be a list"},
-        BrokenCase{"NumberName", "{\n\"Layers\": [\n12\n]}", 3, "\"Layers\" holds a number"},
-        BrokenCase{"NullName", "{\"TextStyles\": [\"a\",\n null]}", 2, "\"TextStyles\" holds null"},
-        BrokenCase{"NestedList", "{\"Linetypes\": [[\"a\"]]}", 1, "\"Linetypes\" holds a list"},
-        BrokenCase{"ObjectName", "{\"Linetypes\": [{}]}", 1, "\"Linetypes\" holds an object"}),
-    [](const ::testing::TestParamInfo<BrokenCase>& info) { return std::string(info.param.label); });
+        BrokenInput{"Empty", "", 1, "invalid JSON"},
+        BrokenInput{"SyntaxError", "{\n\"Layers\": [\n\"a\",,\n]}", 3, "invalid JSON"},
+        BrokenInput{"Unterminated", "{\"Layers\": [\"a\"\n", 2, "invalid JSON"},
+        BrokenInput{"TrailingText", "{}\n\nx", 3, "invalid JSON"},
+        BrokenInput{"BadUtf8", "{\"Layers\": [\"\xC3(\"]}", 1, "invalid JSON"},
+        BrokenInput{"TopLevelList", "[\"a\"]", 1, "must be a JSON object"},
+        BrokenInput{"TopLevelString", "\n\"a\"", 2, "must be a JSON object"},
+        BrokenInput{"UnknownKey", "{\n\"Layers\": [],\n\"layers\": []}", 3, "unknown key \"layers\""},
+        BrokenInput{"KeyTwice", "{\"Layers\": [],\n \"Layers\": []}", 2, "given twice"},
+        BrokenInput{"KindNotAList", "{\"Layers\": \"0\"}", 1, "\"Layers\" must be a list"},
+        BrokenInput{"KindIsAnObject", "{\"Layers\": [], \"DimStyles\": {}}", 1, "\"DimStyles\" must be a list"},
+        BrokenInput{"NumberName", "{\n\"Layers\": [\n12\n]}", 3, "\"Layers\" holds a number"},
+        BrokenInput{"NullName", "{\"TextStyles\": [\"a\",\n null]}", 2, "\"TextStyles\" holds null"},
+        BrokenInput{"NestedList", "{\"Linetypes\": [[\"a\"]]}", 1, "\"Linetypes\" holds a list"},
+        BrokenInput{"ObjectName", "{\"Linetypes\": [{}]}", 1, "\"Linetypes\" holds an object"}),
+    kvtest::LabelOf);
 
 }  // namespace
