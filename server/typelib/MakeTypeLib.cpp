@@ -15,6 +15,7 @@
 
 #include "com/ComObject.h"
 #include "com/Hresult.h"
+#include "server/typelib/PrivateClassesRoot.h"
 
 namespace {
 
@@ -254,34 +255,6 @@ private:
     std::deque<TYPEDESC> types_;  // stable addresses for the nested type descriptions
 };
 
-// Resolving the compiled library's imports makes oleaut32 register each import that it finds
-// only by file name. This tool runs in the build's Wine prefix, whose registry the tests use:
-// give the process a private, empty HKEY_CLASSES_ROOT so that the build registers nothing.
-class PrivateClassesRoot {
-public:
-    PrivateClassesRoot() : path_(L"Software\\kv_make_typelib-" + std::to_wstring(::GetCurrentProcessId())) {
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-        HKEY key = nullptr;
-        Check(::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_ALL_ACCESS, nullptr, &key, nullptr));
-        const LSTATUS overridden = ::RegOverridePredefKey(HKEY_CLASSES_ROOT, key);
-        ::RegCloseKey(key);
-        Check(overridden);
-    }
-    PrivateClassesRoot(const PrivateClassesRoot&) = delete;
-    PrivateClassesRoot& operator=(const PrivateClassesRoot&) = delete;
-    ~PrivateClassesRoot() {
-        ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-    }
-
-private:
-    static void Check(LSTATUS status) {
-        if (status != ERROR_SUCCESS) kv::ThrowIfFailed(HRESULT_FROM_WIN32(status));
-    }
-    std::wstring path_;
-};
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -290,7 +263,10 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const HRESULT hr = kv::Barrier([&] {
-        PrivateClassesRoot privateRoot;
+        // Resolving the compiled library's imports makes oleaut32 register each import that it
+        // finds only by file name; this process runs in the build's Wine prefix, whose registry the
+        // tests use, so it works with a private, empty HKEY_CLASSES_ROOT and registers nothing.
+        kv::PrivateClassesRoot privateRoot(L"kv_make_typelib");
         ComPtr<ITypeLib> source = Load(FullPath(argv[1]));
         // The full path lets oleaut32 find the file; the import records only its name.
         ComPtr<ITypeLib> host = Load(FullPath(argv[2]));
