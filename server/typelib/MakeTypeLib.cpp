@@ -21,10 +21,10 @@ namespace {
 
 using kv::ComPtr;
 
-// Owns the names that GetNames and GetDocumentation hand out.
-struct NameList {
+// Owns the names that GetNames hands out.
+struct OwnedNames {
     std::vector<BSTR> names;
-    ~NameList() {
+    ~OwnedNames() {
         for (BSTR name : names) ::SysFreeString(name);
     }
 };
@@ -226,7 +226,7 @@ private:
         copy.cScodes = 0;
         kv::ThrowIfFailed(into->AddFuncDesc(index, &copy));
 
-        NameList names;
+        OwnedNames names;
         names.names.resize(static_cast<std::size_t>(source.desc->cParams) + 1);
         UINT found = 0;
         kv::ThrowIfFailed(info->GetNames(source.desc->memid, names.names.data(),
