@@ -1,6 +1,6 @@
 # kv_inproc_server(<name> SOURCES files... [LIBS libraries...])
 # Builds the self-registering in-process COM server <name>.dll (no "lib" prefix) with the shared
-# entry point and exports of com/ServerExports.cpp; its sources define kv::server::ThisServer().
+# entry point and exports of com/ServerExports.cpp; its sources define kv::server::ServedClasses().
 include_guard(GLOBAL)
 
 function(kv_inproc_server name)

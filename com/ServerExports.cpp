@@ -1,5 +1,5 @@
 // The entry point and the four exports of an in-process server module, compiled into each
-// module; the module's own ThisServer() says what it serves and registers.
+// module; the module's own ServedClasses() says what it serves and registers.
 #include <windows.h>
 #include <ole2.h>
 
@@ -15,11 +15,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** factory) {
-    return kv::server::GetClassObject(kv::server::ThisServer().classes, clsid, iid, factory);
+    return kv::server::GetClassObject(kv::server::ServedClasses(), clsid, iid, factory);
 }
 
 STDAPI DllCanUnloadNow() { return kv::server::CanUnloadNow(); }
 
-STDAPI DllRegisterServer() { return kv::server::Register(kv::server::ThisServer().registry); }
+STDAPI DllRegisterServer() { return kv::server::Register(kv::server::ServedClasses()); }
 
-STDAPI DllUnregisterServer() { return kv::server::Unregister(kv::server::ThisServer().registry); }
+STDAPI DllUnregisterServer() { return kv::server::Unregister(kv::server::ServedClasses()); }

@@ -3,30 +3,11 @@
 
 #include "com/Bstr.h"
 #include "support/DispatchCall.h"
-#include "support/RegistryRead.h"
 #include "support/StagedPlugin.h"
 
 namespace {
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
-TEST(RegisteredServerTest, RegistryNamesTheBuiltModuleAsAnApartmentServer) {
-    const std::wstring classKey = L"CLSID\\{CD0257E4-6183-4688-9DB6-93270B232B36}";
-    const struct {
-        std::wstring key;
-        const wchar_t* name;
-        std::wstring value;
-    } values[] = {
-        {classKey + L"\\InprocServer32", nullptr, kvtest::BuiltPluginModule()},
-        {classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {classKey + L"\\ProgID", nullptr, L"KVStVB7Default.KVStPluginDefault"},
-        {classKey + L"\\TypeLib", nullptr, L"{34778468-C70C-41D8-B056-534670D04504}"},
-        {L"KVStVB7Default.KVStPluginDefault\\CLSID", nullptr, L"{CD0257E4-6183-4688-9DB6-93270B232B36}"},
-    };
-    for (const auto& expected : values)
-        EXPECT_EQ(kvtest::RegistryString(HKEY_CLASSES_ROOT, expected.key, expected.name), expected.value)
-            << kvtest::Utf8(expected.key);
-}
 
 TEST(RegisteredServerTest, ProgIDCreatesThePluginWhichStillNamesItsOldProgID) {
     CLSID clsid{};

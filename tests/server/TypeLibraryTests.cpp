@@ -65,9 +65,13 @@ protected:
         ASSERT_EQ(library->GetTypeInfoCount(), 2u);
         ASSERT_EQ(library->GetTypeInfo(0, &defaultInterface), S_OK);
         ASSERT_EQ(library->GetTypeInfo(1, &creatable), S_OK);
+        HREFTYPE vtableReference = 0;
+        ASSERT_EQ(defaultInterface->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableReference), S_OK);
+        vtable = Referenced(defaultInterface.Get(), vtableReference);
     }
     kv::ComPtr<ITypeLib> library;
     kv::ComPtr<ITypeInfo> defaultInterface, creatable;
+    kv::ComPtr<ITypeInfo> vtable;  // the vtable part of the dual default interface
 };
 
 TEST_F(TypeLibraryTest, IsRegisteredUnderTheNeutralLocaleFromTheModule) {
@@ -127,9 +131,6 @@ TEST_F(TypeLibraryTest, DefaultInterfaceIsAHiddenDualAutomationInterface) {
     EXPECT_EQ(dispatchView->wMajorVerNum, 1);
     EXPECT_EQ(dispatchView->wMinorVerNum, 0);
 
-    HREFTYPE vtableReference = 0;
-    ASSERT_EQ(defaultInterface->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableReference), S_OK);
-    auto vtable = Referenced(defaultInterface.Get(), vtableReference);
     TypeAttributes attributes(vtable.Get());
     EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
     const WORD expected = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION |
@@ -140,9 +141,6 @@ TEST_F(TypeLibraryTest, DefaultInterfaceIsAHiddenDualAutomationInterface) {
 }
 
 TEST_F(TypeLibraryTest, DefaultInterfaceHasTheThirteenMembersInVtableOrder) {
-    HREFTYPE vtableReference = 0;
-    ASSERT_EQ(defaultInterface->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableReference), S_OK);
-    auto vtable = Referenced(defaultInterface.Get(), vtableReference);
     const struct {
         const wchar_t* name;
         INVOKEKIND kind;
@@ -186,9 +184,6 @@ TEST_F(TypeLibraryTest, ProgIDIsNotAMemberAndGetErrorReturnsTheHostsErrorInterfa
     ASSERT_EQ(defaultInterface->GetIDsOfNames(names, 1, &id), S_OK);
     EXPECT_EQ(id, 0x68030005);
 
-    HREFTYPE vtableReference = 0;
-    ASSERT_EQ(defaultInterface->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableReference), S_OK);
-    auto vtable = Referenced(defaultInterface.Get(), vtableReference);
     FUNCDESC* getError = nullptr;
     ASSERT_EQ(vtable->GetFuncDesc(3, &getError), S_OK);
     ASSERT_EQ(getError->cParams, 1);
