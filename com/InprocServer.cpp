@@ -22,10 +22,8 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock)
-            module::Lock();
-        else
-            module::Unlock();
+        if (!lock) return module::Unlock() ? S_OK : E_UNEXPECTED;
+        module::Lock();
         return S_OK;
     }
 

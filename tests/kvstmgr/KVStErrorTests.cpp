@@ -127,21 +127,6 @@ TEST(KVStErrorTest, ReferenceCountsAreExactAndTheModuleCountsItsObjects) {
     EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
-TEST(KVStErrorTest, ServerServesOnlyItsClassAndRefusesAggregation) {
-    HMODULE module = HostModule();
-    ASSERT_NE(module, nullptr);
-    auto getClassObject = kvtest::ExportOf<kvtest::GetClassObjectFunction>(module, "DllGetClassObject");
-    void* none = reinterpret_cast<void*>(1);
-    EXPECT_EQ(getClassObject(CLSID_KVStPluginDefault, IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
-    EXPECT_EQ(none, nullptr);
-
-    kv::ComPtr<IClassFactory> factory;
-    ASSERT_EQ(getClassObject(CLSID_KVStError, IID_PPV_ARGS(&factory)), S_OK);
-    auto outer = NewError();
-    EXPECT_EQ(factory->CreateInstance(outer.Get(), IID_IUnknown, &none), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(none, nullptr);
-}
-
 TEST(KVStErrorTest, TypeInformationComesFromTheModulesOwnLibrary) {
     auto error = NewError();
     UINT count = 0;

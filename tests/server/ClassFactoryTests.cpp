@@ -121,6 +121,19 @@ TEST(UnloadTest, ModuleStaysWhileAnObjectAFactoryOrALockLives) {
     EXPECT_EQ(staged.CanUnloadNow(), S_OK);
 }
 
+TEST(UnloadTest, AnUnbalancedUnlockIsRefusedAndDoesNotCancelALaterLock) {
+    StagedPlugin staged;
+    auto factory = FactoryOf(staged);
+    EXPECT_EQ(factory->LockServer(FALSE), E_UNEXPECTED);
+    ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+    factory.Reset();
+    EXPECT_EQ(staged.CanUnloadNow(), S_FALSE);
+    factory = FactoryOf(staged);
+    ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+    factory.Reset();
+    EXPECT_EQ(staged.CanUnloadNow(), S_OK);
+}
+
 TEST(UnloadTest, CountsStayRightWhenApartmentsOnManyThreadsCreateAndRelease) {
     StagedPlugin staged;
     constexpr int kThreads = 4, kObjects = 100;
