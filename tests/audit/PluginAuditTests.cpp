@@ -8,7 +8,7 @@
 #include "com/Module.h"
 #include "drawing/Drawing.h"
 #include "support/DispatchCall.h"
-#include "tests/audit/HostErrorDouble.h"
+#include "tests/audit/HostDriver.h"
 #include "tests/plugin/PluginInspector.h"
 
 namespace {
@@ -35,25 +35,8 @@ protected:
         PluginInspector::IndexStandardLists(plugin.Get());
     }
 
-    // One CheckNext and, after True, one GetError: the finding, or nothing after False.
-    std::optional<FindingText> Next() {
-        VARIANT_BOOL found = 1;
-        EXPECT_EQ(plugin->CheckNext(&found), S_OK);
-        if (found == VARIANT_FALSE) return std::nullopt;
-        EXPECT_EQ(found, VARIANT_TRUE);
-        kv::ComPtr<_KVStError> error;
-        EXPECT_EQ(plugin->GetError(&error), S_OK);
-        return audittest::ReadFinding(error.Get());
-    }
-
-    std::vector<FindingText> WalkToEnd() {
-        std::vector<FindingText> findings;
-        while (auto finding = Next()) {
-            findings.push_back(*finding);
-            if (findings.size() > 1000) break;
-        }
-        return findings;
-    }
+    std::optional<FindingText> Next() { return audittest::NextFinding(plugin.Get()); }
+    std::vector<FindingText> WalkToEnd() { return audittest::AllFindings(plugin.Get(), 100); }
 
     kv::ComPtr<ErrorClassDouble> errors = kv::MakeObject<ErrorClassDouble>();
     std::optional<audittest::ErrorClassRegistration> registration{std::in_place, errors->unknown()};

@@ -1,0 +1,16 @@
+#pragma once
+// Drives a plug-in as the host does: CheckNext, and GetError after each True.
+#include <optional>
+#include <vector>
+
+#include "KVStMgr.h"
+#include "tests/audit/HostErrorDouble.h"
+
+namespace audittest {
+
+// One CheckNext and, after True, one GetError: the finding, or nothing after False.
+std::optional<FindingText> NextFinding(IKVStPlugin* plugin);
+// Findings until CheckNext returns False (or more than limit of them).
+std::vector<FindingText> AllFindings(IKVStPlugin* plugin, std::size_t limit = 1000000);
+
+}  // namespace audittest
