@@ -1,0 +1,60 @@
+#include "LoadedMembers.h"
+
+#include <gtest/gtest.h>
+
+namespace standardstest {
+
+std::vector<std::wstring> FilterElements(const kv::Variant& filter) {
+    if (filter.empty()) return {};
+    EXPECT_EQ(filter.type(), VT_ARRAY | VT_VARIANT);
+    if (filter.type() != (VT_ARRAY | VT_VARIANT)) return {L"<not an array of variants>"};
+    SAFEARRAY* array = filter.get().parray;
+    EXPECT_EQ(::SafeArrayGetDim(array), 1u);
+    LONG lower = -1, upper = -2;
+    ::SafeArrayGetLBound(array, 1, &lower);
+    ::SafeArrayGetUBound(array, 1, &upper);
+    EXPECT_EQ(lower, 0);
+    std::vector<std::wstring> elements;
+    for (LONG index = lower; index <= upper; ++index) {
+        kv::Variant element;
+        EXPECT_EQ(::SafeArrayGetElement(array, &index, &element), S_OK);
+        if (element.type() == VT_BSTR)
+            elements.emplace_back(element.get().bstrVal, ::SysStringLen(element.get().bstrVal));
+        else if (element.empty())
+            elements.emplace_back(kEmptyElement);
+        else
+            elements.push_back(L"<type " + std::to_wstring(element.type()) + L">");
+    }
+    return elements;
+}
+
+kv::Variant FilterOf(std::initializer_list<std::wstring_view> elements) {
+    kv::SafeArray array = kv::SafeArray::Vector(VT_VARIANT, static_cast<ULONG>(elements.size()));
+    LONG index = 0;
+    for (std::wstring_view element : elements) kv::PutElement(array.get(), index++, kv::Variant::FromString(element));
+    VARIANT value;
+    ::VariantInit(&value);
+    value.parray = array.release();
+    value.vt = VT_ARRAY | VT_VARIANT;
+    return kv::Variant::Take(value);
+}
+
+std::string Utf16WithByteOrderMark(std::wstring_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+std::string IniLines(std::initializer_list<std::string_view> lines) {
+    std::string text;
+    for (std::string_view line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+}  // namespace standardstest
