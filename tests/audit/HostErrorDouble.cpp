@@ -21,20 +21,16 @@ HRESULT RecordedError::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
     return E_NOTIMPL;
 }
 
-HRESULT RecordedError::put_EntryName(BSTR value) {
-    setters.push_back(L"EntryName");
+HRESULT RecordedError::Set(const wchar_t* property, std::wstring& field, BSTR value) {
+    setters.push_back(property);
     if (FAILED(setterResult_)) return setterResult_;
-    entryName.assign(value ? value : L"", ::SysStringLen(value));
+    field.assign(value ? value : L"", ::SysStringLen(value));
     return S_OK;
 }
-HRESULT RecordedError::get_EntryName(BSTR* value) { return kv::CopyToBstr(entryName, value); }
 
-HRESULT RecordedError::put_KindLabel(BSTR value) {
-    setters.push_back(L"KindLabel");
-    if (FAILED(setterResult_)) return setterResult_;
-    kindLabel.assign(value ? value : L"", ::SysStringLen(value));
-    return S_OK;
-}
+HRESULT RecordedError::put_EntryName(BSTR value) { return Set(L"EntryName", entryName, value); }
+HRESULT RecordedError::get_EntryName(BSTR* value) { return kv::CopyToBstr(entryName, value); }
+HRESULT RecordedError::put_KindLabel(BSTR value) { return Set(L"KindLabel", kindLabel, value); }
 HRESULT RecordedError::get_KindLabel(BSTR* value) { return kv::CopyToBstr(kindLabel, value); }
 
 FindingText ReadFinding(_KVStError* error) {

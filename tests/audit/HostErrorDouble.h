@@ -27,6 +27,8 @@ public:
     std::vector<std::wstring> setters;  // property names, in the order they were set
 
 private:
+    HRESULT Set(const wchar_t* property, std::wstring& field, BSTR value);
+
     HRESULT setterResult_;
 };
 
