@@ -47,7 +47,15 @@ HRESULT Folder(std::wstring& folder) {
 void ObjectCreated() noexcept { ::InterlockedIncrement(&liveObjects); }
 void ObjectDestroyed() noexcept { ::InterlockedDecrement(&liveObjects); }
 void Lock() noexcept { ::InterlockedIncrement(&serverLocks); }
-void Unlock() noexcept { ::InterlockedDecrement(&serverLocks); }
+bool Unlock() noexcept {
+    // An unbalanced unlock must not cancel a later lock.
+    for (LONG held = ::InterlockedCompareExchange(&serverLocks, 0, 0); held > 0;) {
+        const LONG seen = ::InterlockedCompareExchange(&serverLocks, held - 1, held);
+        if (seen == held) return true;
+        held = seen;
+    }
+    return false;
+}
 LONG ObjectCount() noexcept { return ::InterlockedCompareExchange(&liveObjects, 0, 0); }
 
 bool CanUnload() noexcept {

@@ -17,7 +17,8 @@ HRESULT Folder(std::wstring& folder);
 void ObjectCreated() noexcept;
 void ObjectDestroyed() noexcept;
 void Lock() noexcept;
-void Unlock() noexcept;
+// False, and no change, when no lock is held.
+bool Unlock() noexcept;
 LONG ObjectCount() noexcept;
 bool CanUnload() noexcept;
 

@@ -2,6 +2,7 @@
 
 #include "com/Bstr.h"
 #include "com/Module.h"
+#include "com/TypeInfo.h"
 #include "audit/Snapshot.h"
 #include "standards/FileSearch.h"
 #include "standards/StandardLoader.h"
@@ -180,7 +181,8 @@ const DispatchTable& DispatchTableOf<IKVStPlugin>() noexcept {
         Member<&IKVStPlugin::GetError>(0x6003000C, L"GetError", MemberKind::Method),
         Member<&IKVStPlugin::Clear>(0x6003000D, L"Clear", MemberKind::Method),
     };
-    static constexpr DispatchTable table(members);
+    // The host's interface is described by the host library, once that is registered.
+    static constexpr DispatchTable table(members, &TypeInfoFromRegistered<IKVStPlugin, LIBID_KVStMgr, 95, 0>);
     return table;
 }
 
@@ -203,7 +205,7 @@ const DispatchTable& DispatchTableOf<_KVStPluginDefault>() noexcept {
         Member<&I::get_IKVStPlugin_HRef>(0x68030001, L"IKVStPlugin_HRef", MemberKind::PropertyGet),
         Member<&I::get_IKVStPlugin_Icon>(0x68030000, L"IKVStPlugin_Icon", MemberKind::PropertyGet),
     };
-    static constexpr DispatchTable table(members);
+    static constexpr DispatchTable table(members, &TypeInfoFromModule<_KVStPluginDefault>);
     return table;
 }
 

@@ -1,0 +1,30 @@
+# Checks one module with objdump: exactly the four in-process server exports, undecorated, and
+# imports from Windows system DLLs only. Usage: cmake -D OBJDUMP=... -D MODULE=... -P CheckModule.cmake
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND "${OBJDUMP}" -p "${MODULE}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "objdump cannot read ${MODULE}")
+endif()
+
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)+" table "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" exports "${table}")
+list(TRANSFORM exports REPLACE "^\\[ *[0-9]+\\] " "")
+set(expected DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer)
+if(NOT exports STREQUAL expected)
+    message(FATAL_ERROR "exports of ${MODULE}: '${exports}', expected '${expected}'")
+endif()
+
+if(NOT dump MATCHES "Magic[ \t]+010b[ \t]+\\(PE32\\)" OR NOT dump MATCHES "file format pei-i386")
+    message(FATAL_ERROR "${MODULE} is not a 32-bit i386 module")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+list(TRANSFORM imports REPLACE "^DLL Name: " "")
+list(TRANSFORM imports TOLOWER)
+set(system advapi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll)
+foreach(dll IN LISTS imports)
+    if(NOT dll IN_LIST system)
+        message(FATAL_ERROR "${MODULE} imports ${dll}, which is not a Windows system DLL")
+    endif()
+endforeach()
+message(STATUS "${MODULE}: exports ${exports}; imports ${imports}")

@@ -1,0 +1,112 @@
+// The resources of the built module, read back as Windows reads them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "support/StagedPlugin.h"
+
+namespace {
+
+constexpr WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+class ResourceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(module, nullptr);
+    }
+    void TearDown() override {
+        if (module) ::FreeLibrary(module);
+    }
+
+    std::string_view Resource(const wchar_t* type, WORD language) const {
+        HRSRC found = ::FindResourceExW(module, type, MAKEINTRESOURCEW(1), language);
+        if (found == nullptr) return {};
+        HGLOBAL loaded = ::LoadResource(module, found);
+        return {static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(module, found)};
+    }
+
+    std::wstring path = kvtest::BuiltPluginModule();
+    HMODULE module = nullptr;
+};
+
+TEST_F(ResourceTest, InterfaceIdentifierResourceHoldsLengthThenGuid) {
+    const std::string_view bytes = Resource(L"_IID_KVSTPLUGINDEFAULT", kNeutral);
+    ASSERT_EQ(bytes.size(), 20u);
+    const unsigned char length[] = {16, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(bytes.data(), length, 4), 0);
+    EXPECT_EQ(std::memcmp(bytes.data() + 4, &IID__KVStPluginDefault, 16), 0);
+}
+
+TEST_F(ResourceTest, TypeLibraryIsACompleteImageThatImportsTheHostByFileName) {
+    const std::string_view image = Resource(L"TYPELIB", kNeutral);
+    ASSERT_GT(image.size(), 32u);
+    ASSERT_EQ(image.substr(0, 4), "MSFT");
+    auto at = [&](std::size_t offset) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, image.data() + offset, 4);
+        return value;
+    };
+    EXPECT_EQ(at(12), 0x0409u) << "locale recorded in the image";
+    EXPECT_EQ(at(16), 0u) << "locale under which the library registers";
+    // An import entry ends with the file name, after its length shifted left by two.
+    const std::string_view name = "KVStMgr.dll";
+    const auto found = image.find(name);
+    ASSERT_NE(found, std::string_view::npos);
+    EXPECT_EQ(image.find(name, found + 1), std::string_view::npos);
+    std::uint16_t size = 0;
+    std::memcpy(&size, image.data() + found - 2, 2);
+    EXPECT_EQ(size >> 2, name.size()) << "the recorded name carries a folder";
+    EXPECT_NE(image.find("stdole2.tlb"), std::string_view::npos);
+}
+
+TEST_F(ResourceTest, VersionResourceIsUsEnglishWithFixedVersionsOfADll) {
+    EXPECT_FALSE(Resource(MAKEINTRESOURCEW(16), kUsEnglish).empty()) << "RT_VERSION 1 in language 0x0409";
+
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> info(size);
+    ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+    EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+    EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                                 &length));
+    ASSERT_EQ(length, 4u);
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 1200);
+
+    const struct {
+        const wchar_t* name;
+        const wchar_t* value;
+    } strings[] = {
+        {L"CompanyName", L"Marlen, Inc."},         {L"FileVersion", L"1.00"},
+        {L"ProductVersion", L"1.00"},             {L"ProductName", L"KVStVB7Default"},
+        {L"InternalName", L"KVStVB7Default"},     {L"OriginalFilename", L"KVStVB7Default.dll"},
+        {L"OLESelfRegister", L""},
+    };
+    for (const auto& entry : strings) {
+        wchar_t* value = nullptr;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + entry.name;
+        ASSERT_TRUE(::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+            << kvtest::Utf8(entry.name);
+        EXPECT_STREQ(length ? value : L"", entry.value) << kvtest::Utf8(entry.name);
+    }
+}
+
+}  // namespace
