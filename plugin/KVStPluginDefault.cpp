@@ -1,9 +1,9 @@
 #include "KVStPluginDefault.h"
 
+#include "audit/Snapshot.h"
 #include "com/Bstr.h"
 #include "com/Module.h"
 #include "com/TypeInfo.h"
-#include "audit/Snapshot.h"
 #include "standards/FileSearch.h"
 #include "standards/StandardLoader.h"
 #include "standards/clsIniFuncs.h"
