@@ -23,4 +23,15 @@ std::vector<FindingText> AllFindings(IKVStPlugin* plugin, std::size_t limit) {
     return findings;
 }
 
+std::string StandardText(const std::vector<TypeSection>& types) {
+    std::string text = "[Common]\r\nTypeCount=" + std::to_string(types.size()) + "\r\n";
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        text += "[Type" + std::to_string(i + 1) + "]\r\nType=" + types[i].first + "\r\nNameCount=" +
+                std::to_string(types[i].second.size()) + "\r\n";
+        for (std::size_t k = 0; k < types[i].second.size(); ++k)
+            text += "Name" + std::to_string(k + 1) + "=" + types[i].second[k] + "\r\n";
+    }
+    return text;
+}
+
 }  // namespace audittest

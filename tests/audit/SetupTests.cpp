@@ -19,22 +19,10 @@ namespace {
 
 using audittest::FindingText;
 using audittest::RecordingDrawing;
+using audittest::StandardText;
+using audittest::TypeSection;
 using plugin::PluginInspector;
 using standards::NameList;
-
-using TypeSection = std::pair<std::string, std::vector<std::string>>;
-
-// A standard file with one section per type, in order.
-std::string StandardText(const std::vector<TypeSection>& types) {
-    std::string text = "[Common]\r\nTypeCount=" + std::to_string(types.size()) + "\r\n";
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        text += "[Type" + std::to_string(i + 1) + "]\r\nType=" + types[i].first + "\r\nNameCount=" +
-                std::to_string(types[i].second.size()) + "\r\n";
-        for (std::size_t k = 0; k < types[i].second.size(); ++k)
-            text += "Name" + std::to_string(k + 1) + "=" + types[i].second[k] + "\r\n";
-    }
-    return text;
-}
 
 const std::vector<TypeSection> kStandard = {
     {"AcadLayer", {"0", "Walls"}},
