@@ -51,8 +51,6 @@ private:
     std::shared_ptr<CallLog> log_;
 };
 
-class RecordingCollection;
-
 class RecordingEnumerator : public drawing::EntryEnumerator {
 public:
     RecordingEnumerator(kv::ComPtr<drawing::EntryCollection> collection, std::wstring tag, int failsAfter,
