@@ -1,5 +1,6 @@
 #include "KVStPluginDefault.h"
 
+#include "audit/Snapshot.h"
 #include "com/Bstr.h"
 #include "com/Module.h"
 #include "com/TypeInfo.h"
@@ -34,7 +35,11 @@ HRESULT KVStPluginDefault::Create(REFIID iid, void** object) noexcept {
 }
 
 HRESULT KVStPluginDefault::Initialize() {
-    AuditCursor = 0;
+    AuditCursor = {};
+    return LocateStandardFile();
+}
+
+HRESULT KVStPluginDefault::LocateStandardFile() {
     std::wstring folder;
     KV_RETURN_IF_FAILED(kv::module::Folder(folder));
     StdFilePath = folder + L"\\" + kStandardFileName;
@@ -92,11 +97,39 @@ HRESULT KVStPluginDefault::GetCheckFilter(VARIANT* value) {
     return S_OK;
 }
 
-HRESULT KVStPluginDefault::SetupForAudit(IDispatch*, BSTR) { return S_OK; }
+HRESULT KVStPluginDefault::SetupForAudit(IDispatch* chkDb, BSTR chkPathName) {
+    if (chkDb == nullptr) return S_OK;
+    return kv::Barrier([&] {
+        CheckDb = chkDb;
+        CheckPathName.assign(chkPathName ? chkPathName : L"", ::SysStringLen(chkPathName));
+        // Every audit starts as on a new object: nothing of an earlier drawing or load survives.
+        AuditCursor = {};
+        CurrentError.Reset();
+        CheckFilter.reset();
+        EraseNameLists();
+        if (StdFilePath.empty()) KV_RETURN_IF_FAILED(LocateStandardFile());
+        if (!LoadStandardFile(StdFilePath)) return S_OK;
+        StdNameIndex.Build({&StdLayerNames, &StdLinetypeNames, &StdTextStyleNames, &StdDimStyleNames});
+        if (audit::FilterNamesFirstType(CheckFilter.get()))
+            audit::SnapshotDrawing(*CheckDb.Get(),
+                                   {&DbLayerNames, &DbLinetypeNames, &DbTextStyleNames, &DbDimStyleNames});
+        return S_OK;
+    });
+}
 
 HRESULT KVStPluginDefault::CheckNext(VARIANT_BOOL* value) {
     KV_RETURN_IF_NULL(value);
     *value = VARIANT_FALSE;
+    // An object already handed to the host is never written again: each call makes a new one.
+    CurrentError.Reset();
+    kv::ComPtr<_KVStError> error;
+    KV_RETURN_IF_FAILED(ErrorObjects.Create(error));
+    const auto finding = audit::NextFinding(
+        AuditCursor, {&DbLayerNames, &DbLinetypeNames, &DbTextStyleNames, &DbDimStyleNames}, StdNameIndex);
+    if (!finding) return S_OK;
+    audit::Describe(*error.Get(), *finding);
+    CurrentError = std::move(error);
+    *value = VARIANT_TRUE;
     return S_OK;
 }
 
@@ -113,10 +146,15 @@ HRESULT KVStPluginDefault::Clear() {
     CheckPathName.clear();
     StdFilePath.clear();
     CheckFilter.reset();
+    EraseNameLists();
+    return S_OK;
+}
+
+void KVStPluginDefault::EraseNameLists() noexcept {
     for (standards::NameList* list : {&DbLayerNames, &DbLinetypeNames, &DbDimStyleNames, &DbTextStyleNames,
                                       &StdLayerNames, &StdLinetypeNames, &StdDimStyleNames, &StdTextStyleNames})
         standards::NameList().swap(*list);
-    return S_OK;
+    StdNameIndex.Clear();
 }
 
 }  // namespace plugin

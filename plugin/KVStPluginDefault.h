@@ -4,6 +4,8 @@
 #include <string>
 
 #include "KVStVB7Default.h"
+#include "audit/ErrorObjects.h"
+#include "audit/Walk.h"
 #include "com/ComObject.h"
 #include "com/Dispatch.h"
 #include "com/Variant.h"
@@ -73,6 +75,10 @@ private:
     KVStPluginDefault();
     ~KVStPluginDefault() override;
     HRESULT Initialize();
+    // Sets StdFilePath to the standard file beside the module, or empty when there is none.
+    HRESULT LocateStandardFile();
+    // Erases the eight name lists and the index of the standard ones.
+    void EraseNameLists() noexcept;
     bool LoadStandardFile(const std::wstring& path) noexcept;
 
     // Members, in declaration order.
@@ -90,7 +96,11 @@ private:
     standards::NameList StdLinetypeNames;
     standards::NameList StdDimStyleNames;
     standards::NameList StdTextStyleNames;
-    SHORT AuditCursor = 0;
+    audit::Cursor AuditCursor;
+
+    // Beside the members: the standard lists hashed for lookups, and the host's error class.
+    audit::StandardIndex StdNameIndex;
+    audit::ErrorFactory ErrorObjects;
 };
 
 }  // namespace plugin

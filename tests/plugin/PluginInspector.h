@@ -12,7 +12,7 @@ struct PluginInspector {
     }
     static const std::wstring& StdFilePath(IUnknown* o) { return Of(o).StdFilePath; }
     static const std::wstring& CheckPathName(IUnknown* o) { return Of(o).CheckPathName; }
-    static SHORT& AuditCursor(IUnknown* o) { return Of(o).AuditCursor; }
+    static audit::Cursor& AuditCursor(IUnknown* o) { return Of(o).AuditCursor; }
     static kv::Variant& CheckFilter(IUnknown* o) { return Of(o).CheckFilter; }
     static kv::ComPtr<IDispatch>& CheckDb(IUnknown* o) { return Of(o).CheckDb; }
     static kv::ComPtr<_KVStError>& CurrentError(IUnknown* o) { return Of(o).CurrentError; }
@@ -23,6 +23,20 @@ struct PluginInspector {
                 &p.StdLayerNames, &p.StdLinetypeNames, &p.StdDimStyleNames, &p.StdTextStyleNames};
     }
     static bool Load(IUnknown* o, const std::wstring& path) { return Of(o).LoadStandardFile(path); }
+    // The drawing and the standard lists in walk order (layers, linetypes, text styles, dimension
+    // styles). A test that fills the standard lists by hand then indexes them, as a load does.
+    static audit::PerKind<standards::NameList*> DrawingLists(IUnknown* o) {
+        KVStPluginDefault& p = Of(o);
+        return {&p.DbLayerNames, &p.DbLinetypeNames, &p.DbTextStyleNames, &p.DbDimStyleNames};
+    }
+    static audit::PerKind<standards::NameList*> StandardLists(IUnknown* o) {
+        KVStPluginDefault& p = Of(o);
+        return {&p.StdLayerNames, &p.StdLinetypeNames, &p.StdTextStyleNames, &p.StdDimStyleNames};
+    }
+    static void IndexStandardLists(IUnknown* o) {
+        KVStPluginDefault& p = Of(o);
+        p.StdNameIndex.Build({&p.StdLayerNames, &p.StdLinetypeNames, &p.StdTextStyleNames, &p.StdDimStyleNames});
+    }
 };
 
 }  // namespace plugin

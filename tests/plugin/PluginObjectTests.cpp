@@ -5,6 +5,7 @@
 #include "com/Module.h"
 #include "support/DispatchCall.h"
 #include "support/TempFolder.h"
+#include "tests/audit/HostErrorDouble.h"
 #include "tests/plugin/PluginInspector.h"
 
 namespace {
@@ -97,7 +98,7 @@ TEST(PluginLifeCycleTest, FreshObjectHasNoErrorAndNoFilter) {
     kv::Variant filter;
     ASSERT_EQ(plugin->GetCheckFilter(&filter), S_OK);
     EXPECT_EQ(filter.type(), VT_EMPTY);
-    EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), 0);
+    EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), audit::Cursor{});
 }
 
 TEST(PluginLifeCycleTest, GetCheckFilterHandsOutADeepCopy) {
@@ -123,12 +124,12 @@ TEST(PluginLifeCycleTest, GetCheckFilterHandsOutADeepCopy) {
 
 TEST(PluginLifeCycleTest, ClearEmptiesTheAuditStateButKeepsTheCursor) {
     auto plugin = NewPlugin();
-    PluginInspector::AuditCursor(plugin.Get()) = 205;
+    PluginInspector::AuditCursor(plugin.Get()) = audit::Cursor{2, 5};
     PluginInspector::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
     for (standards::NameList* list : PluginInspector::Lists(plugin.Get())) list->assign(3, L"name");
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(plugin->Clear(), S_OK);
-        EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), 205);
+        EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), (audit::Cursor{2, 5}));
         EXPECT_TRUE(PluginInspector::StdFilePath(plugin.Get()).empty());
         EXPECT_TRUE(PluginInspector::CheckPathName(plugin.Get()).empty());
         EXPECT_EQ(PluginInspector::CheckFilter(plugin.Get()).type(), VT_EMPTY);
@@ -208,6 +209,9 @@ TEST_F(StandardFilePresenceTest, HiddenOrSystemFilesCountAsMissing) {
 // Both dual interfaces reach every operation by their own dispatch identifiers.
 class PluginDispatchTest : public ::testing::Test {
 protected:
+    // CheckNext makes one of the host's error objects on every call.
+    kv::ComPtr<audittest::ErrorClassDouble> errors = kv::MakeObject<audittest::ErrorClassDouble>();
+    audittest::ErrorClassRegistration registration{errors->unknown()};
     kv::ComPtr<IKVStPlugin> plugin = NewPlugin();
     kv::ComPtr<_KVStPluginDefault> byDefault;
     void SetUp() override { ASSERT_EQ(plugin.As(&byDefault), S_OK); }

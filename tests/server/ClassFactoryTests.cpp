@@ -57,7 +57,7 @@ TEST(ClassFactoryTest, MakesAnInitializedObjectInEachOfItsInterfaces) {
         EXPECT_EQ(kvtest::RefCount(object.Get()), 1u);
         // Initialization ran in the copy: the standard file beside it was found.
         EXPECT_EQ(PluginInspector::StdFilePath(object.Get()), staged.folder() + L"\\KVStPluginDefault.ini");
-        EXPECT_EQ(PluginInspector::AuditCursor(object.Get()), 0);
+        EXPECT_EQ(PluginInspector::AuditCursor(object.Get()), audit::Cursor{});
     }
     auto plugin = staged.Create();
     kv::Bstr path;
@@ -86,12 +86,12 @@ TEST(ClassFactoryTest, EachRequestMakesAnObjectThatSharesNothing) {
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&second)), S_OK);
     EXPECT_NE(first.Get(), second.Get());
 
-    PluginInspector::AuditCursor(first.Get()) = 150;
+    PluginInspector::AuditCursor(first.Get()) = audit::Cursor{1, 50};
     PluginInspector::CheckFilter(first.Get()) = kvtest::Str(L"AcadLayer");
     PluginInspector::Lists(first.Get())[0]->assign(2, L"0");
     ASSERT_EQ(second->Clear(), S_OK);
 
-    EXPECT_EQ(PluginInspector::AuditCursor(second.Get()), 0);
+    EXPECT_EQ(PluginInspector::AuditCursor(second.Get()), audit::Cursor{});
     EXPECT_TRUE(PluginInspector::CheckFilter(second.Get()).empty());
     EXPECT_TRUE(PluginInspector::Lists(second.Get())[0]->empty());
     EXPECT_TRUE(PluginInspector::StdFilePath(second.Get()).empty());

@@ -1,0 +1,40 @@
+#include "Walk.h"
+
+#include <algorithm>
+
+namespace audit {
+
+bool IsStandardName(std::wstring_view name, const standards::NameList& list, LONG count) noexcept {
+    if (count <= 0) return false;
+    const auto end = list.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(count, list.size()));
+    return std::find(list.begin(), end, name) != end;
+}
+
+void StandardIndex::Build(const ListsByKind& standard) {
+    PerKind<std::unordered_set<std::wstring>> built;
+    for (std::size_t kind = 0; kind < kKindCount; ++kind)
+        built[kind] = std::unordered_set<std::wstring>(standard[kind]->begin(), standard[kind]->end());
+    names_.swap(built);
+}
+
+void StandardIndex::Clear() noexcept {
+    for (auto& names : names_) std::unordered_set<std::wstring>().swap(names);
+}
+
+bool StandardIndex::Lists(Kind kind, const std::wstring& name) const noexcept {
+    return names_[static_cast<std::size_t>(kind)].contains(name);
+}
+
+std::optional<Finding> NextFinding(Cursor& cursor, const ListsByKind& drawing, const StandardIndex& standard) noexcept {
+    for (; cursor.kind < kKindCount; ++cursor.kind, cursor.position = 0) {
+        const Kind kind = static_cast<Kind>(cursor.kind);
+        const standards::NameList& names = *drawing[cursor.kind];
+        while (cursor.position < names.size()) {
+            const std::wstring& name = names[cursor.position++];
+            if (!standard.Lists(kind, name)) return Finding{kind, &name};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace audit

@@ -1,0 +1,53 @@
+#pragma once
+// The audit walk: every drawing name, kind by kind in walk order, looked up in the standard's
+// names of its kind; each name that the standard does not list is one finding.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "Kinds.h"
+#include "standards/NameList.h"
+
+namespace audit {
+
+// Where the walk resumes. Kind and position are kept apart, so that no list length can carry the
+// position of one kind into the next.
+struct Cursor {
+    std::uint8_t kind = 0;        // index in walk order; kKindCount once the walk is over
+    std::uint32_t position = 0;   // index of the next name in the kind's drawing list
+    bool operator==(const Cursor&) const = default;
+};
+
+using ListsByKind = PerKind<const standards::NameList*>;
+
+// True when one of the entries 0 to count - 1 of list equals name exactly (case and spaces
+// included); false for a count of 0 or less.
+bool IsStandardName(std::wstring_view name, const standards::NameList& list, LONG count) noexcept;
+
+// The standard's names of each kind, hashed once per load, so that a lookup does not scan them.
+class StandardIndex {
+public:
+    // Indexes every entry of each list; throws std::bad_alloc and then keeps the index it had.
+    void Build(const ListsByKind& standard);
+    void Clear() noexcept;
+    // The same answer as IsStandardName(name, list, entries of list) for the kind's indexed list.
+    bool Lists(Kind kind, const std::wstring& name) const noexcept;
+
+private:
+    PerKind<std::unordered_set<std::wstring>> names_;
+};
+
+struct Finding {
+    Kind kind;
+    const std::wstring* name;  // points into the drawing list it came from
+};
+
+// Examines names from cursor on and stops after the first one that the standard does not list,
+// with the cursor just past it; without one, the cursor ends past the last kind.
+std::optional<Finding> NextFinding(Cursor& cursor, const ListsByKind& drawing, const StandardIndex& standard) noexcept;
+
+}  // namespace audit
