@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <array>
 #include <memory>
-#include <utility>
 
 #include "kvstcheck/AuditDriver.h"
 #include "kvstcheck/Console.h"
@@ -18,21 +16,6 @@
 
 namespace kvstcheck {
 namespace {
-
-// The plug-in's audit position gives each kind 100 places; past them a finding makes it skip names.
-constexpr std::size_t kReliableNamesPerKind = 100;
-
-void WarnAboutLongKinds(const std::wstring& path, const DrawingNames& names) {
-    const std::array<std::pair<const char*, std::size_t>, 4> kinds = {{{"layers", names.layers.size()},
-                                                                       {"linetypes", names.linetypes.size()},
-                                                                       {"text styles", names.textStyles.size()},
-                                                                       {"dimension styles", names.dimStyles.size()}}};
-    for (const auto& [kind, count] : kinds)
-        if (count > kReliableNamesPerKind)
-            WriteError("warning: " + EncodeUtf8(path) + " has " + std::to_string(count) + " " + kind +
-                       "; the plug-in examines at most " + std::to_string(kReliableNamesPerKind) +
-                       " names of a kind in order, so findings after a finding past that may be missing");
-}
 
 std::unique_ptr<PluginSource> ChooseSource(const Options& options) {
     if (options.standard.empty() && options.plugin.empty()) return RegisteredPlugin();
@@ -50,7 +33,6 @@ DrawingResult AuditOne(PluginSource& source, const std::wstring& path) {
         return result;
     }
     result.names = names.total();
-    WarnAboutLongKinds(path, names);
     const auto drawing = MakeDrawingObject(names);
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(path), result.names);
