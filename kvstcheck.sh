@@ -29,6 +29,7 @@ quietly() {
 
 quietly "$root/scripts/setup.sh"
 if [[ ! -f $build/CMakeCache.txt ]]; then
+  echo "kvstcheck.sh: first run: building in $build (a few minutes)" >&2
   quietly cmake -S "$root" -B "$build"
 fi
 quietly cmake --build "$build" -j"$(nproc)" --target kvstcheck KVStVB7Default KVStMgr
@@ -52,12 +53,13 @@ same_module() {
 }
 
 # The host library first: the plug-in creates its error objects from it.
-if ! same_module '{FF8DA293-C9B6-4D06-AE91-D6A7E120AD88}' "$host_dll"; then
-  quietly "$run" regsvr32 /s "$(windows_path "$host_dll")"
-fi
-if ! same_module '{CD0257E4-6183-4688-9DB6-93270B232B36}' "$plugin_dll"; then
-  quietly "$run" regsvr32 /s "$(windows_path "$plugin_dll")"
-fi
+for module in "{FF8DA293-C9B6-4D06-AE91-D6A7E120AD88} $host_dll" \
+              "{CD0257E4-6183-4688-9DB6-93270B232B36} $plugin_dll"; do
+  if ! same_module ${module%% *} "${module#* }"; then
+    echo "kvstcheck.sh: registering ${module##*/} in the build tree's Wine prefix" >&2
+    quietly "$run" regsvr32 /s "$(windows_path "${module#* }")"
+  fi
+done
 
 # Absolute Linux paths become Windows paths (drive Z: is the Linux root); relative ones work as they
 # are, since Wine starts the program in the same folder.
