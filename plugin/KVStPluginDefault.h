@@ -70,7 +70,7 @@ public:
 
 private:
     // Tests read the members through this seam; it is not part of any COM interface.
-    friend struct PluginInspector;
+    friend struct PluginInternals;
 
     KVStPluginDefault();
     ~KVStPluginDefault() override;

@@ -9,13 +9,13 @@
 #include "drawing/Drawing.h"
 #include "support/DispatchCall.h"
 #include "tests/audit/HostDriver.h"
-#include "tests/plugin/PluginInspector.h"
+#include "tests/plugin/PluginInternals.h"
 
 namespace {
 
 using audittest::ErrorClassDouble;
 using audittest::FindingText;
-using plugin::PluginInspector;
+using plugin::PluginInternals;
 using standards::NameList;
 
 kv::ComPtr<IKVStPlugin> NewPlugin() {
@@ -29,10 +29,10 @@ protected:
     // Puts names into the plug-in's lists as a setup would, kind by kind in walk order.
     void Fill(const audit::PerKind<NameList>& drawing, const audit::PerKind<NameList>& standard) {
         for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
-            *PluginInspector::DrawingLists(plugin.Get())[kind] = drawing[kind];
-            *PluginInspector::StandardLists(plugin.Get())[kind] = standard[kind];
+            *PluginInternals::DrawingLists(plugin.Get())[kind] = drawing[kind];
+            *PluginInternals::StandardLists(plugin.Get())[kind] = standard[kind];
         }
-        PluginInspector::IndexStandardLists(plugin.Get());
+        PluginInternals::IndexStandardLists(plugin.Get());
     }
 
     std::optional<FindingText> Next() { return audittest::NextFinding(plugin.Get()); }
@@ -55,7 +55,7 @@ TEST_F(PluginAuditTest, FindingsComeOnePerCallEachInItsOwnNewErrorObject) {
     EXPECT_EQ(errors->created, 5);
     EXPECT_EQ(Next(), std::nullopt);
     EXPECT_EQ(errors->created, 6);
-    EXPECT_EQ(PluginInspector::CurrentError(plugin.Get()).Get(), nullptr);
+    EXPECT_EQ(PluginInternals::CurrentError(plugin.Get()).Get(), nullptr);
     _KVStError* none = reinterpret_cast<_KVStError*>(1);
     EXPECT_EQ(plugin->GetError(&none), S_OK);
     EXPECT_EQ(none, nullptr);
@@ -153,7 +153,7 @@ TEST_F(PluginAuditTest, AFailingSetterStillReportsAndMovesOn) {
     ASSERT_EQ(plugin->CheckNext(&found), S_OK);
     EXPECT_EQ(found, VARIANT_TRUE);
     EXPECT_EQ(errors->last->setters, (std::vector<std::wstring>{L"EntryName", L"KindLabel"}));
-    EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), (audit::Cursor{0, 3}));
+    EXPECT_EQ(PluginInternals::AuditCursor(plugin.Get()), (audit::Cursor{0, 3}));
     errors->setterResult = S_OK;
     EXPECT_EQ(Next(), kFindings[1]);
 }
@@ -162,30 +162,30 @@ TEST_F(PluginAuditTest, ANullDrawingChangesNothing) {
     Fill(kDrawing, kStandard);
     ASSERT_TRUE(Next());
     auto drawing = drawing::MakeDrawing({});
-    PluginInspector::CheckDb(plugin.Get()) = drawing;
+    PluginInternals::CheckDb(plugin.Get()) = drawing;
     kv::Bstr path(L"C:\\a.dwg");
     ASSERT_EQ(plugin->SetupForAudit(nullptr, path.get()), S_OK);
-    EXPECT_EQ(PluginInspector::CheckDb(plugin.Get()).Get(), drawing.Get());
-    EXPECT_TRUE(PluginInspector::CheckPathName(plugin.Get()).empty());
-    EXPECT_EQ(*PluginInspector::DrawingLists(plugin.Get())[0], kDrawing[0]);
-    EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), (audit::Cursor{0, 3}));
+    EXPECT_EQ(PluginInternals::CheckDb(plugin.Get()).Get(), drawing.Get());
+    EXPECT_TRUE(PluginInternals::CheckPathName(plugin.Get()).empty());
+    EXPECT_EQ(*PluginInternals::DrawingLists(plugin.Get())[0], kDrawing[0]);
+    EXPECT_EQ(PluginInternals::AuditCursor(plugin.Get()), (audit::Cursor{0, 3}));
     EXPECT_EQ(Next(), kFindings[1]);
 }
 
 TEST_F(PluginAuditTest, SetupWithADrawingStartsAFreshAudit) {
     Fill(kDrawing, kStandard);
     ASSERT_TRUE(Next());
-    PluginInspector::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
+    PluginInternals::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
     auto drawing = drawing::MakeDrawing({{L"New"}, {}, {}, {}});
     kv::Bstr path(L"C:\\b.dwg");
     // No standard file beside the module: the load fails and the setup ends after the reset.
     ASSERT_EQ(plugin->SetupForAudit(drawing.Get(), path.get()), S_OK);
-    EXPECT_EQ(PluginInspector::CheckDb(plugin.Get()).Get(), drawing.Get());
-    EXPECT_EQ(PluginInspector::CheckPathName(plugin.Get()), L"C:\\b.dwg");
-    EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), audit::Cursor{});
-    EXPECT_EQ(PluginInspector::CurrentError(plugin.Get()).Get(), nullptr);
-    EXPECT_EQ(PluginInspector::CheckFilter(plugin.Get()).type(), VT_EMPTY);
-    for (standards::NameList* list : PluginInspector::Lists(plugin.Get())) EXPECT_TRUE(list->empty());
+    EXPECT_EQ(PluginInternals::CheckDb(plugin.Get()).Get(), drawing.Get());
+    EXPECT_EQ(PluginInternals::CheckPathName(plugin.Get()), L"C:\\b.dwg");
+    EXPECT_EQ(PluginInternals::AuditCursor(plugin.Get()), audit::Cursor{});
+    EXPECT_EQ(PluginInternals::CurrentError(plugin.Get()).Get(), nullptr);
+    EXPECT_EQ(PluginInternals::CheckFilter(plugin.Get()).type(), VT_EMPTY);
+    for (standards::NameList* list : PluginInternals::Lists(plugin.Get())) EXPECT_TRUE(list->empty());
     EXPECT_EQ(Next(), std::nullopt);
 }
 

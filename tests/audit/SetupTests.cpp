@@ -13,7 +13,7 @@
 #include "support/TempFolder.h"
 #include "tests/audit/DrawingDouble.h"
 #include "tests/audit/HostDriver.h"
-#include "tests/plugin/PluginInspector.h"
+#include "tests/plugin/PluginInternals.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ using audittest::FindingText;
 using audittest::RecordingDrawing;
 using audittest::StandardText;
 using audittest::TypeSection;
-using plugin::PluginInspector;
+using plugin::PluginInternals;
 using standards::NameList;
 
 const std::vector<TypeSection> kStandard = {
@@ -75,7 +75,7 @@ TEST_F(SetupTest, ReadsTheDrawingInOrderAndReportsWhatTheStandardLacks) {
     const LONG objectsBefore = kv::module::ObjectCount();
     ASSERT_EQ(Setup(plugin.Get(), subject.Get()), S_OK);
     EXPECT_EQ(kv::module::ObjectCount(), objectsBefore);
-    EXPECT_EQ(PluginInspector::CheckPathName(plugin.Get()), L"C:\\drawings\\plan.dwg");
+    EXPECT_EQ(PluginInternals::CheckPathName(plugin.Get()), L"C:\\drawings\\plan.dwg");
     const std::vector<std::wstring> reads(subject->log->begin(), subject->log->end());
     const std::vector<std::wstring> members = {L"Layers", L"Linetypes", L"TextStyles", L"DimStyles"};
     std::vector<std::wstring> memberReads;
@@ -93,7 +93,7 @@ TEST_F(SetupTest, AnEmptyFirstTypeNameLeavesTheDrawingUnread) {
     auto subject = kv::MakeObject<RecordingDrawing>(SmallDrawing());
     ASSERT_EQ(Setup(plugin.Get(), subject.Get()), S_OK);
     EXPECT_TRUE(subject->log->empty());
-    EXPECT_EQ(PluginInspector::CheckFilter(plugin.Get()).type(), VT_ARRAY | VT_VARIANT);
+    EXPECT_EQ(PluginInternals::CheckFilter(plugin.Get()).type(), VT_ARRAY | VT_VARIANT);
     EXPECT_EQ(audittest::NextFinding(plugin.Get()), std::nullopt);
 }
 
@@ -110,8 +110,8 @@ TEST_F(SetupTest, EachSetupStartsAFreshAuditOnTheSameObject) {
     auto second = kv::MakeObject<RecordingDrawing>(
         drawing::DrawingNames{{L"0", L"Walls"}, {L"Continuous"}, {L"Notes"}, {L"ISO-25"}}, faults);
     ASSERT_EQ(Setup(plugin.Get(), second.Get()), S_OK);
-    EXPECT_TRUE(PluginInspector::StandardLists(plugin.Get())[0]->empty());
-    EXPECT_TRUE(PluginInspector::DrawingLists(plugin.Get())[3]->empty());
+    EXPECT_TRUE(PluginInternals::StandardLists(plugin.Get())[0]->empty());
+    EXPECT_TRUE(PluginInternals::DrawingLists(plugin.Get())[3]->empty());
     EXPECT_EQ(audittest::AllFindings(plugin.Get()),
               (std::vector<FindingText>{{L"0", L"图层"}, {L"Walls", L"图层"}, {L"Notes", L"文字样式"}}));
 }

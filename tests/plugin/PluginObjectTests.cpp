@@ -6,11 +6,11 @@
 #include "support/DispatchCall.h"
 #include "support/TempFolder.h"
 #include "tests/audit/HostErrorDouble.h"
-#include "tests/plugin/PluginInspector.h"
+#include "tests/plugin/PluginInternals.h"
 
 namespace {
 
-using plugin::PluginInspector;
+using plugin::PluginInternals;
 
 kv::ComPtr<IKVStPlugin> NewPlugin() {
     kv::ComPtr<IKVStPlugin> object;
@@ -76,7 +76,7 @@ TEST(PluginPropertiesTest, StandardFilesIsTheBareFileNameWhetherOrNotItExists) {
     kv::Variant files;
     ASSERT_EQ(plugin->get_StandardFiles(&files), S_OK);
     EXPECT_EQ(OnlyString(files), L"KVStPluginDefault.ini");
-    EXPECT_TRUE(PluginInspector::StdFilePath(plugin.Get()).empty());
+    EXPECT_TRUE(PluginInternals::StdFilePath(plugin.Get()).empty());
 }
 
 TEST(PluginPropertiesTest, NullOutParametersAreRefused) {
@@ -98,7 +98,7 @@ TEST(PluginLifeCycleTest, FreshObjectHasNoErrorAndNoFilter) {
     kv::Variant filter;
     ASSERT_EQ(plugin->GetCheckFilter(&filter), S_OK);
     EXPECT_EQ(filter.type(), VT_EMPTY);
-    EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), audit::Cursor{});
+    EXPECT_EQ(PluginInternals::AuditCursor(plugin.Get()), audit::Cursor{});
 }
 
 TEST(PluginLifeCycleTest, GetCheckFilterHandsOutADeepCopy) {
@@ -109,32 +109,32 @@ TEST(PluginLifeCycleTest, GetCheckFilterHandsOutADeepCopy) {
     ::VariantInit(&raw);
     raw.vt = VT_ARRAY | VT_VARIANT;
     raw.parray = types.release();
-    PluginInspector::CheckFilter(plugin.Get()) = kv::Variant::Take(raw);
+    PluginInternals::CheckFilter(plugin.Get()) = kv::Variant::Take(raw);
 
     kv::Variant copy;
     ASSERT_EQ(plugin->GetCheckFilter(&copy), S_OK);
     ASSERT_EQ(copy.type(), VT_ARRAY | VT_VARIANT);
-    EXPECT_NE(copy.get().parray, PluginInspector::CheckFilter(plugin.Get()).get().parray);
+    EXPECT_NE(copy.get().parray, PluginInternals::CheckFilter(plugin.Get()).get().parray);
     LONG index = 0;
     ASSERT_EQ(::SafeArrayPutElement(copy.get().parray, &index, const_cast<VARIANT*>(&kvtest::Str(L"x").get())), S_OK);
     kv::Variant kept;
-    ASSERT_EQ(::SafeArrayGetElement(PluginInspector::CheckFilter(plugin.Get()).get().parray, &index, &kept), S_OK);
+    ASSERT_EQ(::SafeArrayGetElement(PluginInternals::CheckFilter(plugin.Get()).get().parray, &index, &kept), S_OK);
     EXPECT_STREQ(kept.get().bstrVal, L"AcadLayer");
 }
 
 TEST(PluginLifeCycleTest, ClearEmptiesTheAuditStateButKeepsTheCursor) {
     auto plugin = NewPlugin();
-    PluginInspector::AuditCursor(plugin.Get()) = audit::Cursor{2, 5};
-    PluginInspector::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
-    for (standards::NameList* list : PluginInspector::Lists(plugin.Get())) list->assign(3, L"name");
+    PluginInternals::AuditCursor(plugin.Get()) = audit::Cursor{2, 5};
+    PluginInternals::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
+    for (standards::NameList* list : PluginInternals::Lists(plugin.Get())) list->assign(3, L"name");
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(plugin->Clear(), S_OK);
-        EXPECT_EQ(PluginInspector::AuditCursor(plugin.Get()), (audit::Cursor{2, 5}));
-        EXPECT_TRUE(PluginInspector::StdFilePath(plugin.Get()).empty());
-        EXPECT_TRUE(PluginInspector::CheckPathName(plugin.Get()).empty());
-        EXPECT_EQ(PluginInspector::CheckFilter(plugin.Get()).type(), VT_EMPTY);
-        EXPECT_EQ(PluginInspector::CheckDb(plugin.Get()).Get(), nullptr);
-        for (standards::NameList* list : PluginInspector::Lists(plugin.Get())) EXPECT_TRUE(list->empty());
+        EXPECT_EQ(PluginInternals::AuditCursor(plugin.Get()), (audit::Cursor{2, 5}));
+        EXPECT_TRUE(PluginInternals::StdFilePath(plugin.Get()).empty());
+        EXPECT_TRUE(PluginInternals::CheckPathName(plugin.Get()).empty());
+        EXPECT_EQ(PluginInternals::CheckFilter(plugin.Get()).type(), VT_EMPTY);
+        EXPECT_EQ(PluginInternals::CheckDb(plugin.Get()).Get(), nullptr);
+        for (standards::NameList* list : PluginInternals::Lists(plugin.Get())) EXPECT_TRUE(list->empty());
         kv::Variant filter;
         ASSERT_EQ(plugin->GetCheckFilter(&filter), S_OK);
         EXPECT_EQ(filter.type(), VT_EMPTY);
@@ -185,14 +185,14 @@ protected:
 
 TEST_F(StandardFilePresenceTest, AnOrdinaryFileIsFound) {
     kvtest::WriteFileBytes(path, "[Common]\r\nTypeCount=1\r\n");
-    EXPECT_EQ(PluginInspector::StdFilePath(NewPlugin().Get()), path);
+    EXPECT_EQ(PluginInternals::StdFilePath(NewPlugin().Get()), path);
     ASSERT_TRUE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
-    EXPECT_EQ(PluginInspector::StdFilePath(NewPlugin().Get()), path);
+    EXPECT_EQ(PluginInternals::StdFilePath(NewPlugin().Get()), path);
 }
 
 TEST_F(StandardFilePresenceTest, ADirectoryOfThatNameCountsAsMissing) {
     ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
-    EXPECT_TRUE(PluginInspector::StdFilePath(NewPlugin().Get()).empty());
+    EXPECT_TRUE(PluginInternals::StdFilePath(NewPlugin().Get()).empty());
 }
 
 TEST_F(StandardFilePresenceTest, HiddenOrSystemFilesCountAsMissing) {
@@ -201,7 +201,7 @@ TEST_F(StandardFilePresenceTest, HiddenOrSystemFilesCountAsMissing) {
         ::SetFileAttributesW(path.c_str(), attribute);
         if ((::GetFileAttributesW(path.c_str()) & attribute) == 0)
             GTEST_SKIP() << "this file system does not keep the hidden and system attributes";
-        EXPECT_TRUE(PluginInspector::StdFilePath(NewPlugin().Get()).empty()) << attribute;
+        EXPECT_TRUE(PluginInternals::StdFilePath(NewPlugin().Get()).empty()) << attribute;
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
@@ -281,9 +281,9 @@ TEST_F(PluginDispatchTest, TheSameIdentifierMeansDifferentThingsOnEachInterface)
     EXPECT_EQ(icon.value.type(), VT_I4);
     EXPECT_EQ(icon.value.get().lVal, 2);
 
-    PluginInspector::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
+    PluginInternals::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
     ASSERT_EQ(kvtest::Call(host(), 0x6003000D, DISPATCH_METHOD).hr, S_OK);  // Clear
-    EXPECT_EQ(PluginInspector::CheckFilter(plugin.Get()).type(), VT_EMPTY);
+    EXPECT_EQ(PluginInternals::CheckFilter(plugin.Get()).type(), VT_EMPTY);
     auto next = kvtest::Call(own(), 0x6003000D, DISPATCH_METHOD);  // CheckNext
     ASSERT_EQ(next.hr, S_OK);
     EXPECT_EQ(next.value.type(), VT_BOOL);

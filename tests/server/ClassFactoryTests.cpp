@@ -7,12 +7,12 @@
 #include "com/Bstr.h"
 #include "support/DispatchCall.h"
 #include "support/StagedPlugin.h"
-#include "tests/plugin/PluginInspector.h"
+#include "tests/plugin/PluginInternals.h"
 
 namespace {
 
 using kvtest::StagedPlugin;
-using plugin::PluginInspector;
+using plugin::PluginInternals;
 
 constexpr char kStandardFile[] = "[Common]\r\nTypeCount=1\r\n[Type1]\r\nType=AcadLayer\r\nNameCount=1\r\nName1=0\r\n";
 
@@ -56,8 +56,8 @@ TEST(ClassFactoryTest, MakesAnInitializedObjectInEachOfItsInterfaces) {
         ASSERT_EQ(staged.CreateInstance(iid, reinterpret_cast<void**>(object.GetAddressOf())), S_OK);
         EXPECT_EQ(kvtest::RefCount(object.Get()), 1u);
         // Initialization ran in the copy: the standard file beside it was found.
-        EXPECT_EQ(PluginInspector::StdFilePath(object.Get()), staged.folder() + L"\\KVStPluginDefault.ini");
-        EXPECT_EQ(PluginInspector::AuditCursor(object.Get()), audit::Cursor{});
+        EXPECT_EQ(PluginInternals::StdFilePath(object.Get()), staged.folder() + L"\\KVStPluginDefault.ini");
+        EXPECT_EQ(PluginInternals::AuditCursor(object.Get()), audit::Cursor{});
     }
     auto plugin = staged.Create();
     kv::Bstr path;
@@ -86,17 +86,17 @@ TEST(ClassFactoryTest, EachRequestMakesAnObjectThatSharesNothing) {
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&second)), S_OK);
     EXPECT_NE(first.Get(), second.Get());
 
-    PluginInspector::AuditCursor(first.Get()) = audit::Cursor{1, 50};
-    PluginInspector::CheckFilter(first.Get()) = kvtest::Str(L"AcadLayer");
-    PluginInspector::Lists(first.Get())[0]->assign(2, L"0");
+    PluginInternals::AuditCursor(first.Get()) = audit::Cursor{1, 50};
+    PluginInternals::CheckFilter(first.Get()) = kvtest::Str(L"AcadLayer");
+    PluginInternals::Lists(first.Get())[0]->assign(2, L"0");
     ASSERT_EQ(second->Clear(), S_OK);
 
-    EXPECT_EQ(PluginInspector::AuditCursor(second.Get()), audit::Cursor{});
-    EXPECT_TRUE(PluginInspector::CheckFilter(second.Get()).empty());
-    EXPECT_TRUE(PluginInspector::Lists(second.Get())[0]->empty());
-    EXPECT_TRUE(PluginInspector::StdFilePath(second.Get()).empty());
-    EXPECT_EQ(PluginInspector::StdFilePath(first.Get()), staged.folder() + L"\\KVStPluginDefault.ini");
-    EXPECT_EQ(PluginInspector::Lists(first.Get())[0]->size(), 2u);
+    EXPECT_EQ(PluginInternals::AuditCursor(second.Get()), audit::Cursor{});
+    EXPECT_TRUE(PluginInternals::CheckFilter(second.Get()).empty());
+    EXPECT_TRUE(PluginInternals::Lists(second.Get())[0]->empty());
+    EXPECT_TRUE(PluginInternals::StdFilePath(second.Get()).empty());
+    EXPECT_EQ(PluginInternals::StdFilePath(first.Get()), staged.folder() + L"\\KVStPluginDefault.ini");
+    EXPECT_EQ(PluginInternals::Lists(first.Get())[0]->size(), 2u);
 }
 
 TEST(UnloadTest, ModuleStaysWhileAnObjectAFactoryOrALockLives) {

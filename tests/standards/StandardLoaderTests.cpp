@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "support/TempFolder.h"
-#include "tests/plugin/PluginInspector.h"
+#include "tests/plugin/PluginInternals.h"
 #include "tests/standards/LoadedMembers.h"
 
 namespace {
@@ -329,12 +329,12 @@ TEST(PluginLoaderWiringTest, ThePluginsLoaderFillsItsOwnMembers) {
                                            "[Type4]", "Type=AcadDimStyle", "NameCount=1", "Name1=Dim"}));
     kv::ComPtr<IKVStPlugin> plugin;
     ASSERT_EQ(plugin::KVStPluginDefault::Create(IID_PPV_ARGS(&plugin)), S_OK);
-    ASSERT_TRUE(plugin::PluginInspector::Load(plugin.Get(), file));
+    ASSERT_TRUE(plugin::PluginInternals::Load(plugin.Get(), file));
 
     kv::Variant filter;
     ASSERT_EQ(plugin->GetCheckFilter(&filter), S_OK);
     EXPECT_THAT(FilterElements(filter), ElementsAre(L"AcadLayer", L"AcadLineType", L"AcadTextStyle", L"AcadDimStyle"));
-    const std::vector<NameList*> lists = plugin::PluginInspector::Lists(plugin.Get());
+    const std::vector<NameList*> lists = plugin::PluginInternals::Lists(plugin.Get());
     const NameList expected[] = {{}, {}, {}, {}, {L"Layer"}, {L"Linetype"}, {L"Dim"}, {L"Text"}};
     for (std::size_t list = 0; list < lists.size(); ++list) EXPECT_EQ(*lists[list], expected[list]) << list;
 }

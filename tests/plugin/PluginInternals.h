@@ -4,7 +4,7 @@
 
 namespace plugin {
 
-struct PluginInspector {
+struct PluginInternals {
     static KVStPluginDefault& Of(IUnknown* object) {
         kv::ComPtr<IKVStPlugin> host;
         object->QueryInterface(IID_PPV_ARGS(&host));
