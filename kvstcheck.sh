@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Runs kvstcheck (the command-line audit through the plug-in) under 32-bit Wine, in the build tree's
+# own Wine prefix. Installs the packages, builds, and registers the host library and the plug-in
+# there first when needed.
+#
+# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] DRAWING...
+# Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=${KV_BUILD_DIR:-$root/build}
+
+# Wine hands file names and arguments over in the Unix locale's character set.
+if [[ $(locale charmap 2>/dev/null) != UTF-8 ]]; then
+  export LC_ALL=C.UTF-8
+fi
+
+# Runs a step quietly; its output is shown only when it fails. Standard output stays the tool's.
+quietly() {
+  local log
+  log=$(mktemp)
+  if ! "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "kvstcheck.sh: failed: $*" >&2
+    exit 2
+  fi
+  rm -f "$log"
+}
+
+quietly "$root/scripts/setup.sh"
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  echo "kvstcheck.sh: first run: building in $build (a few minutes)" >&2
+  quietly cmake -S "$root" -B "$build"
+fi
+quietly cmake --build "$build" -j"$(nproc)" --target kvstcheck KVStVB7Default KVStMgr
+
+run="$build/wine-run"
+host_dll="$build/kvstmgr/KVStMgr.dll"
+plugin_dll="$build/server/KVStVB7Default.dll"
+
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# The Windows path registered for a class, or nothing.
+registered_module() {
+  "$run" reg query "HKCR\\CLSID\\$1\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *(Default) *REG_[A-Z_]*SZ *//p'
+}
+
+same_module() {
+  local registered
+  registered=$(registered_module "$1")
+  [[ ${registered,,} == "$(windows_path "$2" | tr '[:upper:]' '[:lower:]')" ]]
+}
+
+# The host library first: the plug-in creates its error objects from it.
+for module in "{FF8DA293-C9B6-4D06-AE91-D6A7E120AD88} $host_dll" \
+              "{CD0257E4-6183-4688-9DB6-93270B232B36} $plugin_dll"; do
+  if ! same_module ${module%% *} "${module#* }"; then
+    echo "kvstcheck.sh: registering ${module##*/} in the build tree's Wine prefix" >&2
+    quietly "$run" regsvr32 /s "$(windows_path "${module#* }")"
+  fi
+done
+
+# Absolute Linux paths become Windows paths (drive Z: is the Linux root); relative ones work as they
+# are, since Wine starts the program in the same folder.
+arguments=()
+for argument in "$@"; do
+  case $argument in
+    /*) arguments+=("$(windows_path "$argument")") ;;
+    --*=/*) arguments+=("${argument%%=*}=$(windows_path "${argument#*=}")") ;;
+    *) arguments+=("$argument") ;;
+  esac
+done
+exec "$run" "$build/kvstcheck/kvstcheck.exe" "${arguments[@]}"

@@ -1,0 +1,98 @@
+#include "kvstcheck/AuditDriver.h"
+
+#include <wrl/client.h>
+
+#include "com/Bstr.h"
+#include "com/Variant.h"
+#include "kvstcheck/SetupError.h"
+#include "kvstcheck/SystemError.h"
+#include "kvstcheck/Text.h"
+
+namespace kvstcheck {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+void Check(HRESULT hr, const char* call) {
+    if (FAILED(hr)) throw SetupError(std::string("the plug-in's ") + call + " failed: " + HresultMessage(hr));
+}
+
+std::string ExpectedStandardFile(IKVStPlugin& plugin) {
+    kv::Bstr folder;
+    if (FAILED(plugin.get_Path(&folder))) return "KVStPluginDefault.ini beside the plug-in module";
+    return EncodeUtf8(folder.view()) + "\\KVStPluginDefault.ini";
+}
+
+// The plug-in copies no drawing name unless its standard file loaded with a first type name.
+void RequireLoadedStandard(IKVStPlugin& plugin) {
+    kv::Variant filter;
+    Check(plugin.GetCheckFilter(&filter), "GetCheckFilter");
+    if (filter.empty())
+        throw SetupError("the plug-in did not load its standard file: it expects a readable standard file at " +
+                         ExpectedStandardFile(plugin));
+    const VARIANT& value = filter.get();
+    bool hasFirstType = false;
+    if (value.vt == (VT_ARRAY | VT_VARIANT) && ::SafeArrayGetDim(value.parray) == 1) {
+        LONG lower = 0;
+        LONG upper = -1;
+        ::SafeArrayGetLBound(value.parray, 1, &lower);
+        ::SafeArrayGetUBound(value.parray, 1, &upper);
+        if (lower == 0 && upper >= 0) {
+            kv::Variant first;
+            LONG index = 0;
+            if (SUCCEEDED(::SafeArrayGetElement(value.parray, &index, &first)))
+                hasFirstType = !(first.empty() || (first.type() == VT_BSTR && ::SysStringLen(first.get().bstrVal) == 0));
+        }
+    }
+    if (!hasFirstType)
+        throw SetupError("the standard file at " + ExpectedStandardFile(plugin) +
+                         " names no type in its section [Type1], so the plug-in checks nothing");
+}
+
+Finding ReadFinding(_KVStError& error) {
+    kv::Bstr name;
+    kv::Bstr kind;
+    Check(error.get_EntryName(&name), "error object's EntryName");
+    Check(error.get_KindLabel(&kind), "error object's KindLabel");
+    return Finding{kind.str(), name.str()};
+}
+
+// Clears the plug-in however the audit ends.
+class ClearOnExit {
+public:
+    explicit ClearOnExit(IKVStPlugin& plugin) : plugin_(plugin) {}
+    ClearOnExit(const ClearOnExit&) = delete;
+    ClearOnExit& operator=(const ClearOnExit&) = delete;
+    ~ClearOnExit() { plugin_.Clear(); }
+
+private:
+    IKVStPlugin& plugin_;
+};
+
+}  // namespace
+
+std::vector<Finding> AuditDrawing(IKVStPlugin& plugin, IDispatch* drawing, const std::wstring& drawingPath,
+                                  std::size_t nameCount) {
+    ClearOnExit clear(plugin);
+    const kv::Bstr path(drawingPath);
+    Check(plugin.SetupForAudit(drawing, path.get()), "SetupForAudit");
+    RequireLoadedStandard(plugin);
+
+    std::vector<Finding> findings;
+    for (;;) {
+        VARIANT_BOOL more = VARIANT_FALSE;
+        Check(plugin.CheckNext(&more), "CheckNext");
+        if (more == VARIANT_FALSE) return findings;
+        // Each name gives at most one finding; a walk that goes on would never end.
+        if (findings.size() == nameCount)
+            throw SetupError("the plug-in reports more findings than the drawing has names");
+        ComPtr<_KVStError> error;
+        Check(plugin.GetError(&error), "GetError");
+        if (!error)
+            throw SetupError("the plug-in reported a finding without an error object: is the host library "
+                             "KVStMgr.dll registered?");
+        findings.push_back(ReadFinding(*error.Get()));
+    }
+}
+
+}  // namespace kvstcheck

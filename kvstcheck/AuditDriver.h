@@ -1,0 +1,22 @@
+#pragma once
+// Drives one audit on a plug-in object as the host does: SetupForAudit, CheckNext and GetError
+// until False, then Clear.
+#include <windows.h>
+#include <oaidl.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "KVStMgr.h"
+#include "kvstcheck/Report.h"
+
+namespace kvstcheck {
+
+// drawing: an automation drawing object; drawingPath: the path handed to the plug-in; nameCount:
+// how many names the drawing holds, the most findings an audit can give.
+// Throws SetupError when a call fails or when the plug-in's standard file did not load.
+std::vector<Finding> AuditDrawing(IKVStPlugin& plugin, IDispatch* drawing, const std::wstring& drawingPath,
+                                  std::size_t nameCount);
+
+}  // namespace kvstcheck

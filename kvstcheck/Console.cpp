@@ -1,0 +1,45 @@
+#include "kvstcheck/Console.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "kvstcheck/Text.h"
+
+namespace kvstcheck {
+namespace {
+
+void WriteToConsole(HANDLE console, std::string_view utf8) {
+    std::wstring_view text;
+    const auto wide = DecodeUtf8(utf8);
+    if (wide) text = *wide;
+    while (!text.empty()) {
+        DWORD written = 0;
+        if (!::WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0)
+            return;
+        text.remove_prefix(written);
+    }
+}
+
+void Write(DWORD which, std::string_view bytes) {
+    const HANDLE handle = ::GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty()) return;
+    DWORD mode = 0;
+    if (::GetConsoleMode(handle, &mode)) return WriteToConsole(handle, bytes);
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0)
+            return;
+        bytes.remove_prefix(written);
+    }
+}
+
+}  // namespace
+
+void WriteOut(std::string_view utf8) { Write(STD_OUTPUT_HANDLE, utf8); }
+
+void WriteErr(std::string_view utf8) { Write(STD_ERROR_HANDLE, utf8); }
+
+void WriteError(std::string_view utf8) { WriteErr("kvstcheck: " + std::string(utf8) + "\n"); }
+
+}  // namespace kvstcheck

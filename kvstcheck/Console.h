@@ -1,0 +1,13 @@
+#pragma once
+// Writes UTF-8 text to the standard output and error: byte for byte to a file or a pipe, so that it
+// reaches a Linux pipe unchanged; as UTF-16 to a console, which would read bytes in its own code page.
+#include <string_view>
+
+namespace kvstcheck {
+
+void WriteOut(std::string_view utf8);
+void WriteErr(std::string_view utf8);
+// A message for the user on the standard error: prefixed with "kvstcheck: ", ended with a new line.
+void WriteError(std::string_view utf8);
+
+}  // namespace kvstcheck

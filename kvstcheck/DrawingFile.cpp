@@ -1,0 +1,60 @@
+#include "kvstcheck/DrawingFile.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <memory>
+
+#include "kvstcheck/DxfReader.h"
+#include "kvstcheck/InputError.h"
+#include "kvstcheck/JsonDrawingReader.h"
+#include "kvstcheck/SystemError.h"
+
+namespace kvstcheck {
+namespace {
+
+// Drawing files beyond this size are not drawings this tool is meant for.
+constexpr LONGLONG kLargestFile = 1LL << 30;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+
+std::string ReadWholeFile(const std::wstring& path) {
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+        throw InputError(0, "cannot open the file: " + SystemMessage(::GetLastError()));
+    }
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) throw InputError(0, "cannot read the file: " + SystemMessage(::GetLastError()));
+    if (size.QuadPart > kLargestFile) throw InputError(0, "the file is too large (over 1 GiB)");
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()))
+        throw InputError(0, "cannot read the file: " + SystemMessage(::GetLastError()));
+    return bytes;
+}
+
+std::wstring LowerExtension(const std::wstring& path) {
+    const auto dot = path.find_last_of(L".\\/");
+    if (dot == std::wstring::npos || path[dot] != L'.') return {};
+    std::wstring extension = path.substr(dot);
+    for (wchar_t& c : extension) c = static_cast<wchar_t>(std::towlower(c));
+    return extension;
+}
+
+}  // namespace
+
+DrawingNames ReadDrawingFile(const std::wstring& path) {
+    const std::wstring extension = LowerExtension(path);
+    if (extension != L".dxf" && extension != L".json")
+        throw InputError(0, "unknown kind of drawing file: the name must end in .dxf or .json");
+    const std::string bytes = ReadWholeFile(path);
+    return extension == L".dxf" ? ReadDxf(bytes) : ReadJsonDrawing(bytes);
+}
+
+}  // namespace kvstcheck

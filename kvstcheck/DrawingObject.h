@@ -1,0 +1,15 @@
+#pragma once
+// The automation drawing object that the plug-in reads: collections Layers, Linetypes, TextStyles
+// and DimStyles whose items answer Name.
+#include <windows.h>
+#include <oaidl.h>
+
+#include <wrl/client.h>
+
+#include "kvstcheck/DrawingNames.h"
+
+namespace kvstcheck {
+
+Microsoft::WRL::ComPtr<IDispatch> MakeDrawingObject(const DrawingNames& names);
+
+}  // namespace kvstcheck

@@ -1,0 +1,395 @@
+#include "kvstcheck/DxfReader.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <vector>
+
+#include "kvstcheck/InputError.h"
+#include "kvstcheck/Text.h"
+
+namespace kvstcheck {
+namespace {
+
+constexpr std::string_view kBinarySentinel = "AutoCAD Binary DXF";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+// From this $ACADVER on, DXF text is UTF-8.
+constexpr int kFirstUtf8Version = 1021;
+// What a drawing without $DWGCODEPAGE is taken to use.
+constexpr unsigned kDefaultCodePage = 1252;
+
+std::string_view Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// A line quoted for a message: printable ASCII kept, anything else shown as '?', long lines cut.
+std::string Quote(std::string_view text) {
+    constexpr std::size_t kShown = 40;
+    std::string quoted = "\"";
+    for (const char c : text.substr(0, kShown))
+        quoted += (c >= 0x20 && c < 0x7F) ? c : '?';
+    if (text.size() > kShown) quoted += "...";
+    return quoted + "\"";
+}
+
+std::optional<int> ParseInt(std::string_view text) {
+    text = Trim(text);
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+struct Pair {
+    int code = 0;
+    std::string_view value;
+    int line = 0;  // of the group code; the value is on the next line
+
+    std::string_view keyword() const { return Trim(value); }
+    bool is(int expectedCode, std::string_view word) const { return code == expectedCode && keyword() == word; }
+    std::string describe() const { return "group " + std::to_string(code) + " " + Quote(value); }
+};
+
+// Splits the file into group code / value pairs; CRLF and LF line ends both work.
+class PairReader {
+public:
+    explicit PairReader(std::string_view bytes) : rest_(bytes) {}
+
+    // False when the data ends before a group code; throws on a bad group code or a missing value.
+    bool Next(Pair& pair) {
+        std::string_view codeLine;
+        if (!NextLine(codeLine)) return false;
+        const auto code = ParseInt(codeLine);
+        if (!code) {
+            if (line_ == 1)
+                throw InputError(line_, "not a DXF file: it does not begin with a group code (found " +
+                                            Quote(codeLine) + ")");
+            throw InputError(line_, "expected a group code, found " + Quote(codeLine));
+        }
+        pair.code = *code;
+        pair.line = line_;
+        if (!NextLine(pair.value))
+            throw InputError(line_, "the file ends after group code " + std::to_string(*code) +
+                                        " without its value: it is truncated");
+        return true;
+    }
+
+    int line() const noexcept { return line_; }
+
+private:
+    bool NextLine(std::string_view& line) {
+        if (rest_.empty()) return false;
+        const auto end = rest_.find('\n');
+        line = rest_.substr(0, end);
+        rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        ++line_;
+        return true;
+    }
+
+    std::string_view rest_;
+    int line_ = 0;
+};
+
+// The four tables that the audit reads, in the order of DrawingNames.
+constexpr std::array<std::string_view, 4> kTables = {"LAYER", "LTYPE", "STYLE", "DIMSTYLE"};
+constexpr std::size_t kStyleTable = 2;
+// Group 70 of a STYLE entry: the entry describes a shape file, not a text style.
+constexpr int kShapeFileFlag = 1;
+
+std::optional<std::size_t> TableIndex(std::string_view name) {
+    const auto found = std::find(kTables.begin(), kTables.end(), name);
+    if (found == kTables.end()) return std::nullopt;
+    return static_cast<std::size_t>(found - kTables.begin());
+}
+
+bool IsStructureWord(std::string_view word) {
+    return word == "SECTION" || word == "ENDSEC" || word == "TABLE" || word == "ENDTAB" || word == "EOF";
+}
+
+class DxfParser {
+public:
+    explicit DxfParser(std::string_view bytes) : pairs_(bytes) {}
+
+    DrawingNames Parse() {
+        Pair pair;
+        if (!pairs_.Next(pair)) throw InputError(1, "not a DXF file: the file is empty");
+        bool first = true;
+        while (!pair.is(0, "EOF")) {
+            if (pair.is(0, "SECTION")) {
+                ReadSection();
+            } else if (pair.code != 999) {
+                if (first)
+                    throw InputError(pair.line, "not a DXF file: it does not begin with group 0 SECTION (found " +
+                                                    pair.describe() + ")");
+                throw InputError(pair.line, "expected SECTION or EOF, found " + pair.describe());
+            }
+            first = false;
+            pair = Expect("before EOF");
+        }
+        if (!sawTables_) throw InputError(pair.line, "the file has no TABLES section");
+        return Decode();
+    }
+
+private:
+    struct RawName {
+        std::string_view bytes;
+        int line = 0;
+    };
+
+    Pair Expect(const std::string& where) {
+        Pair pair;
+        if (!pairs_.Next(pair))
+            throw InputError(pairs_.line(), "the file ends " + where + ": it is truncated");
+        return pair;
+    }
+
+    void ReadSection() {
+        const Pair name = Expect("after SECTION");
+        if (name.code != 2) throw InputError(name.line, "SECTION without its name, found " + name.describe());
+        const std::string section(name.keyword());
+        if (section == "HEADER")
+            ReadHeader();
+        else if (section == "TABLES")
+            ReadTables();
+        else
+            SkipSection(section);
+    }
+
+    // Ends at ENDSEC; structure words that cannot occur inside a section mean a missing ENDSEC.
+    static void CheckInsideSection(const Pair& pair, const std::string& section) {
+        if (pair.code == 0 && (pair.keyword() == "SECTION" || pair.keyword() == "EOF"))
+            throw InputError(pair.line, std::string(pair.keyword()) + " inside the " + section +
+                                            " section (no ENDSEC before it)");
+    }
+
+    void ReadHeader() {
+        std::string_view variable;
+        for (;;) {
+            const Pair pair = Expect("inside the HEADER section (no ENDSEC)");
+            if (pair.is(0, "ENDSEC")) return;
+            CheckInsideSection(pair, "HEADER");
+            if (pair.code == 9) {
+                variable = pair.keyword();
+            } else if (variable == "$ACADVER" && pair.code == 1) {
+                version_ = pair.keyword();
+            } else if (variable == "$DWGCODEPAGE" && pair.code == 3) {
+                codePage_ = {pair.keyword(), pair.line + 1};
+            }
+        }
+    }
+
+    void SkipSection(const std::string& section) {
+        for (;;) {
+            const Pair pair = Expect("inside the " + section + " section (no ENDSEC)");
+            if (pair.is(0, "ENDSEC")) return;
+            CheckInsideSection(pair, section);
+        }
+    }
+
+    void ReadTables() {
+        sawTables_ = true;
+        for (;;) {
+            const Pair pair = Expect("inside the TABLES section (no ENDSEC)");
+            if (pair.is(0, "ENDSEC")) return;
+            CheckInsideSection(pair, "TABLES");
+            if (pair.is(0, "TABLE"))
+                ReadTable();
+            else if (pair.code != 999)
+                throw InputError(pair.line, "expected TABLE or ENDSEC in the TABLES section, found " +
+                                                pair.describe());
+        }
+    }
+
+    void ReadTable() {
+        const Pair name = Expect("after TABLE");
+        if (name.code != 2) throw InputError(name.line, "TABLE without its name, found " + name.describe());
+        const std::string table(name.keyword());
+        const auto index = TableIndex(table);
+        const std::string where = "inside the " + table + " table (no ENDTAB)";
+        // The table's own groups (handle, count, owner) come before its first entry.
+        Pair pair = Expect(where);
+        while (pair.code != 0) pair = Expect(where);
+        while (!pair.is(0, "ENDTAB")) {
+            const std::string type(pair.keyword());
+            if (IsStructureWord(type))
+                throw InputError(pair.line, type + " inside the " + table + " table (no ENDTAB before it)");
+            if (index && type != table)
+                throw InputError(pair.line, "a " + type + " entry inside the " + table + " table");
+            pair = ReadEntry(index, type, pair.line, where);
+        }
+    }
+
+    // Reads one table entry up to the next group 0, which it returns.
+    Pair ReadEntry(std::optional<std::size_t> index, const std::string& type, int entryLine, const std::string& where) {
+        std::optional<RawName> name;
+        int flags = 0;
+        int openGroups = 0;  // 102 {...} groups hold other applications' data, never the entry's name
+        for (;;) {
+            const Pair pair = Expect(where);
+            if (pair.code == 0) {
+                if (index) Keep(*index, type, entryLine, name, flags);
+                return pair;
+            }
+            if (pair.code == 102) {
+                const auto marker = pair.keyword();
+                if (marker.starts_with('{'))
+                    ++openGroups;
+                else if (marker == "}" && openGroups > 0)
+                    --openGroups;
+            } else if (openGroups == 0 && pair.code == 2 && !name) {
+                name = RawName{pair.value, pair.line + 1};
+            } else if (openGroups == 0 && pair.code == 70) {
+                const auto value = ParseInt(pair.value);
+                if (!value) throw InputError(pair.line + 1, "group 70 of a " + type + " entry is not a number: " +
+                                                                Quote(pair.value));
+                flags = *value;
+            }
+        }
+    }
+
+    void Keep(std::size_t index, const std::string& type, int entryLine, const std::optional<RawName>& name, int flags) {
+        if (!name) throw InputError(entryLine, "a " + type + " entry without its name (group 2)");
+        if (index == kStyleTable && (flags & kShapeFileFlag)) return;
+        names_[index].push_back(*name);
+    }
+
+    DrawingNames Decode() const {
+        const bool utf8 = VersionNumber() >= kFirstUtf8Version;
+        unsigned codePage = kDefaultCodePage;
+        if (!utf8 && !codePage_.bytes.empty()) {
+            const auto named = CodePageOfDxfName(codePage_.bytes);
+            if (!named || !::IsValidCodePage(*named))
+                throw InputError(codePage_.line, "unknown drawing code page " + Quote(codePage_.bytes));
+            codePage = *named;
+        }
+        DrawingNames drawing;
+        std::array<std::vector<std::wstring>*, 4> lists = {&drawing.layers, &drawing.linetypes, &drawing.textStyles,
+                                                           &drawing.dimStyles};
+        for (std::size_t kind = 0; kind < kTables.size(); ++kind) {
+            for (const RawName& raw : names_[kind]) {
+                auto text = utf8 ? DecodeUtf8(raw.bytes) : DecodeCodePage(raw.bytes, codePage);
+                if (!text)
+                    throw InputError(raw.line, utf8 ? std::string("the name is not valid UTF-8 text")
+                                                    : "the name is not valid text in code page " +
+                                                          std::to_string(codePage));
+                lists[kind]->push_back(utf8 ? std::move(*text) : DecodeDxfEscapes(*text));
+            }
+        }
+        return drawing;
+    }
+
+    // AC1009 gives 1009; a missing or odd version counts as an old one.
+    int VersionNumber() const {
+        if (!version_.starts_with("AC")) return 0;
+        return ParseInt(version_.substr(2)).value_or(0);
+    }
+
+    PairReader pairs_;
+    bool sawTables_ = false;
+    std::string_view version_;
+    RawName codePage_;
+    std::array<std::vector<RawName>, 4> names_;
+};
+
+std::optional<unsigned> ParseUnsigned(std::string_view digits) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<unsigned> HexValue(std::wstring_view digits) {
+    unsigned value = 0;
+    for (const wchar_t c : digits) {
+        unsigned digit = 0;
+        if (c >= L'0' && c <= L'9')
+            digit = static_cast<unsigned>(c - L'0');
+        else if (c >= L'A' && c <= L'F')
+            digit = static_cast<unsigned>(c - L'A' + 10);
+        else if (c >= L'a' && c <= L'f')
+            digit = static_cast<unsigned>(c - L'a' + 10);
+        else
+            return std::nullopt;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+// The n of \M+nXXXX names the multibyte code page of the character XXXX.
+constexpr std::array<unsigned, 5> kMultibyteCodePages = {932, 950, 949, 1361, 936};
+
+std::optional<std::wstring> DecodeMultibyteEscape(std::wstring_view escape) {
+    const wchar_t selector = escape[3];
+    if (selector < L'1' || selector > L'5') return std::nullopt;
+    const auto code = HexValue(escape.substr(4, 4));
+    if (!code) return std::nullopt;
+    const char bytes[2] = {static_cast<char>(*code >> 8), static_cast<char>(*code & 0xFF)};
+    auto character = DecodeCodePage(std::string_view(bytes, 2), kMultibyteCodePages[selector - L'1']);
+    if (!character || character->size() != 1) return std::nullopt;
+    return character;
+}
+
+}  // namespace
+
+DrawingNames ReadDxf(std::string_view bytes) {
+    if (bytes.starts_with(kBinarySentinel))
+        throw InputError(1, "this is a binary DXF file; only ASCII DXF can be read (save the drawing as ASCII DXF)");
+    if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
+    return DxfParser(bytes).Parse();
+}
+
+std::optional<unsigned> CodePageOfDxfName(std::string_view name) {
+    std::string upper(Trim(name));
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    const std::string_view text = upper;
+    if (text.starts_with("ANSI_") && text != "ANSI_1200") return ParseUnsigned(text.substr(5));
+    if (text.starts_with("DOS")) return ParseUnsigned(text.substr(3));
+    if (text.starts_with("ISO8859-") || text.starts_with("ISO8859_")) {
+        const auto part = ParseUnsigned(text.substr(8));
+        if (part && *part >= 1 && *part <= 15) return 28590 + *part;
+        return std::nullopt;
+    }
+    static constexpr std::pair<std::string_view, unsigned> kNamed[] = {
+        {"ASCII", 20127}, {"MACINTOSH", 10000}, {"MAC-ROMAN", 10000}, {"BIG5", 950},
+        {"KSC5601", 949}, {"JOHAB", 1361},      {"GB2312", 936},
+    };
+    for (const auto& [known, codePage] : kNamed)
+        if (text == known) return codePage;
+    return std::nullopt;
+}
+
+std::wstring DecodeDxfEscapes(std::wstring_view text) {
+    constexpr std::size_t kUnicodeLength = 7;    // \U+XXXX
+    constexpr std::size_t kMultibyteLength = 8;  // \M+nXXXX
+    std::wstring decoded;
+    decoded.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::wstring_view rest = text.substr(at);
+        if (rest.starts_with(L"\\U+") && rest.size() >= kUnicodeLength) {
+            if (const auto code = HexValue(rest.substr(3, 4))) {
+                decoded += static_cast<wchar_t>(*code);
+                at += kUnicodeLength;
+                continue;
+            }
+        }
+        if (rest.starts_with(L"\\M+") && rest.size() >= kMultibyteLength) {
+            if (const auto character = DecodeMultibyteEscape(rest.substr(0, kMultibyteLength))) {
+                decoded += *character;
+                at += kMultibyteLength;
+                continue;
+            }
+        }
+        decoded += text[at++];
+    }
+    return decoded;
+}
+
+}  // namespace kvstcheck

@@ -1,0 +1,170 @@
+#include "kvstcheck/PluginSource.h"
+
+#include <objbase.h>
+
+#include <utility>
+#include <vector>
+
+#include "kvstcheck/Files.h"
+#include "kvstcheck/SetupError.h"
+#include "kvstcheck/SystemError.h"
+#include "kvstcheck/Text.h"
+
+namespace kvstcheck {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr wchar_t kProgId[] = L"KVStVB7Default.KVStPluginDefault";
+constexpr wchar_t kModuleName[] = L"KVStVB7Default.dll";
+constexpr wchar_t kStandardName[] = L"KVStPluginDefault.ini";
+// {CD0257E4-6183-4688-9DB6-93270B232B36}, the class that the module serves.
+constexpr CLSID kPluginClass = {0xCD0257E4, 0x6183, 0x4688, {0x9D, 0xB6, 0x93, 0x27, 0x0B, 0x23, 0x2B, 0x36}};
+
+class RegisteredSource : public PluginSource {
+public:
+    explicit RegisteredSource(const CLSID& classId) : classId_(classId) {}
+
+    ComPtr<IKVStPlugin> Create() override {
+        ComPtr<IKVStPlugin> plugin;
+        const HRESULT hr =
+            ::CoCreateInstance(classId_, nullptr, CLSCTX_INPROC_SERVER, IID_IKVStPlugin, &plugin);
+        if (FAILED(hr))
+            throw SetupError("cannot create the registered plug-in " + EncodeUtf8(kProgId) + ": " + HresultMessage(hr));
+        return plugin;
+    }
+
+private:
+    CLSID classId_;
+};
+
+// A temporary folder that holds the private copies; removed with them.
+class StagingFolder {
+public:
+    StagingFolder() {
+        wchar_t base[MAX_PATH + 1];
+        const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
+        if (length == 0 || length > MAX_PATH)
+            throw SetupError("no temporary folder: " + SystemMessage(::GetLastError()));
+        for (unsigned attempt = 0; attempt < 100; ++attempt) {
+            path_ = std::wstring(base, length) + L"kvstcheck-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                    std::to_wstring(attempt);
+            if (::CreateDirectoryW(path_.c_str(), nullptr)) return;
+            if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
+        }
+        throw SetupError("cannot create a temporary folder under " + EncodeUtf8(std::wstring(base, length)) + ": " +
+                         SystemMessage(::GetLastError()));
+    }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+    ~StagingFolder() {
+        for (const std::wstring& file : files_) ::DeleteFileW(file.c_str());
+        ::RemoveDirectoryW(path_.c_str());
+    }
+
+    std::wstring Copy(const std::wstring& source, const wchar_t* name) {
+        const std::wstring target = path_ + L"\\" + name;
+        if (!::CopyFileW(source.c_str(), target.c_str(), TRUE))
+            throw SetupError("cannot copy " + EncodeUtf8(source) + " to " + EncodeUtf8(target) + ": " +
+                             SystemMessage(::GetLastError()));
+        files_.push_back(target);
+        // A hidden or read-only source must not make the copy invisible to the plug-in or undeletable.
+        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+        return target;
+    }
+
+private:
+    std::wstring path_;
+    std::vector<std::wstring> files_;
+};
+
+class ModuleSource : public PluginSource {
+public:
+    ModuleSource(const std::wstring& modulePath, std::unique_ptr<StagingFolder> folder) : folder_(std::move(folder)) {
+        module_ = ::LoadLibraryW(modulePath.c_str());
+        if (module_ == nullptr)
+            throw SetupError("cannot load the plug-in module " + EncodeUtf8(modulePath) + ": " +
+                             SystemMessage(::GetLastError()));
+        getClassObject_ = reinterpret_cast<GetClassObjectFunction>(
+            reinterpret_cast<void*>(::GetProcAddress(module_, "DllGetClassObject")));
+        canUnloadNow_ = reinterpret_cast<CanUnloadNowFunction>(
+            reinterpret_cast<void*>(::GetProcAddress(module_, "DllCanUnloadNow")));
+        if (getClassObject_ == nullptr) {
+            Unload();
+            throw SetupError(EncodeUtf8(modulePath) + " is not a COM server: it does not export DllGetClassObject");
+        }
+        const HRESULT hr = getClassObject_(kPluginClass, IID_IClassFactory, &factory_);
+        if (FAILED(hr)) {
+            Unload();
+            throw SetupError(EncodeUtf8(modulePath) + " does not serve the plug-in class: " + HresultMessage(hr));
+        }
+    }
+    ~ModuleSource() override { Unload(); }
+
+    ComPtr<IKVStPlugin> Create() override {
+        ComPtr<IKVStPlugin> plugin;
+        const HRESULT hr = factory_->CreateInstance(nullptr, IID_IKVStPlugin, &plugin);
+        if (FAILED(hr)) throw SetupError("the plug-in module cannot create a plug-in object: " + HresultMessage(hr));
+        return plugin;
+    }
+
+private:
+    using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
+
+    // The module stays loaded while any object of it is alive: freeing it then would pull code from
+    // under that object.
+    void Unload() noexcept {
+        factory_.Reset();
+        if (module_ != nullptr && (canUnloadNow_ == nullptr || canUnloadNow_() == S_OK)) ::FreeLibrary(module_);
+        module_ = nullptr;
+    }
+
+    std::unique_ptr<StagingFolder> folder_;  // destroyed after the module is unloaded
+    HMODULE module_ = nullptr;
+    GetClassObjectFunction getClassObject_ = nullptr;
+    CanUnloadNowFunction canUnloadNow_ = nullptr;
+    ComPtr<IClassFactory> factory_;
+};
+
+}  // namespace
+
+std::unique_ptr<PluginSource> RegisteredPlugin() {
+    CLSID classId{};
+    const HRESULT hr = ::CLSIDFromProgID(kProgId, &classId);
+    if (FAILED(hr))
+        throw SetupError("the plug-in is not registered (no class under the ProgID " + EncodeUtf8(kProgId) +
+                         "): register the host library KVStMgr.dll and then KVStVB7Default.dll with regsvr32");
+    return std::make_unique<RegisteredSource>(classId);
+}
+
+std::wstring RegisteredModulePath() {
+    CLSID classId = kPluginClass;
+    ::CLSIDFromProgID(kProgId, &classId);
+    wchar_t classText[64];
+    ::StringFromGUID2(classId, classText, 64);
+    const std::wstring key = std::wstring(L"CLSID\\") + classText + L"\\InprocServer32";
+    wchar_t path[MAX_PATH * 4];
+    DWORD size = sizeof path;
+    const LSTATUS status =
+        ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size);
+    if (status != ERROR_SUCCESS)
+        throw SetupError("the plug-in is not registered (no module under HKEY_CLASSES_ROOT\\" + EncodeUtf8(key) +
+                         "): register KVStVB7Default.dll with regsvr32, or name the module with --plugin");
+    std::wstring module = path;
+    if (module.size() >= 2 && module.front() == L'"' && module.back() == L'"') module = module.substr(1, module.size() - 2);
+    return module;
+}
+
+std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile) {
+    const std::wstring module = FullPath(modulePath.empty() ? RegisteredModulePath() : modulePath);
+    if (!IsFile(module)) throw SetupError("the plug-in module " + EncodeUtf8(module) + " does not exist");
+    if (standardFile.empty()) return std::make_unique<ModuleSource>(module, nullptr);
+    if (!IsFile(standardFile)) throw SetupError("the standard file " + EncodeUtf8(standardFile) + " does not exist");
+    auto folder = std::make_unique<StagingFolder>();
+    const std::wstring copy = folder->Copy(module, kModuleName);
+    folder->Copy(standardFile, kStandardName);
+    return std::make_unique<ModuleSource>(copy, std::move(folder));
+}
+
+}  // namespace kvstcheck

@@ -1,0 +1,35 @@
+#pragma once
+// Where the plug-in objects come from: the registered class, the module at a path, or a private copy
+// of the module beside another standard file. Objects are reached through COM only.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include <wrl/client.h>
+
+#include "KVStMgr.h"
+
+namespace kvstcheck {
+
+class PluginSource {
+public:
+    virtual ~PluginSource() = default;
+    // A new plug-in object; one object carries one audit. Throws SetupError.
+    virtual Microsoft::WRL::ComPtr<IKVStPlugin> Create() = 0;
+};
+
+// Each call of Create makes the class registered under the plug-in's ProgID. Throws SetupError
+// when nothing is registered under it.
+std::unique_ptr<PluginSource> RegisteredPlugin();
+
+// Loads the module at modulePath (empty: the registered module's file) and creates objects through
+// its own class factory. With a standard file, the module is first copied into a new temporary folder
+// beside a copy of that file named KVStPluginDefault.ini; the folder goes when the source does.
+// Throws SetupError.
+std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile);
+
+// The module file registered for the plug-in's class. Throws SetupError.
+std::wstring RegisteredModulePath();
+
+}  // namespace kvstcheck

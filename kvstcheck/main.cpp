@@ -1,0 +1,60 @@
+// kvstcheck: audits drawing files through the standards-check plug-in, over COM only.
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "kvstcheck/CommandLine.h"
+#include "kvstcheck/Console.h"
+#include "kvstcheck/Report.h"
+#include "kvstcheck/Runner.h"
+#include "kvstcheck/Text.h"
+
+namespace {
+
+// The arguments as the system holds them, UTF-16, so that any path survives; passed on in UTF-8.
+std::vector<std::string> Arguments() {
+    int count = 0;
+    wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> utf8;
+    for (int i = 0; arguments != nullptr && i < count; ++i) utf8.push_back(kvstcheck::EncodeUtf8(arguments[i]));
+    ::LocalFree(arguments);
+    return utf8;
+}
+
+class Apartment {
+public:
+    Apartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    Apartment(const Apartment&) = delete;
+    Apartment& operator=(const Apartment&) = delete;
+    ~Apartment() {
+        if (SUCCEEDED(result_)) ::CoUninitialize();
+    }
+    HRESULT result() const noexcept { return result_; }
+
+private:
+    HRESULT result_;
+};
+
+}  // namespace
+
+int main() {
+    try {
+        const auto parsed = kvstcheck::ParseCommandLine(Arguments());
+        kvstcheck::WriteOut(parsed.output);
+        kvstcheck::WriteErr(parsed.error);
+        if (!parsed.options) return parsed.exitStatus;
+        const Apartment apartment;
+        if (FAILED(apartment.result())) {
+            kvstcheck::WriteError("COM cannot be started on this thread");
+            return kvstcheck::kBroken;
+        }
+        return kvstcheck::RunAudits(*parsed.options).Status();
+    } catch (const std::exception& error) {
+        kvstcheck::WriteError(std::string("unexpected failure: ") + error.what());
+        return kvstcheck::kBroken;
+    }
+}

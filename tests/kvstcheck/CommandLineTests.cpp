@@ -1,0 +1,46 @@
+#include "kvstcheck/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using kvstcheck::ParseCommandLine;
+
+TEST(CommandLine, DrawingsAndOptionsInAnyLanguage) {
+    const auto parsed = ParseCommandLine({"kvstcheck", "--standard", "C:\\\xE6\xA0\x87\xE5\x87\x86.ini", "a.dxf",
+                                          "\xE5\x9B\xBE.json", "--json", "--plugin=D:\\p.dll"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->drawings, (std::vector<std::wstring>{L"a.dxf", L"\u56FE.json"}));
+    EXPECT_EQ(parsed.options->standard, L"C:\\\u6807\u51C6.ini");
+    EXPECT_EQ(parsed.options->plugin, L"D:\\p.dll");
+    EXPECT_TRUE(parsed.options->json);
+}
+
+TEST(CommandLine, DefaultsAreTheInstalledPluginAndText) {
+    const auto parsed = ParseCommandLine({"kvstcheck", "--", "-odd name.dxf"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->drawings, std::vector<std::wstring>{L"-odd name.dxf"});
+    EXPECT_TRUE(parsed.options->standard.empty());
+    EXPECT_TRUE(parsed.options->plugin.empty());
+    EXPECT_FALSE(parsed.options->json);
+}
+
+TEST(CommandLine, HelpEndsTheRunWithSuccess) {
+    const auto parsed = ParseCommandLine({"kvstcheck", "--help"});
+    EXPECT_FALSE(parsed.options);
+    EXPECT_EQ(parsed.exitStatus, 0);
+    EXPECT_NE(parsed.output.find("--standard"), std::string::npos);
+}
+
+TEST(CommandLine, UsageErrorsEndTheRunWithStatus2) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"kvstcheck"}, {"kvstcheck", "--standard"}, {"kvstcheck", "--colour", "a.dxf"}, {"kvstcheck", "--json"}};
+    for (const auto& arguments : cases) {
+        const auto parsed = ParseCommandLine(arguments);
+        EXPECT_FALSE(parsed.options) << arguments.size();
+        EXPECT_EQ(parsed.exitStatus, 2);
+        EXPECT_FALSE(parsed.error.empty());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+#include "kvstcheck/DxfReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kvstcheck/InputError.h"
+#include "support/TempFolder.h"
+#include "tests/kvstcheck/BrokenInput.h"
+
+namespace {
+
+using kvstcheck::DrawingNames;
+using kvstcheck::InputError;
+using kvstcheck::ReadDxf;
+
+std::string Pair(int code, std::string_view value) { return std::to_string(code) + "\n" + std::string(value) + "\n"; }
+
+std::string Header(std::string_view version, std::string_view codePage) {
+    std::string text = Pair(0, "SECTION") + Pair(2, "HEADER") + Pair(9, "$ACADVER") + Pair(1, version);
+    if (!codePage.empty()) text += Pair(9, "$DWGCODEPAGE") + Pair(3, codePage);
+    return text + Pair(9, "$INSBASE") + Pair(10, "0.0") + Pair(20, "0.0") + Pair(0, "ENDSEC");
+}
+
+std::string Entry(std::string_view type, std::string_view name, std::string_view flags = "0") {
+    return Pair(0, type) + Pair(5, "1F") + Pair(100, "AcDbSymbolTableRecord") + Pair(2, name) + Pair(70, flags);
+}
+
+std::string Table(std::string_view name, const std::vector<std::string>& entries) {
+    std::string text = Pair(0, "TABLE") + Pair(2, name) + Pair(5, "2") + Pair(100, "AcDbSymbolTable") +
+                       Pair(70, std::to_string(entries.size()));
+    for (const std::string& entry : entries) text += entry;
+    return text + Pair(0, "ENDTAB");
+}
+
+std::string Tables(const std::vector<std::string>& tables) {
+    std::string text = Pair(0, "SECTION") + Pair(2, "TABLES");
+    for (const std::string& table : tables) text += table;
+    return text + Pair(0, "ENDSEC");
+}
+
+// A complete drawing: header, every table the audit reads plus one it does not, an ENTITIES section.
+std::string Drawing(std::string_view version, std::string_view codePage, const std::vector<std::string>& tables) {
+    return Header(version, codePage) + Tables(tables) + Pair(0, "SECTION") + Pair(2, "ENTITIES") + Pair(0, "LINE") +
+           Pair(8, "0") + Pair(2, "NOT-A-TABLE-NAME") + Pair(0, "ENDSEC") + Pair(0, "EOF");
+}
+
+std::string LayersOnly(std::string_view version, std::string_view codePage, std::string_view name) {
+    return Drawing(version, codePage, {Table("LAYER", {Entry("LAYER", name)})});
+}
+
+std::string Sample() {
+    return Drawing("AC1015", "ANSI_1252",
+                   {Table("VPORT", {Entry("VPORT", "*ACTIVE")}),
+                    Table("LTYPE", {Entry("LTYPE", "ByBlock"), Entry("LTYPE", "Continuous"), Entry("LTYPE", "DASH")}),
+                    Table("LAYER", {Entry("LAYER", "0"), Entry("LAYER", "Walls"), Entry("LAYER", "walls")}),
+                    Table("STYLE", {Entry("STYLE", "Standard"), Entry("STYLE", "", "1"), Entry("STYLE", "Notes")}),
+                    Table("DIMSTYLE", {Entry("DIMSTYLE", "ISO-25")}),
+                    Table("BLOCK_RECORD", {Entry("BLOCK_RECORD", "*Model_Space")})});
+}
+
+const DrawingNames kSampleNames = {
+    {L"0", L"Walls", L"walls"}, {L"ByBlock", L"Continuous", L"DASH"}, {L"Standard", L"Notes"}, {L"ISO-25"}};
+
+std::string WithCrLf(const std::string& text) {
+    std::string converted;
+    for (const char c : text) {
+        if (c == '\n') converted += '\r';
+        converted += c;
+    }
+    return converted;
+}
+
+TEST(DxfReader, ReadsTheFourTablesInFileOrderAndSkipsShapeFiles) {
+    EXPECT_EQ(ReadDxf(Sample()), kSampleNames);
+}
+
+TEST(DxfReader, LineEndsPaddedGroupCodesAndByteOrderMarkDoNotMatter) {
+    std::string padded;
+    bool codeLine = true;
+    std::size_t start = 0;
+    const std::string sample = Sample();
+    for (std::size_t end; (end = sample.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = sample.substr(start, end - start);
+        padded += (codeLine ? "  " + line + " " : line) + "\n";
+        codeLine = !codeLine;
+    }
+    EXPECT_EQ(ReadDxf(WithCrLf(Sample())), kSampleNames);
+    EXPECT_EQ(ReadDxf(padded), kSampleNames);
+    EXPECT_EQ(ReadDxf(WithCrLf(padded)), kSampleNames);
+    EXPECT_EQ(ReadDxf("\xEF\xBB\xBF" + Sample()), kSampleNames);
+}
+
+TEST(DxfReader, EntryGroupsOtherThanTheNameAreIgnored) {
+    const std::string layer = Pair(0, "LAYER") + Pair(5, "10") + Pair(102, "{ACAD_XDICTIONARY") + Pair(2, "Hidden") +
+                              Pair(360, "11") + Pair(102, "}") + Pair(100, "AcDbLayerTableRecord") +
+                              Pair(2, "Real") + Pair(70, "0") + Pair(62, "7") + Pair(1001, "APP") +
+                              Pair(1000, "data") + Pair(1002, "{") + Pair(1070, "1") + Pair(1002, "}");
+    const std::string empty = Entry("LAYER", "");
+    const std::string spaced = Entry("LAYER", " Spaced  ");
+    const auto names = ReadDxf(Drawing("AC1015", "", {Pair(999, "comment") + Table("LAYER", {layer, empty, spaced})}));
+    EXPECT_EQ(names.layers, (std::vector<std::wstring>{L"Real", L"", L" Spaced  "}));
+}
+
+TEST(DxfReader, StyleFlagsSelectShapeFilesByTheirLowestBit) {
+    const auto names = ReadDxf(Drawing("AC1009", "", {Table("STYLE", {Entry("STYLE", "A", "64"), Entry("STYLE", "B", "65"),
+                                                                      Entry("STYLE", "C", "1"), Entry("STYLE", "D", "4")})}));
+    EXPECT_EQ(names.textStyles, (std::vector<std::wstring>{L"A", L"D"}));
+}
+
+TEST(DxfReader, MissingTablesGiveEmptyKindsAndDataAfterEofIsIgnored) {
+    const auto names = ReadDxf(Drawing("AC1009", "", {Table("LAYER", {})}) + "garbage\n\x01\x02");
+    EXPECT_EQ(names, DrawingNames{});
+}
+
+struct TextCase {
+    const char* label;
+    std::string version;
+    std::string codePage;
+    std::string bytes;
+    std::wstring expected;
+};
+
+class DxfText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(DxfText, NamesComeThroughExactly) {
+    const TextCase& c = GetParam();
+    EXPECT_EQ(ReadDxf(LayersOnly(c.version, c.codePage, c.bytes)).layers, std::vector<std::wstring>{c.expected});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CodePages, DxfText,
+    ::testing::Values(
+        TextCase{"Gbk", "AC1015", "ANSI_936", "\xCD\xBC\xB2\xE3", L"\u56FE\u5C42"},
+        TextCase{"GbkLowerCaseName", "AC1018", "ansi_936", "\xCD\xBC", L"\u56FE"},
+        TextCase{"Western", "AC1015", "ANSI_1252", "W\xE4nde", L"W\u00E4nde"},
+        TextCase{"NoCodePageIsWestern", "AC1009", "", "\xE4", L"\u00E4"},
+        TextCase{"Dos850", "AC1009", "DOS850", "\x84", L"\u00E4"},
+        TextCase{"UnicodeEscapes", "AC1015", "ANSI_1252", "\\U+56FE\\U+5c42x", L"\u56FE\u5C42x"},
+        TextCase{"EscapesMixWithCodePageText", "AC1015", "ANSI_936", "\xCD\xBC\\U+5C42", L"\u56FE\u5C42"},
+        TextCase{"MultibyteEscape", "AC1015", "ANSI_1252", "\\M+5CDBC", L"\u56FE"},
+        // 0x5C is the trail byte of this Shift-JIS character, not a backslash.
+        TextCase{"TrailByteIsNoEscape", "AC1015", "ANSI_932", "\x95\x5CU+0041", L"\u8868U+0041"},
+        TextCase{"Utf8From2007", "AC1021", "ANSI_1252", "\xE5\x9B\xBE\xE5\xB1\x82", L"\u56FE\u5C42"},
+        TextCase{"Utf8IgnoresCodePage", "AC1032", "ANSI_936", "W\xC3\xA4nde", L"W\u00E4nde"},
+        TextCase{"Utf8KeepsEscapeText", "AC1024", "", "\\U+0041", L"\\U+0041"}),
+    [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.label); });
+
+using kvtest::BrokenInput;
+
+class DxfBroken : public ::testing::TestWithParam<BrokenInput> {};
+
+TEST_P(DxfBroken, GivesTheLineAndTheProblem) { kvtest::ExpectInputError(ReadDxf, GetParam()); }
+
+const std::string kHeaderR2000 = Header("AC1015", "ANSI_1252");  // 20 lines
+const std::string kTablesStart = kHeaderR2000 + Pair(0, "SECTION") + Pair(2, "TABLES");  // 24 lines
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DxfBroken,
+    ::testing::Values(
+        BrokenInput{"Binary", std::string("AutoCAD Binary DXF\r\n\x1A\0\0\0", 24), 1, "binary DXF"},
+        BrokenInput{"Empty", "", 1, "not a DXF file"},
+        BrokenInput{"PlainText", "Hello,\nworld\n", 1, "not a DXF file"},
+        BrokenInput{"OtherFirstGroup", Pair(0, "LINE") + Pair(8, "0"), 1, "not a DXF file"},
+        BrokenInput{"NoTables", kHeaderR2000 + Pair(0, "EOF"), 21, "no TABLES section"},
+        BrokenInput{"NoEof", kHeaderR2000, 20, "truncated"},
+        BrokenInput{"CodeWithoutValue", kHeaderR2000 + "0\n", 21, "without its value"},
+        BrokenInput{"BadGroupCode", kHeaderR2000 + Pair(0, "SECTION") + "two\nTABLES\n", 23, "expected a group code"},
+        BrokenInput{"EofInsideSection", kTablesStart + Pair(0, "EOF"), 25, "EOF inside the TABLES section"},
+        BrokenInput{"NestedTable", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "TABLE") + Pair(2, "LTYPE"),
+                   29, "TABLE inside the LAYER table"},
+        BrokenInput{"EndsecInsideTable", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "ENDSEC"), 29,
+                   "ENDSEC inside the LAYER table"},
+        BrokenInput{"ForeignEntry", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Entry("LTYPE", "x"), 29,
+                   "LTYPE entry inside the LAYER table"},
+        BrokenInput{"EntryWithoutName", kTablesStart + Pair(0, "TABLE") + Pair(2, "LAYER") + Pair(0, "LAYER") +
+                                           Pair(70, "0") + Pair(0, "ENDTAB"),
+                   29, "without its name"},
+        BrokenInput{"FlagsNotANumber", kTablesStart + Pair(0, "TABLE") + Pair(2, "STYLE") + Entry("STYLE", "S", "x"), 38,
+                   "group 70"},
+        BrokenInput{"UnknownCodePage", LayersOnly("AC1015", "ANSI_99999", "L"), 12, "unknown drawing code page"},
+        BrokenInput{"BadGbk", LayersOnly("AC1015", "ANSI_936", "\xFF\xFF"), 42, "code page 936"},
+        BrokenInput{"BadUtf8", LayersOnly("AC1021", "", "\xC3("), 38, "UTF-8"}),
+    kvtest::LabelOf);
+
+// Whatever point a file is cut at, the reader reports it, never reads a partial drawing as whole.
+TEST(DxfReader, EveryTruncationIsReported) {
+    for (const std::string& whole : {Sample(), WithCrLf(Sample())}) {
+        const std::size_t complete = whole.rfind("EOF") + 3;
+        for (std::size_t length = 0; length < whole.size(); ++length) {
+            const std::string cut = whole.substr(0, length);
+            if (length >= complete) {
+                EXPECT_EQ(ReadDxf(cut), kSampleNames) << "cut at " << length;
+                continue;
+            }
+            try {
+                ReadDxf(cut);
+                ADD_FAILURE() << "no error when cut at " << length;
+            } catch (const InputError& error) {
+                EXPECT_GE(error.line(), 1) << "cut at " << length;
+            }
+        }
+    }
+}
+
+TEST(DxfReader, CodePageNames) {
+    const std::pair<const char*, std::optional<unsigned>> cases[] = {
+        {"ANSI_936", 936u}, {"ansi_1252", 1252u}, {" ANSI_950 ", 950u}, {"DOS437", 437u}, {"GB2312", 936u},
+        {"BIG5", 950u},     {"ISO8859-2", 28592u}, {"MACINTOSH", 10000u}, {"ANSI_", std::nullopt},
+        {"ANSI_1200", std::nullopt}, {"UTF-8", std::nullopt}, {"", std::nullopt}};
+    for (const auto& [name, codePage] : cases) EXPECT_EQ(kvstcheck::CodePageOfDxfName(name), codePage) << name;
+}
+
+TEST(DxfReader, EscapesThatAreIncompleteStayAsTheyAre) {
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"\\U+0041", L"A"},         {L"a\\U+4e2Db", L"a\u4E2Db"}, {L"\\U+00", L"\\U+00"},
+        {L"\\U+00G1", L"\\U+00G1"},  {L"\\u+0041", L"\\u+0041"},   {L"\\M+9CDBC", L"\\M+9CDBC"},
+        {L"\\M+5CD", L"\\M+5CD"},    {L"\\\\U+0041", L"\\A"},      {L"\\U+D83D\\U+DE00", L"\U0001F600"}};
+    for (const auto& [escaped, decoded] : cases)
+        EXPECT_EQ(kvstcheck::DecodeDxfEscapes(escaped), decoded) << kvtest::Utf8(escaped);
+}
+
+}  // namespace

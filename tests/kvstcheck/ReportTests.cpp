@@ -1,0 +1,71 @@
+#include "kvstcheck/Report.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using kvstcheck::DrawingResult;
+using kvstcheck::RunReport;
+
+DrawingResult Audited(std::wstring path, std::size_t names, std::vector<kvstcheck::Finding> findings) {
+    return DrawingResult{std::move(path), names, std::move(findings), {}};
+}
+
+DrawingResult Broken(std::wstring path, std::string error) { return DrawingResult{std::move(path), 0, {}, std::move(error)}; }
+
+const DrawingResult kOffice = Audited(L"dir/\u529E\u516C.dxf", 7,
+                                      {{L"\u56FE\u5C42", L"Old \"walls\""}, {L"\u7EBF\u578B", L"\u70B9"}});
+const DrawingResult kClean = Audited(L"clean.json", 1, {});
+
+TEST(Report, ExitStatusFollowsTheWorstDrawing) {
+    const std::pair<RunReport, int> cases[] = {
+        {RunReport{{kClean}, {}}, 0},
+        {RunReport{{}, {}}, 0},
+        {RunReport{{kClean, kOffice}, {}}, 1},
+        {RunReport{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}}, 2},
+        {RunReport{{kClean}, "no plug-in"}, 2},
+    };
+    for (const auto& [report, status] : cases) EXPECT_EQ(report.Status(), status);
+}
+
+TEST(Report, TextHasOneLinePerFindingAndASummary) {
+    EXPECT_EQ(kvstcheck::FormatDrawing(kOffice),
+              "dir/\xE5\x8A\x9E\xE5\x85\xAC.dxf: \xE5\x9B\xBE\xE5\xB1\x82 \"Old \"walls\"\"\n"
+              "dir/\xE5\x8A\x9E\xE5\x85\xAC.dxf: \xE7\xBA\xBF\xE5\x9E\x8B \"\xE7\x82\xB9\"\n"
+              "dir/\xE5\x8A\x9E\xE5\x85\xAC.dxf: 2 findings in 7 names\n");
+    EXPECT_EQ(kvstcheck::FormatDrawing(kClean), "clean.json: no findings in 1 name\n");
+    EXPECT_EQ(kvstcheck::FormatDrawing(Broken(L"b.dxf", "bad")), "");
+    EXPECT_EQ(kvstcheck::FormatTotals(RunReport{{kOffice, kClean, Broken(L"b.dxf", "bad")}, {}}),
+              "3 drawings: 2 findings, 1 not audited\n");
+}
+
+TEST(Report, JsonHoldsEveryDrawingAndParsesBack) {
+    const RunReport report{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}};
+    const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
+    EXPECT_EQ(document["status"], 2);
+    EXPECT_EQ(document["findings"], 2);
+    EXPECT_FALSE(document.contains("error"));
+    ASSERT_EQ(document["drawings"].size(), 2u);
+    const auto& office = document["drawings"][0];
+    EXPECT_EQ(office["path"], "dir/\xE5\x8A\x9E\xE5\x85\xAC.dxf");
+    EXPECT_EQ(office["names"], 7);
+    EXPECT_EQ(office["findings"][0]["kind"], "\xE5\x9B\xBE\xE5\xB1\x82");
+    EXPECT_EQ(office["findings"][0]["name"], "Old \"walls\"");
+    EXPECT_EQ(office["findings"][1]["name"], "\xE7\x82\xB9");
+    EXPECT_EQ(document["drawings"][1]["error"], "line 3: bad");
+    EXPECT_FALSE(document["drawings"][1].contains("findings"));
+
+    const auto failed = nlohmann::json::parse(kvstcheck::FormatJson(RunReport{{}, "no plug-in"}));
+    EXPECT_EQ(failed["status"], 2);
+    EXPECT_EQ(failed["error"], "no plug-in");
+}
+
+TEST(Report, UnpairedSurrogatesDoNotBreakTheJson) {
+    const RunReport report{{Audited(L"a.json", 1, {{L"k", std::wstring(1, wchar_t(0xD800))}})}, {}};
+    const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
+    EXPECT_EQ(document["drawings"][0]["findings"][0]["name"], "\xEF\xBF\xBD");
+}
+
+}  // namespace

@@ -1,0 +1,370 @@
+#!/usr/bin/python3
+"""kvstcheck run as a user runs it: the Windows program under Wine, auditing drawing files through
+the registered plug-in. Each class is one CTest test: kvstcheck_e2e.py CLASS.
+
+Environment (set by CTest): KVST_WINE_RUN, KVST_EXE, KVST_SOURCE_DIR, KVST_BUILD_DIR, KVST_PLUGIN_DLL,
+KVST_SCRATCH (a folder of the build tree this program may fill).
+"""
+import json
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import ezdxf
+
+WINE_RUN = os.environ["KVST_WINE_RUN"]
+EXE = os.environ["KVST_EXE"]
+SOURCE = pathlib.Path(os.environ["KVST_SOURCE_DIR"])
+BUILD = pathlib.Path(os.environ["KVST_BUILD_DIR"])
+PLUGIN_DLL = pathlib.Path(os.environ["KVST_PLUGIN_DLL"])
+SCRATCH = pathlib.Path(os.environ["KVST_SCRATCH"])
+STANDARD = "examples/standard/KVStPluginDefault.ini"
+STANDARD_PATH = SOURCE / STANDARD
+
+LAYER, LINETYPE, TEXT_STYLE, DIM_STYLE = "图层", "线型", "文字样式", "标注样式"
+OFFICE = [(LAYER, "A-WALL-OLD"), (LAYER, "a-door"), (LAYER, "Möbel"), (LINETYPE, "HIDDEN2"),
+          (TEXT_STYLE, "Title"), (DIM_STYLE, "Arch-50")]
+OFFICE_ZH = [(LAYER, "墙体"), (LAYER, "门窗"), (LINETYPE, "虚线"), (TEXT_STYLE, "说明文字"),
+             (DIM_STYLE, "建筑标注")]
+SITE = [(LAYER, "C-TOPO"), (LAYER, "c-road"), (TEXT_STYLE, "Labels")]
+
+
+def windows_path(path):
+    return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
+
+
+class Run:
+    def __init__(self, status, out, err):
+        self.status = status
+        self.out = out.decode("utf-8")
+        self.err = err.decode("utf-8")
+        self.lines = self.out.splitlines()
+
+    def json(self):
+        return json.loads(self.out)
+
+    def __repr__(self):
+        return f"status {self.status}\n--- out\n{self.out}--- err\n{self.err}"
+
+
+def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None):
+    """Runs kvstcheck with the arguments; the working folder defaults to the source tree."""
+    full_env = dict(os.environ, **(env or {}))
+    # Files, not pipes: Wine's helper processes inherit the handles and would hold a pipe open after
+    # the program has ended.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        completed = subprocess.run((command or [WINE_RUN, EXE]) + [str(a) for a in arguments], cwd=cwd,
+                                   env=full_env, stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=300)
+        out.seek(0)
+        err.seek(0)
+        return Run(completed.returncode, out.read(), err.read())
+
+
+def finding_lines(drawing, findings, names):
+    lines = [f'{drawing}: {kind} "{name}"' for kind, name in findings]
+    count = f"{len(findings)} finding{'' if len(findings) == 1 else 's'}" if findings else "no findings"
+    return lines + [f"{drawing}: {count} in {names} names"]
+
+
+def write_standard(path, kinds, encoding="ascii"):
+    """kinds: (type name, [names]) pairs, written as a standard file."""
+    lines = ["[Common]", f"TypeCount={len(kinds)}"]
+    for number, (type_name, names) in enumerate(kinds, 1):
+        lines += [f"[Type{number}]", f"Type={type_name}", f"NameCount={len(names)}"]
+        lines += [f"Name{k}={name}" for k, name in enumerate(names, 1)]
+    path.write_bytes(("\r\n".join(lines) + "\r\n").encode(encoding))
+    return path
+
+
+def scratch(name):
+    folder = SCRATCH / name
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    return folder
+
+
+class SampleDrawings(unittest.TestCase):
+    """The bundled drawings against the bundled standard give exactly their findings, in order."""
+
+    def test_office_dxf(self):
+        run = kvstcheck("--standard", STANDARD, "examples/drawings/office.dxf")
+        self.assertEqual(run.status, 1, run)
+        self.assertEqual(run.lines, finding_lines("examples/drawings/office.dxf", OFFICE, 19), run)
+        self.assertEqual(run.err, "")
+
+    def test_chinese_names_in_utf8_and_gbk_drawings(self):
+        for drawing in ("examples/drawings/office-zh-2010.dxf", "examples/drawings/office-zh-r2000.dxf"):
+            run = kvstcheck("--standard", STANDARD, drawing)
+            self.assertEqual(run.status, 1, run)
+            self.assertEqual(run.lines, finding_lines(drawing, OFFICE_ZH, 15), run)
+
+    def test_json_drawings_and_a_clean_one(self):
+        run = kvstcheck("--standard", STANDARD, "examples/drawings/site.json")
+        self.assertEqual(run.lines, finding_lines("examples/drawings/site.json", SITE, 7), run)
+        self.assertEqual(run.status, 1)
+        clean = kvstcheck("--standard", STANDARD, "examples/drawings/clean.json")
+        self.assertEqual(clean.lines, ["examples/drawings/clean.json: no findings in 7 names"], clean)
+        self.assertEqual(clean.status, 0)
+
+    def test_several_drawings_in_one_run(self):
+        drawings = ["examples/drawings/clean.json", "examples/drawings/office.dxf", "examples/drawings/site.json"]
+        run = kvstcheck("--standard", STANDARD, *drawings)
+        expected = (finding_lines(drawings[0], [], 7) + finding_lines(drawings[1], OFFICE, 19) +
+                    finding_lines(drawings[2], SITE, 7) + ["3 drawings: 9 findings"])
+        self.assertEqual(run.lines, expected, run)
+        self.assertEqual(run.status, 1)
+
+    def test_json_output(self):
+        run = kvstcheck("--json", "--standard", STANDARD, "examples/drawings/office-zh-2010.dxf",
+                        "examples/drawings/clean.json")
+        self.assertEqual(run.status, 1, run)
+        document = run.json()
+        self.assertEqual(document["status"], 1)
+        self.assertEqual(document["findings"], 5)
+        zh, clean = document["drawings"]
+        self.assertEqual(zh["path"], "examples/drawings/office-zh-2010.dxf")
+        self.assertEqual(zh["names"], 15)
+        self.assertEqual([(f["kind"], f["name"]) for f in zh["findings"]], OFFICE_ZH)
+        self.assertEqual(clean["findings"], [])
+
+
+class BrokenInputs(unittest.TestCase):
+    """Each broken drawing is reported with its file and line, exit status 2; the others are audited."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch("broken")
+        office = (SOURCE / "examples/drawings/office.dxf").read_bytes()
+        header_end = office.index(b"ENDSEC") + len(b"ENDSEC\n")
+        cls.cases = {
+            "binary.dxf": (b"AutoCAD Binary DXF\r\n\x1a\x00" + bytes(range(256)), 1, "binary DXF"),
+            "truncated.dxf": (office[: len(office) // 2], None, "truncated"),
+            "no-tables.dxf": (office[:header_end] + b"  0\nEOF\n", None, "no TABLES section"),
+            "not-dxf.dxf": (b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n", 1, "not a DXF file"),
+            "bad.json": (b'{\n  "Layers": ["0",\n  "Linetypes": []\n}\n', 3, "invalid JSON"),
+            "shape.json": (b'{"Layers": "0"}', 1, '"Layers" must be a list'),
+            "drawing.dwg": (b"AC1015", None, "must end in .dxf or .json"),
+        }
+        for name, (content, _, _) in cls.cases.items():
+            (cls.folder / name).write_bytes(content)
+
+    def test_each_broken_kind(self):
+        for name, (_, line, problem) in self.cases.items():
+            with self.subTest(name):
+                run = kvstcheck("--standard", windows_path(STANDARD_PATH), name, cwd=self.folder)
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(f"kvstcheck: {name}: ", run.err)
+                self.assertIn(problem, run.err)
+                if line is not None:
+                    self.assertIn(f"{name}: line {line}: ", run.err)
+                else:
+                    self.assertRegex(run.err, re.escape(name) + r": (line \d+: )?")
+                self.assertEqual(run.out, "", run)
+
+    def test_missing_file(self):
+        run = kvstcheck("--standard", STANDARD, "examples/drawings/absent.dxf")
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("examples/drawings/absent.dxf: cannot open the file", run.err)
+
+    def test_the_other_drawings_are_still_audited(self):
+        run = kvstcheck("--json", "--standard", STANDARD, windows_path(self.folder / "truncated.dxf"),
+                        "examples/drawings/site.json")
+        self.assertEqual(run.status, 2, run)
+        broken, site = run.json()["drawings"]
+        self.assertIn("truncated", broken["error"])
+        self.assertRegex(broken["error"], r"^line \d+: ")
+        self.assertEqual([(f["kind"], f["name"]) for f in site["findings"]], SITE)
+
+
+class StandardAndPlugin(unittest.TestCase):
+    """--standard and --plugin choose what audits; the installed plug-in and its folder stay as they were."""
+
+    def test_another_standard_allows_other_names(self):
+        folder = scratch("allow-all")
+        names = ezdxf.readfile(SOURCE / "examples/drawings/office.dxf")
+        allowed = write_standard(folder / "office-allows-all.ini", [
+            ("AcadLayer", [e.dxf.name for e in names.layers]),
+            ("AcadLineType", [e.dxf.name for e in names.linetypes]),
+            ("AcadTextStyle", [e.dxf.name for e in names.styles if e.dxf.name]),
+            ("AcadDimStyle", [e.dxf.name for e in names.dimstyles])], encoding="cp1252")
+        run = kvstcheck("--standard", windows_path(allowed), "examples/drawings/office.dxf")
+        self.assertEqual(run.lines, ["examples/drawings/office.dxf: no findings in 19 names"], run)
+        self.assertEqual(run.status, 0)
+
+    def test_the_private_copy_is_removed_and_the_installed_folder_untouched(self):
+        # The temporary folder of the prefix's user, whatever the user's name.
+        temps = sorted((BUILD / "wineprefix/drive_c/users").glob("*/Temp"))
+        self.assertTrue(temps)
+        before = sorted(p for temp in temps for p in temp.glob("kvstcheck-*"))
+        beside = sorted(PLUGIN_DLL.parent.iterdir())
+        run = kvstcheck("--standard", STANDARD, "examples/drawings/office.dxf")
+        self.assertEqual(run.status, 1, run)
+        self.assertEqual(sorted(p for temp in temps for p in temp.glob("kvstcheck-*")), before)
+        self.assertEqual(sorted(PLUGIN_DLL.parent.iterdir()), beside)
+
+    def test_a_standard_file_that_does_not_load_is_an_error(self):
+        folder = scratch("standards")
+        cases = {
+            "absent.ini": ("does not exist", None),
+            "no-type-count.ini": ("did not load its standard file", b"[Common]\r\nTypes=1\r\n"),
+            "no-first-type.ini": ("[Type1]", b"[Common]\r\nTypeCount=1\r\n[Type2]\r\nType=AcadLayer\r\n"),
+        }
+        for name, (problem, content) in cases.items():
+            with self.subTest(name):
+                if content is not None:
+                    (folder / name).write_bytes(content)
+                run = kvstcheck("--standard", windows_path(folder / name), "examples/drawings/office.dxf")
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(problem, run.err)
+                self.assertEqual(run.out, "")
+
+    def test_installed_plugin_without_a_standard_file_says_where_it_looks(self):
+        run = kvstcheck("examples/drawings/office.dxf")
+        self.assertEqual(run.status, 2, run)
+        expected = windows_path(PLUGIN_DLL.parent) + "\\KVStPluginDefault.ini"
+        self.assertIn(expected.lower(), run.err.lower())
+
+    def test_a_module_given_with_its_standard_beside_it(self):
+        folder = scratch("module")
+        shutil.copy(PLUGIN_DLL, folder / "KVStVB7Default.dll")
+        shutil.copy(STANDARD_PATH, folder / "KVStPluginDefault.ini")
+        run = kvstcheck("--plugin", windows_path(folder / "KVStVB7Default.dll"), "examples/drawings/office.dxf")
+        self.assertEqual(run.lines, finding_lines("examples/drawings/office.dxf", OFFICE, 19), run)
+
+    def test_modules_that_cannot_serve(self):
+        folder = scratch("not-modules")
+        shutil.copy(EXE, folder / "NotAServer.dll")
+        cases = {"absent.dll": "does not exist", "NotAServer.dll": "does not export DllGetClassObject"}
+        for name, problem in cases.items():
+            with self.subTest(name):
+                run = kvstcheck("--plugin", windows_path(folder / name), "--standard", STANDARD,
+                                "examples/drawings/office.dxf")
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(problem, run.err)
+
+
+class NotRegistered(unittest.TestCase):
+    """In a Wine prefix where nothing is registered, the tool says so."""
+
+    def test_fresh_prefix(self):
+        prefix = BUILD / "tests/kvstcheck/bare-wineprefix"
+        env = {"WINEPREFIX": str(prefix), "WINEARCH": "win32", "WINEDEBUG": "-all",
+               "WINEDLLOVERRIDES": "mscoree,mshtml="}
+        run = kvstcheck("--standard", STANDARD, "examples/drawings/office.dxf", env=env, command=["wine", EXE])
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("not registered", run.err)
+        run = kvstcheck("examples/drawings/office.dxf", env=env, command=["wine", EXE])
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("not registered", run.err)
+
+
+def decode_escapes(text):
+    return re.sub(r"\\U\+([0-9A-Fa-f]{4})", lambda m: chr(int(m.group(1), 16)), text)
+
+
+class OtherPrograms(unittest.TestCase):
+    """DXF files that another program writes, of several versions: kvstcheck finds what it reads back."""
+
+    NAMES = {
+        "layers": ["Walls", "with space", "Wände", "图层一", "Слой", "x" * 200],
+        "linetypes": ["DASH-2", "点划线"],
+        "text_styles": ["Notes", "文字"],
+        "dim_styles": ["ISO-25", "标注"],
+    }
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch("other-programs")
+        # Nothing is allowed, so every name of the drawing is a finding.
+        cls.standard = write_standard(cls.folder / "nothing.ini", [
+            (kind, ["(none)"]) for kind in ("AcadLayer", "AcadLineType", "AcadTextStyle", "AcadDimStyle")])
+
+    def write(self, version, encoding):
+        doc = ezdxf.new(version)
+        if encoding:
+            doc.encoding = encoding
+        for name in self.NAMES["layers"]:
+            doc.layers.add(name)
+        for name in self.NAMES["linetypes"]:
+            doc.linetypes.add(name, pattern=[0.5, 0.25, -0.25])
+        for name in self.NAMES["text_styles"]:
+            doc.styles.add(name, font="simsun.ttc")
+        doc.styles.add_shx("ltypeshp.shx")
+        for name in self.NAMES["dim_styles"]:
+            doc.dimstyles.add(name)
+        path = self.folder / f"{version}-{encoding or 'default'}.dxf"
+        doc.saveas(path)
+        return path
+
+    @staticmethod
+    def read_back(path):
+        doc = ezdxf.readfile(path)
+        names = [(LAYER, e.dxf.name) for e in doc.layers]
+        names += [(LINETYPE, e.dxf.name) for e in doc.linetypes]
+        names += [(TEXT_STYLE, e.dxf.name) for e in doc.styles if not e.dxf.flags & 1]
+        names += [(DIM_STYLE, e.dxf.name) for e in doc.dimstyles]
+        return [(kind, decode_escapes(name)) for kind, name in names]
+
+    def test_versions_and_code_pages(self):
+        cases = [("R12", None), ("R12", "gbk"), ("R2000", None), ("R2000", "gbk"), ("R2004", "cp1251"),
+                 ("R2010", None), ("R2018", None)]
+        for version, encoding in cases:
+            with self.subTest(version=version, encoding=encoding):
+                path = self.write(version, encoding)
+                expected = self.read_back(path)
+                # Characters beyond the code page come through its escapes.
+                self.assertIn((LAYER, "图层一"), expected)
+                self.assertIn((DIM_STYLE, "标注"), expected)
+                run = kvstcheck("--json", "--standard", windows_path(self.standard), windows_path(path))
+                self.assertEqual(run.status, 1, run)
+                drawing = run.json()["drawings"][0]
+                self.assertEqual([(f["kind"], f["name"]) for f in drawing["findings"]], expected)
+                self.assertEqual(drawing["names"], len(expected))
+
+
+class Paths(unittest.TestCase):
+    """Paths in any language, relative or absolute, and the launcher that converts Linux paths."""
+
+    def test_non_ascii_paths(self):
+        folder = scratch("路径")
+        (folder / "图纸").mkdir()
+        shutil.copy(SOURCE / "examples/drawings/office.dxf", folder / "图纸" / "办公室.dxf")
+        shutil.copy(STANDARD_PATH, folder / "标准.ini")
+        run = kvstcheck("--standard", "标准.ini", "图纸/办公室.dxf", cwd=folder)
+        self.assertEqual(run.lines, finding_lines("图纸/办公室.dxf", OFFICE, 19), run)
+        absolute = windows_path(folder / "图纸" / "办公室.dxf")
+        run = kvstcheck("--standard", windows_path(folder / "标准.ini"), absolute)
+        self.assertEqual(run.lines, finding_lines(absolute, OFFICE, 19), run)
+
+    def test_launcher_converts_linux_paths(self):
+        run = kvstcheck("--standard", STANDARD_PATH, SOURCE / "examples/drawings/site.json",
+                        env={"KV_BUILD_DIR": str(BUILD)}, command=[str(SOURCE / "kvstcheck.sh")])
+        self.assertEqual(run.status, 1, run)
+        self.assertEqual(run.lines, finding_lines(windows_path(SOURCE / "examples/drawings/site.json"), SITE, 7))
+
+
+class ChineseStandard(unittest.TestCase):
+    """A standard file in GBK matches Chinese names when the system code page is 936."""
+
+    def test_gbk_standard_under_code_page_936(self):
+        folder = scratch("gbk-standard")
+        standard = write_standard(folder / "zh.ini", [
+            ("AcadLayer", ["0", "Defpoints", "A-WALL", "墙体"]),
+            ("AcadLineType", ["ByBlock", "ByLayer", "Continuous", "DASHED", "虚线"]),
+            ("AcadTextStyle", ["Standard", "Notes"]),
+            ("AcadDimStyle", ["Standard", "建筑标注"])], encoding="gbk")
+        drawing = "examples/drawings/office-zh-r2000.dxf"
+        run = kvstcheck("--standard", windows_path(standard), drawing, env={"LC_ALL": "zh_CN.UTF-8"})
+        self.assertEqual(run.lines, finding_lines(drawing, [(LAYER, "门窗"), (TEXT_STYLE, "说明文字")], 15), run)
+        # Under the default code page the same file's Chinese names match nothing.
+        run = kvstcheck("--standard", windows_path(standard), drawing)
+        self.assertEqual(len(run.lines), 6, run)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]] + sys.argv[1:], verbosity=2)
