@@ -2,15 +2,16 @@
 
 #include <string_view>
 
+#include "com/Bstr.h"
+
 namespace audit {
 namespace {
 
 void SetText(_KVStError& error, HRESULT (STDMETHODCALLTYPE _KVStError::*setter)(BSTR),
              std::wstring_view text) noexcept {
-    BSTR value = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (value == nullptr) return;
-    (error.*setter)(value);
-    ::SysFreeString(value);
+    const kv::Bstr value = kv::Bstr::Attach(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+    if (value.get() == nullptr) return;
+    (error.*setter)(value.get());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "Bstr.h"
 #include "ComObject.h"
 #include "Module.h"
 
@@ -160,10 +161,9 @@ HRESULT Load(ThisModule& own) {
 }
 
 HRESULT UnregisterTypeLibrary(const TLIBATTR& own) {
-    BSTR registeredPath = nullptr;
+    Bstr registeredPath;
     if (FAILED(::QueryPathOfRegTypeLib(own.guid, own.wMajorVerNum, own.wMinorVerNum, own.lcid, &registeredPath)))
         return S_OK;  // not registered
-    ::SysFreeString(registeredPath);
     return ::UnRegisterTypeLib(own.guid, own.wMajorVerNum, own.wMinorVerNum, own.lcid, own.syskind);
 }
 

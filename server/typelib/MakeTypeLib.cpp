@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "com/Bstr.h"
 #include "com/ComObject.h"
 #include "com/Hresult.h"
 #include "server/typelib/PrivateClassesRoot.h"
@@ -99,11 +100,9 @@ private:
     }
 
     static std::wstring Name(ITypeInfo* info) {
-        BSTR name = nullptr;
+        kv::Bstr name;
         kv::ThrowIfFailed(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr));
-        std::wstring text(name ? name : L"");
-        ::SysFreeString(name);
-        return text;
+        return name.str();
     }
 
     bool HostDefines(const GUID& guid) {
@@ -116,11 +115,9 @@ private:
         kv::ThrowIfFailed(source_->GetLibAttr(&attr));
         const TLIBATTR copy = *attr;
         source_->ReleaseTLibAttr(attr);
-        BSTR name = nullptr;
+        kv::Bstr name;
         kv::ThrowIfFailed(source_->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr));
-        const HRESULT named = target_->SetName(name);
-        ::SysFreeString(name);
-        kv::ThrowIfFailed(named);
+        kv::ThrowIfFailed(target_->SetName(name.get()));
         kv::ThrowIfFailed(target_->SetGuid(copy.guid));
         kv::ThrowIfFailed(target_->SetVersion(copy.wMajorVerNum, copy.wMinorVerNum));
         kv::ThrowIfFailed(target_->SetLibFlags(copy.wLibFlags));
