@@ -101,7 +101,7 @@ HRESULT KVStPluginDefault::SetupForAudit(IDispatch* chkDb, BSTR chkPathName) {
     if (chkDb == nullptr) return S_OK;
     return kv::Barrier([&] {
         CheckDb = chkDb;
-        CheckPathName.assign(chkPathName ? chkPathName : L"", ::SysStringLen(chkPathName));
+        CheckPathName = kv::ViewOf(chkPathName);
         // Every audit starts as on a new object: nothing of an earlier drawing or load survives.
         AuditCursor = {};
         CurrentError.Reset();
