@@ -83,8 +83,7 @@ HRESULT KVStPluginDefault::get_StandardFiles(VARIANT* value) {
     return kv::Barrier([&] {
         kv::SafeArray files = kv::SafeArray::Vector(VT_VARIANT, 1);
         kv::PutElement(files.get(), 0, kv::Variant::FromString(kStandardFileName));
-        value->vt = VT_ARRAY | VT_VARIANT;
-        value->parray = files.release();
+        kv::Variant::FromArray(std::move(files)).DetachTo(value);
         return S_OK;
     });
 }

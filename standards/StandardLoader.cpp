@@ -19,15 +19,6 @@ clsIniFuncs& IniFuncsOf(const StandardTargets& targets) {
     return *targets.IniFuncs;
 }
 
-// Replaces the filter with count Empty elements, bounds 0 to count - 1.
-void RedimensionCheckFilter(kv::Variant& filter, LONG count) {
-    VARIANT elements;
-    ::VariantInit(&elements);
-    elements.parray = kv::SafeArray::Vector(VT_VARIANT, static_cast<ULONG>(count)).release();
-    elements.vt = VT_ARRAY | VT_VARIANT;
-    filter = kv::Variant::Take(elements);
-}
-
 }  // namespace
 
 bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) noexcept {
@@ -39,7 +30,7 @@ bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) 
         if (!IniFuncsOf(targets).GetNodeCount(path, typeCount)) return false;
         // An array of no elements cannot be dimensioned; the filter keeps what it held.
         if (typeCount < 1) return false;
-        RedimensionCheckFilter(targets.CheckFilter, typeCount);
+        targets.CheckFilter = kv::Variant::FromArray(kv::SafeArray::Vector(VT_VARIANT, static_cast<ULONG>(typeCount)));
 
         // Counts come from 16-bit values, so every index fits the 16-bit parameters.
         for (LONG type = 1; type <= typeCount; ++type) {
