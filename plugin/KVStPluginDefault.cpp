@@ -134,9 +134,7 @@ HRESULT KVStPluginDefault::CheckNext(VARIANT_BOOL* value) {
 
 HRESULT KVStPluginDefault::GetError(_KVStError** value) {
     KV_RETURN_IF_NULL(value);
-    *value = CurrentError.Get();
-    if (*value) (*value)->AddRef();
-    return S_OK;
+    return CurrentError.CopyTo(value);
 }
 
 HRESULT KVStPluginDefault::Clear() {
