@@ -29,14 +29,10 @@ HRESULT KVStPluginDefault::Create(REFIID iid, void** object) noexcept {
     *object = nullptr;
     return kv::Barrier([&] {
         kv::ComPtr<KVStPluginDefault> plugin = kv::Adopt(new KVStPluginDefault());
-        KV_RETURN_IF_FAILED(plugin->Initialize());
+        // The cursor starts at the first name by construction; only the standard file is looked up.
+        KV_RETURN_IF_FAILED(plugin->LocateStandardFile());
         return plugin->QueryInterface(iid, object);
     });
-}
-
-HRESULT KVStPluginDefault::Initialize() {
-    AuditCursor = {};
-    return LocateStandardFile();
 }
 
 HRESULT KVStPluginDefault::LocateStandardFile() {
