@@ -9,8 +9,8 @@ namespace {
 
 void SetText(_KVStError& error, HRESULT (STDMETHODCALLTYPE _KVStError::*setter)(BSTR),
              std::wstring_view text) noexcept {
-    const kv::Bstr value = kv::Bstr::Attach(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-    if (value.get() == nullptr) return;
+    kv::Bstr value;
+    if (FAILED(kv::CopyToBstr(text, &value))) return;
     (error.*setter)(value.get());
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "com/Bstr.h"
 #include "com/ComObject.h"
 #include "com/Variant.h"
 
@@ -45,8 +46,7 @@ std::wstring NameOf(const kv::Variant& item) {
     if (FAILED(AsObject(item, entry)) || FAILED(ReadByName(*entry.Get(), L"Name", name))) return {};
     kv::Variant text;
     if (FAILED(::VariantChangeType(&text, name.source(), VARIANT_ALPHABOOL, VT_BSTR))) return {};
-    const BSTR value = text.get().bstrVal;
-    return std::wstring(value ? value : L"", ::SysStringLen(value));
+    return std::wstring(kv::ViewOf(text.get().bstrVal));
 }
 
 void CopyNames(IDispatch& drawing, const wchar_t* member, standards::NameList& names) {

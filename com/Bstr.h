@@ -11,6 +11,10 @@
 
 namespace kv {
 
+// The text of a BSTR that the caller does not own; a null BSTR is the empty string, and embedded
+// nulls are kept.
+inline std::wstring_view ViewOf(BSTR value) noexcept { return {value ? value : L"", ::SysStringLen(value)}; }
+
 class Bstr {
 public:
     Bstr() noexcept = default;
@@ -39,7 +43,7 @@ public:
     BSTR release() noexcept { return std::exchange(value_, nullptr); }
     void reset() noexcept { ::SysFreeString(std::exchange(value_, nullptr)); }
 
-    std::wstring_view view() const noexcept { return {value_ ? value_ : L"", ::SysStringLen(value_)}; }
+    std::wstring_view view() const noexcept { return ViewOf(value_); }
     std::wstring str() const { return std::wstring(view()); }
 
 private:

@@ -10,6 +10,9 @@
 #include <type_traits>
 #include <utility>
 
+#include <wrl/client.h>
+
+#include "Bstr.h"
 #include "Hresult.h"
 #include "Variant.h"
 
@@ -130,11 +133,10 @@ struct OutValue;
 
 template <>
 struct OutValue<BSTR> {
-    BSTR value = nullptr;
-    ~OutValue() { ::SysFreeString(value); }
+    Bstr value;
     void Store(VARIANT& result) noexcept {
         result.vt = VT_BSTR;
-        result.bstrVal = std::exchange(value, nullptr);
+        result.bstrVal = value.release();
     }
 };
 
@@ -165,17 +167,14 @@ struct OutValue<VARIANT> {
 template <class I>
     requires std::is_base_of_v<IUnknown, I>
 struct OutValue<I*> {
-    I* value = nullptr;
-    ~OutValue() {
-        if (value) value->Release();
-    }
+    Microsoft::WRL::ComPtr<I> value;
     void Store(VARIANT& result) noexcept {
         if constexpr (std::is_base_of_v<IDispatch, I>) {
             result.vt = VT_DISPATCH;
-            result.pdispVal = std::exchange(value, nullptr);
+            result.pdispVal = value.Detach();
         } else {
             result.vt = VT_UNKNOWN;
-            result.punkVal = std::exchange(value, nullptr);
+            result.punkVal = value.Detach();
         }
     }
 };

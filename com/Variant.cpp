@@ -11,6 +11,15 @@ Variant Variant::FromString(std::wstring_view text) {
     return result;
 }
 
+Variant Variant::FromArray(SafeArray array) {
+    VARTYPE elementType = VT_EMPTY;
+    ThrowIfFailed(::SafeArrayGetVartype(array.get(), &elementType));
+    Variant result;
+    result.value_.parray = array.release();
+    result.value_.vt = VT_ARRAY | elementType;
+    return result;
+}
+
 SafeArray SafeArray::Vector(VARTYPE type, ULONG count) {
     SafeArray result;
     result.array_ = ::SafeArrayCreateVector(type, 0, count);

@@ -11,6 +11,8 @@
 
 namespace kv {
 
+class SafeArray;
+
 class Variant {
 public:
     Variant() noexcept { ::VariantInit(&value_); }
@@ -30,6 +32,8 @@ public:
         return owner;
     }
     static Variant FromString(std::wstring_view text);
+    // Takes over array as an array variant of the array's own element type.
+    static Variant FromArray(SafeArray array);
 
     const VARIANT& get() const noexcept { return value_; }
     // For platform functions that take a source VARIANT through a non-const pointer.

@@ -6,10 +6,9 @@
 namespace kvstmgr {
 namespace {
 
-// A BSTR may hold embedded nulls, and null stands for the empty string.
 HRESULT Assign(std::wstring& target, BSTR value) noexcept {
     return kv::Barrier([&] {
-        target.assign(value ? value : L"", ::SysStringLen(value));
+        target = kv::ViewOf(value);
         return S_OK;
     });
 }

@@ -29,14 +29,10 @@ HRESULT KVStPluginDefault::Create(REFIID iid, void** object) noexcept {
     *object = nullptr;
     return kv::Barrier([&] {
         kv::ComPtr<KVStPluginDefault> plugin = kv::Adopt(new KVStPluginDefault());
-        KV_RETURN_IF_FAILED(plugin->Initialize());
+        // The cursor starts at the first name by construction; only the standard file is looked up.
+        KV_RETURN_IF_FAILED(plugin->LocateStandardFile());
         return plugin->QueryInterface(iid, object);
     });
-}
-
-HRESULT KVStPluginDefault::Initialize() {
-    AuditCursor = {};
-    return LocateStandardFile();
 }
 
 HRESULT KVStPluginDefault::LocateStandardFile() {
@@ -83,8 +79,7 @@ HRESULT KVStPluginDefault::get_StandardFiles(VARIANT* value) {
     return kv::Barrier([&] {
         kv::SafeArray files = kv::SafeArray::Vector(VT_VARIANT, 1);
         kv::PutElement(files.get(), 0, kv::Variant::FromString(kStandardFileName));
-        value->vt = VT_ARRAY | VT_VARIANT;
-        value->parray = files.release();
+        kv::Variant::FromArray(std::move(files)).DetachTo(value);
         return S_OK;
     });
 }
@@ -101,7 +96,7 @@ HRESULT KVStPluginDefault::SetupForAudit(IDispatch* chkDb, BSTR chkPathName) {
     if (chkDb == nullptr) return S_OK;
     return kv::Barrier([&] {
         CheckDb = chkDb;
-        CheckPathName.assign(chkPathName ? chkPathName : L"", ::SysStringLen(chkPathName));
+        CheckPathName = kv::ViewOf(chkPathName);
         // Every audit starts as on a new object: nothing of an earlier drawing or load survives.
         AuditCursor = {};
         CurrentError.Reset();
@@ -135,9 +130,7 @@ HRESULT KVStPluginDefault::CheckNext(VARIANT_BOOL* value) {
 
 HRESULT KVStPluginDefault::GetError(_KVStError** value) {
     KV_RETURN_IF_NULL(value);
-    *value = CurrentError.Get();
-    if (*value) (*value)->AddRef();
-    return S_OK;
+    return CurrentError.CopyTo(value);
 }
 
 HRESULT KVStPluginDefault::Clear() {

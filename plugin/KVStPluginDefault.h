@@ -74,7 +74,6 @@ private:
 
     KVStPluginDefault();
     ~KVStPluginDefault() override;
-    HRESULT Initialize();
     // Sets StdFilePath to the standard file beside the module, or empty when there is none.
     HRESULT LocateStandardFile();
     // Erases the eight name lists and the index of the standard ones.

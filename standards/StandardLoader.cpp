@@ -14,20 +14,6 @@ NameList* ListFor(const std::wstring& typeName, const StandardTargets& targets) 
     return nullptr;
 }
 
-clsIniFuncs& IniFuncsOf(const StandardTargets& targets) {
-    if (!targets.IniFuncs) targets.IniFuncs = std::make_unique<clsIniFuncs>();
-    return *targets.IniFuncs;
-}
-
-// Replaces the filter with count Empty elements, bounds 0 to count - 1.
-void RedimensionCheckFilter(kv::Variant& filter, LONG count) {
-    VARIANT elements;
-    ::VariantInit(&elements);
-    elements.parray = kv::SafeArray::Vector(VT_VARIANT, static_cast<ULONG>(count)).release();
-    elements.vt = VT_ARRAY | VT_VARIANT;
-    filter = kv::Variant::Take(elements);
-}
-
 }  // namespace
 
 bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) noexcept {
@@ -35,21 +21,25 @@ bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) 
         bool found = false;
         if (FAILED(FindEntry(path, SearchMask::FilesAndDirectories, found)) || !found) return false;
 
+        // Made on first use and kept with the plug-in object.
+        if (!targets.IniFuncs) targets.IniFuncs = std::make_unique<clsIniFuncs>();
+        clsIniFuncs& ini = *targets.IniFuncs;
+
         LONG typeCount = 0;
-        if (!IniFuncsOf(targets).GetNodeCount(path, typeCount)) return false;
+        if (!ini.GetNodeCount(path, typeCount)) return false;
         // An array of no elements cannot be dimensioned; the filter keeps what it held.
         if (typeCount < 1) return false;
-        RedimensionCheckFilter(targets.CheckFilter, typeCount);
+        targets.CheckFilter = kv::Variant::FromArray(kv::SafeArray::Vector(VT_VARIANT, static_cast<ULONG>(typeCount)));
 
         // Counts come from 16-bit values, so every index fits the 16-bit parameters.
         for (LONG type = 1; type <= typeCount; ++type) {
             const SHORT section = static_cast<SHORT>(type);
             std::wstring typeName;
-            if (!IniFuncsOf(targets).GetNodeName(path, typeName, section)) break;
+            if (!ini.GetNodeName(path, typeName, section)) break;
             kv::PutElement(targets.CheckFilter.get().parray, type - 1, kv::Variant::FromString(typeName));
 
             LONG nameCount = 0;
-            if (!IniFuncsOf(targets).GetKeyCount(path, nameCount, section)) break;
+            if (!ini.GetKeyCount(path, nameCount, section)) break;
             NameList* list = ListFor(typeName, targets);
             if (list) {
                 // A list of no names cannot be dimensioned; the list keeps what it held.
@@ -58,7 +48,7 @@ bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) 
             }
             for (LONG name = 1; name <= nameCount; ++name) {
                 std::wstring text;
-                if (!IniFuncsOf(targets).GetKeyValue(path, text, section, static_cast<SHORT>(name))) break;
+                if (!ini.GetKeyValue(path, text, section, static_cast<SHORT>(name))) break;
                 if (list) (*list)[name - 1] = std::move(text);
             }
         }

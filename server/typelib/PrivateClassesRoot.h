@@ -30,9 +30,6 @@ public:
         ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     }
 
-    // The key that stands in for HKEY_CLASSES_ROOT.
-    HKEY key() const noexcept { return key_; }
-
 private:
     void Check(LSTATUS status) {
         if (status == ERROR_SUCCESS) return;
