@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "AnsiText.h"
 #include "com/Hresult.h"
 
 namespace standards {
@@ -22,31 +23,6 @@ constexpr wchar_t kTypeSection[] = L"Type";
 constexpr wchar_t kTypeKey[] = L"Type";
 constexpr wchar_t kNameCountKey[] = L"NameCount";
 constexpr wchar_t kNameKey[] = L"Name";
-
-// Converts to the system ANSI code page. Text that the code page cannot hold exactly gives
-// nothing: a best-fit or '?' substitute could name another file or write another value.
-std::optional<std::string> ToAnsi(std::wstring_view text) {
-    if (text.empty()) return std::string();
-    const int length = static_cast<int>(text.size());
-    BOOL lossy = FALSE;
-    const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
-                                           nullptr, &lossy);
-    if (size <= 0 || lossy) return std::nullopt;
-    std::string result(size, '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, result.data(), size, nullptr,
-                          nullptr);
-    return result;
-}
-
-std::wstring FromAnsi(std::string_view text) {
-    if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
-    const int size = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (size <= 0) throw kv::ComFailure(HRESULT_FROM_WIN32(::GetLastError()));
-    std::wstring result(size, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, result.data(), size);
-    return result;
-}
 
 // Any failure of a reading operation ends it with false; nothing reaches the caller.
 template <class Body>
@@ -87,10 +63,10 @@ std::wstring Numbered(const wchar_t* literal, SHORT index) { return literal + st
 
 bool clsIniFuncs::WriteInfoToIniFile(const std::wstring& SectionName, const std::wstring& KeyName,
                                      const std::wstring& AddString, const std::wstring& FileName) {
-    const auto section = ToAnsi(SectionName);
-    const auto key = ToAnsi(KeyName);
-    const auto value = ToAnsi(AddString);
-    const auto file = ToAnsi(FileName);
+    const auto section = ToCodePage(SectionName);
+    const auto key = ToCodePage(KeyName);
+    const auto value = ToCodePage(AddString);
+    const auto file = ToCodePage(FileName);
     if (!section || !key || !value || !file) return false;
     return ::WritePrivateProfileStringA(section->c_str(), key->c_str(), value->c_str(), file->c_str()) != 0;
 }
@@ -130,9 +106,9 @@ bool clsIniFuncs::GetKeyValue(const std::wstring& FilePath, std::wstring& PassTe
 
 bool clsIniFuncs::ReadInfoFromIniFile(const std::wstring& section, const std::wstring& key, std::wstring& text,
                                       const std::wstring& fileName) {
-    const auto sectionAnsi = ToAnsi(section);
-    const auto keyAnsi = ToAnsi(key);
-    const auto fileAnsi = ToAnsi(fileName);
+    const auto sectionAnsi = ToCodePage(section);
+    const auto keyAnsi = ToCodePage(key);
+    const auto fileAnsi = ToCodePage(fileName);
     if (!sectionAnsi || !keyAnsi || !fileAnsi) {
         // A name the code page cannot hold names nothing the ANSI profile function could find.
         text = kMissingMarker;
@@ -145,7 +121,7 @@ bool clsIniFuncs::ReadInfoFromIniFile(const std::wstring& section, const std::ws
     // and the untouched filler spaces. Trimming the spaces at both ends stops at the NUL, which then
     // goes: the value keeps its trailing spaces and loses its leading ones. Only the bytes before the
     // NUL are converted, so a value cut inside a double-byte character cannot swallow the NUL.
-    text = FromAnsi(std::string_view(buffer).substr(0, buffer.find('\0')));
+    text = FromCodePage(std::string_view(buffer).substr(0, buffer.find('\0')));
     text.erase(0, text.find_first_not_of(L' '));
     return text != kMissingMarker;
 }
