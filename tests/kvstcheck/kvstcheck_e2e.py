@@ -209,8 +209,10 @@ class StandardAndPlugin(unittest.TestCase):
 
     def test_a_standard_file_that_does_not_load_is_an_error(self):
         folder = scratch("standards")
+        (folder / "folder.ini").mkdir()
         cases = {
             "absent.ini": ("does not exist", None),
+            "folder.ini": ("is a folder, not a file", None),
             "no-type-count.ini": ("did not load its standard file", b"[Common]\r\nTypes=1\r\n"),
             "no-first-type.ini": ("[Type1]", b"[Common]\r\nTypeCount=1\r\n[Type2]\r\nType=AcadLayer\r\n"),
         }
@@ -239,7 +241,9 @@ class StandardAndPlugin(unittest.TestCase):
     def test_modules_that_cannot_serve(self):
         folder = scratch("not-modules")
         shutil.copy(EXE, folder / "NotAServer.dll")
-        cases = {"absent.dll": "does not exist", "NotAServer.dll": "does not export DllGetClassObject"}
+        (folder / "folder.dll").mkdir()
+        cases = {"absent.dll": "does not exist", "NotAServer.dll": "does not export DllGetClassObject",
+                 "folder.dll": "is a folder, not a file"}
         for name, problem in cases.items():
             with self.subTest(name):
                 run = kvstcheck("--plugin", windows_path(folder / name), "--standard", STANDARD,
