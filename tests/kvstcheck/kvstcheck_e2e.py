@@ -166,6 +166,22 @@ class BrokenInputs(unittest.TestCase):
                     self.assertRegex(run.err, re.escape(name) + r": (line \d+: )?")
                 self.assertEqual(run.out, "", run)
 
+    def test_what_is_not_a_readable_drawing_file(self):
+        (self.folder / "folder.dxf").mkdir(exist_ok=True)
+        # Sparse: no disk space, but more than this 32-bit program can hold in memory at once.
+        with open(self.folder / "huge.dxf", "wb") as huge:
+            huge.truncate(1 << 30)
+        cases = {"folder.dxf": "is a folder", "nul.dxf": "is a device", "huge.dxf": None}
+        for name, problem in cases.items():
+            with self.subTest(name):
+                run = kvstcheck("--standard", windows_path(STANDARD_PATH), name,
+                                windows_path(SOURCE / "examples/drawings/site.json"), cwd=self.folder)
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(f"kvstcheck: {name}: ", run.err)
+                if problem:
+                    self.assertIn(problem, run.err)
+                self.assertIn("site.json: 3 findings in 7 names", run.out)
+
     def test_missing_file(self):
         run = kvstcheck("--standard", STANDARD, "examples/drawings/absent.dxf")
         self.assertEqual(run.status, 2, run)
