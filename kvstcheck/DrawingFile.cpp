@@ -4,8 +4,10 @@
 
 #include <cwctype>
 #include <memory>
+#include <new>
 
 #include "kvstcheck/DxfReader.h"
+#include "kvstcheck/Files.h"
 #include "kvstcheck/InputError.h"
 #include "kvstcheck/JsonDrawingReader.h"
 #include "kvstcheck/SystemError.h"
@@ -22,12 +24,15 @@ struct HandleCloser {
 using FileHandle = std::unique_ptr<void, HandleCloser>;
 
 std::string ReadWholeFile(const std::wstring& path) {
+    if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
     FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         file.release();
         throw InputError(0, "cannot open the file: " + SystemMessage(::GetLastError()));
     }
+    // Names such as NUL or CON open a device, whatever their extension.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw InputError(0, "this is a device, not a drawing file");
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) throw InputError(0, "cannot read the file: " + SystemMessage(::GetLastError()));
     if (size.QuadPart > kLargestFile) throw InputError(0, "the file is too large (over 1 GiB)");
@@ -53,8 +58,13 @@ DrawingNames ReadDrawingFile(const std::wstring& path) {
     const std::wstring extension = LowerExtension(path);
     if (extension != L".dxf" && extension != L".json")
         throw InputError(0, "unknown kind of drawing file: the name must end in .dxf or .json");
-    const std::string bytes = ReadWholeFile(path);
-    return extension == L".dxf" ? ReadDxf(bytes) : ReadJsonDrawing(bytes);
+    try {
+        const std::string bytes = ReadWholeFile(path);
+        return extension == L".dxf" ? ReadDxf(bytes) : ReadJsonDrawing(bytes);
+    } catch (const std::bad_alloc&) {
+        // A 32-bit process: a drawing of some hundred megabytes may not fit, and the next one still may.
+        throw InputError(0, "the file is too large to read into this program's memory");
+    }
 }
 
 }  // namespace kvstcheck

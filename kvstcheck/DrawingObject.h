@@ -10,6 +10,6 @@
 
 namespace kvstcheck {
 
-Microsoft::WRL::ComPtr<IDispatch> MakeDrawingObject(const DrawingNames& names);
+Microsoft::WRL::ComPtr<IDispatch> MakeDrawingObject(DrawingNames names);
 
 }  // namespace kvstcheck

@@ -14,9 +14,10 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-bool IsFile(const std::wstring& path) {
+PathKind KindOfPath(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
 }
 
 }  // namespace kvstcheck

@@ -6,7 +6,8 @@ namespace kvstcheck {
 
 // The absolute form of path; path itself when the system cannot say.
 std::wstring FullPath(const std::wstring& path);
-// An existing file, not a folder.
-bool IsFile(const std::wstring& path);
+enum class PathKind { Missing, Folder, File };
+// What is at path, so that a message can say a folder stands where a file belongs.
+PathKind KindOfPath(const std::wstring& path);
 
 }  // namespace kvstcheck

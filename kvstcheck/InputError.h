@@ -9,15 +9,12 @@ class InputError : public std::runtime_error {
 public:
     // line 0: the problem belongs to no single line.
     InputError(int line, const std::string& problem)
-        : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + problem : problem),
-          line_(line), problem_(problem) {}
+        : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + problem : problem), line_(line) {}
 
     int line() const noexcept { return line_; }
-    const std::string& problem() const noexcept { return problem_; }
 
 private:
     int line_;
-    std::string problem_;
 };
 
 }  // namespace kvstcheck

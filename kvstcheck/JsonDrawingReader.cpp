@@ -108,10 +108,9 @@ public:
         return true;
     }
 
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) override {
-        const auto* parseError = dynamic_cast<const nlohmann::detail::parse_error*>(&error);
-        error_ = InputError(parseError ? LineAt(parseError->byte > 0 ? parseError->byte - 1 : 0) : 0,
-                            "invalid JSON: " + Reason(error.what()));
+    // position: how many characters the parser had read, the offending one included.
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& error) override {
+        error_ = InputError(LineAt(position > 0 ? position - 1 : 0), "invalid JSON: " + Reason(error.what()));
         return false;
     }
 
@@ -147,11 +146,14 @@ private:
         return 1 + static_cast<int>(std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
     }
 
-    // The parser's own words, without its prefix and its count of lines and columns.
-    static std::string Reason(const std::string& what) {
-        const auto column = what.find("column ");
-        const auto colon = what.find(": ", column == std::string::npos ? 0 : column);
-        return colon == std::string::npos ? what : what.substr(colon + 2);
+    // The parser's own words, without its exception's name and its count of lines and columns; the
+    // text it quotes from the file may hold bytes that are not UTF-8.
+    static std::string Reason(std::string_view what) {
+        if (const auto name = what.find("] "); what.starts_with("[json.exception.") && name != what.npos)
+            what.remove_prefix(name + 2);
+        if (const auto colon = what.find(": "); what.starts_with("parse error") && colon != what.npos)
+            what.remove_prefix(colon + 2);
+        return ValidUtf8(what);
     }
 
     std::string_view text_;

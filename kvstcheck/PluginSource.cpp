@@ -127,6 +127,17 @@ private:
     ComPtr<IClassFactory> factory_;
 };
 
+void RequireFile(const std::wstring& path, const std::string& what) {
+    switch (KindOfPath(path)) {
+    case PathKind::Missing:
+        throw SetupError(what + " " + EncodeUtf8(path) + " does not exist");
+    case PathKind::Folder:
+        throw SetupError(what + " " + EncodeUtf8(path) + " is a folder, not a file");
+    case PathKind::File:
+        return;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<PluginSource> RegisteredPlugin() {
@@ -158,9 +169,9 @@ std::wstring RegisteredModulePath() {
 
 std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile) {
     const std::wstring module = FullPath(modulePath.empty() ? RegisteredModulePath() : modulePath);
-    if (!IsFile(module)) throw SetupError("the plug-in module " + EncodeUtf8(module) + " does not exist");
+    RequireFile(module, "the plug-in module");
     if (standardFile.empty()) return std::make_unique<ModuleSource>(module, nullptr);
-    if (!IsFile(standardFile)) throw SetupError("the standard file " + EncodeUtf8(standardFile) + " does not exist");
+    RequireFile(standardFile, "the standard file");
     auto folder = std::make_unique<StagingFolder>();
     const std::wstring copy = folder->Copy(module, kModuleName);
     folder->Copy(standardFile, kStandardName);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <utility>
 
 #include "kvstcheck/AuditDriver.h"
 #include "kvstcheck/Console.h"
@@ -33,7 +34,7 @@ DrawingResult AuditOne(PluginSource& source, const std::wstring& path) {
         return result;
     }
     result.names = names.total();
-    const auto drawing = MakeDrawingObject(names);
+    const auto drawing = MakeDrawingObject(std::move(names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(path), result.names);
     return result;

@@ -11,5 +11,7 @@ std::optional<std::wstring> DecodeCodePage(std::string_view bytes, unsigned code
 std::optional<std::wstring> DecodeUtf8(std::string_view bytes);
 // Unpaired surrogates become U+FFFD; everything else is kept.
 std::string EncodeUtf8(std::wstring_view text);
+// The bytes as UTF-8, with U+FFFD for each sequence that is not.
+std::string ValidUtf8(std::string_view bytes);
 
 }  // namespace kvstcheck

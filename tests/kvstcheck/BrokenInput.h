@@ -7,6 +7,7 @@
 
 #include "kvstcheck/DrawingNames.h"
 #include "kvstcheck/InputError.h"
+#include "kvstcheck/Text.h"
 
 namespace kvtest {
 
@@ -27,6 +28,7 @@ void ExpectInputError(Reader read, const BrokenInput& input) {
     } catch (const kvstcheck::InputError& error) {
         EXPECT_EQ(error.line(), input.line) << error.what();
         EXPECT_NE(std::string(error.what()).find(input.problem), std::string::npos) << error.what();
+        EXPECT_TRUE(kvstcheck::DecodeUtf8(error.what())) << "the message is not UTF-8: " << error.what();
     }
 }
 

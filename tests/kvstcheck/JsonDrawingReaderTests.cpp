@@ -42,6 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenInput{"Unterminated", "{\"Layers\": [\"a\"\n", 2, "invalid JSON"},
         BrokenInput{"TrailingText", "{}\n\nx", 3, "invalid JSON"},
         BrokenInput{"BadUtf8", "{\"Layers\": [\"\xC3(\"]}", 1, "invalid JSON"},
+        BrokenInput{"NumberTooLarge", "{\"Layers\": [\n1e99999]}", 2, "invalid JSON: number overflow"},
         BrokenInput{"TopLevelList", "[\"a\"]", 1, "must be a JSON object"},
         BrokenInput{"TopLevelString", "\n\"a\"", 2, "must be a JSON object"},
         BrokenInput{"UnknownKey", "{\n\"Layers\": [],\n\"layers\": []}", 3, "unknown key \"layers\""},

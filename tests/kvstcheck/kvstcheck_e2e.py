@@ -166,6 +166,22 @@ class BrokenInputs(unittest.TestCase):
                     self.assertRegex(run.err, re.escape(name) + r": (line \d+: )?")
                 self.assertEqual(run.out, "", run)
 
+    def test_what_is_not_a_readable_drawing_file(self):
+        (self.folder / "folder.dxf").mkdir(exist_ok=True)
+        # Sparse: no disk space, but more than this 32-bit program can hold in memory at once.
+        with open(self.folder / "huge.dxf", "wb") as huge:
+            huge.truncate(1 << 30)
+        cases = {"folder.dxf": "is a folder", "nul.dxf": "is a device", "huge.dxf": None}
+        for name, problem in cases.items():
+            with self.subTest(name):
+                run = kvstcheck("--standard", windows_path(STANDARD_PATH), name,
+                                windows_path(SOURCE / "examples/drawings/site.json"), cwd=self.folder)
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(f"kvstcheck: {name}: ", run.err)
+                if problem:
+                    self.assertIn(problem, run.err)
+                self.assertIn("site.json: 3 findings in 7 names", run.out)
+
     def test_missing_file(self):
         run = kvstcheck("--standard", STANDARD, "examples/drawings/absent.dxf")
         self.assertEqual(run.status, 2, run)
@@ -209,8 +225,10 @@ class StandardAndPlugin(unittest.TestCase):
 
     def test_a_standard_file_that_does_not_load_is_an_error(self):
         folder = scratch("standards")
+        (folder / "folder.ini").mkdir()
         cases = {
             "absent.ini": ("does not exist", None),
+            "folder.ini": ("is a folder, not a file", None),
             "no-type-count.ini": ("did not load its standard file", b"[Common]\r\nTypes=1\r\n"),
             "no-first-type.ini": ("[Type1]", b"[Common]\r\nTypeCount=1\r\n[Type2]\r\nType=AcadLayer\r\n"),
         }
@@ -239,7 +257,9 @@ class StandardAndPlugin(unittest.TestCase):
     def test_modules_that_cannot_serve(self):
         folder = scratch("not-modules")
         shutil.copy(EXE, folder / "NotAServer.dll")
-        cases = {"absent.dll": "does not exist", "NotAServer.dll": "does not export DllGetClassObject"}
+        (folder / "folder.dll").mkdir()
+        cases = {"absent.dll": "does not exist", "NotAServer.dll": "does not export DllGetClassObject",
+                 "folder.dll": "is a folder, not a file"}
         for name, problem in cases.items():
             with self.subTest(name):
                 run = kvstcheck("--plugin", windows_path(folder / name), "--standard", STANDARD,
