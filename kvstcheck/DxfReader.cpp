@@ -14,7 +14,10 @@
 namespace kvstcheck {
 namespace {
 
-constexpr std::string_view kBinarySentinel = "AutoCAD Binary DXF";
+// A binary DXF file opens with a 22-byte marker: seven bytes of the writing program's name, then
+// " Binary DXF", CR, LF, 0x1A and a NUL. The fixed tail identifies the format.
+constexpr std::size_t kBinaryMarkerOffset = 7;
+constexpr std::string_view kBinaryMarkerTail{" Binary DXF\r\n\x1A\0", 15};
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 // From this $ACADVER on, DXF text is UTF-8.
 constexpr int kFirstUtf8Version = 1021;
@@ -339,7 +342,8 @@ std::optional<std::wstring> DecodeMultibyteEscape(std::wstring_view escape) {
 }  // namespace
 
 DrawingNames ReadDxf(std::string_view bytes) {
-    if (bytes.starts_with(kBinarySentinel))
+    if (bytes.size() >= kBinaryMarkerOffset + kBinaryMarkerTail.size() &&
+        bytes.substr(kBinaryMarkerOffset, kBinaryMarkerTail.size()) == kBinaryMarkerTail)
         throw InputError(1, "this is a binary DXF file; only ASCII DXF can be read (save the drawing as ASCII DXF)");
     if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
     return DxfParser(bytes).Parse();

@@ -159,7 +159,9 @@ const std::string kTablesStart = kHeaderR2000 + Pair(0, "SECTION") + Pair(2, "TA
 INSTANTIATE_TEST_SUITE_P(
     Cases, DxfBroken,
     ::testing::Values(
-        BrokenInput{"Binary", std::string("AutoCAD Binary DXF\r\n\x1A\0\0\0", 24), 1, "binary DXF"},
+        BrokenInput{"Binary", std::string("Writer1 Binary DXF\r\n\x1A\0\0\0", 24), 1, "binary DXF"},
+        BrokenInput{"BinaryAnyWriter", std::string("\x01\x02\x03\x04\x05\x06\x07 Binary DXF\r\n\x1A\0\x10", 23), 1, "binary DXF"},
+        BrokenInput{"BinaryMarkerCut", std::string("Writer1 Binary DXF\r\n\x1A", 21), 1, "not a DXF file"},
         BrokenInput{"Empty", "", 1, "not a DXF file"},
         BrokenInput{"PlainText", "Hello,\nworld\n", 1, "not a DXF file"},
         BrokenInput{"OtherFirstGroup", Pair(0, "LINE") + Pair(8, "0"), 1, "not a DXF file"},

@@ -142,7 +142,7 @@ class BrokenInputs(unittest.TestCase):
         office = (SOURCE / "examples/drawings/office.dxf").read_bytes()
         header_end = office.index(b"ENDSEC") + len(b"ENDSEC\n")
         cls.cases = {
-            "binary.dxf": (b"AutoCAD Binary DXF\r\n\x1a\x00" + bytes(range(256)), 1, "binary DXF"),
+            "binary.dxf": (b"Writer1 Binary DXF\r\n\x1a\x00" + bytes(range(256)), 1, "binary DXF"),
             "truncated.dxf": (office[: len(office) // 2], None, "truncated"),
             "no-tables.dxf": (office[:header_end] + b"  0\nEOF\n", None, "no TABLES section"),
             "not-dxf.dxf": (b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n", 1, "not a DXF file"),
