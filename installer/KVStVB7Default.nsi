@@ -60,6 +60,7 @@ Function ${PREFIX}Log
     Exch $0
     Push $1
     DetailPrint "$0"
+    ClearErrors
     FileOpen $1 "$LogFile" a
     ${IfNot} ${Errors}
         FileSeek $1 0 END
