@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs kvstcheck (the command-line audit through the plug-in) under 32-bit Wine, in the build tree's
-# own Wine prefix. Installs the packages, builds, and registers the host library and the plug-in
-# there first when needed.
+# Runs kvstcheck (the command-line audit through the plug-in) under Wine, in the build tree's own
+# Wine prefix. Installs the packages, builds, and registers the host library and the plug-in there
+# first when needed.
 #
 # Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] DRAWING...
 # Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are.
+# KV_ARCH=x86 (the default) runs the 32-bit program with the 32-bit plug-in (tree ./build);
+# KV_ARCH=x64 the 64-bit program with the 64-bit plug-in (tree ./build/x64, its own 64-bit prefix).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=${KV_BUILD_DIR:-$root/build}
@@ -27,16 +29,25 @@ quietly() {
   rm -f "$log"
 }
 
+case ${KV_ARCH:-x86} in
+  x86) tree=$build ;;
+  x64) tree=$build/x64 ;;
+  *) echo "kvstcheck.sh: KV_ARCH must be x86 or x64, not '$KV_ARCH'" >&2; exit 2 ;;
+esac
+
 quietly "$root/scripts/setup.sh"
 if [[ ! -f $build/CMakeCache.txt ]]; then
   echo "kvstcheck.sh: first run: building in $build (a few minutes)" >&2
   quietly cmake -S "$root" -B "$build"
 fi
-quietly cmake --build "$build" -j"$(nproc)" --target kvstcheck KVStVB7Default KVStMgr
+if [[ ! -f $tree/CMakeCache.txt ]]; then
+  quietly cmake --build "$build" --target x64-configure
+fi
+quietly cmake --build "$tree" -j"$(nproc)" --target kvstcheck KVStVB7Default KVStMgr
 
-run="$build/wine-run"
-host_dll="$build/kvstmgr/KVStMgr.dll"
-plugin_dll="$build/server/KVStVB7Default.dll"
+run="$tree/wine-run"
+host_dll="$tree/kvstmgr/KVStMgr.dll"
+plugin_dll="$tree/server/KVStVB7Default.dll"
 
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
@@ -56,7 +67,7 @@ same_module() {
 for module in "{FF8DA293-C9B6-4D06-AE91-D6A7E120AD88} $host_dll" \
               "{CD0257E4-6183-4688-9DB6-93270B232B36} $plugin_dll"; do
   if ! same_module ${module%% *} "${module#* }"; then
-    echo "kvstcheck.sh: registering ${module##*/} in the build tree's Wine prefix" >&2
+    echo "kvstcheck.sh: registering ${module##*/} in the build tree's Wine prefix (${KV_ARCH:-x86})" >&2
     quietly "$run" regsvr32 /s "$(windows_path "${module#* }")"
   fi
 done
@@ -71,4 +82,4 @@ for argument in "$@"; do
     *) arguments+=("$argument") ;;
   esac
 done
-exec "$run" "$build/kvstcheck/kvstcheck.exe" "${arguments[@]}"
+exec "$run" "$tree/kvstcheck/kvstcheck.exe" "${arguments[@]}"

@@ -2,7 +2,14 @@
 # holds a library, a type library.
 find_program(KV_WIDL widl REQUIRED)
 set(KV_WINE_IDL_DIR /usr/include/wine/wine/windows)
-set(KV_STDOLE_DIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+# Type libraries describe the target's pointer size; each architecture imports its own stdole2.tlb.
+if(KV_WIN64)
+    set(KV_WIDL_TARGET --win64)
+    set(KV_STDOLE_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+else()
+    set(KV_WIDL_TARGET --win32)
+    set(KV_STDOLE_DIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+endif()
 
 # kv_idl(<target> <idl file> [TYPELIB] [INCLUDE_DIRS dirs...] [LIB_DIRS dirs...] [DEPENDS files...])
 # LIB_DIRS are searched for the type libraries that the file imports.
@@ -28,7 +35,7 @@ function(kv_idl target idl)
     endforeach()
     add_custom_command(
         OUTPUT ${outputs}
-        COMMAND "${KV_WIDL}" --win32 ${includes} -L "${KV_STDOLE_DIR}" -L "${out}" -h -u ${flags}
+        COMMAND "${KV_WIDL}" ${KV_WIDL_TARGET} ${includes} -L "${KV_STDOLE_DIR}" -L "${out}" -h -u ${flags}
                 -o "${out}/${name}" "${idl_path}"
         DEPENDS "${idl_path}" ${ARG_DEPENDS}
         COMMENT "widl ${name}.idl"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kvstcheck/Files.h"
+#include "kvstcheck/ModuleMachine.h"
 #include "kvstcheck/SetupError.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
@@ -138,13 +139,34 @@ void RequireFile(const std::wstring& path, const std::string& what) {
     }
 }
 
+// A module of another machine cannot load into this process; the loader would only say that the
+// image is invalid. A file that is no PE image is left to the loader to refuse.
+void RequireOwnMachine(const std::wstring& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::string header(4096, '\0');
+    DWORD read = 0;
+    const BOOL readOk = ::ReadFile(file, header.data(), static_cast<DWORD>(header.size()), &read, nullptr);
+    ::CloseHandle(file);
+    if (!readOk) return;
+    header.resize(read);
+    const auto machine = PeMachine(header);
+    if (machine && *machine != kOwnMachine)
+        throw SetupError(EncodeUtf8(path) + " is a " + MachineName(*machine) + " module, and this kvstcheck.exe is a " +
+                         MachineName(kOwnMachine) + " program: a plug-in loads only into a program of its own "
+                         "architecture; use the " + MachineName(*machine) + " kvstcheck.exe, or a " +
+                         MachineName(kOwnMachine) + " KVStVB7Default.dll");
+}
+
 }  // namespace
 
 std::unique_ptr<PluginSource> RegisteredPlugin() {
     CLSID classId{};
     const HRESULT hr = ::CLSIDFromProgID(kProgId, &classId);
     if (FAILED(hr))
-        throw SetupError("the plug-in is not registered (no class under the ProgID " + EncodeUtf8(kProgId) +
+        throw SetupError("the plug-in is not registered for " + MachineName(kOwnMachine) +
+                         " programs (no class under the ProgID " + EncodeUtf8(kProgId) +
                          "): register the host library KVStMgr.dll and then KVStVB7Default.dll with regsvr32");
     return std::make_unique<RegisteredSource>(classId);
 }
@@ -160,7 +182,8 @@ std::wstring RegisteredModulePath() {
     const LSTATUS status =
         ::RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size);
     if (status != ERROR_SUCCESS)
-        throw SetupError("the plug-in is not registered (no module under HKEY_CLASSES_ROOT\\" + EncodeUtf8(key) +
+        throw SetupError("the plug-in is not registered for " + MachineName(kOwnMachine) +
+                         " programs (no module under HKEY_CLASSES_ROOT\\" + EncodeUtf8(key) +
                          "): register KVStVB7Default.dll with regsvr32, or name the module with --plugin");
     std::wstring module = path;
     if (module.size() >= 2 && module.front() == L'"' && module.back() == L'"') module = module.substr(1, module.size() - 2);
@@ -170,6 +193,7 @@ std::wstring RegisteredModulePath() {
 std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile) {
     const std::wstring module = FullPath(modulePath.empty() ? RegisteredModulePath() : modulePath);
     RequireFile(module, "the plug-in module");
+    RequireOwnMachine(module);
     if (standardFile.empty()) return std::make_unique<ModuleSource>(module, nullptr);
     RequireFile(standardFile, "the standard file");
     auto folder = std::make_unique<StagingFolder>();

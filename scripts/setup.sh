@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   wine wine32:i386 wine64 wine64-tools libwine-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   cmake make googletest
   nlohmann-json3-dev libcli11-dev
   python3-ezdxf

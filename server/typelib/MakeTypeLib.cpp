@@ -64,7 +64,13 @@ ComPtr<ITypeLib> Load(const std::wstring& path) {
 class LibraryWriter {
 public:
     LibraryWriter(ITypeLib* source, ITypeLib* host, const std::wstring& output) : source_(source), host_(host) {
-        kv::ThrowIfFailed(::CreateTypeLib2(SYS_WIN32, output.c_str(), &target_));
+        // A library for 64-bit Windows lays out its vtables with 8-byte pointers.
+#ifdef _WIN64
+        constexpr SYSKIND kSystem = SYS_WIN64;
+#else
+        constexpr SYSKIND kSystem = SYS_WIN32;
+#endif
+        kv::ThrowIfFailed(::CreateTypeLib2(kSystem, output.c_str(), &target_));
     }
 
     void Write() {
@@ -120,7 +126,9 @@ private:
         kv::ThrowIfFailed(target_->SetName(name.get()));
         kv::ThrowIfFailed(target_->SetGuid(copy.guid));
         kv::ThrowIfFailed(target_->SetVersion(copy.wMajorVerNum, copy.wMinorVerNum));
-        kv::ThrowIfFailed(target_->SetLibFlags(copy.wLibFlags));
+        // The loader marks every library that it reads from a file as having a disk image; that
+        // is no flag of the library's own.
+        kv::ThrowIfFailed(target_->SetLibFlags(copy.wLibFlags & ~LIBFLAG_FHASDISKIMAGE));
         // The library is registered under the neutral locale; oleaut32 still stamps 0x0409 into
         // the image's header as the locale of its own strings.
         kv::ThrowIfFailed(target_->SetLcid(LOCALE_NEUTRAL));
@@ -146,10 +154,11 @@ private:
         kv::ThrowIfFailed(created->SetGuid(attr.attr->guid));
         kv::ThrowIfFailed(created->SetVersion(attr.attr->wMajorVerNum, attr.attr->wMinorVerNum));
         // oleaut32 reports a dual interface's vtable part as OLE-automation compatible but not its
-        // dispatch view; the flags of both together describe the interface.
-        WORD flags = attr.attr->wTypeFlags;
-        if (kind == TKIND_INTERFACE) flags |= TypeAttr(VtablePart(info).Get()).attr->wTypeFlags;
-        kv::ThrowIfFailed(created->SetTypeFlags(flags));
+        // dispatch view; the flags of both together describe the interface. A class gets its
+        // flags once its interfaces are added (FillClass).
+        if (kind == TKIND_INTERFACE)
+            kv::ThrowIfFailed(
+                created->SetTypeFlags(attr.attr->wTypeFlags | TypeAttr(VtablePart(info).Get()).attr->wTypeFlags));
         created_.emplace_back(attr.attr->guid, created);
     }
 
@@ -243,6 +252,9 @@ private:
             kv::ThrowIfFailed(into->AddImplType(i, MapReference(info, implemented, into)));
             kv::ThrowIfFailed(into->SetImplTypeFlags(i, flags));
         }
+        // oleaut32 marks a class dispatchable when it loads one, and again when a dispatch interface
+        // is added to it; the class declares no such flag, so its own flags are set last, without it.
+        kv::ThrowIfFailed(into->SetTypeFlags(attr.attr->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE));
     }
 
     ComPtr<ITypeLib> source_;

@@ -3,7 +3,9 @@
 the registered plug-in. Each class is one CTest test: kvstcheck_e2e.py CLASS.
 
 Environment (set by CTest): KVST_WINE_RUN, KVST_EXE, KVST_SOURCE_DIR, KVST_BUILD_DIR, KVST_PLUGIN_DLL,
-KVST_SCRATCH (a folder of the build tree this program may fill).
+KVST_SCRATCH (a folder of the build tree this program may fill), KVST_WINEARCH (win32 or win64: the
+architecture of the build tree's programs and Wine prefix), KVST_OTHER_PLUGIN_DLL (the plug-in module
+built for the other architecture, when the build made one).
 """
 import json
 import os
@@ -23,6 +25,8 @@ SOURCE = pathlib.Path(os.environ["KVST_SOURCE_DIR"])
 BUILD = pathlib.Path(os.environ["KVST_BUILD_DIR"])
 PLUGIN_DLL = pathlib.Path(os.environ["KVST_PLUGIN_DLL"])
 SCRATCH = pathlib.Path(os.environ["KVST_SCRATCH"])
+WINEARCH = os.environ["KVST_WINEARCH"]
+OTHER_PLUGIN_DLL = os.environ.get("KVST_OTHER_PLUGIN_DLL")
 STANDARD = "examples/standard/KVStPluginDefault.ini"
 STANDARD_PATH = SOURCE / STANDARD
 
@@ -168,10 +172,12 @@ class BrokenInputs(unittest.TestCase):
 
     def test_what_is_not_a_readable_drawing_file(self):
         (self.folder / "folder.dxf").mkdir(exist_ok=True)
-        # Sparse: no disk space, but more than this 32-bit program can hold in memory at once.
+        # Sparse, no disk space: a 32-bit program cannot hold 1 GiB in memory at once; a 64-bit one
+        # could, so its file is one byte over the largest drawing it reads.
         with open(self.folder / "huge.dxf", "wb") as huge:
-            huge.truncate(1 << 30)
-        cases = {"folder.dxf": "is a folder", "nul.dxf": "is a device", "huge.dxf": None}
+            huge.truncate((1 << 30) + (WINEARCH == "win64"))
+        cases = {"folder.dxf": "is a folder", "nul.dxf": "is a device",
+                 "huge.dxf": "too large (over 1 GiB)" if WINEARCH == "win64" else None}
         for name, problem in cases.items():
             with self.subTest(name):
                 run = kvstcheck("--standard", windows_path(STANDARD_PATH), name,
@@ -267,13 +273,33 @@ class StandardAndPlugin(unittest.TestCase):
                 self.assertEqual(run.status, 2, run)
                 self.assertIn(problem, run.err)
 
+    def test_a_module_of_the_other_architecture_is_named_as_such(self):
+        own, other, other_machine = ("32-bit (x86)", "64-bit (x64)", 0x8664) if WINEARCH == "win32" else \
+                                    ("64-bit (x64)", "32-bit (x86)", 0x014C)
+        folder = scratch("other-architecture")
+        # This tree's module with the other machine in its PE header, and the other build's own module.
+        image = bytearray(PLUGIN_DLL.read_bytes())
+        pe_header = int.from_bytes(image[0x3C:0x40], "little")
+        image[pe_header + 4:pe_header + 6] = other_machine.to_bytes(2, "little")
+        modules = [folder / "Relabelled.dll"]
+        modules[0].write_bytes(image)
+        if OTHER_PLUGIN_DLL:
+            modules.append(pathlib.Path(OTHER_PLUGIN_DLL))
+        for module in modules:
+            for standard in ([], ["--standard", STANDARD]):
+                with self.subTest(module=module.name, standard=bool(standard)):
+                    run = kvstcheck("--plugin", windows_path(module), *standard, "examples/drawings/office.dxf")
+                    self.assertEqual(run.status, 2, run)
+                    self.assertIn(f"is a {other} module, and this kvstcheck.exe is a {own} program", run.err)
+                    self.assertEqual(run.out, "")
+
 
 class NotRegistered(unittest.TestCase):
     """In a Wine prefix where nothing is registered, the tool says so."""
 
     def test_fresh_prefix(self):
         prefix = BUILD / "tests/kvstcheck/bare-wineprefix"
-        env = {"WINEPREFIX": str(prefix), "WINEARCH": "win32", "WINEDEBUG": "-all",
+        env = {"WINEPREFIX": str(prefix), "WINEARCH": WINEARCH, "WINEDEBUG": "-all",
                "WINEDLLOVERRIDES": "mscoree,mshtml="}
         run = kvstcheck("--standard", STANDARD, "examples/drawings/office.dxf", env=env, command=["wine", EXE])
         self.assertEqual(run.status, 2, run)

@@ -1,5 +1,6 @@
 # Checks one module with objdump: exactly the four in-process server exports, undecorated, and
-# imports from Windows system DLLs only. Usage: cmake -D OBJDUMP=... -D MODULE=... -P CheckModule.cmake
+# imports from Windows system DLLs only, built for its architecture (ARCH x86 or x64).
+# Usage: cmake -D OBJDUMP=... -D MODULE=... -D ARCH=... -P CheckModule.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND "${OBJDUMP}" -p "${MODULE}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -14,8 +15,17 @@ if(NOT exports STREQUAL expected)
     message(FATAL_ERROR "exports of ${MODULE}: '${exports}', expected '${expected}'")
 endif()
 
-if(NOT dump MATCHES "Magic[ \t]+010b[ \t]+\\(PE32\\)" OR NOT dump MATCHES "file format pei-i386")
-    message(FATAL_ERROR "${MODULE} is not a 32-bit i386 module")
+if(ARCH STREQUAL "x64")
+    set(magic "020b[ \t]+\\(PE32\\+\\)")
+    set(format pei-x86-64)
+elseif(ARCH STREQUAL "x86")
+    set(magic "010b[ \t]+\\(PE32\\)")
+    set(format pei-i386)
+else()
+    message(FATAL_ERROR "unknown architecture '${ARCH}'")
+endif()
+if(NOT dump MATCHES "Magic[ \t]+${magic}" OR NOT dump MATCHES "file format ${format}\n")
+    message(FATAL_ERROR "${MODULE} is not a ${ARCH} module (${format})")
 endif()
 
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")

@@ -17,6 +17,12 @@ constexpr wchar_t kClassKey[] = L"CLSID\\{CD0257E4-6183-4688-9DB6-93270B232B36}"
 constexpr wchar_t kProgID[] = L"KVStVB7Default.KVStPluginDefault";
 constexpr wchar_t kLibraryKey[] = L"TypeLib\\{34778468-C70C-41D8-B056-534670D04504}";
 constexpr wchar_t kInterfaceKey[] = L"Interface\\{703692C1-A175-460F-802A-00212E97798C}";
+// A type library registers under the kind of system it is built for.
+#ifdef _WIN64
+constexpr wchar_t kLibraryPlatform[] = L"win64";
+#else
+constexpr wchar_t kLibraryPlatform[] = L"win32";
+#endif
 
 class RegistrationTest : public ::testing::Test {
 protected:
@@ -59,7 +65,7 @@ TEST_F(RegistrationTest, RegisteringWritesClassProgIDAndTypeLibrary) {
         {std::wstring(kClassKey) + L"\\TypeLib", nullptr, L"{34778468-C70C-41D8-B056-534670D04504}"},
         {std::wstring(kProgID) + L"\\CLSID", nullptr, L"{CD0257E4-6183-4688-9DB6-93270B232B36}"},
         // Registered under the neutral locale, with the module's full path.
-        {std::wstring(kLibraryKey) + L"\\1.0\\0\\win32", nullptr, staged.modulePath()},
+        {std::wstring(kLibraryKey) + L"\\1.0\\0\\" + kLibraryPlatform, nullptr, staged.modulePath()},
         {std::wstring(kInterfaceKey) + L"\\TypeLib", nullptr, L"{34778468-C70C-41D8-B056-534670D04504}"},
     };
     for (const Expected& expected : values)

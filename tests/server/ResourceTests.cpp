@@ -3,10 +3,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "support/StagedPlugin.h"
+#include "support/TypeLibraryImage.h"
 
 namespace {
 
@@ -62,6 +66,50 @@ TEST_F(ResourceTest, TypeLibraryIsACompleteImageThatImportsTheHostByFileName) {
     std::memcpy(&size, image.data() + found - 2, 2);
     EXPECT_EQ(size >> 2, name.size()) << "the recorded name carries a folder";
     EXPECT_NE(image.find("stdole2.tlb"), std::string_view::npos);
+}
+
+// The stored bytes, not what oleaut32 reports after loading them: it adds flags of its own.
+TEST_F(ResourceTest, TypeLibraryImageStoresExactlyTheDeclaredFlagsForThisArchitecture) {
+    const kvtest::StoredTypeLibrary library = kvtest::ReadStoredTypeLibrary(Resource(L"TYPELIB", kNeutral));
+#ifdef _WIN64
+    EXPECT_EQ(library.sysKind, static_cast<std::uint32_t>(SYS_WIN64));
+#else
+    EXPECT_EQ(library.sysKind, static_cast<std::uint32_t>(SYS_WIN32));
+#endif
+    EXPECT_EQ(library.libFlags, 0u) << "no library flags";
+    EXPECT_EQ(library.lcid, 0x0409u);
+    EXPECT_EQ(library.registeredLcid, 0u);
+
+    const struct {
+        const char* name;
+        TYPEKIND kind;
+        std::uint32_t flags;
+        const GUID* guid;
+    } expected[] = {
+        // A dual interface is stored as its dispatch view.
+        {"_KVStPluginDefault", TKIND_DISPATCH,
+         TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE,
+         &IID__KVStPluginDefault},
+        {"KVStPluginDefault", TKIND_COCLASS, TYPEFLAG_FCANCREATE, &CLSID_KVStPluginDefault},
+    };
+    ASSERT_EQ(library.types.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const kvtest::StoredType& type = library.types[i];
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(type.name, expected[i].name);
+        EXPECT_EQ(type.kind, static_cast<std::uint32_t>(expected[i].kind));
+        EXPECT_EQ(type.flags, expected[i].flags);
+        EXPECT_EQ(type.guid, std::string(reinterpret_cast<const char*>(expected[i].guid), sizeof(GUID)));
+    }
+}
+
+TEST_F(ResourceTest, TypeLibraryImageReaderRefusesACutImage) {
+    const std::string_view image = Resource(L"TYPELIB", kNeutral);
+    ASSERT_NO_THROW(kvtest::ReadStoredTypeLibrary(image));
+    // Cut inside the header, the type offsets, the segment directory and the type entries.
+    for (std::size_t length : {std::size_t{0}, std::size_t{3}, std::size_t{0x20}, std::size_t{0x56},
+                               std::size_t{0x60}, std::size_t{0x120}, std::size_t{0x200}})
+        EXPECT_THROW(kvtest::ReadStoredTypeLibrary(image.substr(0, length)), std::runtime_error) << length;
 }
 
 TEST_F(ResourceTest, VersionResourceIsUsEnglishWithFixedVersionsOfADll) {

@@ -81,7 +81,11 @@ TEST_F(TypeLibraryTest, IsRegisteredUnderTheNeutralLocaleFromTheModule) {
 
     LibraryAttributes attributes(library.Get());
     EXPECT_EQ(attributes->lcid, LOCALE_NEUTRAL);
+#ifdef _WIN64
+    EXPECT_EQ(attributes->syskind, SYS_WIN64);
+#else
     EXPECT_EQ(attributes->syskind, SYS_WIN32);
+#endif
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, 0) << "no library flags";
