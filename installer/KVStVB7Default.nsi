@@ -40,6 +40,7 @@ Var AllUsersRadio
 Var RegAction
 Var RegFolder
 Var RegFile
+Var InstallHost
 
 !define MUI_ABORTWARNING
 Page custom ScopePage ScopePageLeave
@@ -206,7 +207,7 @@ Function .onInit
     Call DefaultFolder
 FunctionEnd
 
-; Whether a KVStMgr host library is registered for the architecture (win32 or win64), for the
+; Whether a KVStMgr host library is registered for a system kind (win32 or win64), for the
 ; machine or for this user: Push syskind; Call HostLibraryRegistered -> $0 is 1 or 0.
 Function HostLibraryRegistered
     Exch $1
@@ -222,6 +223,35 @@ Function HostLibraryRegistered
     ${EndIf}
     Pop $2
     Pop $1
+FunctionEnd
+
+; Sets $InstallHost: 1 to install (or update) the stand-in host library for every architecture
+; installed, 0 to use the host library that is there. One registered for either architecture means
+; the standards manager is installed, and the stand-in stays away: a second registration of the
+; library would share its version-independent keys (ProgID) and take them along when removed.
+Function DecideHostLibrary
+    ReadRegDWORD $0 SHCTX "${UNINSTALL_KEY}" "HostLibrary_x86"
+    ReadRegDWORD $1 SHCTX "${UNINSTALL_KEY}" "HostLibrary_x64"
+    ${If} $0 = 1
+    ${OrIf} $1 = 1
+        StrCpy $InstallHost 1
+        Return
+    ${EndIf}
+    StrCpy $InstallHost 1
+    Push win32
+    Call HostLibraryRegistered
+    ${If} $0 = 1
+        StrCpy $InstallHost 0
+    ${EndIf}
+    Push win64
+    Call HostLibraryRegistered
+    ${If} $0 = 1
+        StrCpy $InstallHost 0
+    ${EndIf}
+    ${If} $InstallHost = 0
+        Push "A KVStMgr host library is registered already; the plug-in uses it, and the stand-in is not installed"
+        Call Log
+    ${EndIf}
 FunctionEnd
 
 ; An earlier install in the same scope is upgraded in its own folder.
@@ -278,9 +308,9 @@ Function ScopePageLeave
     Call DefaultFolder
 FunctionEnd
 
-; Installs one architecture's module, standard file and registration helper, and the host library
-; where none is registered (or where it is the one this program installed before).
-!macro INSTALL_ARCH ARCH FILES SYSKIND
+; Installs one architecture's module, standard file and registration helper, and the stand-in host
+; library when DecideHostLibrary said so.
+!macro INSTALL_ARCH ARCH FILES
     SetOutPath "$INSTDIR\${ARCH}"
     File "${FILES}\KVStVB7Default.dll"
     File "${FILES}\kvstreg.exe"
@@ -306,20 +336,8 @@ FunctionEnd
     ${EndIf}
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "StandardDigest_${ARCH}" "$5"
 
-    ; The host library: updated if this program installed it, installed if none is registered.
-    ReadRegDWORD $5 SHCTX "${UNINSTALL_KEY}" "HostLibrary_${ARCH}"
-    ${If} $5 != 1
-        Push "${SYSKIND}"
-        Call HostLibraryRegistered
-        ${If} $0 = 1
-            StrCpy $5 0
-            Push "A KVStMgr host library (${SYSKIND}) is registered already; it is used as it is"
-            Call Log
-        ${Else}
-            StrCpy $5 1
-        ${EndIf}
-    ${EndIf}
-    ${If} $5 = 1
+    ; The host library, as decided for both architectures (DecideHostLibrary).
+    ${If} $InstallHost = 1
         File "${FILES}\KVStMgr.dll"
         WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "HostLibrary_${ARCH}" 1
         !insertmacro KVSTREG register "$INSTDIR\${ARCH}" "KVStMgr.dll"
@@ -350,16 +368,10 @@ Section "Plug-in"
     File "/oname=README-Windows.txt" "${README}"
     WriteUninstaller "$INSTDIR\Uninstall.exe"
 
+    ; The entry in the system's list of installed programs comes first: should a registration
+    ; fail, what this run did is listed and its uninstaller removes it.
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallMode" "$Mode"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-    !insertmacro INSTALL_ARCH x86 "${STAGE32}" win32
-!ifdef STAGE64
-    ${If} ${RunningX64}
-        !insertmacro INSTALL_ARCH x64 "${STAGE64}" win64
-    ${EndIf}
-!endif
-
-    ; The entry in the system's list of installed programs.
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} standards-check plug-in"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
@@ -367,6 +379,15 @@ Section "Plug-in"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /$Mode /S'
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
+
+    Call DecideHostLibrary
+    !insertmacro INSTALL_ARCH x86 "${STAGE32}"
+!ifdef STAGE64
+    ${If} ${RunningX64}
+        !insertmacro INSTALL_ARCH x64 "${STAGE64}"
+    ${EndIf}
+!endif
+
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     IntFmt $0 "0x%08X" $0
     WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" "$0"

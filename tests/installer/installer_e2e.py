@@ -31,6 +31,8 @@ WORK = pathlib.Path(os.environ["KV_WORK_DIR"])
 PRISTINE = WORK / "pristine"
 STAGE = PACKAGE / "stage"
 HAS_X64 = (STAGE / "x64").is_dir()
+# A win64 prefix is run by the 64-bit loader; it starts 32-bit programs beside the 64-bit ones.
+WINE = "/usr/lib/wine/wine64"
 
 PLUGIN_CLSID = "{CD0257E4-6183-4688-9DB6-93270B232B36}"
 PROGID = "KVStVB7Default.KVStPluginDefault"
@@ -131,7 +133,7 @@ class Prefix:
         """Runs a Windows program and waits until every process of the prefix has ended (an
         uninstaller goes on in a copy of itself). Returns (exit status, output)."""
         with tempfile.TemporaryFile() as out:
-            status = subprocess.run(["wine", *map(str, arguments)], env=self.env, stdin=subprocess.DEVNULL,
+            status = subprocess.run([WINE, *map(str, arguments)], env=self.env, stdin=subprocess.DEVNULL,
                                     stdout=out, stderr=subprocess.STDOUT, timeout=timeout).returncode
             self.settle()
             out.seek(0)
@@ -268,6 +270,9 @@ class AllUsers(InstallerCase):
         # The 64-bit view: the 64-bit module, or nothing where the package has none.
         self.assertEqual(machine.value(rf"Software\Classes\CLSID\{PLUGIN_CLSID}\InprocServer32"),
                          folder + r"\x64\KVStVB7Default.dll" if HAS_X64 else None)
+        self.assertEqual(machine.value(r"Software\Classes\Typelib\{34778468-C70C-41D8-B056-534670D04504}\1.0\0\win64"),
+                         folder + r"\x64\KVStVB7Default.dll" if HAS_X64 else None)
+        self.assertEqual(machine.value(UNINSTALL, "HostLibrary_x64"), "dword:00000001" if HAS_X64 else None)
         # The system's list of programs: version and publisher of the module's version resource.
         resource = (SOURCE / "server/KVStVB7Default.rc").read_text(encoding="utf-8")
         self.assertEqual(machine.value(UNINSTALL, "DisplayVersion"),
@@ -324,10 +329,11 @@ class CurrentUser(InstallerCase):
         self.assertFalse(self.prefix.windows(r"C:\Program Files\KVStVB7Default").exists())
 
         machine, user = self.prefix.hives()
-        # Wine's 32-bit oleaut32 also registers each interface in the 64-bit view, asking for that
+        # Wine's oleaut32 also registers each interface in the other registry view, asking for that
         # view explicitly, which Wine serves from the machine's classes past the process's mapping
-        # of HKEY_CLASSES_ROOT. Windows registers them for the user only. Nothing else may change.
-        leaked = re.compile(r"^software\\classes\\interface\\({3fcc709d-48d7-4093-9c5a-19958b7446f1}"
+        # of HKEY_CLASSES_ROOT. Windows registers them for the user only. Nothing else may change,
+        # and the uninstall below must remove these too.
+        leaked = re.compile(r"^software\\classes\\(wow6432node\\)?interface\\({3fcc709d-48d7-4093-9c5a-19958b7446f1}"
                             r"|{5e6bc576-18d1-4158-ab1f-98784b5b59a9}|{703692c1-a175-460f-802a-00212e97798c})(\\|$)")
         self.assertEqual(sorted(c for c in machine.changes_since(self.machine0) if not leaked.match(c)), [],
                          "HKLM changed by a current-user install")
@@ -338,6 +344,8 @@ class CurrentUser(InstallerCase):
         self.assertEqual(user.value(rf"Software\Classes\{PROGID}\CLSID"), PLUGIN_CLSID)
         self.assertEqual(user.value(r"Software\Classes\Typelib\{34778468-C70C-41D8-B056-534670D04504}\1.0\0\win32"),
                          folder + r"\x86\KVStVB7Default.dll")
+        self.assertEqual(user.value(r"Software\Classes\Typelib\{34778468-C70C-41D8-B056-534670D04504}\1.0\0\win64"),
+                         folder + r"\x64\KVStVB7Default.dll" if HAS_X64 else None)
         self.assertEqual(user.value(UNINSTALL, "InstallMode"), "CurrentUser")
         self.assertEqual(user.value(UNINSTALL, "HostLibrary_x86"), "dword:00000001")
         self.assertRegex(user.value(UNINSTALL, "QuietUninstallString"), r"Uninstall\.exe\" /CurrentUser /S$")
@@ -374,7 +382,8 @@ class Upgrade(InstallerCase):
 
 
 class ExistingHostLibrary(InstallerCase):
-    """A host library registered before the install is used, not replaced, and stays registered."""
+    """A host library registered before the install (here a 32-bit one) is used, not joined by the
+    stand-in for any architecture, and stays registered after the uninstall."""
 
     def test_host_library_of_another_program_is_left_alone(self):
         host = self.prefix.windows(r"C:\host\KVStMgr.dll")
@@ -387,9 +396,14 @@ class ExistingHostLibrary(InstallerCase):
 
         self.install()
         folder = r"C:\Program Files\KVStVB7Default"
+        # One host library registered, for either architecture, keeps the stand-in away from both.
         self.assertFalse(self.prefix.windows(folder + r"\x86\KVStMgr.dll").exists())
+        self.assertFalse(self.prefix.windows(folder + r"\x64\KVStMgr.dll").exists())
+        self.assertTrue(self.prefix.windows(folder + r"\x86\KVStVB7Default.dll").exists())
         machine, _ = self.prefix.hives()
         self.assertEqual(machine.value(UNINSTALL, "HostLibrary_x86"), "dword:00000000")
+        self.assertEqual(machine.value(UNINSTALL, "HostLibrary_x64"), "dword:00000000" if HAS_X64 else None)
+        self.assertIn("the stand-in is not installed", self.prefix.log("KVStVB7Default-setup.log"))
         self.assertEqual(
             machine.value(r"Software\Classes\Wow6432Node\CLSID\{FF8DA293-C9B6-4D06-AE91-D6A7E120AD88}\InprocServer32"),
             r"C:\host\KVStMgr.dll")
@@ -406,12 +420,12 @@ def prepare():
     PRISTINE.parent.mkdir(parents=True, exist_ok=True)
     env = dict(os.environ, WINEPREFIX=str(PRISTINE), WINEARCH="win64", WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=")
-    subprocess.run(["wineboot", "-i"], env=env, check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+    subprocess.run([WINE, "wineboot", "-i"], env=env, check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=600)
     # Wine registers the scripting run-time's type library the first time a script uses it: done
     # here, so that no case counts it as a change (the script fails, as no plug-in is installed).
     for cscript in [r"C:\windows\syswow64\cscript.exe", r"C:\windows\system32\cscript.exe"]:
-        subprocess.run(["wine", cscript, "//nologo", "Z:" + str(SOURCE / "tests/installer/AuditDrawing.js")], env=env,
+        subprocess.run([WINE, cscript, "//nologo", "Z:" + str(SOURCE / "tests/installer/AuditDrawing.js")], env=env,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
     subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=300)
     setup_program()
