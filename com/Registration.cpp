@@ -5,6 +5,7 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,6 +42,9 @@ struct ValuePattern {
     const wchar_t* key;
     const wchar_t* name;  // null for the key's default value
     const wchar_t* data;
+    // On 64-bit Windows the 32-bit and the 64-bit module of a class register side by side: CLSID
+    // has a key in each registry view, the ProgID one key for both.
+    bool shared = false;
 };
 
 constexpr ValuePattern kClassValues[] = {
@@ -50,9 +54,20 @@ constexpr ValuePattern kClassValues[] = {
     {L"CLSID\\{clsid}\\ProgID", nullptr, L"{progid}"},
     {L"CLSID\\{clsid}\\TypeLib", nullptr, L"{typelib}"},
     // The ProgIDs carry no version number, so each doubles as the version-independent one.
-    {L"{progid}", nullptr, L"{name}"},
-    {L"{progid}\\CLSID", nullptr, L"{clsid}"},
+    {L"{progid}", nullptr, L"{name}", true},
+    {L"{progid}\\CLSID", nullptr, L"{clsid}", true},
 };
+
+// The registry view and the kind of system of the module built for the other architecture.
+#ifdef _WIN64
+constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
+constexpr const wchar_t* kOwnSystem = L"win64";
+constexpr const wchar_t* kOtherSystem = L"win32";
+#else
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+constexpr const wchar_t* kOwnSystem = L"win32";
+constexpr const wchar_t* kOtherSystem = L"win64";
+#endif
 
 struct RegistryValue {
     std::wstring key;
@@ -75,16 +90,48 @@ std::wstring Expand(std::wstring_view pattern, std::span<const std::pair<std::ws
     return text;
 }
 
+// Only 64-bit Windows has a registry view per architecture.
+bool HasTwoRegistryViews() noexcept {
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+// Whether the class is registered in the other registry view to another module: the same class
+// built for the other architecture.
+bool OtherArchitectureServes(const ClassEntry& entry, const std::wstring& modulePath) {
+    if (!HasTwoRegistryViews()) return false;
+    const std::wstring path = L"CLSID\\" + GuidText(*entry.clsid) + L"\\InprocServer32";
+    RegistryKey key;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | kOtherView, key.put()) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    if (::RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    std::wstring registered(size / sizeof(wchar_t), L'\0');
+    if (::RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, registered.data(), &size) != ERROR_SUCCESS)
+        return false;
+    return ::CompareStringOrdinal(registered.c_str(), -1, modulePath.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
+enum class Purpose { Writing, Removing };
+
+// Removing leaves the shared values of a class that the other architecture's module still serves.
 std::vector<RegistryValue> ValuesOf(std::span<const ClassEntry> classes, const std::wstring& modulePath,
-                                    REFGUID typeLibrary) {
+                                    REFGUID typeLibrary, Purpose purpose) {
     std::vector<RegistryValue> values;
     for (const ClassEntry& entry : classes) {
         const std::pair<std::wstring_view, std::wstring> fields[] = {
             {L"{clsid}", GuidText(*entry.clsid)}, {L"{name}", entry.name},       {L"{progid}", entry.progID},
             {L"{typelib}", GuidText(typeLibrary)}, {L"{module}", modulePath},
         };
+        const bool keepShared = purpose == Purpose::Removing && OtherArchitectureServes(entry, modulePath);
         for (const ValuePattern& pattern : kClassValues)
-            values.push_back({Expand(pattern.key, fields), pattern.name, Expand(pattern.data, fields)});
+            if (!(pattern.shared && keepShared))
+                values.push_back({Expand(pattern.key, fields), pattern.name, Expand(pattern.data, fields)});
     }
     return values;
 }
@@ -160,10 +207,24 @@ HRESULT Load(ThisModule& own) {
     return S_OK;
 }
 
+bool KeyExists(const std::wstring& path) noexcept {
+    RegistryKey key;
+    return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
+}
+
 HRESULT UnregisterTypeLibrary(const TLIBATTR& own) {
     Bstr registeredPath;
     if (FAILED(::QueryPathOfRegTypeLib(own.guid, own.wMajorVerNum, own.wMinorVerNum, own.lcid, &registeredPath)))
         return S_OK;  // not registered
+    // The library's key is one for both views, with an entry per kind of system; oleaut32 writes
+    // the interfaces' keys into both views and removes them from both. While the other
+    // architecture's entry remains, only this one's entry goes.
+    wchar_t locale[16];
+    ::swprintf(locale, 16, L"\\%x.%x\\%lx\\", own.wMajorVerNum, own.wMinorVerNum,
+               static_cast<unsigned long>(own.lcid));
+    const std::wstring entries = L"TypeLib\\" + GuidText(own.guid) + locale;
+    if (KeyExists(entries + kOtherSystem))
+        return FromStatus(::RegDeleteKeyW(HKEY_CLASSES_ROOT, (entries + kOwnSystem).c_str()));
     return ::UnRegisterTypeLib(own.guid, own.wMajorVerNum, own.wMinorVerNum, own.lcid, own.syskind);
 }
 
@@ -180,13 +241,13 @@ HRESULT Register(std::span<const ClassEntry> classes) noexcept {
     return Barrier([&] {
         ThisModule own;
         KV_RETURN_IF_FAILED(Load(own));
-        const std::vector<RegistryValue> values = ValuesOf(classes, own.path, own.attributes.guid);
         HRESULT hr = ::RegisterTypeLib(own.library.Get(), const_cast<OLECHAR*>(own.path.c_str()), nullptr);
-        for (const RegistryValue& value : values) {
+        for (const RegistryValue& value : ValuesOf(classes, own.path, own.attributes.guid, Purpose::Writing)) {
             if (FAILED(hr)) break;
             hr = Write(value);
         }
-        if (FAILED(hr)) RemoveAll(values, own.attributes);
+        if (FAILED(hr))
+            RemoveAll(ValuesOf(classes, own.path, own.attributes.guid, Purpose::Removing), own.attributes);
         return hr;
     });
 }
@@ -195,7 +256,7 @@ HRESULT Unregister(std::span<const ClassEntry> classes) noexcept {
     return Barrier([&] {
         ThisModule own;
         KV_RETURN_IF_FAILED(Load(own));
-        return RemoveAll(ValuesOf(classes, own.path, own.attributes.guid), own.attributes);
+        return RemoveAll(ValuesOf(classes, own.path, own.attributes.guid, Purpose::Removing), own.attributes);
     });
 }
 

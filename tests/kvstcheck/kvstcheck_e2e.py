@@ -5,7 +5,8 @@ the registered plug-in. Each class is one CTest test: kvstcheck_e2e.py CLASS.
 Environment (set by CTest): KVST_WINE_RUN, KVST_EXE, KVST_SOURCE_DIR, KVST_BUILD_DIR, KVST_PLUGIN_DLL,
 KVST_SCRATCH (a folder of the build tree this program may fill), KVST_WINEARCH (win32 or win64: the
 architecture of the build tree's programs and Wine prefix), KVST_OTHER_PLUGIN_DLL (the plug-in module
-built for the other architecture, when the build made one).
+built for the other architecture, when the build made one), KVST_LAUNCHER_BUILD_DIR and KVST_LAUNCHER_ARCH
+(how kvstcheck.sh reaches this tree).
 """
 import json
 import os
@@ -389,9 +390,11 @@ class Paths(unittest.TestCase):
 
     def test_launcher_converts_linux_paths(self):
         run = kvstcheck("--standard", STANDARD_PATH, SOURCE / "examples/drawings/site.json",
-                        env={"KV_BUILD_DIR": str(BUILD)}, command=[str(SOURCE / "kvstcheck.sh")])
+                        env={"KV_BUILD_DIR": os.environ["KVST_LAUNCHER_BUILD_DIR"],
+                             "KV_ARCH": os.environ["KVST_LAUNCHER_ARCH"]},
+                        command=[str(SOURCE / "kvstcheck.sh")])
         self.assertEqual(run.status, 1, run)
-        self.assertEqual(run.lines, finding_lines(windows_path(SOURCE / "examples/drawings/site.json"), SITE, 7))
+        self.assertEqual(run.lines, finding_lines(windows_path(SOURCE / "examples/drawings/site.json"), SITE, 7), run)
 
 
 class ChineseStandard(unittest.TestCase):
