@@ -2,7 +2,8 @@
 ; Windows, the 64-bit one, each with its standard file, for all users or for the current user.
 ; Built by scripts/package.sh, which passes:
 ;   /DVERSION=... /DPUBLISHER=...  from the module's version resource
-;   /DSTAGE=dir (kvstcheck.exe) /DSTAGE32=dir [/DSTAGE64=dir] (KVStVB7Default.dll, KVStMgr.dll, kvstreg.exe)
+;   /DSTAGE=dir (kvstcheck.exe) /DSTAGE32=dir [/DSTAGE64=dir] (KVStVB7Default.dll, KVStMgr.dll, kvstreg.exe;
+;   the 64-bit kvstcheck.exe)
 ;   /DSTANDARD=file /DREADME=file /DOUTFILE=file
 Unicode true
 ManifestSupportedOS all
@@ -314,6 +315,9 @@ FunctionEnd
     SetOutPath "$INSTDIR\${ARCH}"
     File "${FILES}\KVStVB7Default.dll"
     File "${FILES}\kvstreg.exe"
+    !if "${ARCH}" == "x64"
+        File "${FILES}\kvstcheck.exe"
+    !endif
 
     ; The standard file: a copy that the user edited since it was installed stays as it is.
     ReadRegStr $5 SHCTX "${UNINSTALL_KEY}" "StandardDigest_${ARCH}"
@@ -428,6 +432,7 @@ FunctionEnd
     ${EndIf}
     Delete "$INSTDIR\${ARCH}\KVStVB7Default.dll"
     Delete "$INSTDIR\${ARCH}\kvstreg.exe"
+    Delete "$INSTDIR\${ARCH}\kvstcheck.exe"
 
     ; The standard file goes only if it is still the one installed.
     ${If} ${FileExists} "$INSTDIR\${ARCH}\${STANDARD_NAME}"
@@ -448,8 +453,9 @@ FunctionEnd
 !macroend
 
 Section "Uninstall"
-    !insertmacro UNINSTALL_ARCH x86
+    ; In the reverse order of the install: the module registered last goes first.
     !insertmacro UNINSTALL_ARCH x64
+    !insertmacro UNINSTALL_ARCH x86
     Delete "$INSTDIR\kvstcheck.exe"
     Delete "$INSTDIR\README-Windows.txt"
     Delete "$INSTDIR\Uninstall.exe"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Stages one package's files and writes the setup program and a zip of the same files.
 # Usage: build-package.sh OUT_DIR --x86 FILE... [--x64 FILE...]
-#   the files of each architecture: KVStVB7Default.dll, KVStMgr.dll, kvstreg.exe (and for x86 kvstcheck.exe)
+#   the files of each architecture: KVStVB7Default.dll, KVStMgr.dll, kvstreg.exe, kvstcheck.exe
 # Version and publisher come from the module's version resource (server/KVStVB7Default.rc).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,7 +27,8 @@ done
 # The build keeps debugging information; the package does not.
 i686-w64-mingw32-strip "$stage"/x86/*.dll "$stage"/x86/*.exe
 [[ -d $stage/x64 ]] && x86_64-w64-mingw32-strip "$stage"/x64/*.dll "$stage"/x64/*.exe
-# kvstcheck sits at the top of the installed folder; it audits through the registered 32-bit plug-in.
+# The 32-bit kvstcheck sits at the top of the installed folder and audits through the 32-bit plug-in;
+# the 64-bit one, in x64, through the 64-bit plug-in.
 mv "$stage/x86/kvstcheck.exe" "$stage/"
 cp "$here/README-Windows.txt" "$stage/"
 
