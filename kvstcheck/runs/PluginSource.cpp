@@ -1,4 +1,4 @@
-#include "kvstcheck/PluginSource.h"
+#include "kvstcheck/runs/PluginSource.h"
 
 #include <objbase.h>
 
@@ -7,9 +7,9 @@
 
 #include "kvstcheck/Files.h"
 #include "kvstcheck/ModuleMachine.h"
-#include "kvstcheck/SetupError.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/runs/SetupError.h"
 
 namespace kvstcheck {
 namespace {
