@@ -1,4 +1,4 @@
-#include "kvstcheck/PluginSource.h"
+#include "kvstcheck/runs/PluginSource.h"
 
 #include <objbase.h>
 
@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "kvstcheck/Files.h"
-#include "kvstcheck/ModuleMachine.h"
-#include "kvstcheck/SetupError.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/runs/ModuleMachine.h"
+#include "kvstcheck/runs/SetupError.h"
 
 namespace kvstcheck {
 namespace {
