@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "kvstcheck/Files.h"
-#include "kvstcheck/ModuleMachine.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/runs/ModuleMachine.h"
 #include "kvstcheck/runs/SetupError.h"
 
 namespace kvstcheck {

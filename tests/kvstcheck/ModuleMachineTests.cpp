@@ -1,4 +1,4 @@
-#include "kvstcheck/ModuleMachine.h"
+#include "kvstcheck/runs/ModuleMachine.h"
 
 #include <gtest/gtest.h>
 
