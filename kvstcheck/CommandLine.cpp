@@ -21,10 +21,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<std::string> drawings;
     std::string standard;
     std::string plugin;
+    std::string html;
     bool json = false;
-    app.add_option("drawings", drawings, "Drawing files: ASCII DXF (.dxf, R12 or later) or JSON (.json)")
+    app.add_option("drawings", drawings,
+                   "Drawing files: ASCII DXF (.dxf, R12 or later) or JSON (.json); a folder stands for every such "
+                   "file below it")
         ->required()
-        ->type_name("FILE");
+        ->type_name("FILE|FOLDER");
     app.add_option("--standard", standard,
                    "Audit against this standard file (KVStPluginDefault.ini format) instead of the one installed "
                    "beside the plug-in; the installed one stays untouched")
@@ -32,6 +35,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_option("--plugin", plugin, "Use this plug-in module instead of the registered KVStVB7Default.dll")
         ->type_name("DLL");
     app.add_flag("--json", json, "Print one JSON document instead of lines");
+    app.add_option("--html", html, "Also write the report as one self-contained HTML page to this file")
+        ->type_name("FILE");
     app.footer("Exit status: 0 no findings, 1 findings, 2 a drawing could not be read or the plug-in or its "
                "standard file is not ready.");
 
@@ -52,6 +57,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     for (const std::string& drawing : drawings) options.drawings.push_back(Wide(drawing));
     options.standard = Wide(standard);
     options.plugin = Wide(plugin);
+    options.html = Wide(html);
     options.json = json;
     parsed.options = std::move(options);
     return parsed;

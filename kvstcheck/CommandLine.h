@@ -1,5 +1,5 @@
 #pragma once
-// The command line: drawing files and the options that choose the plug-in and the standard file.
+// The command line: drawing files and folders, and the options that choose the plug-in and the standard file.
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +10,7 @@ struct Options {
     std::vector<std::wstring> drawings;
     std::wstring standard;  // empty: the standard file installed beside the plug-in
     std::wstring plugin;    // empty: the registered plug-in module
+    std::wstring html;      // empty: no HTML report
     bool json = false;
 };
 

@@ -22,7 +22,7 @@ std::size_t FindingCount(const RunReport& report) {
 }  // namespace
 
 ExitStatus RunReport::Status() const {
-    if (!setupError.empty()) return kBroken;
+    if (!setupError.empty() || !outputError.empty()) return kBroken;
     if (std::any_of(drawings.begin(), drawings.end(), [](const DrawingResult& d) { return !d.error.empty(); }))
         return kBroken;
     return FindingCount(*this) > 0 ? kFindings : kNoFindings;
@@ -61,6 +61,7 @@ std::string FormatJson(const RunReport& report) {
             entry["names"] = drawing.names;
             entry["findings"] = std::move(findings);
         }
+        if (!drawing.warnings.empty()) entry["warnings"] = drawing.warnings;
         drawings.push_back(std::move(entry));
     }
     Json document = {{"status", static_cast<int>(report.Status())}};

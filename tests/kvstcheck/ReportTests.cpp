@@ -10,10 +10,10 @@ using kvstcheck::DrawingResult;
 using kvstcheck::RunReport;
 
 DrawingResult Audited(std::wstring path, std::size_t names, std::vector<kvstcheck::Finding> findings) {
-    return DrawingResult{std::move(path), names, std::move(findings), {}};
+    return DrawingResult{std::move(path), names, std::move(findings), {}, {}};
 }
 
-DrawingResult Broken(std::wstring path, std::string error) { return DrawingResult{std::move(path), 0, {}, std::move(error)}; }
+DrawingResult Broken(std::wstring path, std::string error) { return DrawingResult{std::move(path), 0, {}, std::move(error), {}}; }
 
 const DrawingResult kOffice = Audited(L"dir/\u529E\u516C.dxf", 7,
                                       {{L"\u56FE\u5C42", L"Old \"walls\""}, {L"\u7EBF\u578B", L"\u70B9"}});
@@ -21,11 +21,11 @@ const DrawingResult kClean = Audited(L"clean.json", 1, {});
 
 TEST(Report, ExitStatusFollowsTheWorstDrawing) {
     const std::pair<RunReport, int> cases[] = {
-        {RunReport{{kClean}, {}}, 0},
-        {RunReport{{}, {}}, 0},
-        {RunReport{{kClean, kOffice}, {}}, 1},
-        {RunReport{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}}, 2},
-        {RunReport{{kClean}, "no plug-in"}, 2},
+        {RunReport{{kClean}, {}, {}, {}}, 0},
+        {RunReport{{}, {}, {}, {}}, 0},
+        {RunReport{{kClean, kOffice}, {}, {}, {}}, 1},
+        {RunReport{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}, {}, {}}, 2},
+        {RunReport{{kClean}, "no plug-in", {}, {}}, 2},
     };
     for (const auto& [report, status] : cases) EXPECT_EQ(report.Status(), status);
 }
@@ -37,12 +37,12 @@ TEST(Report, TextHasOneLinePerFindingAndASummary) {
               "dir/\xE5\x8A\x9E\xE5\x85\xAC.dxf: 2 findings in 7 names\n");
     EXPECT_EQ(kvstcheck::FormatDrawing(kClean), "clean.json: no findings in 1 name\n");
     EXPECT_EQ(kvstcheck::FormatDrawing(Broken(L"b.dxf", "bad")), "");
-    EXPECT_EQ(kvstcheck::FormatTotals(RunReport{{kOffice, kClean, Broken(L"b.dxf", "bad")}, {}}),
+    EXPECT_EQ(kvstcheck::FormatTotals(RunReport{{kOffice, kClean, Broken(L"b.dxf", "bad")}, {}, {}, {}}),
               "3 drawings: 2 findings, 1 not audited\n");
 }
 
 TEST(Report, JsonHoldsEveryDrawingAndParsesBack) {
-    const RunReport report{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}};
+    const RunReport report{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}, {}, {}};
     const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
     EXPECT_EQ(document["status"], 2);
     EXPECT_EQ(document["findings"], 2);
@@ -57,13 +57,13 @@ TEST(Report, JsonHoldsEveryDrawingAndParsesBack) {
     EXPECT_EQ(document["drawings"][1]["error"], "line 3: bad");
     EXPECT_FALSE(document["drawings"][1].contains("findings"));
 
-    const auto failed = nlohmann::json::parse(kvstcheck::FormatJson(RunReport{{}, "no plug-in"}));
+    const auto failed = nlohmann::json::parse(kvstcheck::FormatJson(RunReport{{}, "no plug-in", {}, {}}));
     EXPECT_EQ(failed["status"], 2);
     EXPECT_EQ(failed["error"], "no plug-in");
 }
 
 TEST(Report, UnpairedSurrogatesDoNotBreakTheJson) {
-    const RunReport report{{Audited(L"a.json", 1, {{L"k", std::wstring(1, wchar_t(0xD800))}})}, {}};
+    const RunReport report{{Audited(L"a.json", 1, {{L"k", std::wstring(1, wchar_t(0xD800))}})}, {}, {}, {}};
     const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
     EXPECT_EQ(document["drawings"][0]["findings"][0]["name"], "\xEF\xBF\xBD");
 }
