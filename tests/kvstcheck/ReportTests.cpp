@@ -68,4 +68,18 @@ TEST(Report, UnpairedSurrogatesDoNotBreakTheJson) {
     EXPECT_EQ(document["drawings"][0]["findings"][0]["name"], "\xEF\xBF\xBD");
 }
 
+TEST(Report, WarningsGoIntoTheJsonOfTheirDrawingOnly) {
+    DrawingResult cut = Audited(L"cut.dxf", 1, {});
+    cut.warnings = {"line 9: the file ends without EOF after its TABLES section: it may be cut short"};
+    const RunReport report{{cut, kClean}, {}, {}, {}};
+    EXPECT_EQ(report.Status(), 0);
+    const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
+    EXPECT_EQ(document["drawings"][0]["warnings"], nlohmann::json::array({cut.warnings[0]}));
+    EXPECT_FALSE(document["drawings"][1].contains("warnings"));
+}
+
+TEST(Report, AReportThatCouldNotBeWrittenMakesTheRunBroken) {
+    EXPECT_EQ((RunReport{{kClean}, {}, {}, "cannot write the HTML report"}).Status(), 2);
+}
+
 }  // namespace

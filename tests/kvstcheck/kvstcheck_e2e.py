@@ -171,7 +171,8 @@ class BrokenInputs(unittest.TestCase):
         # Sparse: no disk space, but more than this 32-bit program can hold in memory at once.
         with open(self.folder / "huge.dxf", "wb") as huge:
             huge.truncate(1 << 30)
-        cases = {"folder.dxf": "is a folder", "nul.dxf": "is a device", "huge.dxf": None}
+        # A folder is walked for drawings, whatever its name; this one holds none.
+        cases = {"folder.dxf": "no .dxf or .json files in this folder", "nul.dxf": "is a device", "huge.dxf": None}
         for name, problem in cases.items():
             with self.subTest(name):
                 run = kvstcheck("--standard", windows_path(STANDARD_PATH), name,
