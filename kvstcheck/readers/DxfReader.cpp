@@ -31,15 +31,17 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-// A line quoted for a message: printable ASCII kept, anything else shown as '?', long lines cut.
-std::string Quote(std::string_view text) {
+// Text of the file for a message, which must be UTF-8 whatever the file holds: printable ASCII kept,
+// anything else shown as '?', long text cut.
+std::string Printable(std::string_view text) {
     constexpr std::size_t kShown = 40;
-    std::string quoted = "\"";
-    for (const char c : text.substr(0, kShown))
-        quoted += (c >= 0x20 && c < 0x7F) ? c : '?';
-    if (text.size() > kShown) quoted += "...";
-    return quoted + "\"";
+    std::string shown;
+    for (const char c : text.substr(0, kShown)) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+    if (text.size() > kShown) shown += "...";
+    return shown;
 }
+
+std::string Quote(std::string_view text) { return "\"" + Printable(text) + "\""; }
 
 std::optional<int> ParseInt(std::string_view text) {
     text = Trim(text);
@@ -206,7 +208,7 @@ private:
         else if (section == "TABLES")
             ReadTables();
         else
-            SkipSection(section);
+            SkipSection(Printable(section));
     }
 
     // Ends at ENDSEC; structure words that cannot occur inside a section mean a missing ENDSEC.
@@ -260,21 +262,22 @@ private:
         if (name.code != 2) throw InputError(name.line, "TABLE without its name, found " + name.describe());
         const std::string table(name.keyword());
         const auto index = TableIndex(table);
-        const std::string where = "inside the " + table + " table (no ENDTAB)";
+        const std::string shownTable = Printable(table);
+        const std::string where = "inside the " + shownTable + " table (no ENDTAB)";
         // The table's own groups (handle, count, owner) come before its first entry.
         Pair pair = Expect(where);
         while (pair.code != 0) pair = Expect(where);
         while (!pair.is(0, "ENDTAB")) {
             const std::string type(pair.keyword());
             if (IsStructureWord(type))
-                throw InputError(pair.line, type + " inside the " + table + " table (no ENDTAB before it)");
+                throw InputError(pair.line, type + " inside the " + shownTable + " table (no ENDTAB before it)");
             if (index && type != table)
-                throw InputError(pair.line, "a " + type + " entry inside the " + table + " table");
-            pair = ReadEntry(index, type, pair.line, where);
+                throw InputError(pair.line, "a " + Printable(type) + " entry inside the " + shownTable + " table");
+            pair = ReadEntry(index, Printable(type), pair.line, where);
         }
     }
 
-    // Reads one table entry up to the next group 0, which it returns.
+    // Reads one table entry up to the next group 0, which it returns; type is for messages.
     Pair ReadEntry(std::optional<std::size_t> index, const std::string& type, int entryLine, const std::string& where) {
         std::optional<RawName> name;
         int flags = 0;

@@ -194,6 +194,11 @@ INSTANTIATE_TEST_SUITE_P(
                    29, "without its name"},
         BrokenInput{"FlagsNotANumber", kTablesStart + Pair(0, "TABLE") + Pair(2, "STYLE") + Entry("STYLE", "S", "x"), 38,
                    "group 70"},
+        // Names of the file in a message are shown as text whatever bytes they are.
+        BrokenInput{"SectionNameNotText", kHeaderR2000 + Pair(0, "SECTION") + Pair(2, "\xD4" "ABLES") + Pair(0, "EOF"), 25,
+                   "EOF inside the ?ABLES section"},
+        BrokenInput{"TableNameNotText", kTablesStart + Pair(0, "TABLE") + Pair(2, "L\xC3") + Pair(0, "TABLE"), 29,
+                   "TABLE inside the L? table"},
         BrokenInput{"UnknownCodePage", LayersOnly("AC1015", "ANSI_99999", "L"), 12, "unknown drawing code page"},
         BrokenInput{"BadGbk", LayersOnly("AC1015", "ANSI_936", "\xFF\xFF"), 42, "code page 936"},
         BrokenInput{"BadUtf8", LayersOnly("AC1021", "", "\xC3("), 38, "UTF-8"}),
