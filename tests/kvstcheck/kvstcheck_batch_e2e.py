@@ -437,6 +437,33 @@ class HtmlReport(unittest.TestCase):
         self.assertEqual(png[:8], b"\x89PNG\r\n\x1a\n")
         self.assertEqual(struct.unpack(">II", png[16:24]), (1000, 800))
 
+    def test_the_page_filters_by_kind_and_drawing_by_itself(self):
+        # A copy of the page with the first kind cleared and the second drawing chosen, and a probe that
+        # records which rows the browser lays out; the page itself has no script.
+        folder = scratch("html-filters")
+        page = folder / "report.html"
+        run = kvstcheck("--html", windows_path(page), "--standard", windows_path(STANDARD_PATH), "examples/drawings")
+        self.assertEqual(run.status, 1, run)
+        text = page.read_text(encoding="utf-8")
+        self.assertNotIn("<script", text)
+        text = text.replace('id="kind-0" checked>', 'id="kind-0">')
+        text = text.replace('id="drawing-all" checked>', 'id="drawing-all">')
+        text = text.replace('id="drawing-1">', 'id="drawing-1" checked>')
+        probe = ("<script>for (const e of document.querySelectorAll('section.drawing, tr.finding'))"
+                 " e.setAttribute('data-laid-out', e.getClientRects().length > 0 ? 'yes' : 'no');</script>")
+        filtered = folder / "filtered.html"
+        filtered.write_text(text.replace("</body>", probe + "</body>"), encoding="utf-8")
+        rendered = self.browser("--dump-dom", filtered.as_uri(), profile=tempfile.mkdtemp(dir=folder))
+        dom = rendered.stdout.decode()
+        sections = re.findall(r'<section class="drawing (d\d+)[^"]*"[^>]*data-laid-out="(yes|no)"', dom)
+        self.assertEqual(len(sections), 5, dom[:500])
+        self.assertEqual([d for d, shown in sections if shown == "yes"], ["d1"])
+        chosen = dom[dom.index('id="d1"'):dom.index("</section>", dom.index('id="d1"'))]
+        rows = re.findall(r'<tr class="finding (k\d+)"[^>]*data-laid-out="(yes|no)"', chosen)
+        self.assertEqual(len(rows), 5)
+        self.assertEqual({kind for kind, shown in rows if shown == "no"}, {"k0"})
+        self.assertTrue(any(shown == "yes" for kind, shown in rows if kind != "k0"))
+
     def test_a_report_that_cannot_be_written_stops_the_run_first(self):
         folder = scratch("html-unwritable")
         (folder / "taken.html").mkdir()
