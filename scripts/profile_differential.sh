@@ -11,4 +11,4 @@ build=${KV_BUILD_DIR:-$root/build}
 cmake -S "$root" -B "$build" >/dev/null
 cmake --build "$build" -j2 --target profile_differential >/dev/null
 # The image assumes nothing about the code page; the files hold bytes above 127, so pin it.
-LC_ALL=${LC_ALL:-en_US.UTF-8} exec "$build/wine-run" "$build/tests/standards/profile_differential.exe" "$@"
+exec env LC_ALL="${LC_ALL:-en_US.UTF-8}" "$build/wine-run" "$build/tests/standards/profile_differential.exe" "$@"
