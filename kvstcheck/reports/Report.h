@@ -18,7 +18,7 @@ struct NameHints {
 struct Finding {
     std::wstring kind;  // the kind label as the plug-in gives it
     std::wstring name;
-    NameHints hints;
+    NameHints hints{};
 };
 
 struct DrawingResult {
