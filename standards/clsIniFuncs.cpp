@@ -2,10 +2,12 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
 #include "AnsiText.h"
+#include "FileImage.h"
 #include "com/Hresult.h"
 
 namespace standards {
@@ -15,7 +17,7 @@ namespace {
 constexpr wchar_t kMissingMarker[] = L"Return Err";
 constexpr char kMissingMarkerAnsi[] = "Return Err";
 // The read buffer, in bytes of ANSI text including the terminating NUL.
-constexpr DWORD kReadBufferSize = 255;
+constexpr DWORD kReadBufferSize = kStandardReadBufferSize;
 
 constexpr wchar_t kCommonSection[] = L"Common";
 constexpr wchar_t kTypeCountKey[] = L"TypeCount";
@@ -59,7 +61,45 @@ bool StoreText(std::wstring& text, std::wstring& output) noexcept {
 
 std::wstring Numbered(const wchar_t* literal, SHORT index) { return literal + std::to_wstring(index); }
 
+bool IsAscii(char c) noexcept { return static_cast<unsigned char>(c) < 0x80; }
+
+// ASCII text is the same in every system code page: no conversion call needed.
+std::optional<std::string> ToAnsi(const std::wstring& text) {
+    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; }))
+        return std::string(text.begin(), text.end());
+    return ToCodePage(text);
+}
+
+std::wstring FromAnsi(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(), IsAscii)) return std::wstring(text.begin(), text.end());
+    return FromCodePage(text);
+}
+
 }  // namespace
+
+clsIniFuncs::clsIniFuncs() = default;
+clsIniFuncs::~clsIniFuncs() = default;
+
+clsIniFuncs::OneReading::OneReading(clsIniFuncs& ini, const std::wstring& FilePath) noexcept : ini_(ini) {
+    try {
+        ini_.reading_ = std::make_unique<Reading>();
+        ini_.reading_->path = FilePath;
+    } catch (...) {
+        // Without memory for it, the platform answers every read.
+        ini_.reading_.reset();
+    }
+}
+
+clsIniFuncs::OneReading::~OneReading() { ini_.reading_.reset(); }
+
+const FileImage* clsIniFuncs::ImageFor(const std::wstring& fileName) {
+    if (!reading_ || fileName != reading_->path) return nullptr;
+    if (!reading_->current) {
+        reading_->image = FileImage::Read(reading_->path);
+        reading_->current = true;
+    }
+    return reading_->image.get();
+}
 
 bool clsIniFuncs::WriteInfoToIniFile(const std::wstring& SectionName, const std::wstring& KeyName,
                                      const std::wstring& AddString, const std::wstring& FileName) {
@@ -68,6 +108,8 @@ bool clsIniFuncs::WriteInfoToIniFile(const std::wstring& SectionName, const std:
     const auto value = ToCodePage(AddString);
     const auto file = ToCodePage(FileName);
     if (!section || !key || !value || !file) return false;
+    // The next read of the file being read sees this write.
+    if (reading_) reading_->current = false;
     return ::WritePrivateProfileStringA(section->c_str(), key->c_str(), value->c_str(), file->c_str()) != 0;
 }
 
@@ -106,22 +148,33 @@ bool clsIniFuncs::GetKeyValue(const std::wstring& FilePath, std::wstring& PassTe
 
 bool clsIniFuncs::ReadInfoFromIniFile(const std::wstring& section, const std::wstring& key, std::wstring& text,
                                       const std::wstring& fileName) {
-    const auto sectionAnsi = ToCodePage(section);
-    const auto keyAnsi = ToCodePage(key);
-    const auto fileAnsi = ToCodePage(fileName);
-    if (!sectionAnsi || !keyAnsi || !fileAnsi) {
+    const auto sectionAnsi = ToAnsi(section);
+    const auto keyAnsi = ToAnsi(key);
+    if (!sectionAnsi || !keyAnsi) {
         // A name the code page cannot hold names nothing the ANSI profile function could find.
         text = kMissingMarker;
         return false;
     }
-    std::string buffer(kReadBufferSize, ' ');
-    ::GetPrivateProfileStringA(sectionAnsi->c_str(), keyAnsi->c_str(), kMissingMarkerAnsi, buffer.data(),
-                               kReadBufferSize, fileAnsi->c_str());
-    // The buffer holds the value, its terminating NUL (always within the size the function is told)
-    // and the untouched filler spaces. Trimming the spaces at both ends stops at the NUL, which then
-    // goes: the value keeps its trailing spaces and loses its leading ones. Only the bytes before the
-    // NUL are converted, so a value cut inside a double-byte character cannot swallow the NUL.
-    text = FromCodePage(std::string_view(buffer).substr(0, buffer.find('\0')));
+    std::string answer;
+    if (const FileImage* image = ImageFor(fileName)) {
+        answer = image->ReadString(*sectionAnsi, *keyAnsi, kMissingMarkerAnsi);
+    } else {
+        const auto fileAnsi = ToCodePage(fileName);
+        if (!fileAnsi) {
+            text = kMissingMarker;
+            return false;
+        }
+        std::string buffer(kReadBufferSize, ' ');
+        ::GetPrivateProfileStringA(sectionAnsi->c_str(), keyAnsi->c_str(), kMissingMarkerAnsi, buffer.data(),
+                                   kReadBufferSize, fileAnsi->c_str());
+        // The buffer holds the value, its terminating NUL (always within the size the function is
+        // told) and the untouched filler spaces. Only the bytes before the NUL are converted, so a
+        // value cut inside a double-byte character cannot swallow the NUL.
+        answer.assign(buffer.data(), buffer.find('\0'));
+    }
+    // Trimming the filler spaces at both ends stops at the NUL, which then goes: the value keeps
+    // its trailing spaces and loses its leading ones.
+    text = FromAnsi(answer);
     text.erase(0, text.find_first_not_of(L' '));
     return text != kMissingMarker;
 }
