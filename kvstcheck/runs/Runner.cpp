@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "kvstcheck/Files.h"
@@ -14,6 +16,7 @@
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/SetupError.h"
+#include "kvstcheck/standardtools/Hints.h"
 
 namespace kvstcheck {
 namespace {
@@ -23,7 +26,25 @@ std::unique_ptr<PluginSource> ChooseSource(const Options& options) {
     return PrivatePlugin(options.plugin, options.standard);
 }
 
-DrawingResult AuditOne(PluginSource& source, const std::wstring& path) {
+// The standard file the audits use: the one given, else the one beside the module that serves them.
+std::wstring StandardFileOf(const Options& options) {
+    if (!options.standard.empty()) return FullPath(options.standard);
+    std::wstring module = options.plugin.empty() ? RegisteredModulePath() : FullPath(options.plugin);
+    module.erase(module.find_last_of(L"\\/") + 1);
+    return module + L"KVStPluginDefault.ini";
+}
+
+// Hints from the standard file as the plug-in's own reading code loads it. They explain findings
+// and change nothing else: a file that cannot be read gives no hints, not an error.
+std::optional<HintFinder> HintsFor(const Options& options) {
+    try {
+        return HintFinder(LoadAsThePluginDoes(StandardFileOf(options)));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+DrawingResult AuditOne(PluginSource& source, const std::wstring& path, const std::optional<HintFinder>& hints) {
     DrawingResult result{path, 0, {}, {}};
     DrawingNames names;
     try {
@@ -37,6 +58,8 @@ DrawingResult AuditOne(PluginSource& source, const std::wstring& path) {
     const auto drawing = MakeDrawingObject(std::move(names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(path), result.names);
+    if (hints)
+        for (Finding& finding : result.findings) finding.hints = hints->For(finding.kind, finding.name);
     return result;
 }
 
@@ -46,8 +69,9 @@ RunReport RunAudits(const Options& options) {
     RunReport report;
     try {
         const auto source = ChooseSource(options);
+        const auto hints = HintsFor(options);
         for (const std::wstring& path : options.drawings) {
-            report.drawings.push_back(AuditOne(*source, path));
+            report.drawings.push_back(AuditOne(*source, path, hints));
             if (!options.json) WriteOut(FormatDrawing(report.drawings.back()));
         }
     } catch (const SetupError& error) {
