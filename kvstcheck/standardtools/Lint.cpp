@@ -54,7 +54,11 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
 }
 
-bool IsComment(const ProfileEntry& entry) { return !entry.name.empty() && (entry.name[0] == ';' || entry.name[0] == '#'); }
+// Lines the platform skips or no reader means: comments, and lines of nothing but NULs.
+bool IsComment(const ProfileEntry& entry) {
+    if (!entry.value && entry.name.substr(0, entry.name.find('\0')).empty()) return true;
+    return !entry.name.empty() && (entry.name[0] == ';' || entry.name[0] == '#');
+}
 
 bool IsQuotedValue(std::string_view value) {
     return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();

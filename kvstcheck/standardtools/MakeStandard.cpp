@@ -43,10 +43,11 @@ bool NeedsQuotes(std::wstring_view name) noexcept {
 // Why the plug-in would read the name back otherwise than it is; empty when it would not.
 std::string ProblemOf(std::wstring_view name, UINT codePage, std::string& encoded) {
     for (const wchar_t c : name)
-        if (c < 0x20) return "holds a control character (a line break, tab or other), which a standard file "
-                             "cannot keep in a name";
-    if (!name.empty() && (name.front() == L' ' || name.back() == L' '))
-        return "begins or ends with a space, which the plug-in does not keep";
+        if (c < 0x20 && c != L'\t')
+            return "holds a control character (a line break or other), which a standard file cannot keep in a name";
+    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+    if (!name.empty() && (blank(name.front()) || blank(name.back())))
+        return "begins or ends with a space or tab, which the plug-in does not keep";
     if (name == L"Return Err") return "reads as a missing name: \"Return Err\" is what the plug-in gets for a missing key";
     const auto bytes = standards::ToCodePage(name, codePage);
     if (!bytes) return "cannot be written in the system code page " + std::to_string(codePage);
