@@ -3,11 +3,42 @@
 #include <memory>
 
 #include "com/Variant.h"
+#include "standards/AnsiText.h"
 #include "standards/StandardLoader.h"
 
 namespace kvstcheck {
+namespace {
+
+// A copy of a file under a temporary name, removed with the object.
+class TemporaryCopy {
+public:
+    explicit TemporaryCopy(const std::wstring& source) {
+        wchar_t folder[MAX_PATH + 1] = {};
+        wchar_t name[MAX_PATH + 1] = {};
+        if (::GetTempPathW(MAX_PATH, folder) == 0 || ::GetTempFileNameW(folder, L"kvs", 0, name) == 0) return;
+        path_ = name;
+        if (!::CopyFileW(source.c_str(), path_.c_str(), FALSE)) path_.clear();
+    }
+    TemporaryCopy(const TemporaryCopy&) = delete;
+    TemporaryCopy& operator=(const TemporaryCopy&) = delete;
+    ~TemporaryCopy() {
+        if (!path_.empty()) ::DeleteFileW(path_.c_str());
+    }
+    const std::wstring& path() const noexcept { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+}  // namespace
 
 LoadedStandard LoadAsThePluginDoes(const std::wstring& path) {
+    // The plug-in reads its own KVStPluginDefault.ini through ANSI functions; a file whose path the
+    // code page cannot name is read from a copy, as kvstcheck's audits read it.
+    if (!standards::ToCodePage(path)) {
+        const TemporaryCopy copy(path);
+        if (!copy.path().empty()) return LoadAsThePluginDoes(copy.path());
+    }
     std::unique_ptr<standards::clsIniFuncs> iniFuncs;
     kv::Variant filter;
     // A list that the load leaves alone stays unfilled; the marker tells it from a filled one.

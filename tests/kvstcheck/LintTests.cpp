@@ -140,6 +140,15 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
     }
 }
 
+TEST_F(LintTest, APathTheCodePageCannotNameIsReadAsTheAuditsReadIt) {
+    const std::wstring path = folder_ / L"\u6807\u51C6.ini";
+    kvtest::WriteFileBytes(path, kClean);
+    const LintReport report = LintStandardFile(path);
+    EXPECT_TRUE(report.loaded.loaded);
+    EXPECT_EQ(report.loaded.names[0], (standards::NameList{L"0", L"Walls"}));
+    EXPECT_EQ(report.Status(), 0) << Listed(report);
+}
+
 TEST_F(LintTest, CommentsBlankLinesAndSpacesAroundValuesAreNoMistake) {
     const LintReport report = LintOf(Lines({"; a comment", "# another", "[ Common ]", "  TypeCount = 1 ", "", "[Type1]",
                                             "Type=AcadLayer", "; kept for later: Name9=x", "NameCount=1", "Name1=  Walls  "}));
