@@ -30,6 +30,7 @@ td.number { text-align: right; font-variant-numeric: tabular-nums; }
 .has-findings .summary { color: var(--finding); }
 .no-findings .summary { color: var(--ok); }
 .not-audited .summary, .warning { color: #8a4b00; }
+.hints { color: var(--muted); }
 tr { break-inside: avoid; }
 @media print {
   body { margin: 0; max-width: none; font-size: 10pt; }
@@ -75,6 +76,16 @@ std::string FilterRules(std::size_t kinds, std::size_t drawings) {
     return rules;
 }
 
+// The allowed names the finding's author may have meant, each quoted; empty when there are none.
+std::string Hints(const NameHints& hints) {
+    if (hints.names.empty()) return {};
+    std::string html = hints.letterCase ? "the standard has " : hints.names.size() == 1 ? "nearest allowed name: "
+                                                                                       : "nearest allowed names: ";
+    for (std::size_t i = 0; i < hints.names.size(); ++i)
+        html += (i > 0 ? ", " : "") + std::string("<q class=\"name\">") + Text(hints.names[i]) + "</q>";
+    return html + (hints.letterCase ? ": only the letter case differs" : "");
+}
+
 std::string DrawingSection(const DrawingResult& drawing, std::size_t number, const std::vector<std::wstring>& kinds) {
     const bool audited = drawing.error.empty();
     const char* state = !audited ? "not-audited" : drawing.findings.empty() ? "no-findings" : "has-findings";
@@ -96,10 +107,11 @@ std::string DrawingSection(const DrawingResult& drawing, std::size_t number, con
                 Text(kinds[kind]) + "\">" + Count(count) + "</td></tr>\n";
     html += "</tbody>\n</table>\n";
 
-    html += "<table class=\"findings\">\n<thead><tr><th>Kind</th><th>Name</th></tr></thead>\n<tbody>\n";
+    html += "<table class=\"findings\">\n<thead><tr><th>Kind</th><th>Name</th><th>Hints</th></tr></thead>\n<tbody>\n";
     for (const Finding& finding : drawing.findings)
         html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + "\"><td class=\"kind\">" +
-                Text(finding.kind) + "</td><td class=\"name\">" + Text(finding.name) + "</td></tr>\n";
+                Text(finding.kind) + "</td><td class=\"name\">" + Text(finding.name) + "</td><td class=\"hints\">" +
+                Hints(finding.hints) + "</td></tr>\n";
     return html + "</tbody>\n</table>\n</section>\n";
 }
 

@@ -6,9 +6,19 @@
 
 namespace kvstcheck {
 
+// Allowed names of the finding's kind that its author may have meant, read from the standard file.
+// They only explain a finding: which names are findings is the plug-in's answer alone.
+struct NameHints {
+    std::vector<std::wstring> names;  // nearest first, at most three; empty when none is close
+    bool letterCase = false;          // names holds the one allowed name equal but for letter case
+
+    bool operator==(const NameHints&) const = default;
+};
+
 struct Finding {
     std::wstring kind;  // the kind label as the plug-in gives it
     std::wstring name;
+    NameHints hints{};
 };
 
 struct DrawingResult {

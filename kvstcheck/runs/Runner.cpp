@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/SetupError.h"
+#include "kvstcheck/standardtools/Hints.h"
 
 namespace kvstcheck {
 namespace {
@@ -29,7 +31,8 @@ std::unique_ptr<PluginSource> ChooseSource(const Options& options) {
     return PrivatePlugin(options.plugin, options.standard);
 }
 
-// The standard file the plug-in reads: the one given, or the one beside the module.
+// The standard file the audits use: the one given, else the one beside the module that serves them;
+// empty when no module is registered, which the run reports itself.
 std::wstring StandardFileOf(const Options& options) {
     if (!options.standard.empty()) return FullPath(options.standard);
     try {
@@ -40,7 +43,19 @@ std::wstring StandardFileOf(const Options& options) {
     }
 }
 
-DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, ProgressLine& progress) {
+// Hints from the standard file as the plug-in's own reading code loads it. They explain findings
+// and change nothing else: a file that cannot be read gives no hints, not an error.
+std::optional<HintFinder> HintsFor(const std::wstring& standardFile) {
+    if (standardFile.empty()) return std::nullopt;
+    try {
+        return HintFinder(LoadAsThePluginDoes(standardFile));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::optional<HintFinder>& hints,
+                       ProgressLine& progress) {
     DrawingResult result{entry.path, 0, {}, entry.error, {}};
     DrawingContent content;
     if (result.error.empty()) {
@@ -62,6 +77,8 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, ProgressLin
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names);
+    if (hints)
+        for (Finding& finding : result.findings) finding.hints = hints->For(finding.kind, finding.name);
     return result;
 }
 
@@ -81,11 +98,12 @@ RunReport RunAudits(const Options& options) {
     try {
         const auto source = ChooseSource(options);
         report.standardFile = StandardFileOf(options);
+        const auto hints = HintsFor(report.standardFile);
         const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
         for (std::size_t i = 0; i < entries.size(); ++i) {
             progress.Show(i, entries[i].path);
-            report.drawings.push_back(AuditOne(*source, entries[i], progress));
+            report.drawings.push_back(AuditOne(*source, entries[i], hints, progress));
             if (options.json) continue;
             const std::string lines = FormatDrawing(report.drawings.back());
             if (lines.empty()) continue;

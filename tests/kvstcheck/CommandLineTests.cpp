@@ -28,6 +28,30 @@ TEST(CommandLine, DefaultsAreTheInstalledPluginAndText) {
     EXPECT_FALSE(parsed.options->json);
 }
 
+TEST(CommandLine, TheStandardFileTools) {
+    const auto lint = ParseCommandLine({"kvstcheck", "lint", "--json", "\xE6\xA0\x87\xE5\x87\x86.ini"});
+    ASSERT_TRUE(lint.options);
+    EXPECT_EQ(lint.options->command, kvstcheck::Command::Lint);
+    EXPECT_EQ(lint.options->standard, L"\u6807\u51C6.ini");
+    EXPECT_TRUE(lint.options->json);
+
+    const auto made = ParseCommandLine({"kvstcheck", "make-standard", "a.dxf", "b.json", "-o", "out.ini", "--force"});
+    ASSERT_TRUE(made.options);
+    EXPECT_EQ(made.options->command, kvstcheck::Command::MakeStandard);
+    EXPECT_EQ(made.options->drawings, (std::vector<std::wstring>{L"a.dxf", L"b.json"}));
+    EXPECT_EQ(made.options->output, L"out.ini");
+    EXPECT_TRUE(made.options->force);
+
+    const auto defaults = ParseCommandLine({"kvstcheck", "make-standard", "a.dxf"});
+    ASSERT_TRUE(defaults.options);
+    EXPECT_EQ(defaults.options->output, L"KVStPluginDefault.ini");
+    EXPECT_FALSE(defaults.options->force);
+
+    const auto audit = ParseCommandLine({"kvstcheck", "a.dxf"});
+    ASSERT_TRUE(audit.options);
+    EXPECT_EQ(audit.options->command, kvstcheck::Command::Audit);
+}
+
 TEST(CommandLine, HelpEndsTheRunWithSuccess) {
     const auto parsed = ParseCommandLine({"kvstcheck", "--help"});
     EXPECT_FALSE(parsed.options);
@@ -38,7 +62,8 @@ TEST(CommandLine, HelpEndsTheRunWithSuccess) {
 TEST(CommandLine, UsageErrorsEndTheRunWithStatus2) {
     const std::vector<std::vector<std::string>> cases = {
         {"kvstcheck"}, {"kvstcheck", "--standard"}, {"kvstcheck", "--colour", "a.dxf"}, {"kvstcheck", "--json"},
-        {"kvstcheck", "a.dxf", "--html"}};
+        {"kvstcheck", "a.dxf", "--html"}, {"kvstcheck", "lint"}, {"kvstcheck", "lint", "a.ini", "b.ini"},
+        {"kvstcheck", "make-standard"}, {"kvstcheck", "make-standard", "a.dxf", "-o"}};
     for (const auto& arguments : cases) {
         const auto parsed = ParseCommandLine(arguments);
         EXPECT_FALSE(parsed.options) << arguments.size();

@@ -88,6 +88,31 @@ TEST(HtmlReport, EachKindAndDrawingHasItsFilter) {
     EXPECT_NE(html.find("@media print"), std::string::npos);
 }
 
+TEST(HtmlReport, HintsFollowTheirFindingEscaped) {
+    using kvstcheck::NameHints;
+    const RunReport report{{DrawingResult{L"o.dxf",
+                                          9,
+                                          {{L"k", L"a-door", NameHints{{L"A-DOOR"}, true}},
+                                           {L"k", L"A-WAL", NameHints{{L"A-WALL", L"<b>A&W</b>"}, false}},
+                                           {L"k", L"DASHD", NameHints{{L"DASHED"}, false}},
+                                           {L"k", L"HIDDEN2", NameHints{}}},
+                                          {},
+                                          {}}},
+                           {},
+                           {},
+                           {}};
+    const std::string html = FormatHtml(report);
+    EXPECT_NE(html.find("<td class=\"hints\">the standard has <q class=\"name\">A-DOOR</q>: only the letter case "
+                        "differs</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed names: <q class=\"name\">A-WALL</q>, "
+                        "<q class=\"name\">&lt;b&gt;A&amp;W&lt;/b&gt;</q></td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed name: <q class=\"name\">DASHED</q></td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("HIDDEN2</td><td class=\"hints\"></td>"), std::string::npos);
+}
+
 TEST(HtmlReport, ARunThatCouldNotStartSaysWhy) {
     const std::string html = FormatHtml(RunReport{{}, "the plug-in is not <registered>", {}, {}});
     EXPECT_NE(html.find("The audit could not run: the plug-in is not &lt;registered&gt;"), std::string::npos);

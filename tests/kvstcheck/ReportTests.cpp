@@ -62,6 +62,29 @@ TEST(Report, JsonHoldsEveryDrawingAndParsesBack) {
     EXPECT_EQ(failed["error"], "no plug-in");
 }
 
+TEST(Report, HintsFollowTheirFindingInTextAndJson) {
+    using kvstcheck::NameHints;
+    const RunReport report{{Audited(L"o.dxf", 9,
+                                    {{L"\u56FE\u5C42", L"a-door", NameHints{{L"A-DOOR"}, true}},
+                                     {L"\u56FE\u5C42", L"A-WAL", NameHints{{L"A-WALL", L"A-WALLS"}, false}},
+                                     {L"\u7EBF\u578B", L"DASHD", NameHints{{L"DASHED"}, false}},
+                                     {L"\u7EBF\u578B", L"HIDDEN2", NameHints{}}})},
+                           {},
+                           {},
+                           {}};
+    EXPECT_EQ(kvstcheck::FormatDrawing(report.drawings[0]),
+              "o.dxf: \xE5\x9B\xBE\xE5\xB1\x82 \"a-door\" (the standard has \"A-DOOR\": only the letter case differs)\n"
+              "o.dxf: \xE5\x9B\xBE\xE5\xB1\x82 \"A-WAL\" (nearest allowed names: \"A-WALL\", \"A-WALLS\")\n"
+              "o.dxf: \xE7\xBA\xBF\xE5\x9E\x8B \"DASHD\" (nearest allowed name: \"DASHED\")\n"
+              "o.dxf: \xE7\xBA\xBF\xE5\x9E\x8B \"HIDDEN2\"\n"
+              "o.dxf: 4 findings in 9 names\n");
+    const auto findings = nlohmann::json::parse(kvstcheck::FormatJson(report))["drawings"][0]["findings"];
+    EXPECT_EQ(findings[0]["hints"], nlohmann::json::parse(R"({"names": ["A-DOOR"], "letterCase": true})"));
+    EXPECT_EQ(findings[1]["hints"]["names"], nlohmann::json::parse(R"(["A-WALL", "A-WALLS"])"));
+    EXPECT_EQ(findings[1]["hints"]["letterCase"], false);
+    EXPECT_EQ(findings[3]["hints"], nlohmann::json::parse(R"({"names": [], "letterCase": false})"));
+}
+
 TEST(Report, UnpairedSurrogatesDoNotBreakTheJson) {
     const RunReport report{{Audited(L"a.json", 1, {{L"k", std::wstring(1, wchar_t(0xD800))}})}, {}, {}, {}};
     const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
