@@ -4,8 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "kvstcheck/Report.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/reports/Report.h"
 
 namespace kvstcheck {
 namespace {

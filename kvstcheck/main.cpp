@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "kvstcheck/CommandLine.h"
-#include "kvstcheck/Console.h"
-#include "kvstcheck/Report.h"
-#include "kvstcheck/Runner.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/reports/Console.h"
+#include "kvstcheck/reports/Report.h"
+#include "kvstcheck/runs/Runner.h"
 
 namespace {
 

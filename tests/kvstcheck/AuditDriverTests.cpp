@@ -1,6 +1,6 @@
 // The audit driver against a scripted plug-in: the host's calling order, the checks on the standard
 // file, and balanced references.
-#include "kvstcheck/AuditDriver.h"
+#include "kvstcheck/runs/AuditDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "com/Bstr.h"
 #include "com/ComObject.h"
 #include "com/Module.h"
-#include "kvstcheck/SetupError.h"
+#include "kvstcheck/runs/SetupError.h"
 #include "support/DispatchCall.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "kvstcheck/DrawingNames.h"
-#include "kvstcheck/InputError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/readers/DrawingNames.h"
+#include "kvstcheck/readers/InputError.h"
 
 namespace kvtest {
 

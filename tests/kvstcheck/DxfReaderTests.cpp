@@ -1,11 +1,11 @@
-#include "kvstcheck/DxfReader.h"
+#include "kvstcheck/readers/DxfReader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "kvstcheck/InputError.h"
+#include "kvstcheck/readers/InputError.h"
 #include "support/TempFolder.h"
 #include "tests/kvstcheck/BrokenInput.h"
 

@@ -1,4 +1,4 @@
-#include "kvstcheck/JsonDrawingReader.h"
+#include "kvstcheck/readers/JsonDrawingReader.h"
 
 #include <gtest/gtest.h>
 

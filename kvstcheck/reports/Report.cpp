@@ -1,4 +1,4 @@
-#include "kvstcheck/Report.h"
+#include "kvstcheck/reports/Report.h"
 
 #include <algorithm>
 

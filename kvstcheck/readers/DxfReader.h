@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "kvstcheck/DrawingNames.h"
+#include "kvstcheck/readers/DrawingNames.h"
 
 namespace kvstcheck {
 

@@ -1,4 +1,4 @@
-#include "kvstcheck/DxfReader.h"
+#include "kvstcheck/readers/DxfReader.h"
 
 #include <windows.h>
 
@@ -8,8 +8,8 @@
 #include <charconv>
 #include <vector>
 
-#include "kvstcheck/InputError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/readers/InputError.h"
 
 namespace kvstcheck {
 namespace {

@@ -1,4 +1,4 @@
-#include "kvstcheck/JsonDrawingReader.h"
+#include "kvstcheck/readers/JsonDrawingReader.h"
 
 #include <algorithm>
 #include <array>
@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "kvstcheck/InputError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/readers/InputError.h"
 
 namespace kvstcheck {
 namespace {

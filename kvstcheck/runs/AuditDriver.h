@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "KVStMgr.h"
-#include "kvstcheck/Report.h"
+#include "kvstcheck/reports/Report.h"
 
 namespace kvstcheck {
 

@@ -1,4 +1,4 @@
-#include "kvstcheck/DrawingObject.h"
+#include "kvstcheck/runs/DrawingObject.h"
 
 #include <utility>
 

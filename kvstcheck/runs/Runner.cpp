@@ -1,19 +1,19 @@
-#include "kvstcheck/Runner.h"
+#include "kvstcheck/runs/Runner.h"
 
 #include <windows.h>
 
 #include <memory>
 #include <utility>
 
-#include "kvstcheck/AuditDriver.h"
-#include "kvstcheck/Console.h"
-#include "kvstcheck/DrawingFile.h"
-#include "kvstcheck/DrawingObject.h"
 #include "kvstcheck/Files.h"
-#include "kvstcheck/InputError.h"
-#include "kvstcheck/PluginSource.h"
-#include "kvstcheck/SetupError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/readers/DrawingFile.h"
+#include "kvstcheck/readers/InputError.h"
+#include "kvstcheck/reports/Console.h"
+#include "kvstcheck/runs/AuditDriver.h"
+#include "kvstcheck/runs/DrawingObject.h"
+#include "kvstcheck/runs/PluginSource.h"
+#include "kvstcheck/runs/SetupError.h"
 
 namespace kvstcheck {
 namespace {

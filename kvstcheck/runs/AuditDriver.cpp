@@ -1,12 +1,12 @@
-#include "kvstcheck/AuditDriver.h"
+#include "kvstcheck/runs/AuditDriver.h"
 
 #include <wrl/client.h>
 
 #include "com/Bstr.h"
 #include "com/Variant.h"
-#include "kvstcheck/SetupError.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/runs/SetupError.h"
 
 namespace kvstcheck {
 namespace {

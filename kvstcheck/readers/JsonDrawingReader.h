@@ -3,7 +3,7 @@
 // "DimStyles": [...]}, each a list of names; a kind left out has no names.
 #include <string_view>
 
-#include "kvstcheck/DrawingNames.h"
+#include "kvstcheck/readers/DrawingNames.h"
 
 namespace kvstcheck {
 

@@ -1,4 +1,4 @@
-#include "kvstcheck/Console.h"
+#include "kvstcheck/reports/Console.h"
 
 #include <windows.h>
 

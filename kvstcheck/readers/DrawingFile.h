@@ -2,7 +2,7 @@
 // Reads a drawing file, DXF or JSON by its extension, into the drawing's names.
 #include <string>
 
-#include "kvstcheck/DrawingNames.h"
+#include "kvstcheck/readers/DrawingNames.h"
 
 namespace kvstcheck {
 

@@ -1,4 +1,4 @@
-#include "kvstcheck/DrawingFile.h"
+#include "kvstcheck/readers/DrawingFile.h"
 
 #include <windows.h>
 
@@ -6,11 +6,11 @@
 #include <memory>
 #include <new>
 
-#include "kvstcheck/DxfReader.h"
 #include "kvstcheck/Files.h"
-#include "kvstcheck/InputError.h"
-#include "kvstcheck/JsonDrawingReader.h"
 #include "kvstcheck/SystemError.h"
+#include "kvstcheck/readers/DxfReader.h"
+#include "kvstcheck/readers/InputError.h"
+#include "kvstcheck/readers/JsonDrawingReader.h"
 
 namespace kvstcheck {
 namespace {

@@ -1,4 +1,4 @@
-#include "kvstcheck/PluginSource.h"
+#include "kvstcheck/runs/PluginSource.h"
 
 #include <objbase.h>
 
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "kvstcheck/Files.h"
-#include "kvstcheck/SetupError.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/runs/SetupError.h"
 
 namespace kvstcheck {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <wrl/client.h>
 
-#include "kvstcheck/DrawingNames.h"
+#include "kvstcheck/readers/DrawingNames.h"
 
 namespace kvstcheck {
 

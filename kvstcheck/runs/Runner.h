@@ -1,7 +1,7 @@
 #pragma once
 // One run: every drawing of the command line audited by a new plug-in object, reported as it goes.
 #include "kvstcheck/CommandLine.h"
-#include "kvstcheck/Report.h"
+#include "kvstcheck/reports/Report.h"
 
 namespace kvstcheck {
 
