@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "kvstcheck/Files.h"
@@ -34,17 +35,32 @@ std::wstring StandardFileOf(const Options& options) {
     return module + L"KVStPluginDefault.ini";
 }
 
-// Hints from the standard file as the plug-in's own reading code loads it. They explain findings
-// and change nothing else: a file that cannot be read gives no hints, not an error.
-std::optional<HintFinder> HintsFor(const Options& options) {
-    try {
-        return HintFinder(LoadAsThePluginDoes(StandardFileOf(options)));
-    } catch (const std::exception&) {
-        return std::nullopt;
+// Hints from the standard file as the plug-in's own reading code loads it, each name searched once
+// per run. They explain findings and change nothing else: a file that cannot be read gives no hints.
+class RunHints {
+public:
+    explicit RunHints(const Options& options) {
+        try {
+            finder_.emplace(LoadAsThePluginDoes(StandardFileOf(options)));
+        } catch (const std::exception&) {
+            finder_.reset();
+        }
     }
-}
 
-DrawingResult AuditOne(PluginSource& source, const std::wstring& path, const std::optional<HintFinder>& hints) {
+    void Add(Finding& finding) {
+        if (!finder_) return;
+        const std::wstring key = finding.kind + L'\n' + finding.name;
+        auto known = found_.find(key);
+        if (known == found_.end()) known = found_.emplace(key, finder_->For(finding.kind, finding.name)).first;
+        finding.hints = known->second;
+    }
+
+private:
+    std::optional<HintFinder> finder_;
+    std::unordered_map<std::wstring, NameHints> found_;
+};
+
+DrawingResult AuditOne(PluginSource& source, const std::wstring& path, RunHints& hints) {
     DrawingResult result{path, 0, {}, {}};
     DrawingNames names;
     try {
@@ -58,8 +74,7 @@ DrawingResult AuditOne(PluginSource& source, const std::wstring& path, const std
     const auto drawing = MakeDrawingObject(std::move(names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(path), result.names);
-    if (hints)
-        for (Finding& finding : result.findings) finding.hints = hints->For(finding.kind, finding.name);
+    for (Finding& finding : result.findings) hints.Add(finding);
     return result;
 }
 
@@ -69,7 +84,7 @@ RunReport RunAudits(const Options& options) {
     RunReport report;
     try {
         const auto source = ChooseSource(options);
-        const auto hints = HintsFor(options);
+        RunHints hints(options);
         for (const std::wstring& path : options.drawings) {
             report.drawings.push_back(AuditOne(*source, path, hints));
             if (!options.json) WriteOut(FormatDrawing(report.drawings.back()));
