@@ -32,13 +32,18 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     std::size_t filled = 0;
     // A file that changes while it is read is taken as far as it goes now.
     for (;;) {
-        if (filled == bytes.size()) bytes.resize(bytes.size() + 4096);
+        char more[4096];
+        const bool intoBytes = filled < bytes.size();
+        char* target = intoBytes ? bytes.data() + filled : more;
+        const DWORD wanted = intoBytes ? static_cast<DWORD>(bytes.size() - filled) : sizeof more;
         DWORD got = 0;
-        const DWORD wanted = static_cast<DWORD>(bytes.size() - filled);
-        if (!::ReadFile(file.get(), bytes.data() + filled, wanted, &got, nullptr)) return std::nullopt;
+        if (!::ReadFile(file.get(), target, wanted, &got, nullptr)) return std::nullopt;
         if (got == 0) break;
+        if (!intoBytes) {
+            if (bytes.size() + got > kLargestImagedFile) return std::nullopt;
+            bytes.append(more, got);
+        }
         filled += got;
-        if (filled > kLargestImagedFile) return std::nullopt;
     }
     bytes.resize(filled);
     return bytes;

@@ -20,9 +20,9 @@ public:
     static std::unique_ptr<FileImage> Read(const std::wstring& path);
 
     // What GetPrivateProfileStringA(section, key, fallback, buffer, kStandardReadBufferSize)
-    // writes before its NUL.
-    std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const {
-        return profile_.ReadString(section, key, fallback);
+    // writes before its NUL, as a view into the image or into fallback.
+    std::string_view Answer(std::string_view section, std::string_view key, std::string_view fallback) const noexcept {
+        return profile_.Answer(section, key, fallback);
     }
 
     explicit FileImage(std::string bytes) : profile_(std::move(bytes)) {}

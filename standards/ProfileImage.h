@@ -12,10 +12,11 @@
 //                                  without '=', duplicates and ';' lines included
 //   image.Doubts()                 lines whose answer the platforms may give differently (see PlatformDoubt)
 //   image.HasBytesAbove127()       a code page that does not keep every byte as one character changes answers
-//   image.ReadString(section, key, fallback, bufferSize)
+//   image.ReadString(section, key, fallback, bufferSize), or Answer(...) as a view
 //                                  the bytes GetPrivateProfileStringA writes before its NUL
 // Names and values are views into the image's own bytes, in the file's code page; they stay valid as
 // long as the image. Line numbers are 1-based, counting CRLF, LF and a lone CR as one line break each.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -96,6 +97,9 @@ public:
     // Meaningful only for Encoding() == Ansi (otherwise every read gives the default).
     std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback,
                            std::size_t bufferSize = kStandardReadBufferSize) const;
+    // The same answer as a view into the image's bytes or into fallback.
+    std::string_view Answer(std::string_view section, std::string_view key, std::string_view fallback,
+                            std::size_t bufferSize = kStandardReadBufferSize) const noexcept;
 
     // The first entry that a read of (section, key) finds, or null; it may have no value.
     const ProfileEntry* Find(std::string_view section, std::string_view key) const noexcept;
@@ -106,10 +110,16 @@ private:
     void NoteDoubts();
     void Index();
     const ProfileSection* FindSection(std::string_view trimmedName) const noexcept;
+    // A stored name or value as the platform compares and copies it: up to its first NUL.
+    std::string_view Effective(std::string_view text) const noexcept {
+        return hasNul_ ? text.substr(0, text.find('\0')) : text;
+    }
 
     std::string bytes_;
     ProfileEncoding encoding_ = ProfileEncoding::Ansi;
     bool hasBytesAbove127_ = false;
+    bool hasNul_ = false;
+    bool hasPageFeedOrEof_ = false;
     std::vector<ProfileSection> sections_;
     std::vector<ProfileEntry> entries_;
     std::vector<DoubtAt> doubts_;
@@ -121,6 +131,11 @@ private:
     std::vector<std::uint32_t> sectionSlots_;
     std::vector<std::uint32_t> entrySlots_;
     std::vector<std::uint32_t> entrySection_;  // the section of each entry
+    std::vector<bool> sectionSearched_;        // the first section of its name
+    std::vector<bool> entryFound_;             // the entry that a read of its name finds
+    // Where the last read ended, to try its neighbour first; a stale value is only a slower read.
+    mutable std::atomic<std::uint32_t> lastSection_{kNone};
+    mutable std::atomic<std::uint32_t> lastEntry_{kNone};
 };
 
 }  // namespace standards

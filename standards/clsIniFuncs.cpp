@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 
@@ -59,12 +60,32 @@ bool StoreText(std::wstring& text, std::wstring& output) noexcept {
     return true;
 }
 
-std::wstring Numbered(const wchar_t* literal, SHORT index) { return literal + std::to_wstring(index); }
+// A literal followed by an index in decimal ("Type" and 3 give Type3), held without allocating.
+class Numbered {
+public:
+    Numbered(std::wstring_view literal, SHORT index) noexcept : size_(literal.size()) {
+        std::copy(literal.begin(), literal.end(), text_);
+        int value = index;
+        if (value < 0) text_[size_++] = L'-';
+        wchar_t digits[8];
+        std::size_t count = 0;
+        do {
+            digits[count++] = static_cast<wchar_t>(L'0' + std::abs(value % 10));
+            value /= 10;
+        } while (value != 0);
+        while (count > 0) text_[size_++] = digits[--count];
+    }
+    operator std::wstring_view() const noexcept { return {text_, size_}; }
+
+private:
+    wchar_t text_[16];  // the longest literal, "Type" or "Name", and "-32768"
+    std::size_t size_;
+};
 
 bool IsAscii(char c) noexcept { return static_cast<unsigned char>(c) < 0x80; }
 
 // ASCII text is the same in every system code page: no conversion call needed.
-std::optional<std::string> ToAnsi(const std::wstring& text) {
+std::optional<std::string> ToAnsi(std::wstring_view text) {
     if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; }))
         return std::string(text.begin(), text.end());
     return ToCodePage(text);
@@ -146,7 +167,7 @@ bool clsIniFuncs::GetKeyValue(const std::wstring& FilePath, std::wstring& PassTe
     });
 }
 
-bool clsIniFuncs::ReadInfoFromIniFile(const std::wstring& section, const std::wstring& key, std::wstring& text,
+bool clsIniFuncs::ReadInfoFromIniFile(std::wstring_view section, std::wstring_view key, std::wstring& text,
                                       const std::wstring& fileName) {
     const auto sectionAnsi = ToAnsi(section);
     const auto keyAnsi = ToAnsi(key);
@@ -155,9 +176,10 @@ bool clsIniFuncs::ReadInfoFromIniFile(const std::wstring& section, const std::ws
         text = kMissingMarker;
         return false;
     }
-    std::string answer;
+    std::string platformAnswer;
+    std::string_view answer;
     if (const FileImage* image = ImageFor(fileName)) {
-        answer = image->ReadString(*sectionAnsi, *keyAnsi, kMissingMarkerAnsi);
+        answer = image->Answer(*sectionAnsi, *keyAnsi, kMissingMarkerAnsi);
     } else {
         const auto fileAnsi = ToCodePage(fileName);
         if (!fileAnsi) {
@@ -170,7 +192,8 @@ bool clsIniFuncs::ReadInfoFromIniFile(const std::wstring& section, const std::ws
         // The buffer holds the value, its terminating NUL (always within the size the function is
         // told) and the untouched filler spaces. Only the bytes before the NUL are converted, so a
         // value cut inside a double-byte character cannot swallow the NUL.
-        answer.assign(buffer.data(), buffer.find('\0'));
+        platformAnswer.assign(buffer.data(), buffer.find('\0'));
+        answer = platformAnswer;
     }
     // Trimming the filler spaces at both ends stops at the NUL, which then goes: the value keeps
     // its trailing spaces and loses its leading ones.

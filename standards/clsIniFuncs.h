@@ -47,7 +47,7 @@ public:
 private:
     // Always writes text: the value with its leading spaces removed, or "Return Err" when nothing
     // was found; true unless it reads "Return Err".
-    bool ReadInfoFromIniFile(const std::wstring& section, const std::wstring& key, std::wstring& text,
+    bool ReadInfoFromIniFile(std::wstring_view section, std::wstring_view key, std::wstring& text,
                              const std::wstring& fileName);
     // The image that answers reads of fileName now, or null when the platform answers them.
     const FileImage* ImageFor(const std::wstring& fileName);
