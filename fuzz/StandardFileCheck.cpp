@@ -23,10 +23,20 @@ std::string Trimmed(std::string_view text) {
     return std::string(text);
 }
 
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 std::string Folded(std::string_view text) {
     std::string folded(text);
-    for (char& c : folded) if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : folded) c = Fold(c);
     return folded;
+}
+
+bool SameName(std::string_view stored, std::string_view wantedFolded) {
+    stored = CString(stored);
+    if (stored.size() != wantedFolded.size()) return false;
+    for (std::size_t i = 0; i < stored.size(); ++i)
+        if (Fold(stored[i]) != wantedFolded[i]) return false;
+    return true;
 }
 
 // The platform's lookup as a plain scan: the first section of the name, in it the first kept
@@ -36,9 +46,9 @@ const ProfileEntry* ScanFor(const ProfileImage& image, std::string_view section,
     const std::string wantedSection = Folded(Trimmed(CString(section)));
     const std::string wantedKey = Folded(Trimmed(CString(key)));
     for (const ProfileSection& candidate : image.Sections()) {
-        if (Folded(CString(candidate.name)) != wantedSection) continue;
+        if (!SameName(candidate.name, wantedSection)) continue;
         for (const ProfileEntry& entry : image.EntriesOf(candidate))
-            if (!entry.dropped && Folded(CString(entry.name)) == wantedKey) return &entry;
+            if (!entry.dropped && SameName(entry.name, wantedKey)) return &entry;
         return nullptr;
     }
     return nullptr;
@@ -57,10 +67,8 @@ std::string CopyLikeThePlatform(std::string_view value, std::size_t size) {
     return copy;
 }
 
-std::string Expected(const ProfileImage& image, std::string_view section, std::string_view key,
-                     std::string_view fallback, std::size_t size) {
+std::string Expected(const ProfileEntry* entry, std::string_view fallback, std::size_t size) {
     if (size == 0) return {};
-    const ProfileEntry* entry = ScanFor(image, section, key);
     if (entry && entry->value) return CopyLikeThePlatform(*entry->value, size);
     std::string text(CString(fallback));
     while (text.size() > 1 && text.back() == ' ') text.pop_back();
@@ -107,21 +115,22 @@ std::string CheckStandardFile(std::string_view bytes) {
     std::vector<std::string> sections = {"Common", "Type1", "", " "};
     std::vector<std::string> keys = {"TypeCount", "Type", "NameCount", "Name1", ""};
     for (const ProfileSection& section : image.Sections()) {
-        if (sections.size() < 10) sections.emplace_back(CString(section.name));
+        if (sections.size() < 8) sections.emplace_back(CString(section.name));
         for (const ProfileEntry& entry : image.EntriesOf(section))
-            if (keys.size() < 20) keys.emplace_back(CString(entry.name));
+            if (keys.size() < 14) keys.emplace_back(CString(entry.name));
     }
     const std::size_t count = sections.size();
     for (std::size_t i = 0; i < count; ++i) sections.push_back(" \t" + Folded(sections[i]) + "\v");
     for (const std::string& section : sections) {
         for (const std::string& key : keys) {
             const ProfileEntry* found = image.Find(section, key);
-            if (found != ScanFor(image, section, key)) return "Find differs from a scan for [" + section + "] " + key;
+            const ProfileEntry* scanned = ScanFor(image, section, key);
+            if (found != scanned) return "Find differs from a scan for [" + section + "] " + key;
             const std::size_t length = found && found->value ? found->value->size() : 3;
             for (std::size_t size : {std::size_t{0}, std::size_t{1}, length, length + 1, length + 2,
                                      standards::kStandardReadBufferSize}) {
                 const std::string answer = image.ReadString(section, key, "d \"", size);
-                if (answer != Expected(image, section, key, "d \"", size))
+                if (answer != Expected(scanned, "d \"", size))
                     return "ReadString differs from the platform's rules for [" + section + "] " + key;
                 if (size > 0 && answer.size() >= size) return "an answer does not fit its buffer";
             }

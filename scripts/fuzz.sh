@@ -30,7 +30,7 @@ saved="$root/fuzz/corpus/$target"
 work="$build/corpus/$target"
 artifacts="$build/artifacts/$target"
 mkdir -p "$saved" "$work" "$artifacts"
-nice "$build/fuzz_$target" -max_total_time=$((minutes * 60)) -max_len=4096 -print_final_stats=1 \
+nice "$build/fuzz_$target" -max_total_time=$((minutes * 60)) -max_len=4096 -len_control=20 -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$work" "$saved"
 # Only inputs that reach code the saved corpus does not reach are added to it.
 nice "$build/fuzz_$target" -merge=1 -max_len=4096 "$saved" "$work" 2>&1 | grep -E "MERGE-OUTER: [0-9]+ new files" || true
