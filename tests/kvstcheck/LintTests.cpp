@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <nlohmann/json.hpp>
 
 #include "support/TempFolder.h"
@@ -214,6 +216,32 @@ TEST_F(LintTest, Utf8ByteOrderMarkIsAWarningOnLine1) {
     ASSERT_FALSE(report.warnings.empty());
     EXPECT_EQ(report.warnings[0].line, 1u);
     EXPECT_NE(report.warnings[0].problem.find("UTF-8 byte order mark"), std::string::npos);
+}
+
+// Damaged files of every sort: each warning names a line of the file and says how to fix it.
+TEST_F(LintTest, DamagedFilesGiveWarningsAtTheirOwnLines) {
+    std::mt19937 random(11);
+    const std::string pieces[] = {"[", "]", "=", "\r", "\n", "\r\n", "\"", "'", " ", "\t", ";", "Name", "Type",
+                                  "NameCount=", "[Type2]", "\xC3\xA4", "\xFF", "0", "99999", "\x1A"};
+    for (int caseNumber = 0; caseNumber < 300; ++caseNumber) {
+        std::string bytes = kClean;
+        for (int edit = 0; edit < 1 + static_cast<int>(random() % 6); ++edit) {
+            const std::size_t at = random() % (bytes.size() + 1);
+            if (random() % 3 == 0 && at < bytes.size())
+                bytes.erase(at, 1 + random() % 4);
+            else
+                bytes.insert(at, pieces[random() % std::size(pieces)]);
+        }
+        std::uint32_t lines = 1;
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++lines;
+        const auto loaded = kvstcheck::LoadedStandard{};
+        for (const auto& warning : kvstcheck::FindLintWarnings(bytes, 1252, loaded)) {
+            EXPECT_LE(warning.line, lines) << "case " << caseNumber << ": " << warning.problem;
+            EXPECT_FALSE(warning.problem.empty()) << "case " << caseNumber;
+            EXPECT_FALSE(warning.fix.empty()) << "case " << caseNumber;
+        }
+    }
 }
 
 TEST_F(LintTest, JsonListsKindsTypeNamesAndWarnings) {
