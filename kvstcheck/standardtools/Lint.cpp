@@ -559,11 +559,15 @@ void WarnOfLostCharacters(std::wstring_view text, UINT codePage, std::vector<Lin
     }
 }
 
-// A control character that no text file holds: the position of the first, if any.
-std::optional<std::size_t> BinaryContentAt(std::wstring_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c < 0x20 && !(c >= L'\t' && c <= L'\r') && c != 0x1A) return i;
+// A control character that no text file holds, as its code; nothing when there is none. NULs after
+// the text are what some editors leave behind; a file of nothing but NULs is no text.
+template <class Character>
+std::optional<unsigned> BinaryContent(std::basic_string_view<Character> text) {
+    const std::size_t end = text.find_last_not_of(Character(0));
+    if (end == text.npos) return text.empty() ? std::nullopt : std::optional<unsigned>(0);
+    for (const Character c : text.substr(0, end + 1)) {
+        const auto code = static_cast<unsigned>(c);
+        if (code < 0x20 && !(code >= '\t' && code <= '\r') && code != 0x1A) return code;
     }
     return std::nullopt;
 }
@@ -652,7 +656,7 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
         ansi = bytes;
     } else {
         const std::wstring text = decoding == Decoding::Utf8ByteOrderMark
-                                      ? DecodeUtf8(bytes.substr(3)).value_or(std::wstring())
+                                      ? DecodeUtf8(ValidUtf8(bytes.substr(3))).value_or(std::wstring())
                                       : DecodeUtf16(bytes, decoding == Decoding::Utf16Be);
         if (decoding == Decoding::Utf8ByteOrderMark)
             warnings.push_back({1,
@@ -688,17 +692,12 @@ LintReport LintStandardFile(const std::wstring& path) {
         return report;
     }
     const Decoding decoding = DecodingOf(*bytes);
-    std::wstring text;
-    if (decoding == Decoding::Utf16Le || decoding == Decoding::Utf16Be)
-        text = DecodeUtf16(*bytes, decoding == Decoding::Utf16Be);
-    else
-        text.assign(bytes->begin(), bytes->end());  // only the control bytes matter here
-    // Trailing NULs are what some editors leave after the last line; anything else is not text.
-    const std::size_t end = text.find_last_not_of(L'\0');
-    const auto binary = BinaryContentAt(std::wstring_view(text).substr(0, end == std::wstring::npos ? 0 : end + 1));
+    const bool utf16 = decoding == Decoding::Utf16Le || decoding == Decoding::Utf16Be;
+    const auto binary = utf16 ? BinaryContent(std::wstring_view(DecodeUtf16(*bytes, decoding == Decoding::Utf16Be)))
+                              : BinaryContent(std::string_view(*bytes));
     if (binary) {
         char code[8];
-        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(text[*binary]) & 0xFFFF);
+        std::snprintf(code, sizeof code, "0x%02X", *binary);
         report.unreadable = std::string("this is not a text file: it holds the control character ") + code +
                             " (binary content)";
         return report;

@@ -170,6 +170,8 @@ TEST_F(LintTest, FilesThatCannotBeReadAreStatus2WithAReason) {
         ::SetEndOfFile(file);
         ::CloseHandle(file);
     }
+    const std::wstring nuls = folder_ / L"nuls.ini";
+    kvtest::WriteFileBytes(nuls, std::string(4096, '\0'));
     const std::wstring binary = folder_ / L"binary.ini";
     kvtest::WriteFileBytes(binary, std::string("[Common]\r\nTypeCount=1\r\n\x01\x02\x00\xFF", 26));
     const struct {
@@ -180,6 +182,7 @@ TEST_F(LintTest, FilesThatCannotBeReadAreStatus2WithAReason) {
         {folder_ / L"folder.ini", "this is a folder, not a standard file"},
         {huge, "the file is 65 MiB; a standard file is a text file of at most 64 MiB"},
         {binary, "this is not a text file: it holds the control character 0x01 (binary content)"},
+        {nuls, "this is not a text file: it holds the control character 0x00 (binary content)"},
     };
     for (const auto& c : cases) {
         const LintReport report = LintStandardFile(c.path);
