@@ -76,6 +76,8 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
          7, "[Type3] is never read: loading stops before it (line 2)"},
         {"no type key", Lines({"[Common]", "TypeCount=1", "[Type1]", "Kind=AcadLayer", "NameCount=1", "Name1=0"}), 3,
          "[Type1] has no Type="},
+        {"nothing loads", Lines({"[Common]", "TypeCount=x", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), 3,
+         "[Type1] is never read: loading stops before it (line 2)"},
         {"letter case of type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLinetype", "NameCount=1", "Name1=x"}),
          4, "compares type names with their letter case"},
         {"misspelt type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayr", "NameCount=1", "Name1=x"}), 4,
@@ -149,6 +151,30 @@ TEST_F(LintTest, APathTheCodePageCannotNameIsReadAsTheAuditsReadIt) {
     EXPECT_TRUE(report.loaded.loaded);
     EXPECT_EQ(report.loaded.names[0], (standards::NameList{L"0", L"Walls"}));
     EXPECT_EQ(report.Status(), 0) << Listed(report);
+}
+
+// Where loading stops, one warning tells it; the lines it never reaches are not told again.
+TEST_F(LintTest, OneWarningWhereLoadingStops) {
+    const struct {
+        const char* what;
+        std::string file;
+        std::vector<std::uint32_t> lines;
+    } cases[] = {
+        {"no name count", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "Name1=0", "Name2=x"}), {3}},
+        {"no type", Lines({"[Common]", "TypeCount=1", "[Type1]", "NameCount=1", "Name1=0"}), {3}},
+        {"name gap", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=4", "Name1=0", "Name3=x",
+                            "Name4=y", "Name0=z"}),
+         {5, 9}},
+        {"section gap", Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+                               "[Type3]", "Type=AcadTextStyle", "NameCount=1", "Name1=Standard"}),
+         {2, 7}},
+    };
+    for (const auto& c : cases) {
+        const LintReport report = LintOf(c.file);
+        std::vector<std::uint32_t> lines;
+        for (const auto& warning : report.warnings) lines.push_back(warning.line);
+        EXPECT_EQ(lines, c.lines) << c.what << "\n" << Listed(report);
+    }
 }
 
 TEST_F(LintTest, CommentsBlankLinesAndSpacesAroundValuesAreNoMistake) {
