@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "kvstcheck/DrawingWalk.h"
@@ -43,19 +44,33 @@ std::wstring StandardFileOf(const Options& options) {
     }
 }
 
-// Hints from the standard file as the plug-in's own reading code loads it. They explain findings
-// and change nothing else: a file that cannot be read gives no hints, not an error.
-std::optional<HintFinder> HintsFor(const std::wstring& standardFile) {
-    if (standardFile.empty()) return std::nullopt;
-    try {
-        return HintFinder(LoadAsThePluginDoes(standardFile));
-    } catch (const std::exception&) {
-        return std::nullopt;
+// Hints from the standard file as the plug-in's own reading code loads it, each name searched once
+// per run. They explain findings and change nothing else: a file that cannot be read gives no hints.
+class RunHints {
+public:
+    explicit RunHints(const std::wstring& standardFile) {
+        if (standardFile.empty()) return;
+        try {
+            finder_.emplace(LoadAsThePluginDoes(standardFile));
+        } catch (const std::exception&) {
+            finder_.reset();
+        }
     }
-}
 
-DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::optional<HintFinder>& hints,
-                       ProgressLine& progress) {
+    void Add(Finding& finding) {
+        if (!finder_) return;
+        const std::wstring key = finding.kind + L'\n' + finding.name;
+        auto known = found_.find(key);
+        if (known == found_.end()) known = found_.emplace(key, finder_->For(finding.kind, finding.name)).first;
+        finding.hints = known->second;
+    }
+
+private:
+    std::optional<HintFinder> finder_;
+    std::unordered_map<std::wstring, NameHints> found_;
+};
+
+DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, RunHints& hints, ProgressLine& progress) {
     DrawingResult result{entry.path, 0, {}, entry.error, {}};
     DrawingContent content;
     if (result.error.empty()) {
@@ -77,8 +92,7 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names);
-    if (hints)
-        for (Finding& finding : result.findings) finding.hints = hints->For(finding.kind, finding.name);
+    for (Finding& finding : result.findings) hints.Add(finding);
     return result;
 }
 
@@ -98,7 +112,7 @@ RunReport RunAudits(const Options& options) {
     try {
         const auto source = ChooseSource(options);
         report.standardFile = StandardFileOf(options);
-        const auto hints = HintsFor(report.standardFile);
+        RunHints hints(report.standardFile);
         const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
         for (std::size_t i = 0; i < entries.size(); ++i) {

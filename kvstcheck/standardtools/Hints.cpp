@@ -20,6 +20,15 @@ std::size_t BandedDistance(std::wstring_view a, std::wstring_view b, std::size_t
     const std::size_t beyond = limit + 1;
     if (a.size() > b.size()) std::swap(a, b);
     if (b.size() - a.size() > limit) return beyond;
+    // A common start and end cost no edit: names of one standard mostly share them ("A-WALL-").
+    while (!a.empty() && a.front() == b.front()) {
+        a.remove_prefix(1);
+        b.remove_prefix(1);
+    }
+    while (!a.empty() && a.back() == b.back()) {
+        a.remove_suffix(1);
+        b.remove_suffix(1);
+    }
     // previous[j]: the distance of a's first i - 1 characters to b's first j; cells outside the
     // band keep "beyond".
     auto& previous = rows.previous;
@@ -51,6 +60,56 @@ std::size_t BandedDistance(std::wstring_view a, std::wstring_view b, std::size_t
 std::size_t BoundedEditDistance(std::wstring_view a, std::wstring_view b, std::size_t limit) {
     DistanceRows rows;
     return BandedDistance(a, b, limit, rows);
+}
+
+WordEditDistance::WordEditDistance(std::wstring_view pattern) : length_(pattern.size()) {
+    for (std::size_t i = 0; i < pattern.size() && i < kLongestPattern; ++i) {
+        const Word bit = Word{1} << i;
+        const wchar_t c = pattern[i];
+        if (c < 256) {
+            lowPositions_[c] |= bit;
+            continue;
+        }
+        const auto known = std::find_if(otherPositions_.begin(), otherPositions_.end(),
+                                        [c](const auto& entry) { return entry.first == c; });
+        if (known != otherPositions_.end())
+            known->second |= bit;
+        else
+            otherPositions_.emplace_back(c, bit);
+    }
+}
+
+WordEditDistance::Word WordEditDistance::PositionsOf(wchar_t c) const {
+    if (c < 256) return lowPositions_[c];
+    for (const auto& [character, positions] : otherPositions_)
+        if (character == c) return positions;
+    return 0;
+}
+
+std::size_t WordEditDistance::To(std::wstring_view text) const {
+    if (length_ == 0) return text.size();
+    // Pv, Mv: the column's vertical steps of +1 and -1; the score is the column's last cell.
+    const Word last = Word{1} << (length_ - 1);
+    Word plusVertical = ~Word{0};
+    Word minusVertical = 0;
+    std::size_t score = length_;
+    for (const wchar_t c : text) {
+        const Word equal = PositionsOf(c);
+        const Word xv = equal | minusVertical;
+        const Word xh = (((equal & plusVertical) + plusVertical) ^ plusVertical) | equal;
+        Word plusHorizontal = minusVertical | ~(xh | plusVertical);
+        Word minusHorizontal = plusVertical & xh;
+        if (plusHorizontal & last)
+            ++score;
+        else if (minusHorizontal & last)
+            --score;
+        // The first row grows by one per character: a step of +1 enters at the top.
+        plusHorizontal = (plusHorizontal << 1) | 1;
+        minusHorizontal <<= 1;
+        plusVertical = minusHorizontal | ~(xv | plusHorizontal);
+        minusVertical = plusHorizontal & xv;
+    }
+    return score;
 }
 
 std::size_t HintDistanceLimit(std::size_t nameLength) noexcept { return std::min<std::size_t>(3, nameLength / 3); }
@@ -90,12 +149,15 @@ NameHints HintFinder::For(std::wstring_view kindLabel, std::wstring_view name) c
     // (distance, position in the file): the nearest first, and of equals the first written.
     std::vector<std::pair<std::size_t, std::size_t>> near;
     DistanceRows rows;
+    const bool fitsAWord = folded.size() <= WordEditDistance::kLongestPattern;
+    const WordEditDistance word(fitsAWord ? std::wstring_view(folded) : std::wstring_view());
     const std::size_t shortest = folded.size() > limit ? folded.size() - limit : 0;
     const std::size_t longest = std::min(folded.size() + limit, index.byLength.empty() ? 0 : index.byLength.size() - 1);
     for (std::size_t length = shortest; length <= longest && length < index.byLength.size(); ++length) {
         for (const std::size_t candidate : index.byLength[length]) {
             if (index.names[candidate] == name) continue;
-            const std::size_t distance = BandedDistance(folded, index.folded[candidate], limit, rows);
+            const std::size_t distance = fitsAWord ? word.To(index.folded[candidate])
+                                                   : BandedDistance(folded, index.folded[candidate], limit, rows);
             if (distance <= limit) near.emplace_back(distance, candidate);
         }
     }

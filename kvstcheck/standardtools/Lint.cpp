@@ -161,6 +161,7 @@ private:
     void WalkSections() {
         const ProfileSection* common = FirstSection("Common");
         if (common == nullptr) {
+            StopAt(1, nullptr);
             Warn(1, "there is no [Common] section, so the plug-in loads nothing and every audit against this file fails",
                  "begin the file with [Common] and TypeCount= the number of [TypeN] sections");
             return;
@@ -170,6 +171,7 @@ private:
         const std::wstring typeCountText = typeCountEntry ? Value("Common", "TypeCount") : kMissingMarker;
         const auto typeCount = typeCountText == kMissingMarker ? std::nullopt : CountOf(typeCountText);
         if (!typeCount || *typeCount < 1) {
+            StopAt(typeCountEntry ? typeCountEntry->line : common->line, nullptr);
             if (typeCountEntry == nullptr)
                 Warn(common->line, "[Common] has no TypeCount=, so the plug-in loads nothing and every audit fails",
                      "add TypeCount= the number of [TypeN] sections under [Common]");
@@ -189,7 +191,7 @@ private:
             const std::string later = type < typeCount_ ? ", so [" + TypeSection(type + 1) + "] and later are never read" : "";
             const ProfileSection* header = FirstSection(section);
             if (header == nullptr) {
-                StopAt(typeCountEntry->line);
+                StopAt(typeCountEntry->line, nullptr);
                 Warn(typeCountEntry->line,
                      "TypeCount=" + std::to_string(typeCount_) + ", but there is no [" + section +
                          "]: the plug-in stops loading there" + later,
@@ -200,7 +202,7 @@ private:
             const ProfileEntry* typeEntry = Entry(section, "Type");
             const std::wstring typeName = typeEntry ? Value(section, "Type") : kMissingMarker;
             if (typeName == kMissingMarker) {
-                StopAt(header->line);
+                StopAt(header->line, header);
                 Warn(header->line, "[" + section + "] has no Type=, so the plug-in stops loading here" + later,
                      "add Type= the type of its names (AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle)");
                 return;
@@ -214,7 +216,7 @@ private:
             const auto count = countText == kMissingMarker ? std::nullopt : CountOf(countText);
             if (!count) {
                 const std::uint32_t line = countEntry ? countEntry->line : header->line;
-                StopAt(line);
+                StopAt(line, header);
                 if (countEntry == nullptr)
                     Warn(line, "[" + section + "] has no NameCount=, so the plug-in stops loading here" + later,
                          "add NameCount= the number of its names");
@@ -228,7 +230,7 @@ private:
             state.nameCount = *count;
             if (*count < 1) {
                 if (kind) {
-                    StopAt(countEntry->line);
+                    StopAt(countEntry->line, header);
                     Warn(countEntry->line,
                          Assignment(*countEntry) + " under Type=" + EncodeUtf8(typeName) +
                              ": the plug-in cannot load the file at all, and every audit against it fails",
@@ -272,7 +274,11 @@ private:
         }
     }
 
-    void StopAt(std::uint32_t line) { stopLine_ = line; }
+    // Where loading ends, and the section it ends in (whose other lines that warning covers).
+    void StopAt(std::uint32_t line, const ProfileSection* section) {
+        stopLine_ = line;
+        stoppedIn_ = section;
+    }
 
     // A count that Automation reads from another form ("4.4", "&H4") than a plain number.
     void CheckNumberForm(const ProfileEntry& entry, const std::wstring& text, SHORT count) {
@@ -387,6 +393,7 @@ private:
                 ReportUnreadSection(section, name);
                 continue;
             }
+            if (&section == stoppedIn_) continue;
             const auto state = sections_.find(&section);
             const bool isCommon = EqualIgnoringAsciiCase(section.name, "Common");
             std::vector<const ProfileEntry*> seen;
@@ -410,7 +417,8 @@ private:
                              "): the plug-in reads only the first",
                          "remove one of them");
                 } else if (const auto number = NumberAfter(entry.name, "Name"); number && !isCommon && state != sections_.end()) {
-                    if (state->second.stoppedAt != 0 && *number <= state->second.nameCount) continue;
+                    // Names after a gap are told with the gap.
+                    if (state->second.stoppedAt != 0 && *number <= state->second.nameCount && *number > 0) continue;
                     if (*number > state->second.nameCount)
                         Warn(entry.line,
                              key + " is above NameCount=" + std::to_string(state->second.nameCount) +
@@ -441,7 +449,7 @@ private:
             return;
         }
         const auto number = NumberAfter(section.name, "Type");
-        if (number && *number >= 1 && *number <= typeCount_ && stopLine_ != 0) {
+        if (number && *number >= 1 && stopLine_ != 0 && (typeCount_ == 0 || *number <= typeCount_)) {
             Warn(section.line, "[" + name + "] is never read: loading stops before it (line " + std::to_string(stopLine_) + ")",
                  "fix the line where loading stops");
         } else if (number && *number > typeCount_ && typeCount_ > 0) {
@@ -494,6 +502,7 @@ private:
     std::vector<LintWarning>& warnings_;
     long typeCount_ = 0;
     std::uint32_t stopLine_ = 0;
+    const ProfileSection* stoppedIn_ = nullptr;
     std::unordered_set<const void*> read_;
     std::unordered_map<const ProfileSection*, SectionState> sections_;
     // The names each kind's list receives, with their lines.
@@ -559,11 +568,15 @@ void WarnOfLostCharacters(std::wstring_view text, UINT codePage, std::vector<Lin
     }
 }
 
-// A control character that no text file holds: the position of the first, if any.
-std::optional<std::size_t> BinaryContentAt(std::wstring_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (c < 0x20 && !(c >= L'\t' && c <= L'\r') && c != 0x1A) return i;
+// A control character that no text file holds, as its code; nothing when there is none. NULs after
+// the text are what some editors leave behind; a file of nothing but NULs is no text.
+template <class Character>
+std::optional<unsigned> BinaryContent(std::basic_string_view<Character> text) {
+    const std::size_t end = text.find_last_not_of(Character(0));
+    if (end == text.npos) return text.empty() ? std::nullopt : std::optional<unsigned>(0);
+    for (const Character c : text.substr(0, end + 1)) {
+        const auto code = static_cast<unsigned>(c);
+        if (code < 0x20 && !(code >= '\t' && code <= '\r') && code != 0x1A) return code;
     }
     return std::nullopt;
 }
@@ -652,7 +665,7 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
         ansi = bytes;
     } else {
         const std::wstring text = decoding == Decoding::Utf8ByteOrderMark
-                                      ? DecodeUtf8(bytes.substr(3)).value_or(std::wstring())
+                                      ? DecodeUtf8(ValidUtf8(bytes.substr(3))).value_or(std::wstring())
                                       : DecodeUtf16(bytes, decoding == Decoding::Utf16Be);
         if (decoding == Decoding::Utf8ByteOrderMark)
             warnings.push_back({1,
@@ -688,17 +701,12 @@ LintReport LintStandardFile(const std::wstring& path) {
         return report;
     }
     const Decoding decoding = DecodingOf(*bytes);
-    std::wstring text;
-    if (decoding == Decoding::Utf16Le || decoding == Decoding::Utf16Be)
-        text = DecodeUtf16(*bytes, decoding == Decoding::Utf16Be);
-    else
-        text.assign(bytes->begin(), bytes->end());  // only the control bytes matter here
-    // Trailing NULs are what some editors leave after the last line; anything else is not text.
-    const std::size_t end = text.find_last_not_of(L'\0');
-    const auto binary = BinaryContentAt(std::wstring_view(text).substr(0, end == std::wstring::npos ? 0 : end + 1));
+    const bool utf16 = decoding == Decoding::Utf16Le || decoding == Decoding::Utf16Be;
+    const auto binary = utf16 ? BinaryContent(std::wstring_view(DecodeUtf16(*bytes, decoding == Decoding::Utf16Be)))
+                              : BinaryContent(std::string_view(*bytes));
     if (binary) {
         char code[8];
-        std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned>(text[*binary]) & 0xFFFF);
+        std::snprintf(code, sizeof code, "0x%02X", *binary);
         report.unreadable = std::string("this is not a text file: it holds the control character ") + code +
                             " (binary content)";
         return report;

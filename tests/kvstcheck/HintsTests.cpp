@@ -45,6 +45,24 @@ TEST(EditDistance, BandedSearchAgreesWithTheWholeTableUpToItsLimit) {
         const std::size_t full = FullEditDistance(a, b);
         EXPECT_EQ(BoundedEditDistance(a, b, limit), std::min(full, limit + 1))
             << "case " << caseNumber << " limit " << limit;
+        EXPECT_EQ(kvstcheck::WordEditDistance(a).To(b), full) << "case " << caseNumber;
+    }
+}
+
+TEST(EditDistance, TheWordSearchUpToItsLongestPattern) {
+    std::mt19937 random(64);
+    const std::size_t longest = kvstcheck::WordEditDistance::kLongestPattern;
+    for (const std::size_t length : {std::size_t{1}, longest / 2, longest - 1, longest}) {
+        for (int caseNumber = 0; caseNumber < 50; ++caseNumber) {
+            std::wstring a(length, L'a');
+            for (wchar_t& c : a) c = static_cast<wchar_t>(L'a' + random() % 3 + (random() % 5 == 0 ? 0x4E00 : 0));
+            std::wstring b = a;
+            for (int edit = 0; edit < 4 && !b.empty(); ++edit) {
+                const std::size_t at = random() % b.size();
+                if (random() % 2) b.erase(at, 1); else b[at] = L'z';
+            }
+            EXPECT_EQ(kvstcheck::WordEditDistance(a).To(b), FullEditDistance(a, b)) << length << " " << caseNumber;
+        }
     }
 }
 

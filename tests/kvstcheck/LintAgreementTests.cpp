@@ -48,7 +48,11 @@ public:
             if (Chance(8)) Line("bare line");
             if (Chance(8)) Line("Name1=again");
         }
-        return text_;
+        // Some files are saved as UTF-16, which the plug-in reads as Unicode in the code page.
+        if (!Chance(6)) return text_;
+        std::string utf16 = "\xFF\xFE";
+        for (const char c : text_) utf16 += {c, '\0'};
+        return utf16;
     }
 
     // Every name the generator may write, raw: probes for the plug-in's lists.
@@ -96,12 +100,14 @@ std::vector<std::optional<std::wstring>> FilterOf(IKVStPlugin* plugin) {
 TEST(LintAgreement, WhatLintLoadsIsWhatThePluginLoads) {
     int loadedFiles = 0;
     int refusedFiles = 0;
+    int utf16Files = 0;
     for (unsigned caseNumber = 1; caseNumber <= 40; ++caseNumber) {
         const std::string file = StandardGenerator(caseNumber).File();
         kvtest::StagedPlugin staged(file);
         const auto report = kvstcheck::LintStandardFile(staged.folder() + L"\\KVStPluginDefault.ini");
         ASSERT_TRUE(report.unreadable.empty()) << report.unreadable;
         const auto& loaded = report.loaded;
+        if (file.starts_with("\xFF\xFE")) ++utf16Files;
         (loaded.loaded ? loadedFiles : refusedFiles) += 1;
 
         // Probes: every name lint loaded, and every name the file may hold, raw and as read.
@@ -137,6 +143,7 @@ TEST(LintAgreement, WhatLintLoadsIsWhatThePluginLoads) {
     // The cases cover both outcomes of a load.
     EXPECT_GT(loadedFiles, 5);
     EXPECT_GT(refusedFiles, 2);
+    EXPECT_GT(utf16Files, 2);
 }
 
 }  // namespace

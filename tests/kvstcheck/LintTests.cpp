@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <nlohmann/json.hpp>
 
 #include "support/TempFolder.h"
@@ -74,6 +76,8 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
          7, "[Type3] is never read: loading stops before it (line 2)"},
         {"no type key", Lines({"[Common]", "TypeCount=1", "[Type1]", "Kind=AcadLayer", "NameCount=1", "Name1=0"}), 3,
          "[Type1] has no Type="},
+        {"nothing loads", Lines({"[Common]", "TypeCount=x", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), 3,
+         "[Type1] is never read: loading stops before it (line 2)"},
         {"letter case of type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLinetype", "NameCount=1", "Name1=x"}),
          4, "compares type names with their letter case"},
         {"misspelt type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayr", "NameCount=1", "Name1=x"}), 4,
@@ -149,6 +153,30 @@ TEST_F(LintTest, APathTheCodePageCannotNameIsReadAsTheAuditsReadIt) {
     EXPECT_EQ(report.Status(), 0) << Listed(report);
 }
 
+// Where loading stops, one warning tells it; the lines it never reaches are not told again.
+TEST_F(LintTest, OneWarningWhereLoadingStops) {
+    const struct {
+        const char* what;
+        std::string file;
+        std::vector<std::uint32_t> lines;
+    } cases[] = {
+        {"no name count", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "Name1=0", "Name2=x"}), {3}},
+        {"no type", Lines({"[Common]", "TypeCount=1", "[Type1]", "NameCount=1", "Name1=0"}), {3}},
+        {"name gap", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=4", "Name1=0", "Name3=x",
+                            "Name4=y", "Name0=z"}),
+         {5, 9}},
+        {"section gap", Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+                               "[Type3]", "Type=AcadTextStyle", "NameCount=1", "Name1=Standard"}),
+         {2, 7}},
+    };
+    for (const auto& c : cases) {
+        const LintReport report = LintOf(c.file);
+        std::vector<std::uint32_t> lines;
+        for (const auto& warning : report.warnings) lines.push_back(warning.line);
+        EXPECT_EQ(lines, c.lines) << c.what << "\n" << Listed(report);
+    }
+}
+
 TEST_F(LintTest, CommentsBlankLinesAndSpacesAroundValuesAreNoMistake) {
     const LintReport report = LintOf(Lines({"; a comment", "# another", "[ Common ]", "  TypeCount = 1 ", "", "[Type1]",
                                             "Type=AcadLayer", "; kept for later: Name9=x", "NameCount=1", "Name1=  Walls  "}));
@@ -168,6 +196,8 @@ TEST_F(LintTest, FilesThatCannotBeReadAreStatus2WithAReason) {
         ::SetEndOfFile(file);
         ::CloseHandle(file);
     }
+    const std::wstring nuls = folder_ / L"nuls.ini";
+    kvtest::WriteFileBytes(nuls, std::string(4096, '\0'));
     const std::wstring binary = folder_ / L"binary.ini";
     kvtest::WriteFileBytes(binary, std::string("[Common]\r\nTypeCount=1\r\n\x01\x02\x00\xFF", 26));
     const struct {
@@ -178,6 +208,7 @@ TEST_F(LintTest, FilesThatCannotBeReadAreStatus2WithAReason) {
         {folder_ / L"folder.ini", "this is a folder, not a standard file"},
         {huge, "the file is 65 MiB; a standard file is a text file of at most 64 MiB"},
         {binary, "this is not a text file: it holds the control character 0x01 (binary content)"},
+        {nuls, "this is not a text file: it holds the control character 0x00 (binary content)"},
     };
     for (const auto& c : cases) {
         const LintReport report = LintStandardFile(c.path);
@@ -214,6 +245,32 @@ TEST_F(LintTest, Utf8ByteOrderMarkIsAWarningOnLine1) {
     ASSERT_FALSE(report.warnings.empty());
     EXPECT_EQ(report.warnings[0].line, 1u);
     EXPECT_NE(report.warnings[0].problem.find("UTF-8 byte order mark"), std::string::npos);
+}
+
+// Damaged files of every sort: each warning names a line of the file and says how to fix it.
+TEST_F(LintTest, DamagedFilesGiveWarningsAtTheirOwnLines) {
+    std::mt19937 random(11);
+    const std::string pieces[] = {"[", "]", "=", "\r", "\n", "\r\n", "\"", "'", " ", "\t", ";", "Name", "Type",
+                                  "NameCount=", "[Type2]", "\xC3\xA4", "\xFF", "0", "99999", "\x1A"};
+    for (int caseNumber = 0; caseNumber < 300; ++caseNumber) {
+        std::string bytes = kClean;
+        for (int edit = 0; edit < 1 + static_cast<int>(random() % 6); ++edit) {
+            const std::size_t at = random() % (bytes.size() + 1);
+            if (random() % 3 == 0 && at < bytes.size())
+                bytes.erase(at, 1 + random() % 4);
+            else
+                bytes.insert(at, pieces[random() % std::size(pieces)]);
+        }
+        std::uint32_t lines = 1;
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++lines;
+        const auto loaded = kvstcheck::LoadedStandard{};
+        for (const auto& warning : kvstcheck::FindLintWarnings(bytes, 1252, loaded)) {
+            EXPECT_LE(warning.line, lines) << "case " << caseNumber << ": " << warning.problem;
+            EXPECT_FALSE(warning.problem.empty()) << "case " << caseNumber;
+            EXPECT_FALSE(warning.fix.empty()) << "case " << caseNumber;
+        }
+    }
 }
 
 TEST_F(LintTest, JsonListsKindsTypeNamesAndWarnings) {

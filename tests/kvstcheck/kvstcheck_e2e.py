@@ -394,6 +394,19 @@ class ChineseStandard(unittest.TestCase):
         run = kvstcheck("--standard", windows_path(standard), drawing)
         self.assertEqual(len(run.lines), 6, run)
 
+    def test_make_standard_under_code_page_936(self):
+        folder = scratch("gbk-made")
+        made = windows_path(folder / "made.ini")
+        drawings = ["examples/drawings/office-zh-2010.dxf", "examples/drawings/office-zh-r2000.dxf"]
+        env = {"LC_ALL": "zh_CN.UTF-8"}
+        run = kvstcheck("make-standard", *drawings, "-o", made, env=env)
+        self.assertEqual(run.status, 0, run)
+        self.assertIn("in code page 936", run.out)
+        self.assertIn("Name4=墙体\r\n", (folder / "made.ini").read_bytes().decode("gbk"))
+        run = kvstcheck("--standard", made, *drawings, env=env)
+        self.assertEqual(run.lines[-1], "2 drawings: 0 findings", run)
+        self.assertEqual(kvstcheck("lint", made, env=env).status, 0)
+
 
 class StandardTools(unittest.TestCase):
     """lint explains a standard file, make-standard writes one from reference drawings."""
