@@ -77,15 +77,14 @@ private:
                 return;
             }
         }
-        if (depth_ >= kDeepestFolder) {
+        if (ancestors_.size() >= kDeepestFolder) {
             entries_.push_back({folder, "the folders nest deeper than " + std::to_string(kDeepestFolder) +
                                             " levels here; nothing below is walked"});
             return;
         }
         std::vector<FolderEntry> children;
         if (!List(folder, children)) return;
-        ancestors_.push_back(identity.value_or(FolderIdentity{}));
-        ++depth_;
+        ancestors_.push_back(identity);
         for (const FolderEntry& child : children) {
             const std::wstring path = folder + separator_ + child.name;
             if (child.folder)
@@ -93,7 +92,6 @@ private:
             else if (IsDrawingFileName(child.name))
                 entries_.push_back({path, {}});
         }
-        --depth_;
         ancestors_.pop_back();
     }
 
@@ -124,8 +122,8 @@ private:
     }
 
     std::vector<WalkEntry>& entries_;
-    std::vector<FolderIdentity> ancestors_;
-    std::size_t depth_ = 0;
+    // The folders above the one being walked; one whose identity is unknown matches none.
+    std::vector<std::optional<FolderIdentity>> ancestors_;
     wchar_t separator_ = L'\\';
 };
 
