@@ -27,6 +27,7 @@
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/Runner.h"
+#include "kvstcheck/standardtools/Hints.h"
 
 namespace {
 
@@ -105,7 +106,8 @@ double WholeRun(const kvstcheck::Options& options, std::size_t& drawings) {
 }
 
 struct Phases {
-    double source = 0, walk = 0, read = 0, object = 0, create = 0, setup = 0, checks = 0, clear = 0, report = 0;
+    double source = 0, walk = 0, read = 0, object = 0, create = 0, setup = 0, checks = 0, clear = 0, hints = 0,
+           report = 0;
 };
 
 // The same run taken apart: each phase timed on its own.
@@ -117,6 +119,9 @@ Phases TimedPhases(const kvstcheck::Options& options, std::size_t& findings) {
     watch = Stopwatch();
     const auto entries = kvstcheck::ListDrawings(options.drawings);
     phases.walk = watch.Seconds();
+    watch = Stopwatch();
+    const kvstcheck::HintFinder hints(kvstcheck::LoadAsThePluginDoes(options.standard));
+    phases.hints = watch.Seconds();
     kvstcheck::RunReport report;
     for (const kvstcheck::WalkEntry& entry : entries) {
         watch = Stopwatch();
@@ -149,6 +154,9 @@ Phases TimedPhases(const kvstcheck::Options& options, std::size_t& findings) {
         watch = Stopwatch();
         Check(plugin->Clear(), "Clear");
         phases.clear += watch.Seconds();
+        watch = Stopwatch();
+        for (kvstcheck::Finding& finding : result.findings) finding.hints = hints.For(finding.kind, finding.name);
+        phases.hints += watch.Seconds();
         findings += result.findings.size();
         report.drawings.push_back(std::move(result));
     }
@@ -197,7 +205,8 @@ int main(int argc, char** argv) {
 
         std::size_t findings = 0;
         const Phases p = TimedPhases(options, findings);
-        const double total = p.source + p.walk + p.read + p.object + p.create + p.setup + p.checks + p.clear + p.report;
+        const double total =
+            p.source + p.walk + p.read + p.object + p.create + p.setup + p.checks + p.clear + p.hints + p.report;
         std::printf("Where the time goes (%zu findings; phases timed one by one: %.2f s):\n", findings, total);
         Row("plug-in module and standard file copied, loaded", p.source, total, drawings);
         Row("folder walk", p.walk, total, drawings);
@@ -207,6 +216,7 @@ int main(int argc, char** argv) {
         Row("SetupForAudit (loads the standard file)", p.setup, total, drawings);
         Row("CheckNext / GetError walk", p.checks, total, drawings);
         Row("Clear", p.clear, total, drawings);
+        Row("hints for the findings", p.hints, total, drawings);
         Row("reports (lines, JSON, HTML)", p.report, total, drawings);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "batch_bench: %s\n", error.what());
