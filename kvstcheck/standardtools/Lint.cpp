@@ -203,7 +203,7 @@ private:
             const std::wstring typeName = typeEntry ? Value(section, "Type") : kMissingMarker;
             if (typeName == kMissingMarker) {
                 StopAt(header->line, header);
-                Warn(header->line, "[" + section + "] has no Type=, so the plug-in stops loading here" + later,
+                Warn(header->line, "[" + section + "] has no Type=: the plug-in stops loading here" + later,
                      "add Type= the type of its names (AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle)");
                 return;
             }
@@ -218,10 +218,10 @@ private:
                 const std::uint32_t line = countEntry ? countEntry->line : header->line;
                 StopAt(line, header);
                 if (countEntry == nullptr)
-                    Warn(line, "[" + section + "] has no NameCount=, so the plug-in stops loading here" + later,
+                    Warn(line, "[" + section + "] has no NameCount=: the plug-in stops loading here" + later,
                          "add NameCount= the number of its names");
                 else
-                    Warn(line, Assignment(*countEntry) + " is not a number from 1 to 32767, so the plug-in stops loading here" + later,
+                    Warn(line, Assignment(*countEntry) + " is not a number from 1 to 32767: the plug-in stops loading here" + later,
                          "write the number of its names, for example NameCount=3");
                 return;
             }
