@@ -1,6 +1,5 @@
 #pragma once
 // Hints for findings: the allowed names of the finding's kind that its author may have meant.
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -8,36 +7,13 @@
 #include <vector>
 
 #include "kvstcheck/reports/Report.h"
+#include "kvstcheck/standardtools/EditDistance.h"
 #include "kvstcheck/standardtools/LoadedStandard.h"
 
 namespace kvstcheck {
 
 // At most this many names in a hint.
 inline constexpr std::size_t kMaxHintNames = 3;
-
-// The edit distance of a and b when it is at most limit, else limit + 1. Only the band of width
-// 2 * limit + 1 around the diagonal is computed, and the work stops once every cell of a row
-// exceeds the limit.
-std::size_t BoundedEditDistance(std::wstring_view a, std::wstring_view b, std::size_t limit);
-
-// The edit distance of one name (the pattern, at most one bit per character of a machine word) to
-// many others, a whole column of the distance table per character in one word (bit-parallel, after
-// Myers and Hyyrö).
-class WordEditDistance {
-public:
-    using Word = std::size_t;  // the machine's own word: a wider one costs two on a 32-bit machine
-    static constexpr std::size_t kLongestPattern = sizeof(Word) * 8;
-
-    explicit WordEditDistance(std::wstring_view pattern);
-    std::size_t To(std::wstring_view text) const;
-
-private:
-    Word PositionsOf(wchar_t c) const;
-
-    std::size_t length_;
-    std::array<Word, 256> lowPositions_{};  // characters below 256
-    std::vector<std::pair<wchar_t, Word>> otherPositions_;
-};
 
 // How far (in edits, letter case aside) an allowed name may be from a name to be offered for it.
 std::size_t HintDistanceLimit(std::size_t nameLength) noexcept;

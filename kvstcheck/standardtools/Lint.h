@@ -10,16 +10,9 @@
 
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/standardtools/LoadedStandard.h"
+#include "kvstcheck/standardtools/StandardWalk.h"
 
 namespace kvstcheck {
-
-struct LintWarning {
-    std::uint32_t line = 0;  // 1-based; 0 for the file as a whole
-    std::string problem;     // UTF-8
-    std::string fix;         // UTF-8
-
-    bool operator==(const LintWarning&) const = default;
-};
 
 struct LintReport {
     std::wstring path;        // as the user gave it

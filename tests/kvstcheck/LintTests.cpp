@@ -85,7 +85,7 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
         {"other type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=Blocks", "NameCount=1", "Name1=x"}), 4,
          "none of the four types"},
         {"no name count", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "Name1=x"}), 3,
-         "[Type1] has no NameCount=, so the plug-in stops loading here"},
+         "[Type1] has no NameCount=: the plug-in stops loading here"},
         {"name count text", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=", "Name1=x"}), 5,
          "NameCount= is not a number from 1 to 32767"},
         {"name count zero", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadDimStyle", "NameCount=0"}), 5,
