@@ -60,22 +60,24 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
     return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Seconds per load, loading again and again until kMinimumSeconds have passed; nothing when a
-// load fails its check.
+// Seconds per load, loading again and again until kMinimumSeconds have been measured; nothing
+// when a load fails its check. Each load fills a new object, as each audit does (one plug-in object
+// carries one audit); the object goes afterwards, outside the measurement.
 std::optional<double> SecondsPerLoad(const std::wstring& path, int namesPerKind, standards::StandardFileReading reading,
                                      int& loads) {
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
-    Members members;
     loads = 0;
     double seconds = 0;
-    LARGE_INTEGER start, now;
-    ::QueryPerformanceCounter(&start);
     do {
-        if (!members.LoadAndCheck(path, namesPerKind, reading)) return std::nullopt;
+        auto members = std::make_unique<Members>();
+        LARGE_INTEGER start, end;
+        ::QueryPerformanceCounter(&start);
+        const bool loaded = members->LoadAndCheck(path, namesPerKind, reading);
+        ::QueryPerformanceCounter(&end);
+        if (!loaded) return std::nullopt;
         ++loads;
-        ::QueryPerformanceCounter(&now);
-        seconds = Seconds(start, now, frequency);
+        seconds += Seconds(start, end, frequency);
     } while (seconds < kMinimumSeconds && loads < kMaximumLoads);
     return seconds / loads;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <optional>
 #include <string_view>
 
@@ -116,8 +117,13 @@ clsIniFuncs::OneReading::~OneReading() { ini_.reading_.reset(); }
 const FileImage* clsIniFuncs::ImageFor(const std::wstring& fileName) {
     if (!reading_ || fileName != reading_->path) return nullptr;
     if (!reading_->current) {
-        reading_->image = FileImage::Read(reading_->path);
         reading_->current = true;
+        try {
+            reading_->image = FileImage::Read(reading_->path);
+        } catch (const std::bad_alloc&) {
+            // No room for a copy of the file: the platform answers, as it always could.
+            reading_->image.reset();
+        }
     }
     return reading_->image.get();
 }
