@@ -3,10 +3,9 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <optional>
-#include <unordered_map>
-#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -15,10 +14,8 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
-#include "kvstcheck/standardtools/Hints.h"
 #include "kvstcheck/standardtools/LetterCase.h"
 #include "standards/AnsiText.h"
-#include "standards/ProfileImage.h"
 
 namespace kvstcheck {
 namespace {
