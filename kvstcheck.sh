@@ -3,7 +3,9 @@
 # Wine prefix. Installs the packages, builds, and registers the host library and the plug-in there
 # first when needed.
 #
-# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] DRAWING...
+# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] [--html FILE] DRAWING|FOLDER...
+#        ./kvstcheck.sh lint [--json] STANDARD.ini
+#        ./kvstcheck.sh make-standard DRAWING... [-o FILE] [--force]
 # Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are.
 # KV_ARCH=x86 (the default) runs the 32-bit program with the 32-bit plug-in (tree ./build);
 # KV_ARCH=x64 the 64-bit program with the 64-bit plug-in (tree ./build/x64, its own 64-bit prefix).

@@ -11,6 +11,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   python3-ezdxf
   nsis zip
+  chromium fonts-wqy-zenhei
 )
 
 missing=()

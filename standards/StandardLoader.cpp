@@ -1,5 +1,7 @@
 #include "StandardLoader.h"
 
+#include <optional>
+
 #include "FileSearch.h"
 
 namespace standards {
@@ -16,7 +18,7 @@ NameList* ListFor(const std::wstring& typeName, const StandardTargets& targets) 
 
 }  // namespace
 
-bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) noexcept {
+bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets, StandardFileReading reading) noexcept {
     try {
         bool found = false;
         if (FAILED(FindEntry(path, SearchMask::FilesAndDirectories, found)) || !found) return false;
@@ -24,6 +26,8 @@ bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) 
         // Made on first use and kept with the plug-in object.
         if (!targets.IniFuncs) targets.IniFuncs = std::make_unique<clsIniFuncs>();
         clsIniFuncs& ini = *targets.IniFuncs;
+        std::optional<clsIniFuncs::OneReading> oneReading;
+        if (reading == StandardFileReading::OncePerLoad) oneReading.emplace(ini, path);
 
         LONG typeCount = 0;
         if (!ini.GetNodeCount(path, typeCount)) return false;

@@ -19,7 +19,14 @@ struct StandardTargets {
     NameList& StdDimStyleNames;
 };
 
+// How a load reads the file's values.
+enum class StandardFileReading {
+    OncePerLoad,           // one reading of the file when the load starts, where its answers are certain
+    ProfileReadPerValue,   // the platform's profile function for every value
+};
+
 // True when the file was found, its type count read and its type sections walked.
-bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets) noexcept;
+bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets,
+                      StandardFileReading reading = StandardFileReading::OncePerLoad) noexcept;
 
 }  // namespace standards

@@ -2,10 +2,14 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <optional>
 #include <string_view>
 
 #include "AnsiText.h"
+#include "FileImage.h"
 #include "com/Hresult.h"
 
 namespace standards {
@@ -15,7 +19,7 @@ namespace {
 constexpr wchar_t kMissingMarker[] = L"Return Err";
 constexpr char kMissingMarkerAnsi[] = "Return Err";
 // The read buffer, in bytes of ANSI text including the terminating NUL.
-constexpr DWORD kReadBufferSize = 255;
+constexpr DWORD kReadBufferSize = kStandardReadBufferSize;
 
 constexpr wchar_t kCommonSection[] = L"Common";
 constexpr wchar_t kTypeCountKey[] = L"TypeCount";
@@ -57,9 +61,72 @@ bool StoreText(std::wstring& text, std::wstring& output) noexcept {
     return true;
 }
 
-std::wstring Numbered(const wchar_t* literal, SHORT index) { return literal + std::to_wstring(index); }
+// A literal followed by an index in decimal ("Type" and 3 give Type3), held without allocating.
+class Numbered {
+public:
+    Numbered(std::wstring_view literal, SHORT index) noexcept : size_(literal.size()) {
+        std::copy(literal.begin(), literal.end(), text_);
+        int value = index;
+        if (value < 0) text_[size_++] = L'-';
+        wchar_t digits[8];
+        std::size_t count = 0;
+        do {
+            digits[count++] = static_cast<wchar_t>(L'0' + std::abs(value % 10));
+            value /= 10;
+        } while (value != 0);
+        while (count > 0) text_[size_++] = digits[--count];
+    }
+    operator std::wstring_view() const noexcept { return {text_, size_}; }
+
+private:
+    wchar_t text_[16];  // the longest literal, "Type" or "Name", and "-32768"
+    std::size_t size_;
+};
+
+bool IsAscii(char c) noexcept { return static_cast<unsigned char>(c) < 0x80; }
+
+// ASCII text is the same in every system code page: no conversion call needed.
+std::optional<std::string> ToAnsi(std::wstring_view text) {
+    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; }))
+        return std::string(text.begin(), text.end());
+    return ToCodePage(text);
+}
+
+std::wstring FromAnsi(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(), IsAscii)) return std::wstring(text.begin(), text.end());
+    return FromCodePage(text);
+}
 
 }  // namespace
+
+clsIniFuncs::clsIniFuncs() = default;
+clsIniFuncs::~clsIniFuncs() = default;
+
+clsIniFuncs::OneReading::OneReading(clsIniFuncs& ini, const std::wstring& FilePath) noexcept : ini_(ini) {
+    try {
+        ini_.reading_ = std::make_unique<Reading>();
+        ini_.reading_->path = FilePath;
+    } catch (...) {
+        // Without memory for it, the platform answers every read.
+        ini_.reading_.reset();
+    }
+}
+
+clsIniFuncs::OneReading::~OneReading() { ini_.reading_.reset(); }
+
+const FileImage* clsIniFuncs::ImageFor(const std::wstring& fileName) {
+    if (!reading_ || fileName != reading_->path) return nullptr;
+    if (!reading_->current) {
+        reading_->current = true;
+        try {
+            reading_->image = FileImage::Read(reading_->path);
+        } catch (const std::bad_alloc&) {
+            // No room for a copy of the file: the platform answers, as it always could.
+            reading_->image.reset();
+        }
+    }
+    return reading_->image.get();
+}
 
 bool clsIniFuncs::WriteInfoToIniFile(const std::wstring& SectionName, const std::wstring& KeyName,
                                      const std::wstring& AddString, const std::wstring& FileName) {
@@ -68,6 +135,8 @@ bool clsIniFuncs::WriteInfoToIniFile(const std::wstring& SectionName, const std:
     const auto value = ToCodePage(AddString);
     const auto file = ToCodePage(FileName);
     if (!section || !key || !value || !file) return false;
+    // The next read of the file being read sees this write.
+    if (reading_) reading_->current = false;
     return ::WritePrivateProfileStringA(section->c_str(), key->c_str(), value->c_str(), file->c_str()) != 0;
 }
 
@@ -104,24 +173,37 @@ bool clsIniFuncs::GetKeyValue(const std::wstring& FilePath, std::wstring& PassTe
     });
 }
 
-bool clsIniFuncs::ReadInfoFromIniFile(const std::wstring& section, const std::wstring& key, std::wstring& text,
+bool clsIniFuncs::ReadInfoFromIniFile(std::wstring_view section, std::wstring_view key, std::wstring& text,
                                       const std::wstring& fileName) {
-    const auto sectionAnsi = ToCodePage(section);
-    const auto keyAnsi = ToCodePage(key);
-    const auto fileAnsi = ToCodePage(fileName);
-    if (!sectionAnsi || !keyAnsi || !fileAnsi) {
+    const auto sectionAnsi = ToAnsi(section);
+    const auto keyAnsi = ToAnsi(key);
+    if (!sectionAnsi || !keyAnsi) {
         // A name the code page cannot hold names nothing the ANSI profile function could find.
         text = kMissingMarker;
         return false;
     }
-    std::string buffer(kReadBufferSize, ' ');
-    ::GetPrivateProfileStringA(sectionAnsi->c_str(), keyAnsi->c_str(), kMissingMarkerAnsi, buffer.data(),
-                               kReadBufferSize, fileAnsi->c_str());
-    // The buffer holds the value, its terminating NUL (always within the size the function is told)
-    // and the untouched filler spaces. Trimming the spaces at both ends stops at the NUL, which then
-    // goes: the value keeps its trailing spaces and loses its leading ones. Only the bytes before the
-    // NUL are converted, so a value cut inside a double-byte character cannot swallow the NUL.
-    text = FromCodePage(std::string_view(buffer).substr(0, buffer.find('\0')));
+    std::string platformAnswer;
+    std::string_view answer;
+    if (const FileImage* image = ImageFor(fileName)) {
+        answer = image->Answer(*sectionAnsi, *keyAnsi, kMissingMarkerAnsi);
+    } else {
+        const auto fileAnsi = ToCodePage(fileName);
+        if (!fileAnsi) {
+            text = kMissingMarker;
+            return false;
+        }
+        std::string buffer(kReadBufferSize, ' ');
+        ::GetPrivateProfileStringA(sectionAnsi->c_str(), keyAnsi->c_str(), kMissingMarkerAnsi, buffer.data(),
+                                   kReadBufferSize, fileAnsi->c_str());
+        // The buffer holds the value, its terminating NUL (always within the size the function is
+        // told) and the untouched filler spaces. Only the bytes before the NUL are converted, so a
+        // value cut inside a double-byte character cannot swallow the NUL.
+        platformAnswer.assign(buffer.data(), buffer.find('\0'));
+        answer = platformAnswer;
+    }
+    // Trimming the filler spaces at both ends stops at the NUL, which then goes: the value keeps
+    // its trailing spaces and loses its leading ones.
+    text = FromAnsi(answer);
     text.erase(0, text.find_first_not_of(L' '));
     return text != kMissingMarker;
 }

@@ -1,14 +1,37 @@
 #pragma once
-// Reads (and writes) single values of an INI file through the platform's ANSI profile functions,
-// knowing the section and key names of the standard file.
+// Reads (and writes) single values of an INI file with the answers of the platform's ANSI profile
+// functions, knowing the section and key names of the standard file.
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <string_view>
 
 namespace standards {
 
+class FileImage;
+
 class clsIniFuncs {
 public:
+    clsIniFuncs();
+    ~clsIniFuncs();
+    clsIniFuncs(const clsIniFuncs&) = delete;
+    clsIniFuncs& operator=(const clsIniFuncs&) = delete;
+
+    // While it lives, the reads of one file are answered from a single reading of it, made when
+    // it begins (or at the first read after a write), wherever that gives the platform's answers
+    // for certain; otherwise, and for other files, each read asks the platform.
+    class OneReading {
+    public:
+        OneReading(clsIniFuncs& ini, const std::wstring& FilePath) noexcept;
+        ~OneReading();
+        OneReading(const OneReading&) = delete;
+        OneReading& operator=(const OneReading&) = delete;
+
+    private:
+        clsIniFuncs& ini_;
+    };
+
     // Writes one value; true when the platform reports success. Text that the system code page
     // cannot hold exactly is not written (false). Failures other than the platform's own answer
     // (for example exhausted memory) are thrown, not trapped.
@@ -24,8 +47,17 @@ public:
 private:
     // Always writes text: the value with its leading spaces removed, or "Return Err" when nothing
     // was found; true unless it reads "Return Err".
-    bool ReadInfoFromIniFile(const std::wstring& section, const std::wstring& key, std::wstring& text,
+    bool ReadInfoFromIniFile(std::wstring_view section, std::wstring_view key, std::wstring& text,
                              const std::wstring& fileName);
+    // The image that answers reads of fileName now, or null when the platform answers them.
+    const FileImage* ImageFor(const std::wstring& fileName);
+
+    struct Reading {
+        std::wstring path;
+        std::unique_ptr<FileImage> image;  // null: the platform answers
+        bool current = false;              // false after a write: read the file again first
+    };
+    std::unique_ptr<Reading> reading_;  // null outside a OneReading
 };
 
 }  // namespace standards

@@ -1,0 +1,88 @@
+#include "FileImage.h"
+
+#include "AnsiText.h"
+
+namespace standards {
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (valid()) ::CloseHandle(handle_);
+    }
+    bool valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const noexcept { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// The whole file, or nothing when it cannot be read to its end.
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > kLargestImagedFile)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t filled = 0;
+    // A file that changes while it is read is taken as far as it goes now.
+    for (;;) {
+        char more[4096];
+        const bool intoBytes = filled < bytes.size();
+        char* target = intoBytes ? bytes.data() + filled : more;
+        const DWORD wanted = intoBytes ? static_cast<DWORD>(bytes.size() - filled) : sizeof more;
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), target, wanted, &got, nullptr)) return std::nullopt;
+        if (got == 0) break;
+        if (!intoBytes) {
+            if (bytes.size() + got > kLargestImagedFile) return std::nullopt;
+            bytes.append(more, got);
+        }
+        filled += got;
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+}  // namespace
+
+bool CodePageKeepsEveryByte(UINT codePage) {
+    CPINFO info{};
+    if (!::GetCPInfo(codePage, &info) || info.MaxCharSize != 1) return false;
+    for (int byte = 0; byte < 256; ++byte) {
+        const char narrow = static_cast<char>(byte);
+        wchar_t wide = 0;
+        if (::MultiByteToWideChar(codePage, 0, &narrow, 1, &wide, 1) != 1) return false;
+        if (byte < 0x80 ? wide != static_cast<wchar_t>(byte) : wide < 0x80) return false;
+        char back = 0;
+        BOOL substituted = FALSE;
+        if (::WideCharToMultiByte(codePage, 0, &wide, 1, &back, 1, nullptr, &substituted) != 1 || substituted ||
+            back != narrow)
+            return false;
+    }
+    return true;
+}
+
+bool AnswersCertain(const ProfileImage& image, UINT codePage) {
+    if (image.Encoding() != ProfileEncoding::Ansi || !image.Doubts().empty()) return false;
+    return !image.HasBytesAbove127() || CodePageKeepsEveryByte(codePage);
+}
+
+std::unique_ptr<FileImage> FileImage::Read(const std::wstring& path) {
+    // A name without a folder is looked up in the Windows folder; a long path is cut short.
+    if (path.find_first_of(L"\\/") == std::wstring::npos || path.size() >= MAX_PATH) return nullptr;
+    // The ANSI functions see the path in the code page: one it cannot hold names no file for them.
+    if (!ToCodePage(path)) return nullptr;
+    auto bytes = ReadWholeFile(path);
+    if (!bytes) return nullptr;
+    auto image = std::make_unique<FileImage>(std::move(*bytes));
+    if (!AnswersCertain(image->profile_, ::GetACP())) return nullptr;
+    return image;
+}
+
+}  // namespace standards

@@ -1,0 +1,320 @@
+#include "ProfileImage.h"
+
+#include <algorithm>
+#include <array>
+
+namespace standards {
+namespace {
+
+// The blanks that the platform trims from both ends of lines, names, values and requested names.
+constexpr bool IsBlank(char c) noexcept {
+    return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' ';
+}
+
+std::string_view TrimStart(std::string_view text) noexcept {
+    std::size_t start = 0;
+    while (start < text.size() && IsBlank(text[start])) ++start;
+    return text.substr(start);
+}
+
+std::string_view TrimEnd(std::string_view text) noexcept {
+    std::size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1])) --end;
+    return text.substr(0, end);
+}
+
+std::string_view Trim(std::string_view text) noexcept { return TrimEnd(TrimStart(text)); }
+
+// The platform keeps names and values as C strings: what follows a NUL is never seen.
+std::string_view UpToNul(std::string_view text) noexcept { return text.substr(0, text.find('\0')); }
+
+// Classes of bytes that the quick pass over a file looks for.
+constexpr unsigned kAbove127 = 1, kNul = 2, kPageFeedOrEof = 4;
+constexpr auto kByteClass = [] {
+    std::array<unsigned char, 256> classes{};
+    for (int byte = 128; byte < 256; ++byte) classes[byte] = kAbove127;
+    classes[0] = kNul;
+    classes['\v'] = classes['\f'] = classes['\x1a'] = kPageFeedOrEof;
+    return classes;
+}();
+
+constexpr char FoldAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldAscii(x) == FoldAscii(y);
+           });
+}
+
+std::uint32_t FoldedHash(std::string_view text, std::uint32_t start) noexcept {
+    std::uint32_t hash = 2166136261u ^ start;
+    for (char c : text) hash = (hash ^ static_cast<unsigned char>(FoldAscii(c))) * 16777619u;
+    return hash;
+}
+
+std::size_t TableSizeFor(std::size_t count) {
+    std::size_t size = 8;
+    while (size < count * 2) size *= 2;
+    return size;
+}
+
+bool IsQuote(char c) noexcept { return c == '"' || c == '\''; }
+
+bool IsQuoted(std::string_view value) noexcept {
+    return value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
+}
+
+// What the platform copies into a buffer of bufferSize characters: one pair of matching quotes
+// comes off, and a quoted value that fits all but its closing quote loses one character more.
+// Always a part of value.
+std::string_view CopyEntry(std::string_view value, std::size_t bufferSize) noexcept {
+    value = UpToNul(value);
+    const bool quoted = IsQuoted(value);
+    if (quoted) value.remove_prefix(1);
+    std::string_view copy = value.substr(0, bufferSize - 1);
+    if (quoted && bufferSize >= value.size() && !copy.empty()) copy.remove_suffix(1);
+    return copy;
+}
+
+}  // namespace
+
+ProfileImage::ProfileImage(std::string bytes) : bytes_(std::move(bytes)) {
+    Parse();
+    NoteDoubts();
+    Index();
+}
+
+std::span<const ProfileEntry> ProfileImage::EntriesOf(const ProfileSection& section) const noexcept {
+    return std::span<const ProfileEntry>(entries_).subspan(section.firstEntry, section.entryCount);
+}
+
+void ProfileImage::Parse() {
+    const std::string_view bytes(bytes_);
+    sections_.push_back(ProfileSection{});
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        encoding_ = ProfileEncoding::Utf8ByteOrderMark;
+        return;
+    }
+    if (bytes.starts_with("\xFF\xFE")) {
+        encoding_ = ProfileEncoding::Utf16LeByteOrderMark;
+        return;
+    }
+    if (bytes.starts_with("\xFE\xFF")) {
+        encoding_ = ProfileEncoding::Utf16BeByteOrderMark;
+        return;
+    }
+    // Lines of standard files are some 20 to 40 bytes long.
+    entries_.reserve(bytes.size() / 24 + 8);
+    // Any run of CR and LF ends a line for the platform; the numbers count line breaks as an
+    // editor shows them.
+    std::uint32_t lineNumber = 1;
+    std::size_t position = 0;
+    unsigned seen = 0;
+    while (position < bytes.size()) {
+        const std::size_t start = position;
+        for (; position < bytes.size() && bytes[position] != '\r' && bytes[position] != '\n'; ++position)
+            seen |= kByteClass[static_cast<unsigned char>(bytes[position])];
+        const std::uint32_t startLine = lineNumber;
+        const std::string_view line = bytes.substr(start, position - start);
+        while (position < bytes.size() && (bytes[position] == '\r' || bytes[position] == '\n')) {
+            const bool crBeforeLf = bytes[position] == '\r' && position + 1 < bytes.size() && bytes[position + 1] == '\n';
+            if (!crBeforeLf) ++lineNumber;
+            ++position;
+        }
+        AddLine(line, startLine);
+    }
+    hasBytesAbove127_ = (seen & kAbove127) != 0;
+    hasNul_ = (seen & kNul) != 0;
+    hasPageFeedOrEof_ = (seen & kPageFeedOrEof) != 0;
+}
+
+void ProfileImage::AddLine(std::string_view line, std::uint32_t lineNumber) {
+    line = Trim(line);
+    if (line.empty()) return;
+    if (line.front() == '[') {
+        const std::size_t close = line.rfind(']');
+        // A '[' line without a later ']' is an ordinary line.
+        if (close != std::string_view::npos && close > 0) {
+            sections_.push_back(ProfileSection{Trim(line.substr(1, close - 1)), lineNumber,
+                                               static_cast<std::uint32_t>(entries_.size()), 0});
+            lastKept_ = kNone;
+            return;
+        }
+    }
+    ProfileEntry entry;
+    entry.line = lineNumber;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        entry.name = line;
+    } else {
+        entry.name = TrimEnd(line.substr(0, equals));
+        entry.value = TrimStart(line.substr(equals + 1));
+    }
+    ProfileSection& section = sections_.back();
+    if (entry.name.empty()) {
+        entry.dropped = lastKept_ != kNone && UpToNul(entries_[lastKept_].name).empty();
+    }
+    if (!entry.dropped) lastKept_ = static_cast<std::uint32_t>(entries_.size());
+    entries_.push_back(entry);
+    ++section.entryCount;
+}
+
+void ProfileImage::NoteDoubts() {
+    switch (encoding_) {
+    case ProfileEncoding::Ansi:
+        break;
+    case ProfileEncoding::Utf8ByteOrderMark:
+        doubts_.push_back({PlatformDoubt::Utf8ByteOrderMark, 1});
+        return;
+    case ProfileEncoding::Utf16LeByteOrderMark:
+    case ProfileEncoding::Utf16BeByteOrderMark:
+        doubts_.push_back({PlatformDoubt::Utf16ByteOrderMark, 1});
+        return;
+    }
+
+    // The parse noted which rare bytes are there; only then a pass for their line numbers. NULs
+    // are harmless only as a run that ends the file after its last line break.
+    const std::string_view bytes(bytes_);
+    if (hasNul_ || hasPageFeedOrEof_) {
+        const std::size_t firstNul = bytes.find('\0');
+        const bool trailingNulsOnly = firstNul != std::string_view::npos && firstNul > 0 &&
+                                      (bytes[firstNul - 1] == '\n' || bytes[firstNul - 1] == '\r') &&
+                                      bytes.find_first_not_of('\0', firstNul) == std::string_view::npos;
+        bool nulNoted = false;
+        std::uint32_t lineNumber = 1;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const char c = bytes[i];
+            if (c == '\n' || (c == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++lineNumber;
+            if (c == '\v' || c == '\f' || c == '\x1a') doubts_.push_back({PlatformDoubt::PageOrFormFeedOrEof, lineNumber});
+            if (c == '\0' && !trailingNulsOnly && !nulNoted) {
+                doubts_.push_back({PlatformDoubt::NulByte, lineNumber});
+                nulNoted = true;
+            }
+        }
+    }
+
+    for (std::size_t s = 1; s < sections_.size(); ++s) {
+        const ProfileSection& section = sections_[s];
+        if (Effective(section.name).empty()) doubts_.push_back({PlatformDoubt::EmptySectionName, section.line});
+        if (section.name.find(']') != std::string_view::npos)
+            doubts_.push_back({PlatformDoubt::SeveralClosingBrackets, section.line});
+    }
+    for (const ProfileEntry& entry : entries_) {
+        if (entry.dropped) continue;
+        const std::string_view name = Effective(entry.name);
+        if (!name.starts_with(';') &&
+            (name.find('"') != std::string_view::npos || name.find('\'') != std::string_view::npos))
+            doubts_.push_back({PlatformDoubt::QuoteInKeyName, entry.line});
+        if (entry.value) {
+            const std::string_view value = Effective(*entry.value);
+            if (value.size() == kStandardReadBufferSize + 1 && IsQuoted(value))
+                doubts_.push_back({PlatformDoubt::QuotedValueFillsBuffer, entry.line});
+        }
+    }
+}
+
+void ProfileImage::Index() {
+    sectionSlots_.assign(TableSizeFor(sections_.size()), 0);
+    const std::size_t sectionMask = sectionSlots_.size() - 1;
+    std::vector<bool>& firstOfName = sectionSearched_;
+    firstOfName.assign(sections_.size(), false);
+    for (std::uint32_t s = 0; s < sections_.size(); ++s) {
+        const std::string_view name = Effective(sections_[s].name);
+        for (std::size_t slot = FoldedHash(name, 0) & sectionMask;; slot = (slot + 1) & sectionMask) {
+            if (sectionSlots_[slot] == 0) {
+                sectionSlots_[slot] = s + 1;
+                firstOfName[s] = true;
+                break;
+            }
+            if (EqualIgnoringAsciiCase(Effective(sections_[sectionSlots_[slot] - 1].name), name)) break;
+        }
+    }
+
+    // Only the first section of a name is ever searched, and in it the first entry of a name.
+    entrySection_.assign(entries_.size(), 0);
+    entryFound_.assign(entries_.size(), false);
+    entrySlots_.assign(TableSizeFor(entries_.size()), 0);
+    const std::size_t entryMask = entrySlots_.size() - 1;
+    for (std::uint32_t s = 0; s < sections_.size(); ++s) {
+        const ProfileSection& section = sections_[s];
+        for (std::uint32_t e = section.firstEntry; e < section.firstEntry + section.entryCount; ++e) {
+            entrySection_[e] = s;
+            const ProfileEntry& entry = entries_[e];
+            if (!firstOfName[s] || entry.dropped) continue;
+            const std::string_view name = Effective(entry.name);
+            for (std::size_t slot = FoldedHash(name, s) & entryMask;; slot = (slot + 1) & entryMask) {
+                const std::uint32_t held = entrySlots_[slot];
+                if (held == 0) {
+                    entrySlots_[slot] = e + 1;
+                    entryFound_[e] = true;
+                    break;
+                }
+                const ProfileEntry& earlier = entries_[held - 1];
+                if (entrySection_[held - 1] == s && EqualIgnoringAsciiCase(Effective(earlier.name), name)) {
+                    if (!earlier.value && entry.value) doubts_.push_back({PlatformDoubt::BareLineShadowsKey, earlier.line});
+                    break;
+                }
+            }
+        }
+    }
+}
+
+const ProfileSection* ProfileImage::FindSection(std::string_view trimmedName) const noexcept {
+    // Reads come section by section: the last section found is tried first.
+    const std::uint32_t last = lastSection_.load(std::memory_order_relaxed);
+    if (last < sections_.size() && sectionSearched_[last] && EqualIgnoringAsciiCase(Effective(sections_[last].name), trimmedName))
+        return &sections_[last];
+    const std::size_t mask = sectionSlots_.size() - 1;
+    for (std::size_t slot = FoldedHash(trimmedName, 0) & mask; sectionSlots_[slot] != 0; slot = (slot + 1) & mask) {
+        const std::uint32_t s = sectionSlots_[slot] - 1;
+        if (EqualIgnoringAsciiCase(Effective(sections_[s].name), trimmedName)) {
+            lastSection_.store(s, std::memory_order_relaxed);
+            return &sections_[s];
+        }
+    }
+    return nullptr;
+}
+
+const ProfileEntry* ProfileImage::Find(std::string_view section, std::string_view key) const noexcept {
+    if (encoding_ != ProfileEncoding::Ansi) return nullptr;
+    const ProfileSection* found = FindSection(Trim(UpToNul(section)));
+    if (!found) return nullptr;
+    const auto sectionIndex = static_cast<std::uint32_t>(found - sections_.data());
+    const std::string_view name = Trim(UpToNul(key));
+    // Reads come in file order: the entry after the last one found is tried first, and taken when
+    // it is the one the table holds for its name.
+    const std::uint32_t next = lastEntry_.load(std::memory_order_relaxed) + 1;
+    if (next < entries_.size() && entryFound_[next] && entrySection_[next] == sectionIndex &&
+        EqualIgnoringAsciiCase(Effective(entries_[next].name), name)) {
+        lastEntry_.store(next, std::memory_order_relaxed);
+        return &entries_[next];
+    }
+    const std::size_t mask = entrySlots_.size() - 1;
+    for (std::size_t slot = FoldedHash(name, sectionIndex) & mask; entrySlots_[slot] != 0; slot = (slot + 1) & mask) {
+        const std::uint32_t e = entrySlots_[slot] - 1;
+        if (entrySection_[e] == sectionIndex && EqualIgnoringAsciiCase(Effective(entries_[e].name), name)) {
+            lastEntry_.store(e, std::memory_order_relaxed);
+            return &entries_[e];
+        }
+    }
+    return nullptr;
+}
+
+std::string_view ProfileImage::Answer(std::string_view section, std::string_view key, std::string_view fallback,
+                                      std::size_t bufferSize) const noexcept {
+    // Wine's ANSI function allocates a wide buffer of bufferSize characters first; a huge size fails.
+    if (bufferSize == 0 || bufferSize >= 0x40000000) return {};
+    if (const ProfileEntry* entry = Find(section, key); entry && entry->value) return CopyEntry(*entry->value, bufferSize);
+    // The default loses its trailing spaces, though never its first character.
+    fallback = UpToNul(fallback);
+    std::size_t end = fallback.size();
+    while (end > 1 && fallback[end - 1] == ' ') --end;
+    return CopyEntry(fallback.substr(0, end), bufferSize);
+}
+
+std::string ProfileImage::ReadString(std::string_view section, std::string_view key, std::string_view fallback,
+                                     std::size_t bufferSize) const {
+    return std::string(Answer(section, key, fallback, bufferSize));
+}
+
+}  // namespace standards

@@ -1,0 +1,135 @@
+// The parsed structure of a standard file as tools see it: sections and entries in file order
+// with their line numbers, and the lines whose answers the platforms may give differently.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "standards/ProfileImage.h"
+
+namespace {
+
+using standards::PlatformDoubt;
+using standards::ProfileEncoding;
+using standards::ProfileImage;
+
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N]) {
+    return std::string(literal, N - 1);
+}
+
+// One line per section and entry: "section@line" and "  name=value@line", "(none)" for a line
+// without '=', " dropped" for an entry the platform does not keep.
+std::string Outline(const ProfileImage& image) {
+    std::string text;
+    for (const standards::ProfileSection& section : image.Sections()) {
+        text += "[" + std::string(section.name) + "]@" + std::to_string(section.line) + "\n";
+        for (const standards::ProfileEntry& entry : image.EntriesOf(section)) {
+            text += "  " + std::string(entry.name) + (entry.value ? "=" + std::string(*entry.value) : " (none)") + "@" +
+                    std::to_string(entry.line) + (entry.dropped ? " dropped" : "") + "\n";
+        }
+    }
+    return text;
+}
+
+TEST(ProfileImageTest, SectionsAndEntriesKeepFileOrderDuplicatesAndLineNumbers) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string outline;
+    } cases[] = {
+        {"text before the first header, CRLF",
+         "; note\r\ntop = 1\r\n[Common]\r\nTypeCount=2\r\n",
+         "[]@0\n  ; note (none)@1\n  top=1@2\n[Common]@3\n  TypeCount=2@4\n"},
+        {"every kind of line break, blank lines counted",
+         "[A]\nk=1\r\rk=2\n\rk=3\r\n\r\n\t \nk=4",
+         "[]@0\n[A]@1\n  k=1@2\n  k=2@4\n  k=3@6\n  k=4@9\n"},
+        {"headers trimmed, text after the last bracket ignored, an unclosed one is a key",
+         "[ A ]\n[\tB\t] ;x\n[C]]\n[x=1\n[open\n",
+         "[]@0\n[A]@1\n[B]@2\n[C]]@3\n  [x=1@4\n  [open (none)@5\n"},
+        {"duplicates kept, values untouched, a second empty name dropped",
+         "[A]\nk=\"q\"\nK = 2 \n=a\n=b\nx\n=c\n[A]\nk=3\n",
+         "[]@0\n[A]@1\n  k=\"q\"@2\n  K=2@3\n  =a@4\n  =b@5 dropped\n  x (none)@6\n  =c@7\n[A]@8\n  k=3@9\n"},
+        {"an empty file", "", "[]@0\n"},
+    };
+    for (const Case& c : cases) {
+        const ProfileImage image(c.bytes);
+        EXPECT_EQ(image.Encoding(), ProfileEncoding::Ansi) << c.what;
+        EXPECT_EQ(Outline(image), c.outline) << c.what;
+    }
+}
+
+TEST(ProfileImageTest, DoubtsNameTheirKindAndLine) {
+    struct Case {
+        std::string bytes;
+        PlatformDoubt doubt;
+        std::uint32_t line;
+    } cases[] = {
+        {"\xEF\xBB\xBF[A]\r\n", PlatformDoubt::Utf8ByteOrderMark, 1},
+        {"\xFF\xFE[\0A\0]\0", PlatformDoubt::Utf16ByteOrderMark, 1},
+        {"\xFE\xFF\0[\0A\0]", PlatformDoubt::Utf16ByteOrderMark, 1},
+        {Bytes("[A]\r\nk=a\0b\r\n"), PlatformDoubt::NulByte, 2},
+        {Bytes("\0\r\n[A]"), PlatformDoubt::NulByte, 1},
+        {"[A]\n\nk=\f\n", PlatformDoubt::PageOrFormFeedOrEof, 3},
+        {"[A]\r\nk=1\r\n\x1a", PlatformDoubt::PageOrFormFeedOrEof, 3},
+        {"[A]\nx\n'k'=1\n", PlatformDoubt::QuoteInKeyName, 3},
+        {"[A]\nk=\"" + std::string(254, 'v') + "\"\n", PlatformDoubt::QuotedValueFillsBuffer, 2},
+        {"[A]\nk\nK=1\n", PlatformDoubt::BareLineShadowsKey, 2},
+        {"[A]\n[ ]\nk=1\n", PlatformDoubt::EmptySectionName, 2},
+        {"[A] ; [note]\n", PlatformDoubt::SeveralClosingBrackets, 1},
+    };
+    for (const Case& c : cases) {
+        const ProfileImage image(c.bytes);
+        ASSERT_EQ(image.Doubts().size(), 1u) << c.bytes;
+        EXPECT_EQ(image.Doubts()[0].doubt, c.doubt) << c.bytes;
+        EXPECT_EQ(image.Doubts()[0].line, c.line) << c.bytes;
+    }
+}
+
+TEST(ProfileImageTest, OrdinaryContentRaisesNoDoubt) {
+    const std::string files[] = {
+        Bytes("[A]\r\nk=1\r\n\0\0"),
+        "[A]\r\n;'quoted' comment=1\r\nk=\"" + std::string(253, 'v') + "\"\r\nk=\"" + std::string(255, 'v') + "\"\r\n",
+        "[A]\nK=1\nk\n[A]\nk=2\n",
+        "top=1\n[A]\n\tk\t=\tv\t\n",
+    };
+    for (const std::string& bytes : files) {
+        const ProfileImage image(bytes);
+        EXPECT_TRUE(image.Doubts().empty()) << bytes;
+    }
+}
+
+TEST(ProfileImageTest, EncodingsAndHighBytesAreReported) {
+    EXPECT_EQ(ProfileImage("\xEF\xBB\xBF").Encoding(), ProfileEncoding::Utf8ByteOrderMark);
+    EXPECT_EQ(ProfileImage("\xFF\xFE").Encoding(), ProfileEncoding::Utf16LeByteOrderMark);
+    EXPECT_EQ(ProfileImage("\xFE\xFF").Encoding(), ProfileEncoding::Utf16BeByteOrderMark);
+    EXPECT_EQ(ProfileImage("\xEF\xBB").Encoding(), ProfileEncoding::Ansi);
+    EXPECT_TRUE(ProfileImage("[A]\nk=\xE9").HasBytesAbove127());
+    EXPECT_FALSE(ProfileImage("[A]\nk=e").HasBytesAbove127());
+    // A file the image does not decode answers every read with the default.
+    EXPECT_EQ(ProfileImage("\xEF\xBB\xBF[A]\nk=1").ReadString("A", "k", "d"), "d");
+}
+
+// Reads in any order find what reads in file order find: the first section of a name and its
+// first entry of a name, never a neighbour of the last entry found.
+TEST(ProfileImageTest, ReadsInAnyOrderFindTheFirstOfEachName) {
+    const ProfileImage image("[A]\nk=1\nk=2\nj=3\n[B]\nk=4\nj\nJ=5\n[a]\nk=6\nm=7\n");
+    struct Read {
+        const char* section;
+        const char* key;
+        const char* answer;
+    } reads[] = {
+        {"A", "k", "1"}, {"A", "k", "1"}, {"a", "j", "3"}, {"B", "k", "4"}, {"B", "j", "d"}, {"B", "J", "d"},
+        {"A", "m", "d"}, {"B", "k", "4"}, {"A", "j", "3"}, {"b", "K", "4"}, {"A", "k", "1"}, {"C", "k", "d"},
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const Read& read : reads) EXPECT_EQ(image.ReadString(read.section, read.key, "d"), read.answer)
+            << read.section << "/" << read.key;
+        std::reverse(std::begin(reads), std::end(reads));
+    }
+    EXPECT_EQ(image.Find("A", "k")->line, 2u);
+    EXPECT_EQ(image.Find("B", "j")->value, std::nullopt);
+    EXPECT_EQ(image.Find("A", "m"), nullptr);
+}
+
+}  // namespace
