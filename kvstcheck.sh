@@ -3,7 +3,9 @@
 # own Wine prefix. Installs the packages, builds, and registers the host library and the plug-in
 # there first when needed.
 #
-# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] DRAWING...
+# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] [--html FILE] DRAWING|FOLDER...
+#        ./kvstcheck.sh lint [--json] STANDARD.ini
+#        ./kvstcheck.sh make-standard DRAWING... [-o FILE] [--force]
 # Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)

@@ -21,10 +21,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<std::string> drawings;
     std::string standard;
     std::string plugin;
+    std::string html;
     bool json = false;
-    app.add_option("drawings", drawings, "Drawing files: ASCII DXF (.dxf, R12 or later) or JSON (.json)")
-        ->required()
-        ->type_name("FILE");
+    app.add_option("drawings", drawings,
+                   "Drawing files: ASCII DXF (.dxf, R12 or later) or JSON (.json); a folder stands for every such "
+                   "file below it")
+        ->type_name("FILE|FOLDER");
     app.add_option("--standard", standard,
                    "Audit against this standard file (KVStPluginDefault.ini format) instead of the one installed "
                    "beside the plug-in; the installed one stays untouched")
@@ -32,14 +34,42 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_option("--plugin", plugin, "Use this plug-in module instead of the registered KVStVB7Default.dll")
         ->type_name("DLL");
     app.add_flag("--json", json, "Print one JSON document instead of lines");
+    app.add_option("--html", html, "Also write the report as one self-contained HTML page to this file")
+        ->type_name("FILE");
     app.footer("Exit status: 0 no findings, 1 findings, 2 a drawing could not be read or the plug-in or its "
-               "standard file is not ready.");
+               "standard file is not ready.\nThe standard file's own tools: kvstcheck lint --help, "
+               "kvstcheck make-standard --help.");
+    app.require_subcommand(0, 1);
+
+    std::string lintFile;
+    bool lintJson = false;
+    CLI::App* lint = app.add_subcommand(
+        "lint", "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it "
+                "will read otherwise than its author most likely meant, with a fix.");
+    lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format)")->required()->type_name("FILE");
+    lint->add_flag("--json", lintJson, "Print one JSON document instead of lines");
+    lint->footer("Exit status: 0 nothing to report, 1 warnings, 2 the file cannot be read.");
+
+    std::vector<std::string> references;
+    std::string output = "KVStPluginDefault.ini";
+    bool force = false;
+    CLI::App* make = app.add_subcommand(
+        "make-standard", "Writes a standard file that allows every name of the reference drawings, kind by kind "
+                         "in first-seen order, in the system code page.");
+    make->add_option("drawings", references, "Reference drawings: ASCII DXF (.dxf) or JSON (.json)")
+        ->required()
+        ->type_name("FILE");
+    make->add_option("-o,--output", output, "The standard file to write")->capture_default_str()->type_name("FILE");
+    make->add_flag("--force", force, "Replace the output file if it exists");
+    make->footer("Exit status: 0 written, 2 nothing written (a drawing cannot be read, or a name cannot be "
+                 "written faithfully).");
 
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
     ParsedCommandLine parsed;
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
+        if (app.get_subcommands().empty() && drawings.empty()) throw CLI::RequiredError("drawings");
     } catch (const CLI::ParseError& error) {
         std::ostringstream output;
         std::ostringstream errors;
@@ -49,10 +79,22 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return parsed;
     }
     Options options;
-    for (const std::string& drawing : drawings) options.drawings.push_back(Wide(drawing));
-    options.standard = Wide(standard);
-    options.plugin = Wide(plugin);
-    options.json = json;
+    if (lint->parsed()) {
+        options.command = Command::Lint;
+        options.standard = Wide(lintFile);
+        options.json = lintJson;
+    } else if (make->parsed()) {
+        options.command = Command::MakeStandard;
+        for (const std::string& drawing : references) options.drawings.push_back(Wide(drawing));
+        options.output = Wide(output);
+        options.force = force;
+    } else {
+        for (const std::string& drawing : drawings) options.drawings.push_back(Wide(drawing));
+        options.standard = Wide(standard);
+        options.plugin = Wide(plugin);
+        options.html = Wide(html);
+        options.json = json;
+    }
     parsed.options = std::move(options);
     return parsed;
 }

@@ -1,15 +1,26 @@
 #pragma once
-// The command line: drawing files and the options that choose the plug-in and the standard file.
+// The command line: drawing files and folders, and the options that choose the plug-in, the standard
+// file and the reports; or one of the tools for standard files (lint, make-standard).
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kvstcheck {
 
+enum class Command {
+    Audit,         // audit the drawings through the plug-in
+    Lint,          // explain the standard file: what loads, and what reads otherwise than meant
+    MakeStandard,  // write a standard file that allows every name of the drawings
+};
+
 struct Options {
+    Command command = Command::Audit;
     std::vector<std::wstring> drawings;
-    std::wstring standard;  // empty: the standard file installed beside the plug-in
+    std::wstring standard;  // audit: empty for the file installed beside the plug-in; lint: the file
     std::wstring plugin;    // empty: the registered plug-in module
+    std::wstring html;      // audit: empty for no HTML report
+    std::wstring output;    // make-standard: the file to write
+    bool force = false;     // make-standard: replace an existing output file
     bool json = false;
 };
 

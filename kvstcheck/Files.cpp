@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "kvstcheck/SystemError.h"
+
 namespace kvstcheck {
 
 std::wstring FullPath(const std::wstring& path) {
@@ -18,6 +22,28 @@ PathKind KindOfPath(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+}
+
+OutputFile::OutputFile(const std::wstring& path)
+    : handle_(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr)) {
+    if (handle_ == INVALID_HANDLE_VALUE) error_ = SystemMessage(::GetLastError());
+    else if (::GetFileType(handle_) != FILE_TYPE_DISK) error_ = "this is a device, not a file";
+}
+
+OutputFile::~OutputFile() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+}
+
+bool OutputFile::Write(std::string_view bytes) {
+    while (error_.empty() && !bytes.empty()) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        if (!::WriteFile(handle_, bytes.data(), chunk, &written, nullptr) || written == 0)
+            error_ = SystemMessage(::GetLastError());
+        bytes.remove_prefix(written);
+    }
+    return error_.empty();
 }
 
 }  // namespace kvstcheck

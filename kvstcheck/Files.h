@@ -1,6 +1,7 @@
 #pragma once
 // Small questions about paths, answered by the file system.
 #include <string>
+#include <string_view>
 
 namespace kvstcheck {
 
@@ -9,5 +10,25 @@ std::wstring FullPath(const std::wstring& path);
 enum class PathKind { Missing, Folder, File };
 // What is at path, so that a message can say a folder stands where a file belongs.
 PathKind KindOfPath(const std::wstring& path);
+
+// A file that a run writes at its end, created at its start so that a path that cannot be written
+// is reported before any work is done.
+class OutputFile {
+public:
+    // Creates the file, or empties it; error() says why that failed.
+    explicit OutputFile(const std::wstring& path);
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    // UTF-8; empty while the file can be written.
+    const std::string& error() const noexcept { return error_; }
+    // Appends the bytes; false, with error() set, when they could not all be written.
+    bool Write(std::string_view bytes);
+
+private:
+    void* handle_;
+    std::string error_;
+};
 
 }  // namespace kvstcheck

@@ -12,6 +12,8 @@
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
 #include "kvstcheck/runs/Runner.h"
+#include "kvstcheck/standardtools/Lint.h"
+#include "kvstcheck/standardtools/MakeStandard.h"
 
 namespace {
 
@@ -51,6 +53,11 @@ int main() {
         if (FAILED(apartment.result())) {
             kvstcheck::WriteError("COM cannot be started on this thread");
             return kvstcheck::kBroken;
+        }
+        switch (parsed.options->command) {
+            case kvstcheck::Command::Lint: return kvstcheck::Lint(*parsed.options);
+            case kvstcheck::Command::MakeStandard: return kvstcheck::MakeStandard(*parsed.options);
+            case kvstcheck::Command::Audit: break;
         }
         return kvstcheck::RunAudits(*parsed.options).Status();
     } catch (const std::exception& error) {

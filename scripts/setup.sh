@@ -9,6 +9,7 @@ packages=(
   cmake make googletest
   nlohmann-json3-dev libcli11-dev
   python3-ezdxf
+  chromium fonts-wqy-zenhei
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include "kvstcheck/readers/DxfReader.h"
 #include "kvstcheck/readers/InputError.h"
 #include "kvstcheck/readers/JsonDrawingReader.h"
+#include "kvstcheck/readers/SystemTextDecoder.h"
 
 namespace kvstcheck {
 namespace {
@@ -54,13 +55,14 @@ std::wstring LowerExtension(const std::wstring& path) {
 
 }  // namespace
 
-DrawingNames ReadDrawingFile(const std::wstring& path) {
+DrawingContent ReadDrawingFile(const std::wstring& path) {
     const std::wstring extension = LowerExtension(path);
     if (extension != L".dxf" && extension != L".json")
         throw InputError(0, "unknown kind of drawing file: the name must end in .dxf or .json");
     try {
         const std::string bytes = ReadWholeFile(path);
-        return extension == L".dxf" ? ReadDxf(bytes) : ReadJsonDrawing(bytes);
+        if (extension == L".dxf") return ReadDxf(bytes, SystemTextDecoder());
+        return DrawingContent{ReadJsonDrawing(bytes), {}};
     } catch (const std::bad_alloc&) {
         // A 32-bit process: a drawing of some hundred megabytes may not fit, and the next one still may.
         throw InputError(0, "the file is too large to read into this program's memory");

@@ -8,6 +8,6 @@ namespace kvstcheck {
 
 // Throws InputError: the file cannot be read, its extension is neither .dxf nor .json (any
 // letter case), or its content is broken (then the error carries the line).
-DrawingNames ReadDrawingFile(const std::wstring& path);
+DrawingContent ReadDrawingFile(const std::wstring& path);
 
 }  // namespace kvstcheck

@@ -18,4 +18,11 @@ struct DrawingNames {
     bool operator==(const DrawingNames&) const = default;
 };
 
+// A drawing file as read: its names, and what the reader doubts about the file (UTF-8 messages,
+// with the line where one is known) although it read it.
+struct DrawingContent {
+    DrawingNames names;
+    std::vector<std::string> warnings;
+};
+
 }  // namespace kvstcheck

@@ -1,14 +1,11 @@
 #include "kvstcheck/readers/DxfReader.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
 #include <vector>
 
-#include "kvstcheck/Text.h"
 #include "kvstcheck/readers/InputError.h"
 
 namespace kvstcheck {
@@ -24,25 +21,31 @@ constexpr int kFirstUtf8Version = 1021;
 // What a drawing without $DWGCODEPAGE is taken to use.
 constexpr unsigned kDefaultCodePage = 1252;
 
+// Spaces, tabs and stray carriage returns around a group code or a keyword are not part of it.
+constexpr std::string_view kBlank = " \t\r\v\f";
+
 std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
+    const auto first = text.find_first_not_of(kBlank);
     if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t");
+    const auto last = text.find_last_not_of(kBlank);
     return text.substr(first, last - first + 1);
 }
 
-// A line quoted for a message: printable ASCII kept, anything else shown as '?', long lines cut.
-std::string Quote(std::string_view text) {
+// Text of the file for a message, which must be UTF-8 whatever the file holds: printable ASCII kept,
+// anything else shown as '?', long text cut.
+std::string Printable(std::string_view text) {
     constexpr std::size_t kShown = 40;
-    std::string quoted = "\"";
-    for (const char c : text.substr(0, kShown))
-        quoted += (c >= 0x20 && c < 0x7F) ? c : '?';
-    if (text.size() > kShown) quoted += "...";
-    return quoted + "\"";
+    std::string shown;
+    for (const char c : text.substr(0, kShown)) shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+    if (text.size() > kShown) shown += "...";
+    return shown;
 }
+
+std::string Quote(std::string_view text) { return "\"" + Printable(text) + "\""; }
 
 std::optional<int> ParseInt(std::string_view text) {
     text = Trim(text);
+    if (text.starts_with('+') && text.size() > 1 && text[1] != '-') text.remove_prefix(1);
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
@@ -59,13 +62,27 @@ struct Pair {
     std::string describe() const { return "group " + std::to_string(code) + " " + Quote(value); }
 };
 
-// Splits the file into group code / value pairs; CRLF and LF line ends both work.
+// Splits the file into group code / value pairs; comments (group 999) are dropped wherever they are.
 class PairReader {
 public:
     explicit PairReader(std::string_view bytes) : rest_(bytes) {}
 
-    // False when the data ends before a group code; throws on a bad group code or a missing value.
+    // False when the data ends before a pair is complete (cutInsidePair() tells whether a group code
+    // was left without its value); throws on a bad group code.
     bool Next(Pair& pair) {
+        do {
+            if (!NextCompletePair(pair)) return false;
+        } while (pair.code == kCommentCode);
+        return true;
+    }
+
+    int line() const noexcept { return line_; }
+    bool cutInsidePair() const noexcept { return cutInsidePair_; }
+
+private:
+    static constexpr int kCommentCode = 999;
+
+    bool NextCompletePair(Pair& pair) {
         std::string_view codeLine;
         if (!NextLine(codeLine)) return false;
         const auto code = ParseInt(codeLine);
@@ -77,27 +94,27 @@ public:
         }
         pair.code = *code;
         pair.line = line_;
-        if (!NextLine(pair.value))
-            throw InputError(line_, "the file ends after group code " + std::to_string(*code) +
-                                        " without its value: it is truncated");
+        if (!NextLine(pair.value)) {
+            cutInsidePair_ = true;
+            return false;
+        }
         return true;
     }
 
-    int line() const noexcept { return line_; }
-
-private:
+    // Any number of carriage returns before a line's LF belong to the line end.
     bool NextLine(std::string_view& line) {
         if (rest_.empty()) return false;
         const auto end = rest_.find('\n');
         line = rest_.substr(0, end);
         rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         ++line_;
         return true;
     }
 
     std::string_view rest_;
     int line_ = 0;
+    bool cutInsidePair_ = false;
 };
 
 // The four tables that the audit reads, in the order of DrawingNames.
@@ -118,26 +135,27 @@ bool IsStructureWord(std::string_view word) {
 
 class DxfParser {
 public:
-    explicit DxfParser(std::string_view bytes) : pairs_(bytes) {}
+    DxfParser(std::string_view bytes, const TextDecoder& decoder) : pairs_(bytes), decoder_(decoder) {}
 
-    DrawingNames Parse() {
+    DrawingContent Parse() {
         Pair pair;
-        if (!pairs_.Next(pair)) throw InputError(1, "not a DXF file: the file is empty");
-        bool first = true;
-        while (!pair.is(0, "EOF")) {
-            if (pair.is(0, "SECTION")) {
-                ReadSection();
-            } else if (pair.code != 999) {
-                if (first)
-                    throw InputError(pair.line, "not a DXF file: it does not begin with group 0 SECTION (found " +
-                                                    pair.describe() + ")");
-                throw InputError(pair.line, "expected SECTION or EOF, found " + pair.describe());
-            }
-            first = false;
-            pair = Expect("before EOF");
+        if (!pairs_.Next(pair)) {
+            if (pairs_.line() == 0) throw InputError(1, "not a DXF file: the file is empty");
+            throw Cut("before EOF");
         }
-        if (!sawTables_) throw InputError(pair.line, "the file has no TABLES section");
-        return Decode();
+        if (!pair.is(0, "SECTION"))
+            throw InputError(pair.line, "not a DXF file: it does not begin with group 0 SECTION (found " +
+                                            pair.describe() + ")");
+        DrawingContent content;
+        try {
+            ReadOutsideSections(pair);
+        } catch (const CutAfterTables& cut) {
+            content.warnings.push_back("line " + std::to_string(cut.line) +
+                                       ": the file ends without EOF after its TABLES section: it may be cut short");
+        }
+        if (!tablesRead_) throw InputError(eofLine_, "the file has no TABLES section");
+        content.names = Decode();
+        return content;
     }
 
 private:
@@ -145,12 +163,40 @@ private:
         std::string_view bytes;
         int line = 0;
     };
+    // The data ends after the TABLES section was read whole: the names are all there.
+    struct CutAfterTables {
+        int line = 0;
+    };
+
+    // From the first SECTION to EOF. Groups between sections are ignored, except header variables
+    // that a writer put after an early ENDSEC of the HEADER section; a stray ENDSEC there is ignored.
+    void ReadOutsideSections(Pair pair) {
+        for (;;) {
+            if (pair.is(0, "EOF")) {
+                eofLine_ = pair.line;
+                return;
+            }
+            if (pair.is(0, "SECTION")) {
+                ReadSection();
+                variable_ = {};
+            } else {
+                ReadHeaderVariable(pair);
+            }
+            pair = Expect("before EOF");
+        }
+    }
+
+    InputError Cut(const std::string& where) const {
+        if (pairs_.cutInsidePair())
+            return InputError(pairs_.line(), "the file ends after a group code without its value: it is truncated");
+        return InputError(pairs_.line(), "the file ends " + where + ": it is truncated");
+    }
 
     Pair Expect(const std::string& where) {
         Pair pair;
-        if (!pairs_.Next(pair))
-            throw InputError(pairs_.line(), "the file ends " + where + ": it is truncated");
-        return pair;
+        if (pairs_.Next(pair)) return pair;
+        if (tablesRead_) throw CutAfterTables{pairs_.line()};
+        throw Cut(where);
     }
 
     void ReadSection() {
@@ -162,7 +208,7 @@ private:
         else if (section == "TABLES")
             ReadTables();
         else
-            SkipSection(section);
+            SkipSection(Printable(section));
     }
 
     // Ends at ENDSEC; structure words that cannot occur inside a section mean a missing ENDSEC.
@@ -172,19 +218,21 @@ private:
                                             " section (no ENDSEC before it)");
     }
 
+    void ReadHeaderVariable(const Pair& pair) {
+        if (pair.code == 9)
+            variable_ = pair.keyword();
+        else if (variable_ == "$ACADVER" && pair.code == 1)
+            version_ = pair.keyword();
+        else if (variable_ == "$DWGCODEPAGE" && pair.code == 3)
+            codePage_ = {pair.keyword(), pair.line + 1};
+    }
+
     void ReadHeader() {
-        std::string_view variable;
         for (;;) {
             const Pair pair = Expect("inside the HEADER section (no ENDSEC)");
             if (pair.is(0, "ENDSEC")) return;
             CheckInsideSection(pair, "HEADER");
-            if (pair.code == 9) {
-                variable = pair.keyword();
-            } else if (variable == "$ACADVER" && pair.code == 1) {
-                version_ = pair.keyword();
-            } else if (variable == "$DWGCODEPAGE" && pair.code == 3) {
-                codePage_ = {pair.keyword(), pair.line + 1};
-            }
+            ReadHeaderVariable(pair);
         }
     }
 
@@ -197,17 +245,16 @@ private:
     }
 
     void ReadTables() {
-        sawTables_ = true;
         for (;;) {
             const Pair pair = Expect("inside the TABLES section (no ENDSEC)");
-            if (pair.is(0, "ENDSEC")) return;
+            if (pair.is(0, "ENDSEC")) break;
             CheckInsideSection(pair, "TABLES");
-            if (pair.is(0, "TABLE"))
-                ReadTable();
-            else if (pair.code != 999)
+            if (!pair.is(0, "TABLE"))
                 throw InputError(pair.line, "expected TABLE or ENDSEC in the TABLES section, found " +
                                                 pair.describe());
+            ReadTable();
         }
+        tablesRead_ = true;
     }
 
     void ReadTable() {
@@ -215,21 +262,22 @@ private:
         if (name.code != 2) throw InputError(name.line, "TABLE without its name, found " + name.describe());
         const std::string table(name.keyword());
         const auto index = TableIndex(table);
-        const std::string where = "inside the " + table + " table (no ENDTAB)";
+        const std::string shownTable = Printable(table);
+        const std::string where = "inside the " + shownTable + " table (no ENDTAB)";
         // The table's own groups (handle, count, owner) come before its first entry.
         Pair pair = Expect(where);
         while (pair.code != 0) pair = Expect(where);
         while (!pair.is(0, "ENDTAB")) {
             const std::string type(pair.keyword());
             if (IsStructureWord(type))
-                throw InputError(pair.line, type + " inside the " + table + " table (no ENDTAB before it)");
+                throw InputError(pair.line, type + " inside the " + shownTable + " table (no ENDTAB before it)");
             if (index && type != table)
-                throw InputError(pair.line, "a " + type + " entry inside the " + table + " table");
-            pair = ReadEntry(index, type, pair.line, where);
+                throw InputError(pair.line, "a " + Printable(type) + " entry inside the " + shownTable + " table");
+            pair = ReadEntry(index, Printable(type), pair.line, where);
         }
     }
 
-    // Reads one table entry up to the next group 0, which it returns.
+    // Reads one table entry up to the next group 0, which it returns; type is for messages.
     Pair ReadEntry(std::optional<std::size_t> index, const std::string& type, int entryLine, const std::string& where) {
         std::optional<RawName> name;
         int flags = 0;
@@ -265,10 +313,10 @@ private:
 
     DrawingNames Decode() const {
         const bool utf8 = VersionNumber() >= kFirstUtf8Version;
-        unsigned codePage = kDefaultCodePage;
+        unsigned codePage = utf8 ? kUtf8CodePage : kDefaultCodePage;
         if (!utf8 && !codePage_.bytes.empty()) {
             const auto named = CodePageOfDxfName(codePage_.bytes);
-            if (!named || !::IsValidCodePage(*named))
+            if (!named || !decoder_.Knows(*named))
                 throw InputError(codePage_.line, "unknown drawing code page " + Quote(codePage_.bytes));
             codePage = *named;
         }
@@ -277,12 +325,12 @@ private:
                                                            &drawing.dimStyles};
         for (std::size_t kind = 0; kind < kTables.size(); ++kind) {
             for (const RawName& raw : names_[kind]) {
-                auto text = utf8 ? DecodeUtf8(raw.bytes) : DecodeCodePage(raw.bytes, codePage);
+                auto text = decoder_.Decode(raw.bytes, codePage);
                 if (!text)
                     throw InputError(raw.line, utf8 ? std::string("the name is not valid UTF-8 text")
                                                     : "the name is not valid text in code page " +
                                                           std::to_string(codePage));
-                lists[kind]->push_back(utf8 ? std::move(*text) : DecodeDxfEscapes(*text));
+                lists[kind]->push_back(utf8 ? std::move(*text) : DecodeDxfEscapes(*text, decoder_));
             }
         }
         return drawing;
@@ -295,7 +343,10 @@ private:
     }
 
     PairReader pairs_;
-    bool sawTables_ = false;
+    const TextDecoder& decoder_;
+    bool tablesRead_ = false;
+    int eofLine_ = 0;
+    std::string_view variable_;  // the header variable whose value comes next
     std::string_view version_;
     RawName codePage_;
     std::array<std::vector<RawName>, 4> names_;
@@ -328,25 +379,27 @@ std::optional<unsigned> HexValue(std::wstring_view digits) {
 // The n of \M+nXXXX names the multibyte code page of the character XXXX.
 constexpr std::array<unsigned, 5> kMultibyteCodePages = {932, 950, 949, 1361, 936};
 
-std::optional<std::wstring> DecodeMultibyteEscape(std::wstring_view escape) {
+std::optional<std::wstring> DecodeMultibyteEscape(std::wstring_view escape, const TextDecoder& decoder) {
     const wchar_t selector = escape[3];
     if (selector < L'1' || selector > L'5') return std::nullopt;
     const auto code = HexValue(escape.substr(4, 4));
     if (!code) return std::nullopt;
     const char bytes[2] = {static_cast<char>(*code >> 8), static_cast<char>(*code & 0xFF)};
-    auto character = DecodeCodePage(std::string_view(bytes, 2), kMultibyteCodePages[selector - L'1']);
+    const unsigned codePage = kMultibyteCodePages[selector - L'1'];
+    if (!decoder.Knows(codePage)) return std::nullopt;
+    auto character = decoder.Decode(std::string_view(bytes, 2), codePage);
     if (!character || character->size() != 1) return std::nullopt;
     return character;
 }
 
 }  // namespace
 
-DrawingNames ReadDxf(std::string_view bytes) {
+DrawingContent ReadDxf(std::string_view bytes, const TextDecoder& decoder) {
     if (bytes.size() >= kBinaryMarkerOffset + kBinaryMarkerTail.size() &&
         bytes.substr(kBinaryMarkerOffset, kBinaryMarkerTail.size()) == kBinaryMarkerTail)
         throw InputError(1, "this is a binary DXF file; only ASCII DXF can be read (save the drawing as ASCII DXF)");
     if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
-    return DxfParser(bytes).Parse();
+    return DxfParser(bytes, decoder).Parse();
 }
 
 std::optional<unsigned> CodePageOfDxfName(std::string_view name) {
@@ -369,7 +422,7 @@ std::optional<unsigned> CodePageOfDxfName(std::string_view name) {
     return std::nullopt;
 }
 
-std::wstring DecodeDxfEscapes(std::wstring_view text) {
+std::wstring DecodeDxfEscapes(std::wstring_view text, const TextDecoder& decoder) {
     constexpr std::size_t kUnicodeLength = 7;    // \U+XXXX
     constexpr std::size_t kMultibyteLength = 8;  // \M+nXXXX
     std::wstring decoded;
@@ -385,7 +438,7 @@ std::wstring DecodeDxfEscapes(std::wstring_view text) {
             }
         }
         if (rest.starts_with(L"\\M+") && rest.size() >= kMultibyteLength) {
-            if (const auto character = DecodeMultibyteEscape(rest.substr(0, kMultibyteLength))) {
+            if (const auto character = DecodeMultibyteEscape(rest.substr(0, kMultibyteLength), decoder)) {
                 decoded += *character;
                 at += kMultibyteLength;
                 continue;

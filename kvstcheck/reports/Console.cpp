@@ -40,6 +40,19 @@ void WriteOut(std::string_view utf8) { Write(STD_OUTPUT_HANDLE, utf8); }
 
 void WriteErr(std::string_view utf8) { Write(STD_ERROR_HANDLE, utf8); }
 
+bool ErrorIsConsole() {
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
+}
+
+std::size_t ErrorConsoleWidth() {
+    constexpr std::size_t kUsualWidth = 80;
+    CONSOLE_SCREEN_BUFFER_INFO information{};
+    if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &information)) return kUsualWidth;
+    const auto width = information.srWindow.Right - information.srWindow.Left + 1;
+    return width > 0 ? static_cast<std::size_t>(width) : kUsualWidth;
+}
+
 void WriteError(std::string_view utf8) { WriteErr("kvstcheck: " + std::string(utf8) + "\n"); }
 
 }  // namespace kvstcheck

@@ -19,10 +19,21 @@ std::size_t FindingCount(const RunReport& report) {
     return count;
 }
 
+std::string Quoted(const std::wstring& name) { return "\"" + EncodeUtf8(name) + "\""; }
+
+// " (the standard has "A-DOOR": only the letter case differs)", or the nearest names; empty without hints.
+std::string FormatHints(const NameHints& hints) {
+    if (hints.names.empty()) return {};
+    if (hints.letterCase) return " (the standard has " + Quoted(hints.names.front()) + ": only the letter case differs)";
+    std::string text = hints.names.size() == 1 ? " (nearest allowed name: " : " (nearest allowed names: ";
+    for (std::size_t i = 0; i < hints.names.size(); ++i) text += (i > 0 ? ", " : "") + Quoted(hints.names[i]);
+    return text + ")";
+}
+
 }  // namespace
 
 ExitStatus RunReport::Status() const {
-    if (!setupError.empty()) return kBroken;
+    if (!setupError.empty() || !outputError.empty()) return kBroken;
     if (std::any_of(drawings.begin(), drawings.end(), [](const DrawingResult& d) { return !d.error.empty(); }))
         return kBroken;
     return FindingCount(*this) > 0 ? kFindings : kNoFindings;
@@ -33,7 +44,7 @@ std::string FormatDrawing(const DrawingResult& drawing) {
     const std::string path = EncodeUtf8(drawing.path);
     std::string text;
     for (const Finding& finding : drawing.findings)
-        text += path + ": " + EncodeUtf8(finding.kind) + " \"" + EncodeUtf8(finding.name) + "\"\n";
+        text += path + ": " + EncodeUtf8(finding.kind) + " " + Quoted(finding.name) + FormatHints(finding.hints) + "\n";
     const std::string found = drawing.findings.empty() ? "no findings" : Count(drawing.findings.size(), "finding", "findings");
     return text + path + ": " + found + " in " + Count(drawing.names, "name", "names") + "\n";
 }
@@ -56,11 +67,17 @@ std::string FormatJson(const RunReport& report) {
             entry["error"] = drawing.error;
         } else {
             Json findings = Json::array();
-            for (const Finding& finding : drawing.findings)
-                findings.push_back({{"kind", EncodeUtf8(finding.kind)}, {"name", EncodeUtf8(finding.name)}});
+            for (const Finding& finding : drawing.findings) {
+                Json hints = Json::array();
+                for (const std::wstring& name : finding.hints.names) hints.push_back(EncodeUtf8(name));
+                findings.push_back({{"kind", EncodeUtf8(finding.kind)},
+                                    {"name", EncodeUtf8(finding.name)},
+                                    {"hints", {{"names", std::move(hints)}, {"letterCase", finding.hints.letterCase}}}});
+            }
             entry["names"] = drawing.names;
             entry["findings"] = std::move(findings);
         }
+        if (!drawing.warnings.empty()) entry["warnings"] = drawing.warnings;
         drawings.push_back(std::move(entry));
     }
     Json document = {{"status", static_cast<int>(report.Status())}};

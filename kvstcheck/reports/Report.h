@@ -6,23 +6,36 @@
 
 namespace kvstcheck {
 
+// Allowed names of the finding's kind that its author may have meant, read from the standard file.
+// They only explain a finding: which names are findings is the plug-in's answer alone.
+struct NameHints {
+    std::vector<std::wstring> names;  // nearest first, at most three; empty when none is close
+    bool letterCase = false;          // names holds the one allowed name equal but for letter case
+
+    bool operator==(const NameHints&) const = default;
+};
+
 struct Finding {
     std::wstring kind;  // the kind label as the plug-in gives it
     std::wstring name;
+    NameHints hints{};
 };
 
 struct DrawingResult {
-    std::wstring path;  // as the user gave it
+    std::wstring path;  // as the user gave it, or below a folder the user gave
     std::size_t names = 0;
     std::vector<Finding> findings;
-    std::string error;  // UTF-8; empty when the drawing was audited
+    std::string error;                  // UTF-8; empty when the drawing was audited
+    std::vector<std::string> warnings;  // UTF-8; what the reader doubts about a file it read
 };
 
 enum ExitStatus : int { kNoFindings = 0, kFindings = 1, kBroken = 2 };
 
 struct RunReport {
     std::vector<DrawingResult> drawings;
-    std::string setupError;  // UTF-8; empty when the plug-in and its standard file were ready
+    std::string setupError;    // UTF-8; empty when the plug-in and its standard file were ready
+    std::wstring standardFile;  // the standard file audited against; empty when not known
+    std::string outputError;    // UTF-8; empty when every report asked for was written
 
     ExitStatus Status() const;
 };

@@ -2,41 +2,97 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <utility>
 
+#include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/readers/InputError.h"
 #include "kvstcheck/reports/Console.h"
+#include "kvstcheck/reports/HtmlReport.h"
+#include "kvstcheck/reports/Progress.h"
 #include "kvstcheck/runs/AuditDriver.h"
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/SetupError.h"
+#include "kvstcheck/standardtools/Hints.h"
 
 namespace kvstcheck {
 namespace {
+
+constexpr wchar_t kStandardName[] = L"KVStPluginDefault.ini";
 
 std::unique_ptr<PluginSource> ChooseSource(const Options& options) {
     if (options.standard.empty() && options.plugin.empty()) return RegisteredPlugin();
     return PrivatePlugin(options.plugin, options.standard);
 }
 
-DrawingResult AuditOne(PluginSource& source, const std::wstring& path) {
-    DrawingResult result{path, 0, {}, {}};
-    DrawingNames names;
+// The standard file the audits use: the one given, else the one beside the module that serves them;
+// empty when no module is registered, which the run reports itself.
+std::wstring StandardFileOf(const Options& options) {
+    if (!options.standard.empty()) return FullPath(options.standard);
     try {
-        names = ReadDrawingFile(path);
-    } catch (const InputError& error) {
-        result.error = error.what();
-        WriteError(EncodeUtf8(path) + ": " + result.error);
+        const std::wstring module = FullPath(options.plugin.empty() ? RegisteredModulePath() : options.plugin);
+        return module.substr(0, module.find_last_of(L"\\/") + 1) + kStandardName;
+    } catch (const SetupError&) {
+        return {};
+    }
+}
+
+// Hints from the standard file as the plug-in's own reading code loads it, each name searched once
+// per run. They explain findings and change nothing else: a file that cannot be read gives no hints.
+class RunHints {
+public:
+    explicit RunHints(const std::wstring& standardFile) {
+        if (standardFile.empty()) return;
+        try {
+            finder_.emplace(LoadAsThePluginDoes(standardFile));
+        } catch (const std::exception&) {
+            finder_.reset();
+        }
+    }
+
+    void Add(Finding& finding) {
+        if (!finder_) return;
+        const std::wstring key = finding.kind + L'\n' + finding.name;
+        auto known = found_.find(key);
+        if (known == found_.end()) known = found_.emplace(key, finder_->For(finding.kind, finding.name)).first;
+        finding.hints = known->second;
+    }
+
+private:
+    std::optional<HintFinder> finder_;
+    std::unordered_map<std::wstring, NameHints> found_;
+};
+
+DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, RunHints& hints, ProgressLine& progress) {
+    DrawingResult result{entry.path, 0, {}, entry.error, {}};
+    DrawingContent content;
+    if (result.error.empty()) {
+        try {
+            content = ReadDrawingFile(entry.path);
+        } catch (const InputError& error) {
+            result.error = error.what();
+        }
+    }
+    if (!result.error.empty()) {
+        progress.Clear();
+        WriteError(EncodeUtf8(entry.path) + ": " + result.error);
         return result;
     }
-    result.names = names.total();
-    const auto drawing = MakeDrawingObject(std::move(names));
+    result.warnings = std::move(content.warnings);
+    if (!result.warnings.empty()) progress.Clear();
+    for (const std::string& warning : result.warnings) WriteError(EncodeUtf8(entry.path) + ": warning: " + warning);
+    result.names = content.names.total();
+    const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
-    result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(path), result.names);
+    result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names);
+    for (Finding& finding : result.findings) hints.Add(finding);
     return result;
 }
 
@@ -44,11 +100,29 @@ DrawingResult AuditOne(PluginSource& source, const std::wstring& path) {
 
 RunReport RunAudits(const Options& options) {
     RunReport report;
+    std::optional<OutputFile> html;
+    if (!options.html.empty()) {
+        html.emplace(options.html);
+        if (!html->error().empty()) {
+            report.outputError = "cannot write the HTML report " + EncodeUtf8(options.html) + ": " + html->error();
+            WriteError(report.outputError);
+            return report;
+        }
+    }
     try {
         const auto source = ChooseSource(options);
-        for (const std::wstring& path : options.drawings) {
-            report.drawings.push_back(AuditOne(*source, path));
-            if (!options.json) WriteOut(FormatDrawing(report.drawings.back()));
+        report.standardFile = StandardFileOf(options);
+        RunHints hints(report.standardFile);
+        const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
+        ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            progress.Show(i, entries[i].path);
+            report.drawings.push_back(AuditOne(*source, entries[i], hints, progress));
+            if (options.json) continue;
+            const std::string lines = FormatDrawing(report.drawings.back());
+            if (lines.empty()) continue;
+            progress.Clear();
+            WriteOut(lines);
         }
     } catch (const SetupError& error) {
         report.setupError = error.what();
@@ -58,6 +132,10 @@ RunReport RunAudits(const Options& options) {
         WriteOut(FormatJson(report));
     else if (report.setupError.empty() && report.drawings.size() > 1)
         WriteOut(FormatTotals(report));
+    if (html && !html->Write(FormatHtml(report))) {
+        report.outputError = "cannot write the HTML report " + EncodeUtf8(options.html) + ": " + html->error();
+        WriteError(report.outputError);
+    }
     return report;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// One run: every drawing of the command line audited by a new plug-in object, reported as it goes.
+// One run: every drawing of the command line, and below its folders, audited by a new plug-in object,
+// reported as it goes; a progress line on a console for long runs, an HTML page when asked.
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/reports/Report.h"
 

@@ -8,11 +8,13 @@ using kvstcheck::ParseCommandLine;
 
 TEST(CommandLine, DrawingsAndOptionsInAnyLanguage) {
     const auto parsed = ParseCommandLine({"kvstcheck", "--standard", "C:\\\xE6\xA0\x87\xE5\x87\x86.ini", "a.dxf",
-                                          "\xE5\x9B\xBE.json", "--json", "--plugin=D:\\p.dll"});
+                                          "\xE5\x9B\xBE.json", "--json", "--plugin=D:\\p.dll", "--html",
+                                          "\xE6\x8A\xA5\xE5\x91\x8A.html"});
     ASSERT_TRUE(parsed.options);
     EXPECT_EQ(parsed.options->drawings, (std::vector<std::wstring>{L"a.dxf", L"\u56FE.json"}));
     EXPECT_EQ(parsed.options->standard, L"C:\\\u6807\u51C6.ini");
     EXPECT_EQ(parsed.options->plugin, L"D:\\p.dll");
+    EXPECT_EQ(parsed.options->html, L"\u62A5\u544A.html");
     EXPECT_TRUE(parsed.options->json);
 }
 
@@ -22,7 +24,32 @@ TEST(CommandLine, DefaultsAreTheInstalledPluginAndText) {
     EXPECT_EQ(parsed.options->drawings, std::vector<std::wstring>{L"-odd name.dxf"});
     EXPECT_TRUE(parsed.options->standard.empty());
     EXPECT_TRUE(parsed.options->plugin.empty());
+    EXPECT_TRUE(parsed.options->html.empty());
     EXPECT_FALSE(parsed.options->json);
+}
+
+TEST(CommandLine, TheStandardFileTools) {
+    const auto lint = ParseCommandLine({"kvstcheck", "lint", "--json", "\xE6\xA0\x87\xE5\x87\x86.ini"});
+    ASSERT_TRUE(lint.options);
+    EXPECT_EQ(lint.options->command, kvstcheck::Command::Lint);
+    EXPECT_EQ(lint.options->standard, L"\u6807\u51C6.ini");
+    EXPECT_TRUE(lint.options->json);
+
+    const auto made = ParseCommandLine({"kvstcheck", "make-standard", "a.dxf", "b.json", "-o", "out.ini", "--force"});
+    ASSERT_TRUE(made.options);
+    EXPECT_EQ(made.options->command, kvstcheck::Command::MakeStandard);
+    EXPECT_EQ(made.options->drawings, (std::vector<std::wstring>{L"a.dxf", L"b.json"}));
+    EXPECT_EQ(made.options->output, L"out.ini");
+    EXPECT_TRUE(made.options->force);
+
+    const auto defaults = ParseCommandLine({"kvstcheck", "make-standard", "a.dxf"});
+    ASSERT_TRUE(defaults.options);
+    EXPECT_EQ(defaults.options->output, L"KVStPluginDefault.ini");
+    EXPECT_FALSE(defaults.options->force);
+
+    const auto audit = ParseCommandLine({"kvstcheck", "a.dxf"});
+    ASSERT_TRUE(audit.options);
+    EXPECT_EQ(audit.options->command, kvstcheck::Command::Audit);
 }
 
 TEST(CommandLine, HelpEndsTheRunWithSuccess) {
@@ -34,7 +61,9 @@ TEST(CommandLine, HelpEndsTheRunWithSuccess) {
 
 TEST(CommandLine, UsageErrorsEndTheRunWithStatus2) {
     const std::vector<std::vector<std::string>> cases = {
-        {"kvstcheck"}, {"kvstcheck", "--standard"}, {"kvstcheck", "--colour", "a.dxf"}, {"kvstcheck", "--json"}};
+        {"kvstcheck"}, {"kvstcheck", "--standard"}, {"kvstcheck", "--colour", "a.dxf"}, {"kvstcheck", "--json"},
+        {"kvstcheck", "a.dxf", "--html"}, {"kvstcheck", "lint"}, {"kvstcheck", "lint", "a.ini", "b.ini"},
+        {"kvstcheck", "make-standard"}, {"kvstcheck", "make-standard", "a.dxf", "-o"}};
     for (const auto& arguments : cases) {
         const auto parsed = ParseCommandLine(arguments);
         EXPECT_FALSE(parsed.options) << arguments.size();

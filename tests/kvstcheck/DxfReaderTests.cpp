@@ -2,18 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "kvstcheck/readers/InputError.h"
+#include "kvstcheck/readers/SystemTextDecoder.h"
 #include "support/TempFolder.h"
 #include "tests/kvstcheck/BrokenInput.h"
 
 namespace {
 
+using kvstcheck::DrawingContent;
 using kvstcheck::DrawingNames;
 using kvstcheck::InputError;
-using kvstcheck::ReadDxf;
+
+const kvstcheck::SystemTextDecoder kDecoder;
+
+DrawingContent ReadDxfContent(std::string_view bytes) { return kvstcheck::ReadDxf(bytes, kDecoder); }
+
+// The names of a file read without a doubt.
+DrawingNames ReadDxf(std::string_view bytes) {
+    DrawingContent content = ReadDxfContent(bytes);
+    EXPECT_EQ(content.warnings, std::vector<std::string>{});
+    return std::move(content.names);
+}
 
 std::string Pair(int code, std::string_view value) { return std::to_string(code) + "\n" + std::string(value) + "\n"; }
 
@@ -181,19 +194,33 @@ INSTANTIATE_TEST_SUITE_P(
                    29, "without its name"},
         BrokenInput{"FlagsNotANumber", kTablesStart + Pair(0, "TABLE") + Pair(2, "STYLE") + Entry("STYLE", "S", "x"), 38,
                    "group 70"},
+        // Names of the file in a message are shown as text whatever bytes they are.
+        BrokenInput{"SectionNameNotText", kHeaderR2000 + Pair(0, "SECTION") + Pair(2, "\xD4" "ABLES") + Pair(0, "EOF"), 25,
+                   "EOF inside the ?ABLES section"},
+        BrokenInput{"TableNameNotText", kTablesStart + Pair(0, "TABLE") + Pair(2, "L\xC3") + Pair(0, "TABLE"), 29,
+                   "TABLE inside the L? table"},
         BrokenInput{"UnknownCodePage", LayersOnly("AC1015", "ANSI_99999", "L"), 12, "unknown drawing code page"},
         BrokenInput{"BadGbk", LayersOnly("AC1015", "ANSI_936", "\xFF\xFF"), 42, "code page 936"},
         BrokenInput{"BadUtf8", LayersOnly("AC1021", "", "\xC3("), 38, "UTF-8"}),
     kvtest::LabelOf);
 
-// Whatever point a file is cut at, the reader reports it, never reads a partial drawing as whole.
+// Whatever point a file is cut at, the reader reports it, never reads a partial drawing as whole:
+// before the end of its TABLES section it is an error, after it a warning beside all the names.
 TEST(DxfReader, EveryTruncationIsReported) {
     for (const std::string& whole : {Sample(), WithCrLf(Sample())}) {
         const std::size_t complete = whole.rfind("EOF") + 3;
+        const std::size_t tablesEnd = whole.find("ENDSEC", whole.find("TABLES")) + 6;
         for (std::size_t length = 0; length < whole.size(); ++length) {
             const std::string cut = whole.substr(0, length);
             if (length >= complete) {
                 EXPECT_EQ(ReadDxf(cut), kSampleNames) << "cut at " << length;
+                continue;
+            }
+            if (length >= tablesEnd) {
+                const DrawingContent content = ReadDxfContent(cut);
+                EXPECT_EQ(content.names, kSampleNames) << "cut at " << length;
+                ASSERT_EQ(content.warnings.size(), 1u) << "cut at " << length;
+                EXPECT_NE(content.warnings[0].find("may be cut short"), std::string::npos) << content.warnings[0];
                 continue;
             }
             try {
@@ -220,7 +247,101 @@ TEST(DxfReader, EscapesThatAreIncompleteStayAsTheyAre) {
         {L"\\U+00G1", L"\\U+00G1"},  {L"\\u+0041", L"\\u+0041"},   {L"\\M+9CDBC", L"\\M+9CDBC"},
         {L"\\M+5CD", L"\\M+5CD"},    {L"\\\\U+0041", L"\\A"},      {L"\\U+D83D\\U+DE00", L"\U0001F600"}};
     for (const auto& [escaped, decoded] : cases)
-        EXPECT_EQ(kvstcheck::DecodeDxfEscapes(escaped), decoded) << kvtest::Utf8(escaped);
+        EXPECT_EQ(kvstcheck::DecodeDxfEscapes(escaped, kDecoder), decoded) << kvtest::Utf8(escaped);
+}
+
+// Each line of the text with its line end replaced: how some writers end lines.
+std::string WithLineEnds(const std::string& text, const std::vector<std::string>& ends) {
+    std::string converted;
+    std::size_t line = 0;
+    for (const char c : text) {
+        if (c == '\n')
+            converted += ends[line++ % ends.size()];
+        else
+            converted += c;
+    }
+    return converted;
+}
+
+// Every group code line written with the text before and after the code.
+std::string WithGroupCodesAs(const std::string& text, std::string_view before, std::string_view after) {
+    std::string converted;
+    std::size_t start = 0;
+    for (std::size_t lines = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = text.substr(start, end - start);
+        converted += (lines++ % 2 == 0 ? std::string(before) + line + std::string(after) : line) + "\n";
+    }
+    return converted + text.substr(start);
+}
+
+// A comment group after every pair of the file.
+std::string WithCommentsEverywhere(const std::string& text, std::string_view comment) {
+    std::string commented = Pair(999, comment);
+    std::size_t start = 0;
+    for (std::size_t lines = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        if (++lines % 2 == 0) commented += text.substr(start, end + 1 - start) + Pair(999, comment);
+        else commented += text.substr(start, end + 1 - start);
+    return commented + text.substr(start);
+}
+
+std::string InsertBefore(std::string text, std::string_view before, const std::string& inserted) {
+    return text.insert(text.find(before), inserted);
+}
+
+// Files as other programs write them, which common DXF readers read: the same names, no doubt.
+struct Deviation {
+    const char* label;
+    std::string bytes;
+};
+
+class DxfDeviation : public ::testing::TestWithParam<Deviation> {};
+
+TEST_P(DxfDeviation, ReadsTheSameNames) { EXPECT_EQ(ReadDxf(GetParam().bytes), kSampleNames); }
+
+INSTANTIATE_TEST_SUITE_P(
+    OtherWriters, DxfDeviation,
+    ::testing::Values(
+        Deviation{"MixedLineEnds", WithLineEnds(Sample(), {"\n", "\r\n"})},
+        Deviation{"DoubledCarriageReturns", WithLineEnds(Sample(), {"\r\r\n"})},
+        Deviation{"NoLineEndAfterEof", Sample().substr(0, Sample().size() - 1)},
+        Deviation{"TabsAndPlusSignsInGroupCodes", WithGroupCodesAs(Sample(), "\t+", " \t")},
+        Deviation{"CommentsEverywhere", WithCommentsEverywhere(Sample(), "written by a script")},
+        Deviation{"CommentsThatLookLikeStructure", WithCommentsEverywhere(Sample(), "EOF")},
+        Deviation{"GroupsBetweenSections",
+                  InsertBefore(Sample(), Pair(0, "SECTION") + Pair(2, "TABLES"),
+                               Pair(5, "1A") + Pair(0, "LINE") + Pair(8, "0") + Pair(0, "ENDSEC")) +
+                      Pair(0, "ENDSEC")},
+        Deviation{"KeywordsWithSpaces", [] {
+                      std::string text = Sample();
+                      for (std::size_t at = 0; (at = text.find("ENDTAB\n", at)) != std::string::npos; at += 9)
+                          text.replace(at, 7, "ENDTAB  \n");
+                      return text;
+                  }()}),
+    [](const ::testing::TestParamInfo<Deviation>& info) { return std::string(info.param.label); });
+
+// Some writers end the HEADER section early and write more header variables after it, then a
+// second ENDSEC: the code page given there still decides how the names read.
+TEST(DxfReader, HeaderVariablesAfterAnEarlyEndsecCount) {
+    const std::string header = Pair(0, "SECTION") + Pair(2, "HEADER") + Pair(9, "$ACADVER") + Pair(1, "AC1015") +
+                               Pair(0, "ENDSEC") + Pair(9, "$DWGCODEPAGE") + Pair(3, "ANSI_936") +
+                               Pair(9, "$INSBASE") + Pair(10, "0.0") + Pair(0, "ENDSEC");
+    const std::string drawing = header + Tables({Table("LAYER", {Entry("LAYER", "\xCD\xBC\xB2\xE3")})}) + Pair(0, "EOF");
+    EXPECT_EQ(ReadDxf(drawing).layers, std::vector<std::wstring>{L"\u56FE\u5C42"});
+    // Without the variables after the early ENDSEC, the same bytes are Western text.
+    const std::string western = Pair(0, "SECTION") + Pair(2, "HEADER") + Pair(9, "$ACADVER") + Pair(1, "AC1015") +
+                                Pair(0, "ENDSEC") + Tables({Table("LAYER", {Entry("LAYER", "\xCD\xBC")})}) +
+                                Pair(0, "EOF");
+    EXPECT_EQ(ReadDxf(western).layers, std::vector<std::wstring>{L"\u00CD\u00BC"});
+}
+
+TEST(DxfReader, AFileWithoutEofAfterItsTablesIsReadWithAWarningThatNamesTheLine) {
+    const std::string withoutEof = Sample().substr(0, Sample().rfind("0\nEOF"));
+    const DrawingContent content = ReadDxfContent(withoutEof);
+    EXPECT_EQ(content.names, kSampleNames);
+    const int lines = static_cast<int>(std::count(withoutEof.begin(), withoutEof.end(), '\n'));
+    EXPECT_EQ(content.warnings, std::vector<std::string>{"line " + std::to_string(lines) +
+                                                         ": the file ends without EOF after its TABLES section: it "
+                                                         "may be cut short"});
 }
 
 }  // namespace

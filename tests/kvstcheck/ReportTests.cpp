@@ -10,10 +10,10 @@ using kvstcheck::DrawingResult;
 using kvstcheck::RunReport;
 
 DrawingResult Audited(std::wstring path, std::size_t names, std::vector<kvstcheck::Finding> findings) {
-    return DrawingResult{std::move(path), names, std::move(findings), {}};
+    return DrawingResult{std::move(path), names, std::move(findings), {}, {}};
 }
 
-DrawingResult Broken(std::wstring path, std::string error) { return DrawingResult{std::move(path), 0, {}, std::move(error)}; }
+DrawingResult Broken(std::wstring path, std::string error) { return DrawingResult{std::move(path), 0, {}, std::move(error), {}}; }
 
 const DrawingResult kOffice = Audited(L"dir/\u529E\u516C.dxf", 7,
                                       {{L"\u56FE\u5C42", L"Old \"walls\""}, {L"\u7EBF\u578B", L"\u70B9"}});
@@ -21,11 +21,11 @@ const DrawingResult kClean = Audited(L"clean.json", 1, {});
 
 TEST(Report, ExitStatusFollowsTheWorstDrawing) {
     const std::pair<RunReport, int> cases[] = {
-        {RunReport{{kClean}, {}}, 0},
-        {RunReport{{}, {}}, 0},
-        {RunReport{{kClean, kOffice}, {}}, 1},
-        {RunReport{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}}, 2},
-        {RunReport{{kClean}, "no plug-in"}, 2},
+        {RunReport{{kClean}, {}, {}, {}}, 0},
+        {RunReport{{}, {}, {}, {}}, 0},
+        {RunReport{{kClean, kOffice}, {}, {}, {}}, 1},
+        {RunReport{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}, {}, {}}, 2},
+        {RunReport{{kClean}, "no plug-in", {}, {}}, 2},
     };
     for (const auto& [report, status] : cases) EXPECT_EQ(report.Status(), status);
 }
@@ -37,12 +37,12 @@ TEST(Report, TextHasOneLinePerFindingAndASummary) {
               "dir/\xE5\x8A\x9E\xE5\x85\xAC.dxf: 2 findings in 7 names\n");
     EXPECT_EQ(kvstcheck::FormatDrawing(kClean), "clean.json: no findings in 1 name\n");
     EXPECT_EQ(kvstcheck::FormatDrawing(Broken(L"b.dxf", "bad")), "");
-    EXPECT_EQ(kvstcheck::FormatTotals(RunReport{{kOffice, kClean, Broken(L"b.dxf", "bad")}, {}}),
+    EXPECT_EQ(kvstcheck::FormatTotals(RunReport{{kOffice, kClean, Broken(L"b.dxf", "bad")}, {}, {}, {}}),
               "3 drawings: 2 findings, 1 not audited\n");
 }
 
 TEST(Report, JsonHoldsEveryDrawingAndParsesBack) {
-    const RunReport report{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}};
+    const RunReport report{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}, {}, {}};
     const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
     EXPECT_EQ(document["status"], 2);
     EXPECT_EQ(document["findings"], 2);
@@ -57,15 +57,52 @@ TEST(Report, JsonHoldsEveryDrawingAndParsesBack) {
     EXPECT_EQ(document["drawings"][1]["error"], "line 3: bad");
     EXPECT_FALSE(document["drawings"][1].contains("findings"));
 
-    const auto failed = nlohmann::json::parse(kvstcheck::FormatJson(RunReport{{}, "no plug-in"}));
+    const auto failed = nlohmann::json::parse(kvstcheck::FormatJson(RunReport{{}, "no plug-in", {}, {}}));
     EXPECT_EQ(failed["status"], 2);
     EXPECT_EQ(failed["error"], "no plug-in");
 }
 
+TEST(Report, HintsFollowTheirFindingInTextAndJson) {
+    using kvstcheck::NameHints;
+    const RunReport report{{Audited(L"o.dxf", 9,
+                                    {{L"\u56FE\u5C42", L"a-door", NameHints{{L"A-DOOR"}, true}},
+                                     {L"\u56FE\u5C42", L"A-WAL", NameHints{{L"A-WALL", L"A-WALLS"}, false}},
+                                     {L"\u7EBF\u578B", L"DASHD", NameHints{{L"DASHED"}, false}},
+                                     {L"\u7EBF\u578B", L"HIDDEN2", NameHints{}}})},
+                           {},
+                           {},
+                           {}};
+    EXPECT_EQ(kvstcheck::FormatDrawing(report.drawings[0]),
+              "o.dxf: \xE5\x9B\xBE\xE5\xB1\x82 \"a-door\" (the standard has \"A-DOOR\": only the letter case differs)\n"
+              "o.dxf: \xE5\x9B\xBE\xE5\xB1\x82 \"A-WAL\" (nearest allowed names: \"A-WALL\", \"A-WALLS\")\n"
+              "o.dxf: \xE7\xBA\xBF\xE5\x9E\x8B \"DASHD\" (nearest allowed name: \"DASHED\")\n"
+              "o.dxf: \xE7\xBA\xBF\xE5\x9E\x8B \"HIDDEN2\"\n"
+              "o.dxf: 4 findings in 9 names\n");
+    const auto findings = nlohmann::json::parse(kvstcheck::FormatJson(report))["drawings"][0]["findings"];
+    EXPECT_EQ(findings[0]["hints"], nlohmann::json::parse(R"({"names": ["A-DOOR"], "letterCase": true})"));
+    EXPECT_EQ(findings[1]["hints"]["names"], nlohmann::json::parse(R"(["A-WALL", "A-WALLS"])"));
+    EXPECT_EQ(findings[1]["hints"]["letterCase"], false);
+    EXPECT_EQ(findings[3]["hints"], nlohmann::json::parse(R"({"names": [], "letterCase": false})"));
+}
+
 TEST(Report, UnpairedSurrogatesDoNotBreakTheJson) {
-    const RunReport report{{Audited(L"a.json", 1, {{L"k", std::wstring(1, wchar_t(0xD800))}})}, {}};
+    const RunReport report{{Audited(L"a.json", 1, {{L"k", std::wstring(1, wchar_t(0xD800))}})}, {}, {}, {}};
     const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
     EXPECT_EQ(document["drawings"][0]["findings"][0]["name"], "\xEF\xBF\xBD");
+}
+
+TEST(Report, WarningsGoIntoTheJsonOfTheirDrawingOnly) {
+    DrawingResult cut = Audited(L"cut.dxf", 1, {});
+    cut.warnings = {"line 9: the file ends without EOF after its TABLES section: it may be cut short"};
+    const RunReport report{{cut, kClean}, {}, {}, {}};
+    EXPECT_EQ(report.Status(), 0);
+    const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
+    EXPECT_EQ(document["drawings"][0]["warnings"], nlohmann::json::array({cut.warnings[0]}));
+    EXPECT_FALSE(document["drawings"][1].contains("warnings"));
+}
+
+TEST(Report, AReportThatCouldNotBeWrittenMakesTheRunBroken) {
+    EXPECT_EQ((RunReport{{kClean}, {}, {}, "cannot write the HTML report"}).Status(), 2);
 }
 
 }  // namespace

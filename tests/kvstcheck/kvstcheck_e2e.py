@@ -32,6 +32,8 @@ OFFICE = [(LAYER, "A-WALL-OLD"), (LAYER, "a-door"), (LAYER, "Möbel"), (LINETYPE
 OFFICE_ZH = [(LAYER, "墙体"), (LAYER, "门窗"), (LINETYPE, "虚线"), (TEXT_STYLE, "说明文字"),
              (DIM_STYLE, "建筑标注")]
 SITE = [(LAYER, "C-TOPO"), (LAYER, "c-road"), (TEXT_STYLE, "Labels")]
+# What the findings of the bundled drawings add when audited against the bundled standard.
+STANDARD_HINTS = {(LAYER, "a-door"): ' (the standard has "A-DOOR": only the letter case differs)'}
 
 
 def windows_path(path):
@@ -65,8 +67,8 @@ def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None):
         return Run(completed.returncode, out.read(), err.read())
 
 
-def finding_lines(drawing, findings, names):
-    lines = [f'{drawing}: {kind} "{name}"' for kind, name in findings]
+def finding_lines(drawing, findings, names, hints=STANDARD_HINTS):
+    lines = [f'{drawing}: {kind} "{name}"{hints.get((kind, name), "")}' for kind, name in findings]
     count = f"{len(findings)} finding{'' if len(findings) == 1 else 's'}" if findings else "no findings"
     return lines + [f"{drawing}: {count} in {names} names"]
 
@@ -132,6 +134,12 @@ class SampleDrawings(unittest.TestCase):
         self.assertEqual([(f["kind"], f["name"]) for f in zh["findings"]], OFFICE_ZH)
         self.assertEqual(clean["findings"], [])
 
+    def test_a_finding_in_another_letter_case_says_so(self):
+        run = kvstcheck("--json", "--standard", STANDARD, "examples/drawings/office.dxf")
+        findings = {f["name"]: f["hints"] for f in run.json()["drawings"][0]["findings"]}
+        self.assertEqual(findings["a-door"], {"names": ["A-DOOR"], "letterCase": True})
+        self.assertEqual(findings["Möbel"], {"names": [], "letterCase": False})
+
 
 class BrokenInputs(unittest.TestCase):
     """Each broken drawing is reported with its file and line, exit status 2; the others are audited."""
@@ -171,7 +179,8 @@ class BrokenInputs(unittest.TestCase):
         # Sparse: no disk space, but more than this 32-bit program can hold in memory at once.
         with open(self.folder / "huge.dxf", "wb") as huge:
             huge.truncate(1 << 30)
-        cases = {"folder.dxf": "is a folder", "nul.dxf": "is a device", "huge.dxf": None}
+        # A folder is walked for drawings, whatever its name; this one holds none.
+        cases = {"folder.dxf": "no .dxf or .json files in this folder", "nul.dxf": "is a device", "huge.dxf": None}
         for name, problem in cases.items():
             with self.subTest(name):
                 run = kvstcheck("--standard", windows_path(STANDARD_PATH), name,
@@ -384,6 +393,122 @@ class ChineseStandard(unittest.TestCase):
         # Under the default code page the same file's Chinese names match nothing.
         run = kvstcheck("--standard", windows_path(standard), drawing)
         self.assertEqual(len(run.lines), 6, run)
+
+    def test_make_standard_under_code_page_936(self):
+        folder = scratch("gbk-made")
+        made = windows_path(folder / "made.ini")
+        drawings = ["examples/drawings/office-zh-2010.dxf", "examples/drawings/office-zh-r2000.dxf"]
+        env = {"LC_ALL": "zh_CN.UTF-8"}
+        run = kvstcheck("make-standard", *drawings, "-o", made, env=env)
+        self.assertEqual(run.status, 0, run)
+        self.assertIn("in code page 936", run.out)
+        self.assertIn("Name4=墙体\r\n", (folder / "made.ini").read_bytes().decode("gbk"))
+        run = kvstcheck("--standard", made, *drawings, env=env)
+        self.assertEqual(run.lines[-1], "2 drawings: 0 findings", run)
+        self.assertEqual(kvstcheck("lint", made, env=env).status, 0)
+
+
+class StandardTools(unittest.TestCase):
+    """lint explains a standard file, make-standard writes one from reference drawings."""
+
+    def test_lint_the_sample_with_mistakes(self):
+        run = kvstcheck("lint", "examples/standard/mistakes.ini")
+        self.assertEqual(run.status, 1, run)
+        self.assertIn('  layers: 6 names: "0", "A-WALL", "A-DOOR", "A-GLAZ", "a-door", "A-WALL"', run.lines)
+        self.assertIn("  linetypes: no section, so every linetype of a drawing is a finding", run.lines)
+        warned = [int(m.group(1)) for m in map(re.compile(r"^examples/standard/mistakes\.ini:(\d+): ").match, run.lines) if m]
+        self.assertEqual(warned, [4, 5, 13, 14, 15, 16, 19, 26, 35], run)
+        self.assertEqual(sum(line.startswith("    fix: ") for line in run.lines), len(warned))
+        self.assertEqual(run.lines[-1], "examples/standard/mistakes.ini: 9 warnings")
+
+    def test_lint_a_clean_file_and_json(self):
+        run = kvstcheck("lint", STANDARD)
+        self.assertEqual(run.status, 0, run)
+        self.assertEqual(run.lines[-1], f"{STANDARD}: nothing to fix")
+        run = kvstcheck("lint", "--json", "examples/standard/mistakes.ini")
+        self.assertEqual(run.status, 1, run)
+        document = run.json()
+        self.assertTrue(document["loads"])
+        self.assertEqual(document["typeNames"], ["AcadLayer", "AcadLinetype", "AcadTextStyle", "AcadDimStyle", None])
+        self.assertEqual(document["kinds"][2]["names"], ["Standard", "", ""])
+        self.assertEqual(len(document["warnings"]), 9)
+
+    def test_lint_files_that_cannot_be_read(self):
+        folder = scratch("lint-unreadable")
+        (folder / "folder.ini").mkdir()
+        (folder / "junk.ini").write_bytes(bytes(range(256)) * 16)
+        with open(folder / "huge.ini", "wb") as huge:
+            huge.truncate(1 << 30)
+        cases = {"absent.ini": "does not exist", "folder.ini": "is a folder", "junk.ini": "not a text file",
+                 "huge.ini": "at most 64 MiB"}
+        for name, problem in cases.items():
+            with self.subTest(name):
+                run = kvstcheck("lint", name, cwd=folder)
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(f"kvstcheck: {name}: ", run.err)
+                self.assertIn(problem, run.err)
+                self.assertEqual(run.out, "")
+
+    def test_lint_a_utf16_file(self):
+        folder = scratch("lint-utf16")
+        text = "[Common]\r\nTypeCount=1\r\n[Type1]\r\nType=AcadLayer\r\nNameCount=2\r\nName1=Wände\r\nName2=墙体\r\n"
+        (folder / "utf16.ini").write_bytes(b"\xff\xfe" + text.encode("utf-16-le"))
+        run = kvstcheck("lint", windows_path(folder / "utf16.ini"))
+        self.assertEqual(run.status, 1, run)
+        self.assertIn("UTF-16 LE with a byte order mark, handed to the plug-in in code page 1252", run.lines[0])
+        self.assertIn('  layers: 2 names: "Wände", "??"', run.lines)
+        self.assertTrue(any(":7: " in line and 'reads "Name2=??"' in line for line in run.lines), run)
+
+    def test_make_standard_round_trip(self):
+        folder = scratch("make-standard")
+        drawings = ["examples/drawings/office.dxf", "examples/drawings/site.json", "examples/drawings/clean.json"]
+        # clean.json's A-DOOR and office.dxf's a-door are both allowed, and lint points at the pair.
+        both = windows_path(folder / "both.ini")
+        self.assertEqual(kvstcheck("make-standard", *drawings, "-o", both).status, 0)
+        lint = kvstcheck("lint", both)
+        self.assertEqual(lint.status, 1, lint)
+        self.assertIn('Name11=A-DOOR differs from "a-door" (line 12) only in letter case', lint.out)
+        drawings = drawings[:2]
+        made = windows_path(folder / "made.ini")
+        run = kvstcheck("make-standard", *drawings, "-o", made)
+        self.assertEqual(run.status, 0, run)
+        self.assertIn("wrote ", run.out)
+        # Every name once, in first-seen order, in the system code page.
+        office = ezdxf.readfile(SOURCE / "examples/drawings/office.dxf")
+        site = json.loads((SOURCE / drawings[1]).read_text(encoding="utf-8"))
+        expected = list(dict.fromkeys([e.dxf.name for e in office.layers] + site["Layers"]))
+        content = (folder / "made.ini").read_bytes().decode("cp1252")
+        layers = content.split("[Type1]")[1].split("[Type2]")[0]
+        self.assertEqual(re.findall(r"^Name\d+=(.*)\r$", layers, re.M), expected)
+        audit = kvstcheck("--standard", made, *drawings)
+        self.assertEqual(audit.status, 0, audit)
+        self.assertEqual(audit.lines[-1], "2 drawings: 0 findings")
+        lint = kvstcheck("lint", made)
+        self.assertEqual(lint.status, 0, lint)
+
+    def test_make_standard_refuses_and_writes_nothing(self):
+        folder = scratch("make-refused")
+        target = folder / "out.ini"
+        run = kvstcheck("make-standard", "examples/drawings/office-zh-2010.dxf", "-o", windows_path(target))
+        self.assertEqual(run.status, 2, run)
+        self.assertIn('kvstcheck: examples/drawings/office-zh-2010.dxf: layer "墙体" cannot be written in the system '
+                      'code page 1252', run.err)
+        (folder / "broken.json").write_bytes(b"{")
+        run = kvstcheck("make-standard", "examples/drawings/site.json", windows_path(folder / "broken.json"), "-o",
+                        windows_path(target))
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("broken.json: line 1: ", run.err)
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), ["broken.json"])
+
+        target.write_bytes(b"keep me")
+        run = kvstcheck("make-standard", "examples/drawings/site.json", "-o", windows_path(target))
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("the file exists; add --force to replace it", run.err)
+        self.assertEqual(target.read_bytes(), b"keep me")
+        run = kvstcheck("make-standard", "examples/drawings/site.json", "-o", windows_path(target), "--force")
+        self.assertEqual(run.status, 0, run)
+        self.assertTrue(target.read_bytes().startswith(b"; The names a drawing may use"))
+        self.assertEqual(sorted(p.name for p in folder.iterdir()), ["broken.json", "out.ini"])
 
 
 if __name__ == "__main__":

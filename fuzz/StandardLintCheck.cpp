@@ -1,0 +1,103 @@
+#include "StandardLintCheck.h"
+
+#include "kvstcheck/standardtools/StandardWalk.h"
+
+namespace fuzzcheck {
+namespace {
+
+bool IsValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || i + length > bytes.size()) return false;
+        unsigned code = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const unsigned shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < shortest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
+// A code page in which every byte is the character of its own number (ISO 8859-1), converted
+// without the platform.
+class Latin1Text : public kvstcheck::CodePageText {
+public:
+    unsigned CodePage() const override { return 28591; }
+    std::wstring Widen(std::string_view bytes) const override {
+        std::wstring text;
+        for (const char c : bytes) text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+        return text;
+    }
+    std::string Utf8(std::wstring_view text) const override {
+        std::string bytes;
+        for (const wchar_t c : text) {
+            const unsigned code = (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : static_cast<unsigned>(c);
+            if (code < 0x80) {
+                bytes += static_cast<char>(code);
+            } else if (code < 0x800) {
+                bytes += static_cast<char>(0xC0 | code >> 6);
+                bytes += static_cast<char>(0x80 | (code & 0x3F));
+            } else {
+                bytes += static_cast<char>(0xE0 | code >> 12);
+                bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                bytes += static_cast<char>(0x80 | (code & 0x3F));
+            }
+        }
+        return bytes;
+    }
+    bool Readable(std::string_view) const override { return true; }
+    bool IsUtf8(std::string_view bytes) const override { return IsValidUtf8(bytes); }
+    std::optional<short> Count(const std::wstring& text) const override {
+        std::wstring_view digits = text;
+        while (!digits.empty() && digits.front() == L' ') digits.remove_prefix(1);
+        while (!digits.empty() && digits.back() == L' ') digits.remove_suffix(1);
+        const bool negative = !digits.empty() && digits.front() == L'-';
+        if (!digits.empty() && (digits.front() == L'-' || digits.front() == L'+')) digits.remove_prefix(1);
+        if (digits.empty() || digits.size() > 6) return std::nullopt;
+        long value = 0;
+        for (const wchar_t c : digits) {
+            if (c < L'0' || c > L'9') return std::nullopt;
+            value = value * 10 + (c - L'0');
+        }
+        if (negative) value = -value;
+        if (value < -32768 || value > 32767) return std::nullopt;
+        return static_cast<short>(value);
+    }
+    std::wstring FoldLetterCase(std::wstring_view name) const override {
+        std::wstring folded(name);
+        for (wchar_t& c : folded)
+            if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+        return folded;
+    }
+};
+
+std::uint32_t LineCount(std::string_view bytes) {
+    std::uint32_t lines = 1;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) ++lines;
+    return lines;
+}
+
+}  // namespace
+
+std::string CheckStandardLint(std::string_view bytes) {
+    const standards::ProfileImage image{std::string(bytes)};
+    const Latin1Text text;
+    const auto warnings = kvstcheck::WalkStandard(image, text, true);
+    const std::uint32_t lines = LineCount(bytes);
+    for (const auto& warning : warnings) {
+        const std::string where = "warning at line " + std::to_string(warning.line);
+        if (warning.line > lines) return where + " of a file of " + std::to_string(lines) + " lines";
+        if (warning.problem.empty() || warning.fix.empty()) return where + " without its problem or fix";
+        if (!IsValidUtf8(warning.problem) || !IsValidUtf8(warning.fix)) return where + " is not valid UTF-8";
+    }
+    if (kvstcheck::WalkStandard(image, text, true) != warnings) return "a second walk gives other warnings";
+    return {};
+}
+
+}  // namespace fuzzcheck

@@ -1,0 +1,153 @@
+#include "kvstcheck/DrawingWalk.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "kvstcheck/Files.h"
+#include "kvstcheck/SystemError.h"
+
+namespace kvstcheck {
+namespace {
+
+// Deeper than any real project; stops a walk whose folders cannot be told apart by their identity.
+constexpr std::size_t kDeepestFolder = 128;
+
+struct FindCloser {
+    void operator()(HANDLE handle) const noexcept { ::FindClose(handle); }
+};
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
+};
+
+// A folder's identity on its volume: two paths to one folder (through a link) give the same.
+struct FolderIdentity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    bool operator==(const FolderIdentity&) const = default;
+};
+
+std::optional<FolderIdentity> IdentityOf(const std::wstring& folder) {
+    std::unique_ptr<void, HandleCloser> handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (handle.get() == INVALID_HANDLE_VALUE) {
+        handle.release();
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle.get(), &information)) return std::nullopt;
+    return FolderIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+}
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+struct FolderEntry {
+    std::wstring name;
+    bool folder = false;
+};
+
+class Walker {
+public:
+    explicit Walker(std::vector<WalkEntry>& entries) : entries_(entries) {}
+
+    // separator: the one the user wrote in the folder's path, so that the paths shown read alike.
+    void Walk(const std::wstring& folder, wchar_t separator) {
+        separator_ = separator;
+        const std::size_t before = entries_.size();
+        WalkFolder(folder);
+        if (entries_.size() == before) entries_.push_back({folder, "no .dxf or .json files in this folder"});
+    }
+
+private:
+    void WalkFolder(const std::wstring& folder) {
+        const auto identity = IdentityOf(folder);
+        if (identity) {
+            const auto above = std::find(ancestors_.begin(), ancestors_.end(), *identity);
+            if (above != ancestors_.end()) {
+                entries_.push_back({folder, "this folder links back to a folder above it; it is not walked again"});
+                return;
+            }
+        }
+        if (ancestors_.size() >= kDeepestFolder) {
+            entries_.push_back({folder, "the folders nest deeper than " + std::to_string(kDeepestFolder) +
+                                            " levels here; nothing below is walked"});
+            return;
+        }
+        std::vector<FolderEntry> children;
+        if (!List(folder, children)) return;
+        ancestors_.push_back(identity);
+        for (const FolderEntry& child : children) {
+            const std::wstring path = folder + separator_ + child.name;
+            if (child.folder)
+                WalkFolder(path);
+            else if (IsDrawingFileName(child.name))
+                entries_.push_back({path, {}});
+        }
+        ancestors_.pop_back();
+    }
+
+    bool List(const std::wstring& folder, std::vector<FolderEntry>& children) {
+        WIN32_FIND_DATAW found{};
+        std::unique_ptr<void, FindCloser> search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+                                                                    FindExSearchNameMatch, nullptr, 0));
+        if (search.get() == INVALID_HANDLE_VALUE) {
+            search.release();
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return true;
+            entries_.push_back({folder, "cannot read the folder: " + SystemMessage(error)});
+            return false;
+        }
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            children.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        } while (::FindNextFileW(search.get(), &found));
+        if (const DWORD error = ::GetLastError(); error != ERROR_NO_MORE_FILES)
+            entries_.push_back({folder, "the folder could not be read to its end: " + SystemMessage(error)});
+        std::sort(children.begin(), children.end(), [](const FolderEntry& a, const FolderEntry& b) {
+            const std::wstring lowerA = Lower(a.name);
+            const std::wstring lowerB = Lower(b.name);
+            return lowerA != lowerB ? lowerA < lowerB : a.name < b.name;
+        });
+        return true;
+    }
+
+    std::vector<WalkEntry>& entries_;
+    // The folders above the one being walked; one whose identity is unknown matches none.
+    std::vector<std::optional<FolderIdentity>> ancestors_;
+    wchar_t separator_ = L'\\';
+};
+
+}  // namespace
+
+bool IsDrawingFileName(const std::wstring& name) {
+    const std::wstring lower = Lower(name);
+    return lower.ends_with(L".dxf") || lower.ends_with(L".json");
+}
+
+std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments) {
+    std::vector<WalkEntry> entries;
+    for (const std::wstring& argument : arguments) {
+        if (KindOfPath(argument) != PathKind::Folder) {
+            entries.push_back({argument, {}});
+            continue;
+        }
+        const bool slashes = argument.find(L'/') != std::wstring::npos && argument.find(L'\\') == std::wstring::npos;
+        // "C:\" becomes "C:", whose entries are joined back as "C:\name".
+        std::wstring folder = argument;
+        while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+        Walker(entries).Walk(folder, slashes ? L'/' : L'\\');
+    }
+    return entries;
+}
+
+}  // namespace kvstcheck

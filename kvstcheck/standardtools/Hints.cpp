@@ -1,0 +1,67 @@
+#include "kvstcheck/standardtools/Hints.h"
+
+#include <algorithm>
+#include <unordered_set>
+#include <utility>
+
+#include "kvstcheck/standardtools/LetterCase.h"
+
+namespace kvstcheck {
+
+std::size_t HintDistanceLimit(std::size_t nameLength) noexcept { return std::min<std::size_t>(3, nameLength / 3); }
+
+HintFinder::HintFinder(const LoadedStandard& standard) {
+    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
+        if (!standard.names[kind]) continue;
+        KindIndex& index = kinds_[kind];
+        std::unordered_set<std::wstring_view> seen;
+        for (const std::wstring& name : *standard.names[kind]) {
+            // Names left empty by a gap in the file are no name anyone meant.
+            if (name.empty() || !seen.insert(name).second) continue;
+            index.names.push_back(name);
+        }
+        for (std::size_t i = 0; i < index.names.size(); ++i) {
+            std::wstring folded = FoldLetterCase(index.names[i]);
+            index.firstOfFolded.emplace(folded, i);
+            if (index.byLength.size() <= folded.size()) index.byLength.resize(folded.size() + 1);
+            index.byLength[folded.size()].push_back(i);
+            index.folded.push_back(std::move(folded));
+        }
+    }
+}
+
+NameHints HintFinder::For(std::wstring_view kindLabel, std::wstring_view name) const {
+    const auto kind = KindOfLabel(kindLabel);
+    if (!kind) return {};
+    const KindIndex& index = kinds_[static_cast<std::size_t>(*kind)];
+    const std::wstring folded = FoldLetterCase(name);
+
+    if (const auto same = index.firstOfFolded.find(folded);
+        same != index.firstOfFolded.end() && index.names[same->second] != name)
+        return NameHints{{index.names[same->second]}, true};
+
+    const std::size_t limit = HintDistanceLimit(folded.size());
+    if (limit == 0) return {};
+    // (distance, position in the file): the nearest first, and of equals the first written.
+    std::vector<std::pair<std::size_t, std::size_t>> near;
+    BandedEditDistance banded;
+    const bool fitsAWord = folded.size() <= WordEditDistance::kLongestPattern;
+    const WordEditDistance word(fitsAWord ? std::wstring_view(folded) : std::wstring_view());
+    const std::size_t shortest = folded.size() > limit ? folded.size() - limit : 0;
+    const std::size_t longest = std::min(folded.size() + limit, index.byLength.empty() ? 0 : index.byLength.size() - 1);
+    for (std::size_t length = shortest; length <= longest && length < index.byLength.size(); ++length) {
+        for (const std::size_t candidate : index.byLength[length]) {
+            if (index.names[candidate] == name) continue;
+            const std::size_t distance = fitsAWord ? word.To(index.folded[candidate])
+                                                   : banded.Between(folded, index.folded[candidate], limit);
+            if (distance <= limit) near.emplace_back(distance, candidate);
+        }
+    }
+    const std::size_t kept = std::min(near.size(), kMaxHintNames);
+    std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(kept), near.end());
+    NameHints hints;
+    for (std::size_t i = 0; i < kept; ++i) hints.names.push_back(index.names[near[i].second]);
+    return hints;
+}
+
+}  // namespace kvstcheck

@@ -1,0 +1,354 @@
+#include "kvstcheck/standardtools/Lint.h"
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "kvstcheck/Files.h"
+#include "kvstcheck/SystemError.h"
+#include "kvstcheck/Text.h"
+#include "kvstcheck/reports/Console.h"
+#include "kvstcheck/reports/Report.h"
+#include "kvstcheck/standardtools/LetterCase.h"
+#include "standards/AnsiText.h"
+
+namespace kvstcheck {
+namespace {
+
+constexpr audit::PerKind<const char*> kKindPlurals = {"layers", "linetypes", "text styles", "dimension styles"};
+constexpr audit::PerKind<const char*> kKindWords = {"layer", "linetype", "text style", "dimension style"};
+// How many names of a kind the text output shows.
+constexpr std::size_t kNamesShown = 12;
+
+std::string Quoted(const std::string& utf8) { return "\"" + utf8 + "\""; }
+
+// The bytes as the platform converts them from the code page.
+std::wstring Widened(std::string_view bytes, UINT codePage) {
+    if (bytes.empty()) return {};
+    const int size = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (size <= 0) return DecodeUtf8(ValidUtf8(bytes)).value_or(std::wstring());
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
+std::string Shown(std::string_view bytes, UINT codePage) { return EncodeUtf8(Widened(bytes, codePage)); }
+
+enum class Decoding { Ansi, Utf8ByteOrderMark, Utf16Le, Utf16Be };
+
+Decoding DecodingOf(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) return Decoding::Utf8ByteOrderMark;
+    if (bytes.starts_with("\xFF\xFE")) return Decoding::Utf16Le;
+    if (bytes.starts_with("\xFE\xFF")) return Decoding::Utf16Be;
+    return Decoding::Ansi;
+}
+
+std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
+    std::wstring text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        text.push_back(static_cast<wchar_t>(bigEndian ? (first << 8 | second) : (second << 8 | first)));
+    }
+    return text;
+}
+
+// The text in the code page the way the platform hands Unicode text to an ANSI caller: best fit,
+// then '?'.
+std::string ToCodePageAsThePlatformDoes(std::wstring_view text, UINT codePage) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int size = ::WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(codePage, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+// The lines of text, split as the platform splits them: CR LF, LF and a lone CR each end one line.
+std::vector<std::wstring_view> Lines(std::wstring_view text) {
+    std::vector<std::wstring_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L'\r' && text[i] != L'\n') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+// Lines of a decoded file whose characters the code page cannot hold: the plug-in gets look-alikes.
+void WarnOfLostCharacters(std::wstring_view text, UINT codePage, std::vector<LintWarning>& warnings) {
+    const auto lines = Lines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (standards::ToCodePage(lines[i], codePage)) continue;
+        warnings.push_back({static_cast<std::uint32_t>(i + 1),
+                            Quoted(EncodeUtf8(lines[i])) + " holds characters that code page " + std::to_string(codePage) +
+                                " cannot hold: the plug-in reads " +
+                                Quoted(Shown(ToCodePageAsThePlatformDoes(lines[i], codePage), codePage)),
+                            "use only characters of code page " + std::to_string(codePage) +
+                                ", and save the file in that code page (ANSI)"});
+    }
+}
+
+// A control character that no text file holds, as its code; nothing when there is none. NULs after
+// the text are what some editors leave behind; a file of nothing but NULs is no text.
+template <class Character>
+std::optional<unsigned> BinaryContent(std::basic_string_view<Character> text) {
+    const std::size_t end = text.find_last_not_of(Character(0));
+    if (end == text.npos) return text.empty() ? std::nullopt : std::optional<unsigned>(0);
+    for (const Character c : text.substr(0, end + 1)) {
+        const auto code = static_cast<unsigned>(c);
+        if (code < 0x20 && !(code >= '\t' && code <= '\r') && code != 0x1A) return code;
+    }
+    return std::nullopt;
+}
+
+std::string EncodingWords(Decoding decoding, UINT codePage) {
+    const std::string page = "code page " + std::to_string(codePage);
+    switch (decoding) {
+        case Decoding::Utf8ByteOrderMark: return "UTF-8 with a byte order mark, handed to the plug-in in " + page;
+        case Decoding::Utf16Le: return "UTF-16 LE with a byte order mark, handed to the plug-in in " + page;
+        case Decoding::Utf16Be: return "UTF-16 BE with a byte order mark, handed to the plug-in in " + page;
+        case Decoding::Ansi: break;
+    }
+    return "ANSI, " + page;
+}
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+
+// The file's bytes, or why they cannot be had.
+std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::string& problem) {
+    const PathKind kind = KindOfPath(path);
+    if (kind == PathKind::Missing) {
+        problem = "the file does not exist";
+        return std::nullopt;
+    }
+    if (kind == PathKind::Folder) {
+        problem = "this is a folder, not a standard file";
+        return std::nullopt;
+    }
+    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        file.release();
+        problem = "cannot open the file: " + SystemMessage(::GetLastError());
+        return std::nullopt;
+    }
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        problem = "this is a device, not a standard file";
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        problem = "cannot read the file: " + SystemMessage(::GetLastError());
+        return std::nullopt;
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > kLargestStandardFile) {
+        problem = "the file is " + std::to_string(size.QuadPart >> 20) +
+                  " MiB; a standard file is a text file of at most 64 MiB";
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())) {
+        problem = "cannot read the file: " + SystemMessage(::GetLastError());
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::string NamesText(const standards::NameList& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
+        text += (i > 0 ? ", " : "") + Quoted(EncodeUtf8(names[i]));
+    if (names.size() > kNamesShown) text += " and " + std::to_string(names.size() - kNamesShown) + " more";
+    return text;
+}
+
+std::string Plural(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+bool ChecksNothing(const LoadedStandard& loaded) {
+    return !loaded.loaded || loaded.typeNames.empty() || !loaded.typeNames.front() || loaded.typeNames.front()->empty();
+}
+
+// Text in the system's code pages, converted as the platform converts it.
+class PlatformText : public CodePageText {
+public:
+    explicit PlatformText(UINT codePage) : codePage_(codePage) {}
+    unsigned CodePage() const override { return codePage_; }
+    std::wstring Widen(std::string_view bytes) const override { return Widened(bytes, codePage_); }
+    std::string Utf8(std::wstring_view text) const override { return EncodeUtf8(text); }
+    bool Readable(std::string_view bytes) const override { return DecodeCodePage(bytes, codePage_).has_value(); }
+    bool IsUtf8(std::string_view bytes) const override { return DecodeUtf8(bytes).has_value(); }
+    // The count conversion of the plug-in's INI class: Automation's, in the invariant locale.
+    std::optional<short> Count(const std::wstring& text) const override {
+        SHORT value = 0;
+        if (FAILED(::VarI2FromStr(const_cast<OLECHAR*>(text.c_str()), LOCALE_INVARIANT, 0, &value))) return std::nullopt;
+        return value;
+    }
+    std::wstring FoldLetterCase(std::wstring_view name) const override { return kvstcheck::FoldLetterCase(name); }
+
+private:
+    UINT codePage_;
+};
+
+}  // namespace
+
+std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage, const LoadedStandard& loaded) {
+    std::vector<LintWarning> warnings;
+    const Decoding decoding = DecodingOf(bytes);
+    std::string ansi;
+    if (decoding == Decoding::Ansi) {
+        ansi = bytes;
+    } else {
+        const std::wstring text = decoding == Decoding::Utf8ByteOrderMark
+                                      ? DecodeUtf8(ValidUtf8(bytes.substr(3))).value_or(std::wstring())
+                                      : DecodeUtf16(bytes, decoding == Decoding::Utf16Be);
+        if (decoding == Decoding::Utf8ByteOrderMark)
+            warnings.push_back({1,
+                                "the file begins with a UTF-8 byte order mark: Windows reads those bytes as text, so "
+                                "a section header on line 1 is lost and names beyond ASCII arrive garbled (Wine "
+                                "decodes it)",
+                                "save the file in code page " + std::to_string(codePage) + " (ANSI) without a byte order mark"});
+        WarnOfLostCharacters(text, codePage, warnings);
+        ansi = ToCodePageAsThePlatformDoes(text, codePage);
+    }
+    const standards::ProfileImage image(ansi);
+    const auto walked = WalkStandard(image, PlatformText(codePage), decoding == Decoding::Ansi);
+    warnings.insert(warnings.end(), walked.begin(), walked.end());
+    if (ChecksNothing(loaded) && warnings.empty())
+        warnings.push_back({0, "the plug-in does not load this file", "check that the file can be read"});
+    std::stable_sort(warnings.begin(), warnings.end(),
+                     [](const LintWarning& a, const LintWarning& b) { return a.line < b.line; });
+    return warnings;
+}
+
+int LintReport::Status() const {
+    if (!unreadable.empty()) return kBroken;
+    return warnings.empty() ? kNoFindings : kFindings;
+}
+
+LintReport LintStandardFile(const std::wstring& path) {
+    LintReport report;
+    report.path = path;
+    report.codePage = ::GetACP();
+    std::string problem;
+    const auto bytes = ReadStandardBytes(path, problem);
+    if (!bytes) {
+        report.unreadable = problem;
+        return report;
+    }
+    const Decoding decoding = DecodingOf(*bytes);
+    const bool utf16 = decoding == Decoding::Utf16Le || decoding == Decoding::Utf16Be;
+    const auto binary = utf16 ? BinaryContent(std::wstring_view(DecodeUtf16(*bytes, decoding == Decoding::Utf16Be)))
+                              : BinaryContent(std::string_view(*bytes));
+    if (binary) {
+        char code[8];
+        std::snprintf(code, sizeof code, "0x%02X", *binary);
+        report.unreadable = std::string("this is not a text file: it holds the control character ") + code +
+                            " (binary content)";
+        return report;
+    }
+    report.encoding = EncodingWords(decoding, report.codePage);
+    report.loaded = LoadAsThePluginDoes(FullPath(path));
+    report.warnings = FindLintWarnings(*bytes, report.codePage, report.loaded);
+    return report;
+}
+
+std::string FormatLintText(const LintReport& report) {
+    const std::string path = EncodeUtf8(report.path);
+    std::string text = path + ": " + report.encoding + "\n";
+    const LoadedStandard& loaded = report.loaded;
+    if (!loaded.loaded) {
+        text += "what the plug-in loads: nothing; it refuses this file, so every audit against it fails\n";
+    } else if (ChecksNothing(loaded)) {
+        text += "what the plug-in loads: no type name in [Type1], so it checks nothing\n";
+    } else {
+        text += "what the plug-in loads:\n";
+        for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
+            const auto& names = loaded.names[kind];
+            text += std::string("  ") + kKindPlurals[kind] + ": ";
+            if (!names) {
+                text += std::string("no section, so every ") + kKindWords[kind] + " of a drawing is a finding\n";
+                continue;
+            }
+            const auto empty = static_cast<std::size_t>(std::count(names->begin(), names->end(), std::wstring()));
+            text += Plural(names->size(), "name", "names");
+            if (empty > 0) text += " (" + std::to_string(empty) + " empty)";
+            text += ": " + NamesText(*names) + "\n";
+        }
+        std::string types;
+        for (const auto& typeName : loaded.typeNames)
+            types += (types.empty() ? "" : ", ") + (typeName ? Quoted(EncodeUtf8(*typeName)) : std::string("(none)"));
+        text += "  type names the host is given: " + types + "\n";
+    }
+    for (const LintWarning& warning : report.warnings) {
+        text += path + (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) + ": " + warning.problem + "\n";
+        text += "    fix: " + warning.fix + "\n";
+    }
+    text += path + ": " + (report.warnings.empty() ? "nothing to fix" : Plural(report.warnings.size(), "warning", "warnings")) + "\n";
+    return text;
+}
+
+std::string FormatLintJson(const LintReport& report) {
+    using Json = nlohmann::ordered_json;
+    Json document = {{"path", EncodeUtf8(report.path)}, {"status", report.Status()}};
+    if (!report.unreadable.empty()) {
+        document["error"] = report.unreadable;
+        return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    }
+    const LoadedStandard& loaded = report.loaded;
+    document["codePage"] = report.codePage;
+    document["encoding"] = report.encoding;
+    document["loads"] = loaded.loaded;
+    document["checksNothing"] = ChecksNothing(loaded);
+    Json typeNames = Json::array();
+    for (const auto& typeName : loaded.typeNames) typeNames.push_back(typeName ? Json(EncodeUtf8(*typeName)) : Json());
+    document["typeNames"] = std::move(typeNames);
+    Json kinds = Json::array();
+    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
+        Json entry = {{"kind", kKindPlurals[kind]},
+                      {"label", EncodeUtf8(audit::kKinds[kind].label)},
+                      {"typeName", EncodeUtf8(kTypeNames[kind])},
+                      {"declared", loaded.names[kind].has_value()}};
+        Json names = Json::array();
+        if (loaded.names[kind])
+            for (const std::wstring& name : *loaded.names[kind]) names.push_back(EncodeUtf8(name));
+        entry["names"] = std::move(names);
+        kinds.push_back(std::move(entry));
+    }
+    document["kinds"] = std::move(kinds);
+    Json warnings = Json::array();
+    for (const LintWarning& warning : report.warnings)
+        warnings.push_back({{"line", warning.line}, {"problem", warning.problem}, {"fix", warning.fix}});
+    document["warnings"] = std::move(warnings);
+    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+int Lint(const Options& options) {
+    const LintReport report = LintStandardFile(options.standard);
+    if (options.json) {
+        WriteOut(FormatLintJson(report));
+    } else if (!report.unreadable.empty()) {
+        WriteError(EncodeUtf8(report.path) + ": " + report.unreadable);
+    } else {
+        WriteOut(FormatLintText(report));
+    }
+    return report.Status();
+}
+
+}  // namespace kvstcheck

@@ -1,0 +1,43 @@
+#pragma once
+// lint: what the plug-in will load from a standard file, and each line that it will read otherwise
+// than its author most likely meant, with a plain fix.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kvstcheck/CommandLine.h"
+#include "kvstcheck/standardtools/LoadedStandard.h"
+#include "kvstcheck/standardtools/StandardWalk.h"
+
+namespace kvstcheck {
+
+struct LintReport {
+    std::wstring path;        // as the user gave it
+    std::string unreadable;   // UTF-8; not empty: the file cannot be read and nothing else is known
+    UINT codePage = 0;        // the system code page the plug-in reads the file with
+    std::string encoding;     // how the plug-in decodes the file, in words
+    LoadedStandard loaded;    // what the plug-in's own loader makes of the file
+    std::vector<LintWarning> warnings;  // in line order
+
+    int Status() const;  // 0 nothing to report, 1 warnings, 2 unreadable
+};
+
+// Standard files beyond this size are not what the plug-in is meant to read.
+inline constexpr std::uint64_t kLargestStandardFile = 64ull << 20;
+
+// The warnings for a file's bytes under a code page, given what the plug-in loaded from it.
+std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage, const LoadedStandard& loaded);
+
+// Reads the file at path and lints it as the plug-in reads it on this system.
+LintReport LintStandardFile(const std::wstring& path);
+
+std::string FormatLintText(const LintReport& report);
+std::string FormatLintJson(const LintReport& report);
+
+// The lint command: prints the report; returns the exit status.
+int Lint(const Options& options);
+
+}  // namespace kvstcheck

@@ -1,0 +1,490 @@
+#include "kvstcheck/standardtools/StandardWalk.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "kvstcheck/standardtools/EditDistance.h"
+#include "kvstcheck/standardtools/LoadedStandard.h"
+
+namespace kvstcheck {
+namespace {
+
+using standards::ProfileEntry;
+using standards::ProfileImage;
+using standards::ProfileSection;
+
+// The plug-in's read buffer holds this many bytes of a value.
+constexpr std::size_t kReadableBytes = 254;
+constexpr wchar_t kMissingMarker[] = L"Return Err";
+constexpr unsigned kUtf8CodePage = 65001;
+constexpr audit::PerKind<const char*> kKindPlurals = {"layers", "linetypes", "text styles", "dimension styles"};
+
+std::string Quoted(const std::string& utf8) { return "\"" + utf8 + "\""; }
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+// Lines the platform skips or no reader means: comments, and lines of nothing but NULs.
+bool IsComment(const ProfileEntry& entry) {
+    if (!entry.value && entry.name.substr(0, entry.name.find('\0')).empty()) return true;
+    return !entry.name.empty() && (entry.name[0] == ';' || entry.name[0] == '#');
+}
+
+bool IsQuotedValue(std::string_view value) {
+    return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
+std::string_view Unquoted(std::string_view value) {
+    return IsQuotedValue(value) ? value.substr(1, value.size() - 2) : value;
+}
+
+bool HasBytesAbove127(std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) > 127; });
+}
+
+bool IsPlainNumber(std::wstring_view text) {
+    if (!text.empty() && (text.front() == L'+' || text.front() == L'-')) text.remove_prefix(1);
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+std::optional<std::size_t> KindOfTypeName(std::wstring_view typeName) {
+    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind)
+        if (typeName == kTypeNames[kind]) return kind;
+    return std::nullopt;
+}
+
+// The number after a literal ("Name12" after "Name"), letter case ignored; nothing for another form.
+std::optional<long> NumberAfter(std::string_view text, std::string_view literal) {
+    if (text.size() <= literal.size() || !EqualIgnoringAsciiCase(text.substr(0, literal.size()), literal)) return std::nullopt;
+    const std::string_view digits = text.substr(literal.size());
+    if (digits.size() > 6 || (digits.front() == '0' && digits.size() > 1)) return std::nullopt;
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    return std::stol(std::string(digits));
+}
+
+std::string TypeSection(long index) { return "Type" + std::to_string(index); }
+
+// The loader's way through an image, noting what it reads and where it reads otherwise than meant.
+class LoaderWalk {
+public:
+    LoaderWalk(const ProfileImage& image, const CodePageText& text, bool checkBytes, std::vector<LintWarning>& warnings)
+        : image_(image), text_(text), checkBytes_(checkBytes), warnings_(warnings) {}
+
+    void Run() {
+        WalkSections();
+        for (const auto& kindNames : names_) CheckNames(kindNames);
+        ReportUnread();
+        ReportDoubts();
+    }
+
+private:
+    struct SectionState {
+        long nameCount = 0;    // m once NameCount was read
+        long stoppedAt = 0;    // the name number where reading stopped; 0 when it did not
+    };
+    struct ReadName {
+        std::wstring name;
+        std::string key;
+        std::uint32_t line;
+    };
+
+    void Warn(std::uint32_t line, std::string problem, std::string fix) {
+        warnings_.push_back({line, std::move(problem), std::move(fix)});
+    }
+
+    const ProfileSection* FirstSection(std::string_view name) const {
+        const auto sections = image_.Sections();
+        for (std::size_t i = 1; i < sections.size(); ++i)
+            if (EqualIgnoringAsciiCase(sections[i].name, name)) return &sections[i];
+        return nullptr;
+    }
+
+    // The entry a read finds, or null when the read gives the missing marker.
+    const ProfileEntry* Entry(std::string_view section, std::string_view key) {
+        const ProfileEntry* entry = image_.Find(section, key);
+        if (entry == nullptr || !entry->value) return nullptr;
+        read_.insert(entry);
+        return entry;
+    }
+
+    // The value as the loader gets it: read through the buffer, converted, leading spaces gone.
+    std::wstring Value(std::string_view section, std::string_view key) const {
+        const std::string bytes = image_.ReadString(section, key, "Return Err");
+        std::wstring text = text_.Widen(bytes);
+        text.erase(0, text.find_first_not_of(L' '));
+        return text;
+    }
+
+    // Bytes of the file as the plug-in sees them, in UTF-8.
+    std::string Shown(std::string_view bytes) const { return text_.Utf8(text_.Widen(bytes)); }
+
+    std::string ShownValue(const ProfileEntry& entry) const { return Shown(Unquoted(*entry.value)); }
+
+    std::string Assignment(const ProfileEntry& entry) const {
+        return Shown(entry.name) + "=" + Shown(*entry.value);
+    }
+
+    void WalkSections() {
+        const ProfileSection* common = FirstSection("Common");
+        if (common == nullptr) {
+            StopAt(1, nullptr);
+            Warn(1, "there is no [Common] section, so the plug-in loads nothing and every audit against this file fails",
+                 "begin the file with [Common] and TypeCount= the number of [TypeN] sections");
+            return;
+        }
+        read_.insert(common);
+        const ProfileEntry* typeCountEntry = Entry("Common", "TypeCount");
+        const std::wstring typeCountText = typeCountEntry ? Value("Common", "TypeCount") : kMissingMarker;
+        const auto typeCount = typeCountText == kMissingMarker ? std::nullopt : text_.Count(typeCountText);
+        if (!typeCount || *typeCount < 1) {
+            StopAt(typeCountEntry ? typeCountEntry->line : common->line, nullptr);
+            if (typeCountEntry == nullptr)
+                Warn(common->line, "[Common] has no TypeCount=, so the plug-in loads nothing and every audit fails",
+                     "add TypeCount= the number of [TypeN] sections under [Common]");
+            else
+                Warn(typeCountEntry->line,
+                     Assignment(*typeCountEntry) + " is not a number from 1 to 32767, so the plug-in loads nothing and "
+                                                   "every audit fails",
+                     "write the number of [TypeN] sections, for example TypeCount=4");
+            return;
+        }
+        CheckNumberForm(*typeCountEntry, typeCountText, *typeCount);
+        typeCount_ = *typeCount;
+        audit::PerKind<std::optional<std::pair<long, std::uint32_t>>> declaredBy;  // section number, its line
+
+        for (long type = 1; type <= typeCount_; ++type) {
+            const std::string section = TypeSection(type);
+            const std::string later = type < typeCount_ ? ", so [" + TypeSection(type + 1) + "] and later are never read" : "";
+            const ProfileSection* header = FirstSection(section);
+            if (header == nullptr) {
+                StopAt(typeCountEntry->line, nullptr);
+                Warn(typeCountEntry->line,
+                     "TypeCount=" + std::to_string(typeCount_) + ", but there is no [" + section +
+                         "]: the plug-in stops loading there" + later,
+                     "number the type sections from [Type1] without a gap, or write TypeCount=" + std::to_string(type - 1));
+                return;
+            }
+            read_.insert(header);
+            const ProfileEntry* typeEntry = Entry(section, "Type");
+            const std::wstring typeName = typeEntry ? Value(section, "Type") : kMissingMarker;
+            if (typeName == kMissingMarker) {
+                StopAt(header->line, header);
+                Warn(header->line, "[" + section + "] has no Type=: the plug-in stops loading here" + later,
+                     "add Type= the type of its names (AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle)");
+                return;
+            }
+            CheckValue(*typeEntry, "Type");
+            const auto kind = KindOfTypeName(typeName);
+            if (!kind) WarnOfTypeName(*typeEntry, typeName, type == 1);
+
+            const ProfileEntry* countEntry = Entry(section, "NameCount");
+            const std::wstring countText = countEntry ? Value(section, "NameCount") : kMissingMarker;
+            const auto count = countText == kMissingMarker ? std::nullopt : text_.Count(countText);
+            if (!count) {
+                const std::uint32_t line = countEntry ? countEntry->line : header->line;
+                StopAt(line, header);
+                if (countEntry == nullptr)
+                    Warn(line, "[" + section + "] has no NameCount=: the plug-in stops loading here" + later,
+                         "add NameCount= the number of its names");
+                else
+                    Warn(line, Assignment(*countEntry) + " is not a number from 1 to 32767: the plug-in stops loading here" + later,
+                         "write the number of its names, for example NameCount=3");
+                return;
+            }
+            CheckNumberForm(*countEntry, countText, *count);
+            SectionState& state = sections_[header];
+            state.nameCount = *count;
+            if (*count < 1) {
+                if (kind) {
+                    StopAt(countEntry->line, header);
+                    Warn(countEntry->line,
+                         Assignment(*countEntry) + " under Type=" + text_.Utf8(typeName) +
+                             ": the plug-in cannot load the file at all, and every audit against it fails",
+                         "list at least one name, or remove the section and lower TypeCount");
+                    return;
+                }
+                continue;
+            }
+            if (kind) {
+                if (declaredBy[*kind])
+                    Warn(declaredBy[*kind]->second,
+                         "[" + TypeSection(declaredBy[*kind]->first) + "] and [" + section + "] (line " +
+                             std::to_string(header->line) + ") both declare " + text_.Utf8(typeName) +
+                             ": the later one wins, so the names of [" + TypeSection(declaredBy[*kind]->first) +
+                             "] are never used",
+                         "merge the names into one section");
+                declaredBy[*kind] = std::make_pair(type, header->line);
+                names_[*kind].clear();
+            }
+            for (long number = 1; number <= *count; ++number) {
+                const std::string key = "Name" + std::to_string(number);
+                const ProfileEntry* nameEntry = Entry(section, key);
+                const std::wstring name = nameEntry ? Value(section, key) : kMissingMarker;
+                if (name == kMissingMarker) {
+                    state.stoppedAt = number;
+                    const long empty = *count - number + 1;
+                    std::string problem = nameEntry ? Assignment(*nameEntry) + " reads as a missing name"
+                                                    : "NameCount=" + std::to_string(*count) + ", but [" + section +
+                                                          "] has no " + key;
+                    problem += ": the plug-in stops reading the section there";
+                    if (number < *count) problem += ", so Name" + std::to_string(number + 1) + " and later are never read";
+                    if (kind) problem += ", and the list of " + std::string(kKindPlurals[*kind]) + " keeps " +
+                                         std::to_string(empty) + (empty == 1 ? " empty name" : " empty names");
+                    Warn(nameEntry ? nameEntry->line : countEntry->line, std::move(problem),
+                         "number the names from Name1 without a gap, or write NameCount=" + std::to_string(number - 1));
+                    break;
+                }
+                CheckValue(*nameEntry, key);
+                if (kind) names_[*kind].push_back({name, key, nameEntry->line});
+            }
+        }
+    }
+
+    // Where loading ends, and the section it ends in (whose other lines that warning covers).
+    void StopAt(std::uint32_t line, const ProfileSection* section) {
+        stopLine_ = line;
+        stoppedIn_ = section;
+    }
+
+    // A count that Automation reads from another form ("4.4", "&H4") than a plain number.
+    void CheckNumberForm(const ProfileEntry& entry, const std::wstring& text, short count) {
+        if (IsPlainNumber(text)) return;
+        Warn(entry.line, Assignment(entry) + " is read as " + std::to_string(count),
+             "write the whole number: " + Shown(entry.name) + "=" + std::to_string(count));
+    }
+
+    void WarnOfTypeName(const ProfileEntry& entry, const std::wstring& typeName, bool first) {
+        const std::string written = "Type=" + text_.Utf8(typeName);
+        if (typeName.empty()) {
+            Warn(entry.line,
+                 first ? "Type= is empty in [Type1], so the plug-in checks nothing at all"
+                       : "Type= is empty, so the plug-in ignores the names of this section",
+                 "write the type of its names: AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle");
+            return;
+        }
+        const std::wstring folded = text_.FoldLetterCase(typeName);
+        std::optional<std::size_t> nearest;
+        std::size_t nearestDistance = 4;
+        for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
+            const std::wstring known = text_.FoldLetterCase(kTypeNames[kind]);
+            if (folded == known) {
+                Warn(entry.line, written + ": the plug-in compares type names with their letter case, so it ignores "
+                                           "the names of this section",
+                     "write Type=" + text_.Utf8(kTypeNames[kind]));
+                return;
+            }
+            const std::size_t distance = BoundedEditDistance(folded, known, 3);
+            if (distance < nearestDistance) {
+                nearest = kind;
+                nearestDistance = distance;
+            }
+        }
+        if (nearest) {
+            Warn(entry.line, written + " is no type name the plug-in knows (misspelt?), so it ignores the names of this section",
+                 "write Type=" + text_.Utf8(kTypeNames[*nearest]) + " if these are " + kKindPlurals[*nearest]);
+            return;
+        }
+        Warn(entry.line, written + " is none of the four types the plug-in checks, so it reads the names of this section and ignores them",
+             "use AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle, or remove the section");
+    }
+
+    // What the value becomes on its way to the plug-in: spaces, length and characters.
+    void CheckValue(const ProfileEntry& entry, const std::string& key) {
+        const std::string_view value = Unquoted(*entry.value);
+        const std::string shown = ShownValue(entry);
+        if (IsQuotedValue(*entry.value) && !value.empty() && value.front() == ' ') {
+            const auto kept = value.find_first_not_of(' ');
+            Warn(entry.line,
+                 key + "=" + Quoted(shown) + ": the plug-in drops the leading spaces and reads " +
+                     Quoted(kept == std::string_view::npos ? "" : Shown(value.substr(kept))),
+                 "remove the leading spaces: a name that begins with a space cannot be listed");
+        }
+        if (value.size() > kReadableBytes)
+            Warn(entry.line,
+                 key + " is " + std::to_string(value.size()) + " bytes long; the plug-in reads only its first " +
+                     std::to_string(kReadableBytes) + " bytes, so a drawing name of the full length never matches",
+                 "shorten it to " + std::to_string(kReadableBytes) + " bytes at most");
+        if (!checkBytes_ || !HasBytesAbove127(value)) return;
+        const std::string codePage = std::to_string(text_.CodePage());
+        if (text_.CodePage() != kUtf8CodePage && text_.IsUtf8(value))
+            Warn(entry.line,
+                 key + " is written in UTF-8 (" + Quoted(std::string(value)) + "), but the plug-in reads it in code page " +
+                     codePage + " as " + Quoted(shown),
+                 "save the file in code page " + codePage + " (ANSI), not UTF-8");
+        else if (!text_.Readable(value))
+            Warn(entry.line, key + " holds bytes that code page " + codePage + " cannot read; the plug-in reads " + Quoted(shown),
+                 "save the file in code page " + codePage + " (ANSI)");
+    }
+
+    void CheckNames(const std::vector<ReadName>& names) {
+        std::unordered_map<std::wstring, const ReadName*> exact;
+        std::unordered_map<std::wstring, const ReadName*> folded;
+        for (const ReadName& name : names) {
+            if (name.name.empty()) {
+                Warn(name.line, name.key + "= is empty: it allows only a name that is empty",
+                     "write the name, or remove the line and renumber the names");
+                continue;
+            }
+            if (const auto earlier = exact.find(name.name); earlier != exact.end()) {
+                Warn(name.line,
+                     name.key + "=" + text_.Utf8(name.name) + " repeats " + earlier->second->key + " (line " +
+                         std::to_string(earlier->second->line) + ")",
+                     "remove the repeated name");
+                continue;
+            }
+            exact.emplace(name.name, &name);
+            const auto [other, fresh] = folded.emplace(text_.FoldLetterCase(name.name), &name);
+            if (!fresh)
+                Warn(name.line,
+                     name.key + "=" + text_.Utf8(name.name) + " differs from " + Quoted(text_.Utf8(other->second->name)) +
+                         " (line " + std::to_string(other->second->line) +
+                         ") only in letter case: the plug-in allows both as two names",
+                     "keep only the spelling that drawings should use");
+        }
+    }
+
+    void ReportUnread() {
+        const auto sections = image_.Sections();
+        for (std::size_t index = 0; index < sections.size(); ++index) {
+            const ProfileSection& section = sections[index];
+            const std::string name = Shown(section.name);
+            if (index == 0) {
+                for (const ProfileEntry& entry : image_.EntriesOf(section))
+                    if (!IsComment(entry) && !entry.dropped)
+                        Warn(entry.line, "this line comes before the first [section], so the plug-in never reads it",
+                             "move it into its section, or begin it with ';' to make it a comment");
+                continue;
+            }
+            if (!read_.contains(&section)) {
+                ReportUnreadSection(section, name);
+                continue;
+            }
+            if (&section == stoppedIn_) continue;
+            const auto state = sections_.find(&section);
+            const bool isCommon = EqualIgnoringAsciiCase(section.name, "Common");
+            std::vector<const ProfileEntry*> seen;
+            for (const ProfileEntry& entry : image_.EntriesOf(section)) {
+                if (IsComment(entry) || entry.dropped || read_.contains(&entry)) {
+                    seen.push_back(&entry);
+                    continue;
+                }
+                const auto found = std::find_if(seen.begin(), seen.end(), [&](const ProfileEntry* earlier) {
+                    return earlier->value && EqualIgnoringAsciiCase(earlier->name, entry.name);
+                });
+                const ProfileEntry* same = found == seen.end() ? nullptr : *found;
+                seen.push_back(&entry);
+                const std::string key = Shown(entry.name);
+                if (!entry.value) {
+                    Warn(entry.line, Quoted(key) + " has no '=', so the plug-in never reads this line",
+                         "write it as Key=Value, or begin it with ';' to make it a comment");
+                } else if (same != nullptr) {
+                    Warn(entry.line,
+                         key + "= appears again in [" + name + "] (first at line " + std::to_string(same->line) +
+                             "): the plug-in reads only the first",
+                         "remove one of them");
+                } else if (const auto number = NumberAfter(entry.name, "Name"); number && !isCommon && state != sections_.end()) {
+                    // Names after a gap are told with the gap.
+                    if (state->second.stoppedAt != 0 && *number <= state->second.nameCount && *number > 0) continue;
+                    if (*number > state->second.nameCount)
+                        Warn(entry.line,
+                             key + " is above NameCount=" + std::to_string(state->second.nameCount) +
+                                 ", so the plug-in never reads it",
+                             "write NameCount=" + std::to_string(*number) + " if it belongs, or remove the line");
+                    else
+                        Warn(entry.line, key + " is never read by the plug-in", "number the names Name1, Name2, ...");
+                } else if (isCommon) {
+                    Warn(entry.line, key + "= is never read by the plug-in: [Common] holds only TypeCount",
+                         "remove the line");
+                } else {
+                    Warn(entry.line,
+                         key + "= is never read by the plug-in: a type section holds only Type, NameCount and Name1 "
+                               "to NameN",
+                         "remove the line");
+                }
+            }
+        }
+    }
+
+    void ReportUnreadSection(const ProfileSection& section, const std::string& name) {
+        const ProfileSection* first = FirstSection(section.name);
+        if (first != &section) {
+            Warn(section.line,
+                 "[" + name + "] appears again (first at line " + std::to_string(first->line) +
+                     "): the plug-in reads only the first one",
+                 "merge the two into one section");
+            return;
+        }
+        const auto number = NumberAfter(section.name, "Type");
+        if (number && *number >= 1 && stopLine_ != 0 && (typeCount_ == 0 || *number <= typeCount_)) {
+            Warn(section.line, "[" + name + "] is never read: loading stops before it (line " + std::to_string(stopLine_) + ")",
+                 "fix the line where loading stops");
+        } else if (number && *number > typeCount_ && typeCount_ > 0) {
+            Warn(section.line, "[" + name + "] is never read: TypeCount=" + std::to_string(typeCount_),
+                 "write TypeCount=" + std::to_string(*number) + " if it belongs, or remove the section");
+        } else {
+            Warn(section.line,
+                 "[" + name + "] is never read: the plug-in reads only [Common] and [Type1] to [TypeN]",
+                 "remove the section, or number it as the next [TypeN] and raise TypeCount");
+        }
+    }
+
+    void ReportDoubts() {
+        using standards::PlatformDoubt;
+        for (const auto& [doubt, line] : image_.Doubts()) {
+            switch (doubt) {
+                case PlatformDoubt::PageOrFormFeedOrEof:
+                    Warn(line, "the line holds a page break, form feed or end-of-file character, which platforms read differently",
+                         "remove the character");
+                    break;
+                case PlatformDoubt::QuoteInKeyName:
+                    Warn(line, "the key's name holds a quote; Windows does not find such keys", "remove the quote");
+                    break;
+                case PlatformDoubt::QuotedValueFillsBuffer:
+                    Warn(line, "the quoted value is 254 bytes long: some platforms read one byte less",
+                         "shorten the name, or remove the quotes");
+                    break;
+                case PlatformDoubt::BareLineShadowsKey:
+                    Warn(line, "this line without '=' hides a later key of the same name on some platforms",
+                         "remove the line");
+                    break;
+                case PlatformDoubt::SeveralClosingBrackets:
+                    Warn(line, "the section header holds more than one ']': platforms may name the section differently",
+                         "write the header as [Name] with one ']'");
+                    break;
+                case PlatformDoubt::EmptySectionName:
+                    Warn(line, "[] names no section, and platforms disagree on what it holds", "name the section or remove it");
+                    break;
+                case PlatformDoubt::Utf8ByteOrderMark:
+                case PlatformDoubt::Utf16ByteOrderMark:
+                case PlatformDoubt::NulByte:
+                    break;  // told with the file's encoding, or refused as binary content
+            }
+        }
+    }
+
+    const ProfileImage& image_;
+    const CodePageText& text_;
+    bool checkBytes_;
+    std::vector<LintWarning>& warnings_;
+    long typeCount_ = 0;
+    std::uint32_t stopLine_ = 0;
+    const ProfileSection* stoppedIn_ = nullptr;
+    std::unordered_set<const void*> read_;
+    std::unordered_map<const ProfileSection*, SectionState> sections_;
+    // The names each kind's list receives, with their lines.
+    audit::PerKind<std::vector<ReadName>> names_;
+};
+
+
+}  // namespace
+
+std::vector<LintWarning> WalkStandard(const ProfileImage& image, const CodePageText& text, bool checkBytes) {
+    std::vector<LintWarning> warnings;
+    LoaderWalk(image, text, checkBytes, warnings).Run();
+    return warnings;
+}
+
+}  // namespace kvstcheck

@@ -1,0 +1,43 @@
+#pragma once
+// The standard file loader's way through a parsed INI image, and each line where it reads something
+// other than what the file's author most likely meant. Portable, with no platform calls: the
+// conversions of the system's code page come from the caller, so that the walk can be fuzzed.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "standards/ProfileImage.h"
+
+namespace kvstcheck {
+
+struct LintWarning {
+    std::uint32_t line = 0;  // 1-based; 0 for the file as a whole
+    std::string problem;     // UTF-8
+    std::string fix;         // UTF-8
+
+    bool operator==(const LintWarning&) const = default;
+};
+
+// Text in the code page the plug-in reads the file with.
+class CodePageText {
+public:
+    virtual ~CodePageText() = default;
+    virtual unsigned CodePage() const = 0;
+    // The bytes as the platform converts them, and UTF-16 text as UTF-8 for messages.
+    virtual std::wstring Widen(std::string_view bytes) const = 0;
+    virtual std::string Utf8(std::wstring_view text) const = 0;
+    // Whether every byte sequence is a character of the code page, and whether the bytes are UTF-8.
+    virtual bool Readable(std::string_view bytes) const = 0;
+    virtual bool IsUtf8(std::string_view bytes) const = 0;
+    // The count that the plug-in's INI class reads from the text; nothing where it reads none.
+    virtual std::optional<short> Count(const std::wstring& text) const = 0;
+    virtual std::wstring FoldLetterCase(std::wstring_view name) const = 0;
+};
+
+// The warnings for an image of a file in text's code page. checkBytes: the bytes are the file's
+// own (not a conversion of UTF-16 or UTF-8 text), so their characters are checked too.
+std::vector<LintWarning> WalkStandard(const standards::ProfileImage& image, const CodePageText& text, bool checkBytes);
+
+}  // namespace kvstcheck

@@ -1,0 +1,122 @@
+#include "kvstcheck/standardtools/Hints.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "support/TempFolder.h"
+
+namespace {
+
+using kvstcheck::BoundedEditDistance;
+using kvstcheck::HintFinder;
+using kvstcheck::LoadedStandard;
+using kvstcheck::NameHints;
+
+// The whole table, no band: the reference the banded search must agree with.
+std::size_t FullEditDistance(std::wstring_view a, std::wstring_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({diagonal + (a[i - 1] == b[j - 1] ? 0 : 1), above + 1, row[j - 1] + 1});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+TEST(EditDistance, BandedSearchAgreesWithTheWholeTableUpToItsLimit) {
+    std::mt19937 random(20261207);
+    const std::wstring alphabet = L"abAB-\u00E9";
+    auto word = [&] {
+        std::wstring text(random() % 9, L' ');
+        for (wchar_t& c : text) c = alphabet[random() % alphabet.size()];
+        return text;
+    };
+    for (int caseNumber = 0; caseNumber < 4000; ++caseNumber) {
+        const std::wstring a = word();
+        const std::wstring b = word();
+        const std::size_t limit = random() % 4;
+        const std::size_t full = FullEditDistance(a, b);
+        EXPECT_EQ(BoundedEditDistance(a, b, limit), std::min(full, limit + 1))
+            << "case " << caseNumber << " limit " << limit;
+        EXPECT_EQ(kvstcheck::WordEditDistance(a).To(b), full) << "case " << caseNumber;
+    }
+}
+
+TEST(EditDistance, TheWordSearchUpToItsLongestPattern) {
+    std::mt19937 random(64);
+    const std::size_t longest = kvstcheck::WordEditDistance::kLongestPattern;
+    for (const std::size_t length : {std::size_t{1}, longest / 2, longest - 1, longest}) {
+        for (int caseNumber = 0; caseNumber < 50; ++caseNumber) {
+            std::wstring a(length, L'a');
+            for (wchar_t& c : a) c = static_cast<wchar_t>(L'a' + random() % 3 + (random() % 5 == 0 ? 0x4E00 : 0));
+            std::wstring b = a;
+            for (int edit = 0; edit < 4 && !b.empty(); ++edit) {
+                const std::size_t at = random() % b.size();
+                if (random() % 2) b.erase(at, 1); else b[at] = L'z';
+            }
+            EXPECT_EQ(kvstcheck::WordEditDistance(a).To(b), FullEditDistance(a, b)) << length << " " << caseNumber;
+        }
+    }
+}
+
+TEST(EditDistance, KnownPairs) {
+    const struct {
+        std::wstring_view a, b;
+        std::size_t limit, distance;
+    } cases[] = {
+        {L"", L"", 0, 0},           {L"", L"abc", 3, 3},       {L"abc", L"", 2, 3},
+        {L"A-WALL", L"A-WAL", 1, 1}, {L"kitten", L"sitting", 3, 3}, {L"kitten", L"sitting", 2, 3},
+        {L"DASHED", L"DAHSED", 2, 2}, {L"x", L"y", 0, 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(BoundedEditDistance(c.a, c.b, c.limit), c.distance) << kvtest::Utf8(c.a);
+}
+
+LoadedStandard Allowing(std::vector<std::wstring> layers, std::vector<std::wstring> linetypes = {}) {
+    LoadedStandard standard;
+    standard.loaded = true;
+    standard.names[0] = std::move(layers);
+    if (!linetypes.empty()) standard.names[1] = std::move(linetypes);
+    return standard;
+}
+
+TEST(HintFinder, LetterCaseNearestNamesAndNothingWhenFar) {
+    const HintFinder hints(Allowing({L"0", L"A-WALL", L"A-DOOR", L"A-DOOR", L"", L"A-GLAZ", L"A-WALL2", L"M\u00D6BEL"},
+                                    {L"DASHED", L"Continuous"}));
+    const std::wstring layer = L"\u56FE\u5C42";
+    const std::wstring linetype = L"\u7EBF\u578B";
+    const struct {
+        std::wstring label, name;
+        NameHints expected;
+    } cases[] = {
+        {layer, L"a-door", {{L"A-DOOR"}, true}},
+        {layer, L"m\u00F6bel", {{L"M\u00D6BEL"}, true}},
+        {layer, L"A-WAL", {{L"A-WALL"}, false}},
+        // Nearest first, equals in file order, at most three.
+        {layer, L"A-WALLS", {{L"A-WALL", L"A-WALL2"}, false}},
+        {layer, L"A-DAAR", {{L"A-DOOR"}, false}},
+        {layer, L"A-XXXX", {{}, false}},
+        {layer, L"1", {{}, false}},  // too short for a guess
+        {linetype, L"DASHD", {{L"DASHED"}, false}},
+        {linetype, L"continuous", {{L"Continuous"}, true}},
+        // No list for text styles, and no such kind label.
+        {L"\u6587\u5B57\u6837\u5F0F", L"Standard", {{}, false}},
+        {L"other", L"a-door", {{}, false}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(hints.For(c.label, c.name), c.expected) << kvtest::Utf8(c.name);
+}
+
+TEST(HintFinder, AtMostThreeNamesOfManyEqualCandidates) {
+    const HintFinder hints(Allowing({L"WALL-1", L"WALL-2", L"WALL-3", L"WALL-4", L"WALL-X"}));
+    const NameHints found = hints.For(L"\u56FE\u5C42", L"WALL-5");
+    EXPECT_EQ(found.names, (std::vector<std::wstring>{L"WALL-1", L"WALL-2", L"WALL-3"}));
+    EXPECT_FALSE(found.letterCase);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "kvstcheck/standardtools/MakeStandard.h"
+
+#include <gtest/gtest.h>
+
+#include "kvstcheck/standardtools/LoadedStandard.h"
+#include "kvstcheck/standardtools/Lint.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using kvstcheck::DraftStandard;
+using kvstcheck::DrawingNames;
+using kvstcheck::ReferenceDrawing;
+
+constexpr UINT kWestern = 1252;
+
+TEST(MakeStandard, EveryNameOnceInFirstSeenOrderInTheFilesFormat) {
+    const std::vector<ReferenceDrawing> drawings = {
+        {L"a.dxf", DrawingNames{{L"0", L"Walls", L"M\u00F6bel"}, {}, {L"Standard"}, {}}},
+        {L"b.json", DrawingNames{{L"Doors", L"Walls", L"walls"}, {}, {L"Notes", L"Standard"}, {L"'quoted'", L"\"x\""}}},
+    };
+    const auto draft = DraftStandard(drawings, kWestern);
+    EXPECT_TRUE(draft.refusals.empty());
+    EXPECT_EQ(draft.nameCounts, (audit::PerKind<std::size_t>{5, 0, 2, 2}));
+    EXPECT_EQ(draft.bytes,
+              "; The names a drawing may use, per kind: made by kvstcheck make-standard from 2 reference drawings.\r\n"
+              "[Common]\r\nTypeCount=3\r\n"
+              "\r\n[Type1]\r\nType=AcadLayer\r\nNameCount=5\r\n"
+              "Name1=0\r\nName2=Walls\r\nName3=M\xF6" "bel\r\nName4=Doors\r\nName5=walls\r\n"
+              "\r\n[Type2]\r\nType=AcadTextStyle\r\nNameCount=2\r\nName1=Standard\r\nName2=Notes\r\n"
+              "\r\n[Type3]\r\nType=AcadDimStyle\r\nNameCount=2\r\nName1=\"'quoted'\"\r\nName2='\"x\"'\r\n");
+}
+
+TEST(MakeStandard, RefusesEachNameItCannotWriteFaithfullyAndWritesNothing) {
+    const std::wstring tooMany(32767, L'x');
+    const struct {
+        std::wstring name;
+        const char* problem;
+    } cases[] = {
+        {L" lead", "begins or ends with a space or tab"},
+        {L"trail ", "begins or ends with a space or tab"},
+        {L"\tlead", "begins or ends with a space or tab"},
+        {L"two\r\nlines", "holds a control character"},
+        {std::wstring(L"nul\0", 4), "holds a control character"},
+        {L"Return Err", "reads as a missing name"},
+        {L"\u56FE\u5C42", "cannot be written in the system code page 1252"},
+        {std::wstring(255, L'a'), "is 255 bytes long in code page 1252; the plug-in reads at most 254"},
+        {L"'" + std::wstring(252, L'a') + L"'", "is 254 bytes long in code page 1252; the plug-in reads at most 253"},
+    };
+    for (const auto& c : cases) {
+        const auto draft = DraftStandard({{L"d.json", DrawingNames{{L"0", c.name}, {}, {}, {}}}}, kWestern);
+        EXPECT_TRUE(draft.bytes.empty()) << kvtest::Utf8(c.name);
+        ASSERT_EQ(draft.refusals.size(), 1u) << kvtest::Utf8(c.name);
+        EXPECT_EQ(draft.refusals[0].find("d.json: layer \"" + kvtest::Utf8(c.name) + "\" " + c.problem), 0u)
+            << draft.refusals[0];
+    }
+    // The longest names that can be written are written.
+    const auto longest = DraftStandard({{L"d.json", DrawingNames{{std::wstring(254, L'a')}, {}, {}, {}}}}, kWestern);
+    EXPECT_TRUE(longest.refusals.empty());
+}
+
+TEST(MakeStandard, MoreNamesThanASectionDeclaresAndNoNamesAtAll) {
+    DrawingNames many;
+    for (int i = 0; i < 32768; ++i) many.linetypes.push_back(L"L" + std::to_wstring(i));
+    const auto draft = DraftStandard({{L"big.json", many}}, kWestern);
+    ASSERT_EQ(draft.refusals.size(), 1u);
+    EXPECT_EQ(draft.refusals[0], "big.json: linetype \"L32767\" is one linetype more than a section can declare (32767)");
+    EXPECT_TRUE(draft.bytes.empty());
+
+    const auto empty = DraftStandard({{L"empty.json", {}}}, kWestern);
+    EXPECT_EQ(empty.refusals, std::vector<std::string>{"the drawings hold no names to allow"});
+}
+
+// What the plug-in loads from a made file is exactly the names it was made from, and lint has
+// nothing to say about it.
+TEST(MakeStandard, RoundTripThroughThePluginsLoaderAndLint) {
+    const UINT codePage = ::GetACP();
+    const std::vector<std::wstring> layers = {L"0", L"A-WALL", L"a-wall-old", L"x=y", L"[not a section]", L";not a comment",
+                                              L"'q'", L"\"q\"", L"\"", L"in \"quotes\" inside", L"Return err", L"tab\tinside",
+                                              std::wstring(254, L'z'), L"Name1", L"\u00C9tage"};
+    const DrawingNames names{layers, {L"Continuous"}, {}, {L"ISO-25", L"Arch"}};
+    const auto draft = DraftStandard({{L"r.json", names}}, codePage);
+    ASSERT_TRUE(draft.refusals.empty()) << draft.refusals.front();
+    kvtest::TempFolder folder;
+    const std::wstring path = folder / L"made.ini";
+    kvtest::WriteFileBytes(path, draft.bytes);
+
+    const auto loaded = kvstcheck::LoadAsThePluginDoes(path);
+    ASSERT_TRUE(loaded.loaded);
+    ASSERT_TRUE(loaded.names[0]);
+    EXPECT_EQ(*loaded.names[0], layers);
+    EXPECT_EQ(loaded.names[1], standards::NameList{L"Continuous"});
+    EXPECT_FALSE(loaded.names[2]);
+    EXPECT_EQ(loaded.names[3], (standards::NameList{L"ISO-25", L"Arch"}));
+    const auto warnings = kvstcheck::FindLintWarnings(draft.bytes, codePage, loaded);
+    EXPECT_TRUE(warnings.empty()) << warnings.front().line << ": " << warnings.front().problem;
+}
+
+}  // namespace

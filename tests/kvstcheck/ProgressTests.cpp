@@ -1,0 +1,56 @@
+// The progress line's decision and text; a console under Wine is checked end to end.
+#include "kvstcheck/reports/Progress.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using kvstcheck::FormatDuration;
+using kvstcheck::FormatProgress;
+using kvstcheck::ShowsProgress;
+
+TEST(Progress, OnlyOnAConsoleWithoutJsonForMoreThanAFewDrawings) {
+    struct Case {
+        bool console;
+        bool json;
+        std::size_t drawings;
+        bool shown;
+    };
+    const Case cases[] = {{true, false, kvstcheck::kFewDrawings + 1, true}, {true, false, 1000, true},
+                          {true, false, kvstcheck::kFewDrawings, false},    {true, false, 0, false},
+                          {false, false, 1000, false},                      {true, true, 1000, false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(ShowsProgress(c.console, c.json, c.drawings), c.shown) << c.console << c.json << c.drawings;
+}
+
+TEST(Progress, DurationsRoundUpToWholeSeconds) {
+    const std::pair<double, const char*> cases[] = {{0, "0 s"},         {0.2, "1 s"},         {59, "59 s"},
+                                                    {60, "1 min 00 s"}, {125.5, "2 min 06 s"}, {3599, "59 min 59 s"},
+                                                    {3600, "1 h 00 min"}, {7384, "2 h 03 min"}, {-3, "0 s"}};
+    for (const auto& [seconds, text] : cases) EXPECT_EQ(FormatDuration(seconds), text) << seconds;
+}
+
+TEST(Progress, TheLineCountsEstimatesAndKeepsTheFileName) {
+    EXPECT_EQ(FormatProgress(0, 1000, L"a\\b.dxf", 0.0, 79), L"0 of 1000 drawings: a\\b.dxf");
+    // 10 drawings in 5 s: 990 more take 495 s.
+    EXPECT_EQ(FormatProgress(10, 1000, L"a\\b.dxf", 5.0, 79), L"10 of 1000 drawings, 8 min 15 s left: a\\b.dxf");
+    const std::wstring deep = L"projects\\tower\\levels\\03\\\u529E\u516C\u5BA4-plan.dxf";
+    const std::wstring line = FormatProgress(3, 9, deep, 3.0, 40);
+    EXPECT_EQ(line.size(), 40u);
+    EXPECT_EQ(line, L"3 of 9 drawings, 6 s left: ...\u5BA4-plan.dxf");
+    EXPECT_EQ(FormatProgress(3, 9, deep, 3.0, 20), L"3 of 9 drawings, 6 s");
+}
+
+TEST(Progress, ACutPathNeverStartsInsideACharacterPair) {
+    const std::wstring path = std::wstring(L"abc") + L"\U0001F600" + L"d.dxf";  // a pair of UTF-16 units
+    const std::wstring prefix = L"0 of 9 drawings: ";
+    for (std::size_t width = prefix.size() + 4; width < prefix.size() + path.size(); ++width) {
+        const std::wstring line = FormatProgress(0, 9, path, 0.0, width);
+        EXPECT_LE(line.size(), width);
+        const std::wstring shown = line.substr(prefix.size() + 3);
+        ASSERT_FALSE(shown.empty()) << width;
+        EXPECT_NE(shown.front() & 0xFC00, 0xDC00) << width;
+    }
+}
+
+}  // namespace

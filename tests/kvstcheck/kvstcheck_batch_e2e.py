@@ -1,0 +1,478 @@
+#!/usr/bin/python3
+"""kvstcheck on a whole office's drawings, run as a user runs it under Wine: DXF files as other
+programs write them, folders, the progress line on a console, the HTML report in a real browser.
+Each class is one CTest test: kvstcheck_batch_e2e.py CLASS. Environment as for kvstcheck_e2e.py,
+plus KVST_CHROMIUM (the browser) for HtmlReport.
+"""
+import html.parser
+import json
+import os
+import pathlib
+import pty
+import re
+import select
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+import ezdxf
+import ezdxf.recover
+
+from kvstcheck_e2e import (DIM_STYLE, LAYER, LINETYPE, OFFICE, SITE, SOURCE, STANDARD, STANDARD_PATH, TEXT_STYLE,
+                           WINE_RUN, EXE, decode_escapes, finding_lines, kvstcheck, scratch, windows_path,
+                           write_standard)
+
+NOTHING_ALLOWED = [(kind, ["(none)"]) for kind in ("AcadLayer", "AcadLineType", "AcadTextStyle", "AcadDimStyle")]
+
+
+def names_in(doc):
+    """The names a drawing read by ezdxf holds, in the order and with the kinds kvstcheck reports."""
+    names = [(LAYER, e.dxf.name) for e in doc.layers]
+    names += [(LINETYPE, e.dxf.name) for e in doc.linetypes]
+    names += [(TEXT_STYLE, e.dxf.name) for e in doc.styles if not e.dxf.flags & 1]
+    names += [(DIM_STYLE, e.dxf.name) for e in doc.dimstyles]
+    return [(kind, decode_escapes(name)) for kind, name in names]
+
+
+def findings_of(drawing):
+    return [(f["kind"], f["name"]) for f in drawing["findings"]]
+
+
+# Deviations as other writers produce them, applied to the (code line, value line) pairs of a file.
+def pairs_of(data):
+    lines = data.split(b"\n")
+    if lines[-1] == b"":
+        lines.pop()
+    return [(lines[i], lines[i + 1]) for i in range(0, len(lines) - 1, 2)]
+
+
+def joined(pairs, ends=(b"\n",)):
+    out = []
+    for number, (code, value) in enumerate(pairs):
+        out += [code, ends[(2 * number) % len(ends)], value, ends[(2 * number + 1) % len(ends)]]
+    return b"".join(out)
+
+
+def is_pair(pair, code, value):
+    return pair[0].strip() == str(code).encode() and pair[1] == value
+
+
+def early_header_end(pairs):
+    """ENDSEC right after $ACADVER's value; the other header variables follow it."""
+    at = next(i for i, p in enumerate(pairs) if is_pair(p, 9, b"$ACADVER"))
+    return pairs[:at + 2] + [(b"  0", b"ENDSEC")] + pairs[at + 2:]
+
+
+def groups_between_sections(pairs):
+    out = []
+    for pair in pairs:
+        out.append(pair)
+        if is_pair(pair, 0, b"ENDSEC"):
+            out += [(b"  5", b"FF"), (b"  0", b"LINE"), (b"  8", b"0"), (b"999", b"between sections")]
+    return out
+
+
+def without_eof(pairs):
+    assert is_pair(pairs[-1], 0, b"EOF")
+    return pairs[:-1]
+
+
+def comments_everywhere(pairs):
+    out = [(b"999", b"written by a script")]
+    for pair in pairs:
+        out += [pair, (b"999", b"  0")]
+    return out
+
+
+def padded_codes(pairs):
+    return [(b" \t" + code.strip() + b" ", value) for code, value in pairs]
+
+
+DEVIATIONS = {
+    "early-header-end": (early_header_end, (b"\n",)),
+    "groups-between-sections": (groups_between_sections, (b"\n",)),
+    "no-eof": (without_eof, (b"\n",)),
+    "padded-codes-mixed-line-ends": (padded_codes, (b"\r\n", b"\n", b"\r\r\n")),
+    "comments-everywhere": (comments_everywhere, (b"\n",)),
+    "all-at-once": (lambda p: comments_everywhere(groups_between_sections(early_header_end(without_eof(p)))),
+                    (b"\n", b"\r\n")),
+}
+
+
+class OtherWriters(unittest.TestCase):
+    """Each deviation of other writers, applied to files ezdxf writes: kvstcheck reads the names that
+    ezdxf's recovering reader reads, where its strict reader may refuse the file."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch("other-writers")
+        cls.standard = write_standard(cls.folder / "nothing.ini", NOTHING_ALLOWED)
+
+    def base(self, version, encoding):
+        doc = ezdxf.new(version)
+        if encoding:
+            doc.encoding = encoding
+        for name in ("Walls", "Wände", "图层一", "with space"):
+            doc.layers.add(name)
+        doc.linetypes.add("点划线", pattern=[0.5, 0.25, -0.25])
+        doc.styles.add("Notes", font="simsun.ttc")
+        doc.dimstyles.add("标注")
+        path = self.folder / f"base-{version}-{encoding or 'default'}.dxf"
+        doc.saveas(path)
+        return path.read_bytes()
+
+    def test_each_deviation_reads_as_the_recovering_reader_reads_it(self):
+        for version, encoding in (("R12", None), ("R2000", "gbk"), ("R2013", None)):
+            base = self.base(version, encoding)
+            for label, (change, ends) in DEVIATIONS.items():
+                with self.subTest(version=version, encoding=encoding, deviation=label):
+                    path = self.folder / f"{label}-{version}-{encoding or 'default'}.dxf"
+                    path.write_bytes(joined(change(pairs_of(base)), ends))
+                    doc, _ = ezdxf.recover.readfile(path)
+                    expected = names_in(doc)
+                    self.assertIn((LAYER, "图层一"), expected)
+                    run = kvstcheck("--json", "--standard", windows_path(self.standard), windows_path(path))
+                    self.assertEqual(run.status, 1, run)
+                    drawing = run.json()["drawings"][0]
+                    self.assertEqual(findings_of(drawing), expected)
+                    if label in ("no-eof", "all-at-once"):
+                        self.assertIn("may be cut short", " ".join(drawing["warnings"]))
+                        self.assertIn(": warning: line ", run.err)
+                    else:
+                        self.assertNotIn("warnings", drawing)
+                        self.assertEqual(run.err, "")
+
+    def test_the_deviations_are_ones_a_strict_reader_refuses(self):
+        base = self.base("R2000", "gbk")
+        for label in ("early-header-end", "no-eof"):
+            with self.subTest(label):
+                path = self.folder / f"strict-{label}.dxf"
+                path.write_bytes(joined(DEVIATIONS[label][0](pairs_of(base))))
+                with self.assertRaises(ezdxf.DXFStructureError):
+                    ezdxf.readfile(path)
+
+    def test_what_both_readers_refuse(self):
+        base = pairs_of(self.base("R2000", None))
+        at = next(i for i, p in enumerate(base) if is_pair(p, 0, b"LAYER"))
+        cases = {
+            "bad-group-code": joined(base[:at] + [(b"x", b"Walls")] + base[at:]),
+            "binary-marker": b"AnyName Binary DXF\r\n\x1a\x00" + joined(base),
+        }
+        for label, data in cases.items():
+            with self.subTest(label):
+                path = self.folder / f"refused-{label}.dxf"
+                path.write_bytes(data)
+                with self.assertRaises(ezdxf.DXFStructureError):
+                    ezdxf.recover.readfile(path)
+                run = kvstcheck("--json", "--standard", windows_path(self.standard), windows_path(path))
+                self.assertEqual(run.status, 2, run)
+                self.assertIn("line ", run.json()["drawings"][0]["error"])
+
+
+def office_tree(root):
+    """A project folder: drawings at several depths, names in several scripts, files that are not drawings."""
+    drawings = SOURCE / "examples/drawings"
+    for relative, source in (("A/office.dxf", "office.dxf"), ("A/sub/clean.json", "clean.json"),
+                             ("b/site.json", "site.json"), ("été/plan.DXF", "office.dxf"),
+                             ("图纸/办公室.dxf", "office.dxf"), ("readme.txt", "clean.json")):
+        (root / relative).parent.mkdir(parents=True, exist_ok=True)
+        shutil.copy(drawings / source, root / relative)
+    return ["A/office.dxf", "A/sub/clean.json", "b/site.json", "été/plan.DXF", "图纸/办公室.dxf"]
+
+
+def without_capabilities(command):
+    """As root, file permissions bind only without the capabilities that override them."""
+    if os.geteuid() != 0:
+        return command
+    caps = "-dac_override,-dac_read_search"
+    return ["setpriv", f"--inh-caps={caps}", f"--bounding-set={caps}"] + command
+
+
+class Folders(unittest.TestCase):
+    """A folder stands for every drawing below it; what cannot be read is reported for itself."""
+
+    def test_every_drawing_below_in_a_stable_order(self):
+        folder = scratch("folders")
+        # Without a separator in the folder given, the paths shown use the system's own.
+        expected = ["project\\" + relative.replace("/", "\\") for relative in office_tree(folder / "project")]
+        run = kvstcheck("--json", "--standard", windows_path(STANDARD_PATH), "project", cwd=folder)
+        self.assertEqual(run.status, 1, run)
+        drawings = run.json()["drawings"]
+        self.assertEqual([d["path"] for d in drawings], expected)
+        self.assertEqual([findings_of(d) for d in drawings], [OFFICE, [], SITE, OFFICE, OFFICE])
+        again = kvstcheck("--json", "--standard", windows_path(STANDARD_PATH), "project", cwd=folder)
+        self.assertEqual(again.out, run.out)
+        # With the user's slashes, the paths below keep them.
+        text = kvstcheck("--standard", windows_path(STANDARD_PATH), "project/A/", cwd=folder)
+        self.assertEqual(text.lines, finding_lines("project/A/office.dxf", OFFICE, 19) +
+                         finding_lines("project/A/sub/clean.json", [], 7) + ["2 drawings: 6 findings"], text)
+
+    def test_links_that_loop_and_unreadable_folders(self):
+        folder = scratch("bad-folders")
+        office_tree(folder / "project")
+        (folder / "project/b/x").mkdir()
+        os.symlink("../../A", folder / "project/b/x/to-a")
+        os.symlink("../b", folder / "project/A/to-b")  # A/to-b/x/to-a is A again
+        locked = folder / "project/locked"
+        locked.mkdir()
+        shutil.copy(SOURCE / "examples/drawings/site.json", locked / "site.json")
+        locked.chmod(0)
+        try:
+            run = kvstcheck("--json", "--standard", windows_path(STANDARD_PATH), "project/", cwd=folder,
+                            command=without_capabilities([WINE_RUN, EXE]))
+        finally:
+            locked.chmod(0o755)
+        self.assertEqual(run.status, 2, run)
+        drawings = {d["path"]: d for d in run.json()["drawings"]}
+        loops = [p for p, d in drawings.items() if "links back to a folder above it" in d.get("error", "")]
+        self.assertEqual(sorted(loops), ["project/A/to-b/x/to-a", "project/b/x/to-a/to-b"], run)
+        self.assertIn("cannot read the folder", drawings["project/locked"]["error"])
+        self.assertIn("kvstcheck: project/locked: cannot read the folder", run.err)
+        for path in ("project/A/office.dxf", "project/été/plan.DXF", "project/图纸/办公室.dxf"):
+            self.assertEqual(findings_of(drawings[path]), OFFICE, path)
+        self.assertEqual(findings_of(drawings["project/A/to-b/site.json"]), SITE)
+
+    def test_a_file_that_vanishes_during_the_run(self):
+        # The output goes to a pipe nobody reads yet: kvstcheck stops when it is full, long before the
+        # last drawing, which is deleted then. The folder was walked before the first line was written.
+        folder = scratch("vanishing")
+        count = 400
+        for number in range(count):
+            shutil.copy(SOURCE / "examples/drawings/office.dxf", folder / f"drawing-{number:03}.dxf")
+        last = folder / f"drawing-{count - 1:03}.dxf"
+        process = subprocess.Popen([WINE_RUN, EXE, "--standard", windows_path(STANDARD_PATH), "."], cwd=folder,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        chunks = [process.stdout.read(4096)]
+        last.unlink()
+        # Wine's helpers may hold the pipes after the program ends: read while it runs, not to their end.
+        errors = []
+        reader = threading.Thread(target=lambda: errors.append(process.stderr.read()), daemon=True)
+        reader.start()
+        drainer = threading.Thread(target=lambda: [chunks.append(c) for c in iter(lambda: process.stdout.read(4096), b"")],
+                                   daemon=True)
+        drainer.start()
+        status = process.wait(timeout=300)
+        drainer.join(timeout=10)
+        reader.join(timeout=10)
+        out = b"".join(chunks).decode()
+        self.assertEqual(status, 2)
+        self.assertIn(f".\\drawing-{count - 1:03}.dxf: cannot open the file", b"".join(errors).decode())
+        self.assertEqual(out.count(": 6 findings in 19 names"), count - 1)
+        self.assertTrue(out.endswith(f"{count} drawings: {6 * (count - 1)} findings, 1 not audited\n"), out[-200:])
+
+
+def strip_terminal(text):
+    """Text shown on the terminal, without its escape sequences."""
+    return re.sub(r"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07", "", text)
+
+
+def on_terminal(arguments, cwd, columns=100):
+    """Runs kvstcheck with its standard error on a pseudo-terminal, as in a console window; the
+    standard output goes to a file. Gives the status, the output and what the terminal received."""
+    import fcntl
+    import termios
+    master, slave = pty.openpty()
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 40, columns, 0, 0))
+    with tempfile.TemporaryFile() as out:
+        process = subprocess.Popen([WINE_RUN, EXE] + arguments, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=slave)
+        os.close(slave)
+        received = b""
+        while True:
+            ready, _, _ = select.select([master], [], [], 0.5)
+            chunk = b""
+            if ready:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:  # the terminal's other side is closed
+                    pass
+            if chunk:
+                received += chunk
+            elif process.poll() is not None:
+                break
+            elif ready:
+                time.sleep(0.1)
+        os.close(master)
+        out.seek(0)
+        return process.returncode, out.read().decode(), received.decode(errors="replace")
+
+
+class Progress(unittest.TestCase):
+    """A console sees a progress line during a long run, which leaves nothing behind; a file does not."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch("progress")
+        for number in range(8):
+            shutil.copy(SOURCE / "examples/drawings/office.dxf", cls.folder / f"plan-{number}.dxf")
+
+    def test_a_console_sees_the_drawings_done_the_file_and_the_time_left(self):
+        status, out, terminal = on_terminal(["--standard", windows_path(STANDARD_PATH), "."], self.folder)
+        self.assertEqual(status, 1, terminal)
+        shown = strip_terminal(terminal)
+        self.assertIn("0 of 8 drawings: .\\plan-0.dxf", shown)
+        self.assertRegex(shown, r"7 of 8 drawings, \d+ s left: \.\\plan-7\.dxf")
+        # The line is cleared at the end: nothing but blanks follows the last one.
+        self.assertEqual(shown[shown.rindex("plan-7.dxf") + len("plan-7.dxf"):].strip(), "", repr(terminal[-300:]))
+        # The output is the same as without a console.
+        expected = [line for n in range(8) for line in finding_lines(f".\\plan-{n}.dxf", OFFICE, 19)]
+        self.assertEqual(out.splitlines(), expected + ["8 drawings: 48 findings"])
+
+    def test_none_when_redirected_with_json_or_for_a_few_drawings(self):
+        run = kvstcheck("--standard", windows_path(STANDARD_PATH), ".", cwd=self.folder)
+        self.assertEqual(run.err, "")
+        self.assertEqual(run.status, 1)
+        _, out, terminal = on_terminal(["--json", "--standard", windows_path(STANDARD_PATH), "."], self.folder)
+        self.assertNotIn("drawings", strip_terminal(terminal))
+        self.assertEqual(len(json.loads(out)["drawings"]), 8)
+        few = [f"plan-{n}.dxf" for n in range(5)]
+        _, _, terminal = on_terminal(["--standard", windows_path(STANDARD_PATH)] + few, self.folder)
+        self.assertNotIn("drawings", strip_terminal(terminal))
+
+
+class RenderedPage(html.parser.HTMLParser):
+    """What a rendered report shows: totals, each drawing's counts and findings, and any element
+    that a text of the run should never have become."""
+
+    def __init__(self):
+        super().__init__()
+        self.totals = {}
+        self.drawings = []  # {"path", "findings" (data), "counts": {kind: n}, "rows": [(kind, name)]}
+        self.elements = {}
+        self._stack = []
+        self._text = None
+
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        self.elements[tag] = self.elements.get(tag, 0) + 1
+        classes = (attrs.get("class") or "").split()
+        if tag == "section" and "drawing" in classes:
+            self.drawings.append({"findings": int(attrs["data-findings"]), "counts": {}, "rows": [], "path": ""})
+        if tag == "tr" and "finding" in classes:
+            self.drawings[-1]["rows"].append([])
+        self._stack.append((tag, attrs, classes))
+        self._text = ""
+
+    def handle_endtag(self, tag):
+        opened, attrs, classes = self._stack.pop()
+        text = self._text or ""
+        if opened == "td" and "data-total" in attrs:
+            self.totals[attrs["data-total"]] = int(text)
+        elif opened == "td" and "data-kind" in attrs and self.drawings and self._in_section():
+            self.drawings[-1]["counts"][attrs["data-kind"]] = int(text)
+        elif opened == "td" and ("kind" in classes or "name" in classes):
+            self.drawings[-1]["rows"][-1].append(text)
+        elif opened == "h2":
+            self.drawings[-1]["path"] = text
+        self._text = ""
+
+    def handle_data(self, data):
+        if self._text is not None:
+            self._text += data
+
+    def _in_section(self):
+        return any(tag == "section" for tag, _, _ in self._stack)
+
+
+HOSTILE = ["<script>document.title='x'</script>", "</td></tr></table><b>bold", 'a & b "c" \'d\'', "&amp;"]
+
+
+class HtmlReport(unittest.TestCase):
+    """--html writes a page that a real browser renders with the JSON's counts and names."""
+
+    def browser(self, *arguments, profile):
+        command = [os.environ.get("KVST_CHROMIUM", "chromium"), "--headless", "--no-sandbox", "--disable-gpu",
+                   "--disable-quic", "--no-first-run", "--disable-background-networking",
+                   "--disable-component-update", "--disable-sync", f"--user-data-dir={profile}", *arguments]
+        return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+
+    def test_the_rendered_page_shows_the_json_counts_and_names(self):
+        folder = scratch("html")
+        drawings = folder / "R&D drawings"
+        office_tree(drawings)
+        # DXF writers refuse such names; a JSON drawing holds any.
+        (drawings / "hostile.json").write_text(json.dumps({"Layers": HOSTILE, "DimStyles": HOSTILE[:1]}))
+        (drawings / "broken.dxf").write_bytes(b"not a drawing\n")
+        page = folder / "report.html"
+        run = kvstcheck("--json", "--html", windows_path(page), "--standard", windows_path(STANDARD_PATH),
+                        windows_path(drawings))
+        self.assertEqual(run.status, 2, run)
+        document = run.json()
+        profile = tempfile.mkdtemp(prefix="kvst-browser-", dir=folder)
+        rendered = self.browser("--dump-dom", page.as_uri(), profile=profile)
+        self.assertEqual(rendered.returncode, 0, rendered.stderr)
+        shown = RenderedPage()
+        shown.feed(rendered.stdout.decode())
+
+        self.assertEqual(shown.elements.get("script", 0), 0)
+        self.assertEqual(shown.elements.get("b", 0), 0)
+        self.assertEqual(shown.elements.get("link", 0) + shown.elements.get("img", 0), 0)
+        audited = [d for d in document["drawings"] if "error" not in d]
+        self.assertEqual(shown.totals, {"drawings": len(document["drawings"]), "findings": document["findings"],
+                                        "names": sum(d["names"] for d in audited),
+                                        "not-audited": len(document["drawings"]) - len(audited)})
+        self.assertEqual([d["path"] for d in shown.drawings], [d["path"] for d in document["drawings"]])
+        for page_drawing, drawing in zip(shown.drawings, document["drawings"]):
+            with self.subTest(drawing["path"]):
+                findings = [(f["kind"], f["name"]) for f in drawing.get("findings", [])]
+                self.assertEqual(page_drawing["findings"], len(findings))
+                self.assertEqual([tuple(row) for row in page_drawing["rows"]], findings)
+                per_kind = {}
+                for kind, _ in findings:
+                    per_kind[kind] = per_kind.get(kind, 0) + 1
+                self.assertEqual(page_drawing["counts"], per_kind)
+        hostile = next(d for d in shown.drawings if d["path"].endswith("hostile.json"))
+        self.assertTrue(set(HOSTILE) <= {name for _, name in hostile["rows"]})
+
+        shot = folder / "report.png"
+        taken = self.browser(f"--screenshot={shot}", "--window-size=1000,800", "--hide-scrollbars", page.as_uri(),
+                             profile=profile)
+        self.assertEqual(taken.returncode, 0, taken.stderr)
+        png = shot.read_bytes()
+        self.assertEqual(png[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(struct.unpack(">II", png[16:24]), (1000, 800))
+
+    def test_the_page_filters_by_kind_and_drawing_by_itself(self):
+        # A copy of the page with the first kind cleared and the second drawing chosen, and a probe that
+        # records which rows the browser lays out; the page itself has no script.
+        folder = scratch("html-filters")
+        page = folder / "report.html"
+        run = kvstcheck("--html", windows_path(page), "--standard", windows_path(STANDARD_PATH), "examples/drawings")
+        self.assertEqual(run.status, 1, run)
+        text = page.read_text(encoding="utf-8")
+        self.assertNotIn("<script", text)
+        text = text.replace('id="kind-0" checked>', 'id="kind-0">')
+        text = text.replace('id="drawing-all" checked>', 'id="drawing-all">')
+        text = text.replace('id="drawing-1">', 'id="drawing-1" checked>')
+        probe = ("<script>for (const e of document.querySelectorAll('section.drawing, tr.finding'))"
+                 " e.setAttribute('data-laid-out', e.getClientRects().length > 0 ? 'yes' : 'no');</script>")
+        filtered = folder / "filtered.html"
+        filtered.write_text(text.replace("</body>", probe + "</body>"), encoding="utf-8")
+        rendered = self.browser("--dump-dom", filtered.as_uri(), profile=tempfile.mkdtemp(dir=folder))
+        dom = rendered.stdout.decode()
+        sections = re.findall(r'<section class="drawing (d\d+)[^"]*"[^>]*data-laid-out="(yes|no)"', dom)
+        self.assertEqual(len(sections), 5, dom[:500])
+        self.assertEqual([d for d, shown in sections if shown == "yes"], ["d1"])
+        chosen = dom[dom.index('id="d1"'):dom.index("</section>", dom.index('id="d1"'))]
+        rows = re.findall(r'<tr class="finding (k\d+)"[^>]*data-laid-out="(yes|no)"', chosen)
+        self.assertEqual(len(rows), 5)
+        self.assertEqual({kind for kind, shown in rows if shown == "no"}, {"k0"})
+        self.assertTrue(any(shown == "yes" for kind, shown in rows if kind != "k0"))
+
+    def test_a_report_that_cannot_be_written_stops_the_run_first(self):
+        folder = scratch("html-unwritable")
+        (folder / "taken.html").mkdir()
+        run = kvstcheck("--html", windows_path(folder / "taken.html"), "--standard", windows_path(STANDARD_PATH),
+                        "examples/drawings/office.dxf")
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("cannot write the HTML report", run.err)
+        self.assertEqual(run.out, "")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]] + sys.argv[1:], verbosity=2)
