@@ -60,26 +60,43 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency) {
     return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Seconds per load, loading again and again until kMinimumSeconds have been measured; nothing
-// when a load fails its check. Each load fills a new object, as each audit does (one plug-in object
-// carries one audit); the object goes afterwards, outside the measurement.
-std::optional<double> SecondsPerLoad(const std::wstring& path, int namesPerKind, standards::StandardFileReading reading,
-                                     int& loads) {
+// The calling thread's processor time (user and kernel) in seconds: what the load itself costs,
+// whatever else runs on the machine.
+double ThreadSeconds() {
+    FILETIME created, exited, kernel, user;
+    ::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user);
+    const auto ticks = [](FILETIME time) { return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+}
+
+struct LoadTimes {
+    double seconds = 0;     // elapsed, per load
+    double cpuSeconds = 0;  // processor time of this thread, per load
+    int loads = 0;
+};
+
+// Loads again and again until kMinimumSeconds have been measured; nothing when a load fails its
+// check. Each load fills a new object, as each audit does (one plug-in object carries one audit);
+// the object goes afterwards, outside the measurement.
+std::optional<LoadTimes> TimeLoads(const std::wstring& path, int namesPerKind, standards::StandardFileReading reading) {
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
-    loads = 0;
-    double seconds = 0;
+    LoadTimes times;
     do {
         auto members = std::make_unique<Members>();
         LARGE_INTEGER start, end;
+        const double cpuStart = ThreadSeconds();
         ::QueryPerformanceCounter(&start);
         const bool loaded = members->LoadAndCheck(path, namesPerKind, reading);
         ::QueryPerformanceCounter(&end);
+        times.cpuSeconds += ThreadSeconds() - cpuStart;
         if (!loaded) return std::nullopt;
-        ++loads;
-        seconds += Seconds(start, end, frequency);
-    } while (seconds < kMinimumSeconds && loads < kMaximumLoads);
-    return seconds / loads;
+        ++times.loads;
+        times.seconds += Seconds(start, end, frequency);
+    } while (times.seconds < kMinimumSeconds && times.loads < kMaximumLoads);
+    times.seconds /= times.loads;
+    times.cpuSeconds /= times.loads;
+    return times;
 }
 
 }  // namespace
@@ -93,10 +110,11 @@ int main() {
     }
     using standards::StandardFileReading;
     std::printf("Standard file load: 4 kinds, names per kind as given; code page %u\n"
-                "one reading: the file read once per load; per value: a profile read per value\n\n",
+                "once: the file read once per load; value: a profile read per value. ms: elapsed per load;\n"
+                "cpu ms: this thread's processor time per load (apart from other jobs on the machine)\n\n",
                 ::GetACP());
-    std::printf("%9s %8s %8s | %13s %6s %10s | %13s %6s %10s | %8s\n", "per kind", "names", "file KB",
-                "one reading ms", "loads", "us/name", "per value ms", "loads", "us/name", "ratio");
+    std::printf("%9s %8s %8s | %9s %8s %6s %8s | %10s %10s %6s %8s | %7s\n", "per kind", "names", "file KB",
+                "once ms", "cpu ms", "loads", "us/name", "value ms", "cpu ms", "loads", "us/name", "ratio");
     int status = 0;
     for (int namesPerKind : kNamesPerKind) {
         const std::string bytes = StandardFile(namesPerKind);
@@ -105,21 +123,21 @@ int main() {
             status = 1;
             break;
         }
-        int loadsOnce = 0, loadsPerValue = 0;
         // One load outside the measurement, so that the first reading of the file does not count.
         Members warmUp;
         const bool warm = warmUp.LoadAndCheck(path, namesPerKind, StandardFileReading::OncePerLoad);
-        const auto once = SecondsPerLoad(path, namesPerKind, StandardFileReading::OncePerLoad, loadsOnce);
-        const auto perValue = SecondsPerLoad(path, namesPerKind, StandardFileReading::ProfileReadPerValue, loadsPerValue);
+        const auto once = TimeLoads(path, namesPerKind, StandardFileReading::OncePerLoad);
+        const auto perValue = TimeLoads(path, namesPerKind, StandardFileReading::ProfileReadPerValue);
         if (!warm || !once || !perValue) {
             std::fprintf(stderr, "a load of %d names per kind failed\n", namesPerKind);
             status = 1;
             break;
         }
         const int names = 4 * namesPerKind;
-        std::printf("%9d %8d %8.1f | %13.3f %6d %10.3f | %13.1f %6d %10.2f | %7.0fx\n", namesPerKind, names,
-                    bytes.size() / 1024.0, *once * 1e3, loadsOnce, *once * 1e6 / names, *perValue * 1e3,
-                    loadsPerValue, *perValue * 1e6 / names, *perValue / *once);
+        std::printf("%9d %8d %8.1f | %9.3f %8.3f %6d %8.3f | %10.1f %10.1f %6d %8.2f | %6.0fx\n", namesPerKind, names,
+                    bytes.size() / 1024.0, once->seconds * 1e3, once->cpuSeconds * 1e3, once->loads,
+                    once->seconds * 1e6 / names, perValue->seconds * 1e3, perValue->cpuSeconds * 1e3, perValue->loads,
+                    perValue->seconds * 1e6 / names, perValue->seconds / once->seconds);
         std::fflush(stdout);
     }
     ::DeleteFileW(path);

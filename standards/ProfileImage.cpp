@@ -49,6 +49,10 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
 std::uint32_t FoldedHash(std::string_view text, std::uint32_t start) noexcept {
     std::uint32_t hash = 2166136261u ^ start;
     for (char c : text) hash = (hash ^ static_cast<unsigned char>(FoldAscii(c))) * 16777619u;
+    // Names that differ only in their last digits must not crowd into neighbouring slots.
+    hash ^= hash >> 16;
+    hash *= 0x85EBCA6Bu;
+    hash ^= hash >> 13;
     return hash;
 }
 
