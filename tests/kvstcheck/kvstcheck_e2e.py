@@ -64,12 +64,21 @@ def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None):
     full_env = dict(os.environ, **(env or {}))
     # Files, not pipes: Wine's helper processes inherit the handles and would hold a pipe open after
     # the program has ended.
-    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        completed = subprocess.run((command or [WINE_RUN, EXE]) + [str(a) for a in arguments], cwd=cwd,
-                                   env=full_env, stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=300)
-        out.seek(0)
-        err.seek(0)
-        return Run(completed.returncode, out.read(), err.read())
+    for attempt in range(3):
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            completed = subprocess.run((command or [WINE_RUN, EXE]) + [str(a) for a in arguments], cwd=cwd,
+                                       env=full_env, stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=300)
+            out.seek(0)
+            err.seek(0)
+            run = Run(completed.returncode, out.read(), err.read())
+        # Under load, the Linux loader of 64-bit Wine now and then aborts the process as it exits, after
+        # the program has ended (status 127): the program's own result is lost, so it runs again.
+        if not (run.status == 127 and LOADER_ABORT in run.err):
+            return run
+    return run
+
+
+LOADER_ABORT = "Inconsistency detected by ld.so"
 
 
 def finding_lines(drawing, findings, names, hints=STANDARD_HINTS):
