@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "com/Apartment.h"
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
@@ -27,20 +28,6 @@ std::vector<std::string> Arguments() {
     return utf8;
 }
 
-class Apartment {
-public:
-    Apartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-    ~Apartment() {
-        if (SUCCEEDED(result_)) ::CoUninitialize();
-    }
-    HRESULT result() const noexcept { return result_; }
-
-private:
-    HRESULT result_;
-};
-
 }  // namespace
 
 int main() {
@@ -49,7 +36,7 @@ int main() {
         kvstcheck::WriteOut(parsed.output);
         kvstcheck::WriteErr(parsed.error);
         if (!parsed.options) return parsed.exitStatus;
-        const Apartment apartment;
+        const kv::Apartment apartment;
         if (FAILED(apartment.result())) {
             kvstcheck::WriteError("COM cannot be started on this thread");
             return kvstcheck::kBroken;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "com/Apartment.h"
 #include "kvstreg/Registrar.h"
 
 namespace {
@@ -64,19 +65,6 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-class Apartment {
-public:
-    Apartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-    ~Apartment() {
-        if (SUCCEEDED(result_)) ::CoUninitialize();
-    }
-
-private:
-    HRESULT result_;
-};
-
 }  // namespace
 
 int wmain() {
@@ -97,7 +85,7 @@ int wmain() {
         return kFailed;
     }
 
-    const Apartment apartment;
+    const kv::Apartment apartment;
     const HRESULT hr = forUser ? kvstreg::CallServerEntryForUser(module, action)
                                : kvstreg::CallServerEntry(module, action);
     if (SUCCEEDED(hr)) return kDone;

@@ -9,6 +9,7 @@
 
 #include "kvstreg/Registrar.h"
 #include "server/typelib/PrivateClassesRoot.h"
+#include "support/PluginKeys.h"
 #include "support/RegistryRead.h"
 #include "support/StagedPlugin.h"
 
@@ -17,16 +18,10 @@ namespace {
 using kvstreg::Action;
 using kvstreg::CallServerEntry;
 using kvstreg::CallServerEntryIn;
-
-constexpr wchar_t kClassKey[] = L"CLSID\\{CD0257E4-6183-4688-9DB6-93270B232B36}";
-constexpr wchar_t kProgID[] = L"KVStVB7Default.KVStPluginDefault";
-constexpr wchar_t kLibraryKey[] = L"TypeLib\\{34778468-C70C-41D8-B056-534670D04504}";
-// The type library's entry for the system the test (and the staged module) is built for.
-#ifdef _WIN64
-constexpr wchar_t kLibraryEntry[] = L"\\1.0\\0\\win64";
-#else
-constexpr wchar_t kLibraryEntry[] = L"\\1.0\\0\\win32";
-#endif
+using kvtest::kClassKey;
+using kvtest::kLibraryKey;
+using kvtest::kLibraryPlatform;
+using kvtest::kProgID;
 
 // A fresh key under HKEY_CURRENT_USER that stands for the user's Software\Classes.
 class UserClassesKey {
@@ -94,7 +89,7 @@ TEST_F(UserScopeTest, WritesWhatTheMachineScopeWritesIntoTheUsersClasses) {
     EXPECT_GT(machineTree.size(), 20u);
     EXPECT_EQ(kvtest::RegistryString(user.get(), std::wstring(kClassKey) + L"\\InprocServer32"),
               staged.modulePath());
-    EXPECT_EQ(kvtest::RegistryString(user.get(), std::wstring(kLibraryKey) + kLibraryEntry),
+    EXPECT_EQ(kvtest::RegistryString(user.get(), std::wstring(kLibraryKey) + L"\\1.0\\0\\" + kLibraryPlatform),
               staged.modulePath());
     // Nothing of the staged copy reached the machine's classes.
     EXPECT_NE(kvtest::RegistryString(HKEY_LOCAL_MACHINE,

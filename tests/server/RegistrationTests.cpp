@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "server/typelib/PrivateClassesRoot.h"
+#include "support/PluginKeys.h"
 #include "support/RegistryRead.h"
 #include "support/StagedPlugin.h"
 
@@ -12,17 +13,12 @@ namespace {
 
 using kvtest::RegistryString;
 using kvtest::RegistryTree;
+using kvtest::kClassKey;
+using kvtest::kLibraryKey;
+using kvtest::kLibraryPlatform;
+using kvtest::kProgID;
 
-constexpr wchar_t kClassKey[] = L"CLSID\\{CD0257E4-6183-4688-9DB6-93270B232B36}";
-constexpr wchar_t kProgID[] = L"KVStVB7Default.KVStPluginDefault";
-constexpr wchar_t kLibraryKey[] = L"TypeLib\\{34778468-C70C-41D8-B056-534670D04504}";
 constexpr wchar_t kInterfaceKey[] = L"Interface\\{703692C1-A175-460F-802A-00212E97798C}";
-// A type library registers under the kind of system it is built for.
-#ifdef _WIN64
-constexpr wchar_t kLibraryPlatform[] = L"win64";
-#else
-constexpr wchar_t kLibraryPlatform[] = L"win32";
-#endif
 
 class RegistrationTest : public ::testing::Test {
 protected:
