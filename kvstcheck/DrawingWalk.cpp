@@ -17,13 +17,6 @@ namespace {
 // Deeper than any real project; stops a walk whose folders cannot be told apart by their identity.
 constexpr std::size_t kDeepestFolder = 128;
 
-struct FindCloser {
-    void operator()(HANDLE handle) const noexcept { ::FindClose(handle); }
-};
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
-};
-
 // A folder's identity on its volume: two paths to one folder (through a link) give the same.
 struct FolderIdentity {
     DWORD volume = 0;
@@ -33,7 +26,7 @@ struct FolderIdentity {
 };
 
 std::optional<FolderIdentity> IdentityOf(const std::wstring& folder) {
-    std::unique_ptr<void, HandleCloser> handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+    FileHandle handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
                                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (handle.get() == INVALID_HANDLE_VALUE) {
@@ -97,7 +90,7 @@ private:
 
     bool List(const std::wstring& folder, std::vector<FolderEntry>& children) {
         WIN32_FIND_DATAW found{};
-        std::unique_ptr<void, FindCloser> search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+        SearchHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
                                                                     FindExSearchNameMatch, nullptr, 0));
         if (search.get() == INVALID_HANDLE_VALUE) {
             search.release();

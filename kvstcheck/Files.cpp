@@ -18,6 +18,9 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
+void HandleCloser::operator()(void* handle) const noexcept { ::CloseHandle(handle); }
+void SearchCloser::operator()(void* search) const noexcept { ::FindClose(search); }
+
 PathKind KindOfPath(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;

@@ -1,5 +1,6 @@
 #pragma once
 // Small questions about paths, answered by the file system.
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -7,6 +8,16 @@ namespace kvstcheck {
 
 // The absolute form of path; path itself when the system cannot say.
 std::wstring FullPath(const std::wstring& path);
+// Owners of a handle from CreateFile and of a search from FindFirstFile.
+struct HandleCloser {
+    void operator()(void* handle) const noexcept;
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+struct SearchCloser {
+    void operator()(void* search) const noexcept;
+};
+using SearchHandle = std::unique_ptr<void, SearchCloser>;
+
 enum class PathKind { Missing, Folder, File };
 // What is at path, so that a message can say a folder stands where a file belongs.
 PathKind KindOfPath(const std::wstring& path);

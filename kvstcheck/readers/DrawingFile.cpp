@@ -19,11 +19,6 @@ namespace {
 // Drawing files beyond this size are not drawings this tool is meant for.
 constexpr LONGLONG kLargestFile = 1LL << 30;
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
 std::string ReadWholeFile(const std::wstring& path) {
     if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
     FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -122,11 +122,6 @@ std::string EncodingWords(Decoding decoding, UINT codePage) {
     return "ANSI, " + page;
 }
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
 // The file's bytes, or why they cannot be had.
 std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::string& problem) {
     const PathKind kind = KindOfPath(path);

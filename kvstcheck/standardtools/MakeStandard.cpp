@@ -61,11 +61,6 @@ std::string ProblemOf(std::wstring_view name, UINT codePage, std::string& encode
 
 void AddLine(std::string& text, const std::string& line) { text += line + "\r\n"; }
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
 // A file in the output's folder that is removed unless it is renamed to the output.
 class TemporaryFile {
 public:
