@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kvstcheck/Text.h"
+#include "kvstcheck/reports/DisplayName.h"
 
 namespace kvstcheck {
 namespace {
@@ -15,6 +16,7 @@ body { font: 15px/1.45 system-ui, sans-serif; margin: 1.5rem auto; max-width: 70
 h1 { font-size: 1.5rem; margin: 0 0 .25rem; }
 h2 { font-size: 1.05rem; margin: 0; overflow-wrap: anywhere; }
 code, .name { font-family: ui-monospace, monospace; overflow-wrap: anywhere; white-space: pre-wrap; }
+bdi { unicode-bidi: isolate; }
 table { border-collapse: collapse; margin: .5rem 0; }
 th, td { border: 1px solid var(--line); padding: .2rem .6rem; text-align: left; vertical-align: top; }
 th { background: #eef0f3; }
@@ -41,6 +43,11 @@ tr { break-inside: avoid; }
 )";
 
 std::string Text(const std::wstring& text) { return EscapeHtml(EncodeUtf8(text)); }
+
+// A name or path in its display form, kept apart from the text around it whatever its direction.
+std::string Shown(const std::wstring& name) { return "<bdi>" + EscapeHtml(DisplayNameUtf8(name)) + "</bdi>"; }
+
+std::string QuotedName(const std::wstring& name) { return "<q class=\"name\">" + Shown(name) + "</q>"; }
 
 std::string Count(std::size_t count) { return std::to_string(count); }
 
@@ -79,10 +86,16 @@ std::string FilterRules(std::size_t kinds, std::size_t drawings) {
 // The allowed names the finding's author may have meant, each quoted; empty when there are none.
 std::string Hints(const NameHints& hints) {
     if (hints.names.empty()) return {};
+    if (!hints.differences.empty()) {
+        std::string html = "the standard has " + QuotedName(hints.names.front()) + ": ";
+        for (std::size_t i = 0; i < hints.differences.size(); ++i)
+            html += (i > 0 ? "; " : "") + EscapeHtml(hints.differences[i]);
+        return html;
+    }
     std::string html = hints.letterCase ? "the standard has " : hints.names.size() == 1 ? "nearest allowed name: "
                                                                                        : "nearest allowed names: ";
     for (std::size_t i = 0; i < hints.names.size(); ++i)
-        html += (i > 0 ? ", " : "") + std::string("<q class=\"name\">") + Text(hints.names[i]) + "</q>";
+        html += (i > 0 ? ", " : "") + QuotedName(hints.names[i]);
     return html + (hints.letterCase ? ": only the letter case differs" : "");
 }
 
@@ -90,7 +103,7 @@ std::string DrawingSection(const DrawingResult& drawing, std::size_t number, con
     const bool audited = drawing.error.empty();
     const char* state = !audited ? "not-audited" : drawing.findings.empty() ? "no-findings" : "has-findings";
     std::string html = "<section class=\"drawing d" + Count(number) + " " + state + "\" id=\"d" + Count(number) +
-                       "\" data-findings=\"" + Count(drawing.findings.size()) + "\">\n<h2>" + Text(drawing.path) +
+                       "\" data-findings=\"" + Count(drawing.findings.size()) + "\">\n<h2>" + Shown(drawing.path) +
                        "</h2>\n";
     for (const std::string& warning : drawing.warnings) html += "<p class=\"warning\">Warning: " + EscapeHtml(warning) + "</p>\n";
     if (!audited) return html + "<p class=\"summary\">Not audited: " + EscapeHtml(drawing.error) + "</p>\n</section>\n";
@@ -110,7 +123,7 @@ std::string DrawingSection(const DrawingResult& drawing, std::size_t number, con
     html += "<table class=\"findings\">\n<thead><tr><th>Kind</th><th>Name</th><th>Hints</th></tr></thead>\n<tbody>\n";
     for (const Finding& finding : drawing.findings)
         html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + "\"><td class=\"kind\">" +
-                Text(finding.kind) + "</td><td class=\"name\">" + Text(finding.name) + "</td><td class=\"hints\">" +
+                Text(finding.kind) + "</td><td class=\"name\">" + QuotedName(finding.name) + "</td><td class=\"hints\">" +
                 Hints(finding.hints) + "</td></tr>\n";
     return html + "</tbody>\n</table>\n</section>\n";
 }
@@ -160,7 +173,7 @@ std::string FormatHtml(const RunReport& report) {
     html += kStyle;
     html += FilterRules(kinds.size(), report.drawings.size());
     html += "</style>\n</head>\n<body>\n<header>\n<h1>Drawing audit</h1>\n<p>Standard file: <code>" +
-            (report.standardFile.empty() ? std::string("(not known)") : Text(report.standardFile)) + "</code></p>\n";
+            (report.standardFile.empty() ? std::string("(not known)") : Shown(report.standardFile)) + "</code></p>\n";
     if (!report.setupError.empty())
         html += "<p class=\"warning\">The audit could not run: " + EscapeHtml(report.setupError) + "</p>\n";
     html += "<table class=\"totals\">\n<thead><tr><th>Drawings</th><th>Findings</th><th>Names</th><th>Not audited</th>"
@@ -191,7 +204,7 @@ std::string FormatHtml(const RunReport& report) {
     }
     html += "<div class=\"group\"><span>Drawings:</span><label for=\"drawing-all\">all</label>";
     for (std::size_t d = 0; d < report.drawings.size(); ++d)
-        html += "<label for=\"drawing-" + Count(d) + "\">" + Text(report.drawings[d].path) + "</label>";
+        html += "<label for=\"drawing-" + Count(d) + "\">" + Shown(report.drawings[d].path) + "</label>";
     html += "</div>\n</nav>\n<main>\n";
     for (std::size_t d = 0; d < report.drawings.size(); ++d) html += DrawingSection(report.drawings[d], d, kinds);
     return html + "</main>\n</body>\n</html>\n";

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kvstcheck/Text.h"
+#include "kvstcheck/reports/DisplayName.h"
 
 namespace kvstcheck {
 namespace {
@@ -19,11 +20,17 @@ std::size_t FindingCount(const RunReport& report) {
     return count;
 }
 
-std::string Quoted(const std::wstring& name) { return "\"" + EncodeUtf8(name) + "\""; }
+std::string Quoted(const std::wstring& name) { return "\"" + DisplayNameUtf8(name) + "\""; }
 
-// " (the standard has "A-DOOR": only the letter case differs)", or the nearest names; empty without hints.
+// " (the standard has "A-DOOR": only the letter case differs)", what a reader cannot see, or the
+// nearest names; empty without hints.
 std::string FormatHints(const NameHints& hints) {
     if (hints.names.empty()) return {};
+    if (!hints.differences.empty()) {
+        std::string text = " (the standard has " + Quoted(hints.names.front()) + ": ";
+        for (std::size_t i = 0; i < hints.differences.size(); ++i) text += (i > 0 ? "; " : "") + hints.differences[i];
+        return text + ")";
+    }
     if (hints.letterCase) return " (the standard has " + Quoted(hints.names.front()) + ": only the letter case differs)";
     std::string text = hints.names.size() == 1 ? " (nearest allowed name: " : " (nearest allowed names: ";
     for (std::size_t i = 0; i < hints.names.size(); ++i) text += (i > 0 ? ", " : "") + Quoted(hints.names[i]);
@@ -41,11 +48,13 @@ ExitStatus RunReport::Status() const {
 
 std::string FormatDrawing(const DrawingResult& drawing) {
     if (!drawing.error.empty()) return {};
-    const std::string path = EncodeUtf8(drawing.path);
+    const std::string path = DisplayNameUtf8(drawing.path);
     std::string text;
     for (const Finding& finding : drawing.findings)
-        text += path + ": " + EncodeUtf8(finding.kind) + " " + Quoted(finding.name) + FormatHints(finding.hints) + "\n";
-    const std::string found = drawing.findings.empty() ? "no findings" : Count(drawing.findings.size(), "finding", "findings");
+        text += path + ": " + DisplayNameUtf8(finding.kind) + " " + Quoted(finding.name) + FormatHints(finding.hints) +
+                "\n";
+    const std::string found =
+        drawing.findings.empty() ? "no findings" : Count(drawing.findings.size(), "finding", "findings");
     return text + path + ": " + found + " in " + Count(drawing.names, "name", "names") + "\n";
 }
 
@@ -72,7 +81,10 @@ std::string FormatJson(const RunReport& report) {
                 for (const std::wstring& name : finding.hints.names) hints.push_back(EncodeUtf8(name));
                 findings.push_back({{"kind", EncodeUtf8(finding.kind)},
                                     {"name", EncodeUtf8(finding.name)},
-                                    {"hints", {{"names", std::move(hints)}, {"letterCase", finding.hints.letterCase}}}});
+                                    {"displayName", DisplayNameUtf8(finding.name)},
+                                    {"hints", {{"names", std::move(hints)},
+                                               {"letterCase", finding.hints.letterCase},
+                                               {"differences", finding.hints.differences}}}});
             }
             entry["names"] = drawing.names;
             entry["findings"] = std::move(findings);

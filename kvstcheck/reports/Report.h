@@ -11,6 +11,8 @@ namespace kvstcheck {
 struct NameHints {
     std::vector<std::wstring> names;  // nearest first, at most three; empty when none is close
     bool letterCase = false;          // names holds the one allowed name equal but for letter case
+    // UTF-8: what sets the name apart from the one allowed name in names that it looks like; empty else.
+    std::vector<std::string> differences{};
 
     bool operator==(const NameHints&) const = default;
 };

@@ -48,7 +48,7 @@ RunReport SampleRun() {
 TEST(HtmlReport, ShowsTotalsCountsPerKindAndEveryFinding) {
     const std::string html = FormatHtml(SampleRun());
     EXPECT_TRUE(html.starts_with("<!DOCTYPE html>"));
-    EXPECT_NE(html.find("<code>C:\\standards\\office &quot;A&quot;.ini</code>"), std::string::npos);
+    EXPECT_NE(html.find("<code><bdi>C:\\standards\\office &quot;A&quot;.ini</bdi></code>"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"drawings\">3<"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"findings\">3<"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"names\">12<"), std::string::npos);
@@ -57,10 +57,10 @@ TEST(HtmlReport, ShowsTotalsCountsPerKindAndEveryFinding) {
     EXPECT_EQ(Occurrences(html, "data-kind=\"\xE5\x9B\xBE\xE5\xB1\x82\">2<"), 2u);
     EXPECT_EQ(Occurrences(html, "data-kind=\"\xE7\xBA\xBF\xE5\x9E\x8B\">1<"), 2u);
     EXPECT_EQ(Occurrences(html, "<tr class=\"finding "), 3u);
-    EXPECT_NE(html.find("<h2>office&lt;1&gt;.dxf</h2>"), std::string::npos);
+    EXPECT_NE(html.find("<h2><bdi>office&lt;1&gt;.dxf</bdi></h2>"), std::string::npos);
     EXPECT_NE(html.find("Warning: line 40: the file ends without EOF"), std::string::npos);
     EXPECT_NE(html.find("Not audited: line 3: expected a group code"), std::string::npos);
-    EXPECT_NE(html.find("<h2>broken &amp; bad.dxf</h2>"), std::string::npos);
+    EXPECT_NE(html.find("<h2><bdi>broken &amp; bad.dxf</bdi></h2>"), std::string::npos);
 }
 
 TEST(HtmlReport, NoTextOfTheRunBecomesMarkupAndNothingComesFromOutside) {
@@ -102,15 +102,15 @@ TEST(HtmlReport, HintsFollowTheirFindingEscaped) {
                            {},
                            {}};
     const std::string html = FormatHtml(report);
-    EXPECT_NE(html.find("<td class=\"hints\">the standard has <q class=\"name\">A-DOOR</q>: only the letter case "
+    EXPECT_NE(html.find("<td class=\"hints\">the standard has <q class=\"name\"><bdi>A-DOOR</bdi></q>: only the letter case "
                         "differs</td>"),
               std::string::npos);
-    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed names: <q class=\"name\">A-WALL</q>, "
-                        "<q class=\"name\">&lt;b&gt;A&amp;W&lt;/b&gt;</q></td>"),
+    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed names: <q class=\"name\"><bdi>A-WALL</bdi></q>, "
+                        "<q class=\"name\"><bdi>&lt;b&gt;A&amp;W&lt;/b&gt;</bdi></q></td>"),
               std::string::npos);
-    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed name: <q class=\"name\">DASHED</q></td>"),
+    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed name: <q class=\"name\"><bdi>DASHED</bdi></q></td>"),
               std::string::npos);
-    EXPECT_NE(html.find("HIDDEN2</td><td class=\"hints\"></td>"), std::string::npos);
+    EXPECT_NE(html.find("HIDDEN2</bdi></q></td><td class=\"hints\"></td>"), std::string::npos);
 }
 
 TEST(HtmlReport, ARunThatCouldNotStartSaysWhy) {
@@ -118,6 +118,31 @@ TEST(HtmlReport, ARunThatCouldNotStartSaysWhy) {
     EXPECT_NE(html.find("The audit could not run: the plug-in is not &lt;registered&gt;"), std::string::npos);
     EXPECT_NE(html.find("Standard file: <code>(not known)</code>"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"drawings\">0<"), std::string::npos);
+}
+
+TEST(HtmlReport, NamesAreShownQuotedIsolatedAndVisible) {
+    using kvstcheck::NameHints;
+    const RunReport report{{DrawingResult{L"o\u202E.dxf",
+                                          3,
+                                          {{L"k", L"abc\u202Edef", {}},
+                                           {L"k", L"A-WALL ", NameHints{{L"A-WALL"}, false, {"a trailing space"}}},
+                                           {L"k", L"a\x1B[2Jb", {}}},
+                                          {},
+                                          {}}},
+                           {},
+                           {},
+                           {}};
+    const std::string html = FormatHtml(report);
+    EXPECT_EQ(html.find("\xE2\x80\xAE"), std::string::npos);
+    EXPECT_EQ(html.find('\x1B'), std::string::npos);
+    EXPECT_NE(html.find("<h2><bdi>o&lt;U+202E&gt;.dxf</bdi></h2>"), std::string::npos);
+    EXPECT_NE(html.find("<td class=\"name\"><q class=\"name\"><bdi>abc&lt;U+202E&gt;def</bdi></q></td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<bdi>A-WALL&lt;U+0020&gt;</bdi></q></td><td class=\"hints\">the standard has "
+                        "<q class=\"name\"><bdi>A-WALL</bdi></q>: a trailing space</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<bdi>a&lt;U+001B&gt;[2Jb</bdi>"), std::string::npos);
+    EXPECT_NE(html.find("bdi { unicode-bidi: isolate; }"), std::string::npos);
 }
 
 }  // namespace

@@ -79,10 +79,11 @@ TEST(Report, HintsFollowTheirFindingInTextAndJson) {
               "o.dxf: \xE7\xBA\xBF\xE5\x9E\x8B \"HIDDEN2\"\n"
               "o.dxf: 4 findings in 9 names\n");
     const auto findings = nlohmann::json::parse(kvstcheck::FormatJson(report))["drawings"][0]["findings"];
-    EXPECT_EQ(findings[0]["hints"], nlohmann::json::parse(R"({"names": ["A-DOOR"], "letterCase": true})"));
+    EXPECT_EQ(findings[0]["hints"],
+              nlohmann::json::parse(R"({"names": ["A-DOOR"], "letterCase": true, "differences": []})"));
     EXPECT_EQ(findings[1]["hints"]["names"], nlohmann::json::parse(R"(["A-WALL", "A-WALLS"])"));
     EXPECT_EQ(findings[1]["hints"]["letterCase"], false);
-    EXPECT_EQ(findings[3]["hints"], nlohmann::json::parse(R"({"names": [], "letterCase": false})"));
+    EXPECT_EQ(findings[3]["hints"], nlohmann::json::parse(R"({"names": [], "letterCase": false, "differences": []})"));
 }
 
 TEST(Report, UnpairedSurrogatesDoNotBreakTheJson) {
@@ -103,6 +104,40 @@ TEST(Report, WarningsGoIntoTheJsonOfTheirDrawingOnly) {
 
 TEST(Report, AReportThatCouldNotBeWrittenMakesTheRunBroken) {
     EXPECT_EQ((RunReport{{kClean}, {}, {}, "cannot write the HTML report"}).Status(), 2);
+}
+
+// Names holding controls, bidirectional marks or spaces at their ends: one line per finding, nothing
+// that acts on a terminal, the exact name kept in JSON beside its display form.
+TEST(Report, NamesAreShownAsTheyAre) {
+    using kvstcheck::NameHints;
+    const std::wstring layer = L"\u56FE\u5C42";
+    const RunReport report{{Audited(L"n\x1B.json", 5,
+                                    {{layer, L"\x1B]0;owned\x07"},
+                                     {layer, L"A\r\nB"},
+                                     {layer, L"abc\u202Edef"},
+                                     {layer, L"A-WALL\u200B",
+                                      NameHints{{L"A-WALL"}, false, {"U+200B ZERO WIDTH SPACE after position 6"}}},
+                                     {layer, L"0 ", NameHints{{L"0"}, false, {"a trailing space"}}}})},
+                           {},
+                           {},
+                           {}};
+    const std::string text = kvstcheck::FormatDrawing(report.drawings[0]);
+    EXPECT_EQ(text,
+              "n<U+001B>.json: \xE5\x9B\xBE\xE5\xB1\x82 \"<U+001B>]0;owned<U+0007>\"\n"
+              "n<U+001B>.json: \xE5\x9B\xBE\xE5\xB1\x82 \"A<U+000D><U+000A>B\"\n"
+              "n<U+001B>.json: \xE5\x9B\xBE\xE5\xB1\x82 \"abc<U+202E>def\"\n"
+              "n<U+001B>.json: \xE5\x9B\xBE\xE5\xB1\x82 \"A-WALL<U+200B>\" (the standard has \"A-WALL\": U+200B ZERO "
+              "WIDTH SPACE after position 6)\n"
+              "n<U+001B>.json: \xE5\x9B\xBE\xE5\xB1\x82 \"0<U+0020>\" (the standard has \"0\": a trailing space)\n"
+              "n<U+001B>.json: 5 findings in 5 names\n");
+    const auto findings = nlohmann::json::parse(kvstcheck::FormatJson(report))["drawings"][0]["findings"];
+    EXPECT_EQ(findings[0]["name"], "\x1B]0;owned\x07");
+    EXPECT_EQ(findings[0]["displayName"], "<U+001B>]0;owned<U+0007>");
+    EXPECT_EQ(findings[2]["name"], "abc\xE2\x80\xAE" "def");
+    EXPECT_EQ(findings[2]["displayName"], "abc<U+202E>def");
+    EXPECT_EQ(findings[3]["hints"]["differences"],
+              nlohmann::json::parse(R"(["U+200B ZERO WIDTH SPACE after position 6"])"));
+    EXPECT_EQ(findings[4]["displayName"], "0<U+0020>");
 }
 
 }  // namespace

@@ -151,8 +151,8 @@ class SampleDrawings(unittest.TestCase):
     def test_a_finding_in_another_letter_case_says_so(self):
         run = kvstcheck("--json", "--standard", STANDARD, "examples/drawings/office.dxf")
         findings = {f["name"]: f["hints"] for f in run.json()["drawings"][0]["findings"]}
-        self.assertEqual(findings["a-door"], {"names": ["A-DOOR"], "letterCase": True})
-        self.assertEqual(findings["Möbel"], {"names": [], "letterCase": False})
+        self.assertEqual(findings["a-door"], {"names": ["A-DOOR"], "letterCase": True, "differences": []})
+        self.assertEqual(findings["Möbel"], {"names": [], "letterCase": False, "differences": []})
 
 
 class BrokenInputs(unittest.TestCase):
@@ -547,6 +547,57 @@ class StandardTools(unittest.TestCase):
         self.assertEqual(run.status, 0, run)
         self.assertTrue(target.read_bytes().startswith(b"; The names a drawing may use"))
         self.assertEqual(sorted(p.name for p in folder.iterdir()), ["broken.json", "out.ini"])
+
+
+class Names(unittest.TestCase):
+    """Names holding controls, bidirectional and invisible characters, look-alikes and spaces at their
+    ends: one line per finding, nothing that acts on a terminal, hints that say what cannot be seen."""
+
+    NAMES = ["0", "A-WALL", "A-WALL ", "0 ", "A\u2011WALL", "\u0410-WALL", "A-WALL\u200b", "\x1b[31mRED\x1b[0m",
+             "A\rB", "C\nD", "abc\u202edef"]
+    SHOWN = [('"A-WALL<U+0020>"', ' (the standard has "A-WALL": a trailing space)'),
+             ('"0<U+0020>"', ' (the standard has "0": a trailing space)'),
+             ('"A\u2011WALL"', ' (the standard has "A-WALL": U+2011 NON-BREAKING HYPHEN at position 2 where the '
+                               'standard has a hyphen-minus (-))'),
+             ('"\u0410-WALL"', ' (the standard has "A-WALL": Cyrillic \u0410 (U+0410) at position 1 where the '
+                               'standard has Latin A)'),
+             ('"A-WALL<U+200B>"', ' (the standard has "A-WALL": U+200B ZERO WIDTH SPACE after position 6)'),
+             ('"<U+001B>[31mRED<U+001B>[0m"', ""), ('"A<U+000D>B"', ""), ('"C<U+000A>D"', ""),
+             ('"abc<U+202E>def"', "")]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch("names")
+        cls.drawing = cls.folder / "names.json"
+        cls.drawing.write_text(json.dumps({"Layers": cls.NAMES}), encoding="utf-8")
+
+    def test_text_shows_each_name_on_one_line(self):
+        run = kvstcheck("--standard", STANDARD, windows_path(self.drawing))
+        self.assertEqual(run.status, 1, run)
+        path = windows_path(self.drawing)
+        expected = [f"{path}: {LAYER} {name}{hint}" for name, hint in self.SHOWN]
+        self.assertEqual(run.lines, expected + [f"{path}: 9 findings in 11 names"], run)
+        for raw in ("\x1b", "\r", "\u202e", "\u200b"):
+            self.assertNotIn(raw, run.out)
+
+    def test_json_keeps_the_exact_name_beside_its_display_form(self):
+        run = kvstcheck("--json", "--standard", STANDARD, windows_path(self.drawing))
+        self.assertEqual(run.status, 1, run)
+        findings = run.json()["drawings"][0]["findings"]
+        self.assertEqual([f["name"] for f in findings], self.NAMES[2:])
+        self.assertEqual([f'"{f["displayName"]}"' for f in findings], [name for name, _ in self.SHOWN])
+        self.assertEqual(findings[0]["hints"], {"names": ["A-WALL"], "letterCase": False,
+                                                "differences": ["a trailing space"]})
+
+    def test_html_shows_the_display_form_isolated(self):
+        page = self.folder / "names.html"
+        run = kvstcheck("--standard", STANDARD, "--html", windows_path(page), windows_path(self.drawing))
+        self.assertEqual(run.status, 1, run)
+        html = page.read_text(encoding="utf-8")
+        for raw in ("\x1b", "\r", "\u202e", "\u200b"):
+            self.assertNotIn(raw, html)
+        self.assertIn("<bdi>abc&lt;U+202E&gt;def</bdi>", html)
+        self.assertIn("<bdi>A-WALL&lt;U+0020&gt;</bdi>", html)
 
 
 if __name__ == "__main__":
