@@ -46,13 +46,13 @@ ExitStatus RunReport::Status() const {
     return FindingCount(*this) > 0 ? kFindings : kNoFindings;
 }
 
-std::string FormatDrawing(const DrawingResult& drawing) {
+std::string FormatDrawing(const DrawingResult& drawing, Language language) {
     if (!drawing.error.empty()) return {};
     const std::string path = DisplayNameUtf8(drawing.path);
     std::string text;
     for (const Finding& finding : drawing.findings)
-        text += path + ": " + DisplayNameUtf8(finding.kind) + " " + Quoted(finding.name) + FormatHints(finding.hints) +
-                "\n";
+        text += path + ": " + KindName(finding.kind, language) + " " + Quoted(finding.name) +
+                FormatHints(finding.hints) + "\n";
     const std::string found =
         drawing.findings.empty() ? "no findings" : Count(drawing.findings.size(), "finding", "findings");
     return text + path + ": " + found + " in " + Count(drawing.names, "name", "names") + "\n";
@@ -79,7 +79,9 @@ std::string FormatJson(const RunReport& report) {
             for (const Finding& finding : drawing.findings) {
                 Json hints = Json::array();
                 for (const std::wstring& name : finding.hints.names) hints.push_back(EncodeUtf8(name));
+                const std::string key = KindKey(finding.kind);
                 findings.push_back({{"kind", EncodeUtf8(finding.kind)},
+                                    {"kindKey", key.empty() ? Json() : Json(key)},
                                     {"name", EncodeUtf8(finding.name)},
                                     {"displayName", DisplayNameUtf8(finding.name)},
                                     {"hints", {{"names", std::move(hints)},

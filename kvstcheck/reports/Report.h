@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "kvstcheck/reports/KindLabels.h"
+#include "kvstcheck/reports/RunFacts.h"
+
 namespace kvstcheck {
 
 // Allowed names of the finding's kind that its author may have meant, read from the standard file.
@@ -38,12 +41,14 @@ struct RunReport {
     std::string setupError;    // UTF-8; empty when the plug-in and its standard file were ready
     std::wstring standardFile;  // the standard file audited against; empty when not known
     std::string outputError;    // UTF-8; empty when every report asked for was written
+    Language language = Language::English;  // of the kinds' names in reports for people
+    RunFacts facts{};
 
     ExitStatus Status() const;
 };
 
 // One line per finding, then the drawing's summary; nothing for a drawing that was not audited.
-std::string FormatDrawing(const DrawingResult& drawing);
+std::string FormatDrawing(const DrawingResult& drawing, Language language = Language::English);
 // The closing line of a run over several drawings.
 std::string FormatTotals(const RunReport& report);
 std::string FormatJson(const RunReport& report);

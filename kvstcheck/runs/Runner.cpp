@@ -44,6 +44,15 @@ std::wstring StandardFileOf(const Options& options) {
     }
 }
 
+// The plug-in module the audits go through, for the report's facts; empty when none is registered.
+std::wstring PluginModuleOf(const Options& options) {
+    try {
+        return FullPath(options.plugin.empty() ? RegisteredModulePath() : options.plugin);
+    } catch (const SetupError&) {
+        return {};
+    }
+}
+
 // Hints from the standard file as the plug-in's own reading code loads it, each name searched once
 // per run. They explain findings and change nothing else: a file that cannot be read gives no hints.
 class RunHints {
@@ -100,6 +109,7 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, RunHints& h
 
 RunReport RunAudits(const Options& options) {
     RunReport report;
+    report.language = UserLanguage();
     std::optional<OutputFile> html;
     if (!options.html.empty()) {
         html.emplace(options.html);
@@ -112,6 +122,7 @@ RunReport RunAudits(const Options& options) {
     try {
         const auto source = ChooseSource(options);
         report.standardFile = StandardFileOf(options);
+        report.facts = GatherFacts(PluginModuleOf(options), report.standardFile);
         RunHints hints(report.standardFile);
         const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
@@ -119,7 +130,7 @@ RunReport RunAudits(const Options& options) {
             progress.Show(i, entries[i].path);
             report.drawings.push_back(AuditOne(*source, entries[i], hints, progress));
             if (options.json) continue;
-            const std::string lines = FormatDrawing(report.drawings.back());
+            const std::string lines = FormatDrawing(report.drawings.back(), report.language);
             if (lines.empty()) continue;
             progress.Clear();
             WriteOut(lines);

@@ -32,6 +32,9 @@ STANDARD = "examples/standard/KVStPluginDefault.ini"
 STANDARD_PATH = SOURCE / STANDARD
 
 LAYER, LINETYPE, TEXT_STYLE, DIM_STYLE = "图层", "线型", "文字样式", "标注样式"
+# How text output names each kind: in English, or as the plug-in labels it under a Chinese UI language.
+ENGLISH_KINDS = {LAYER: "layer", LINETYPE: "linetype", TEXT_STYLE: "text style", DIM_STYLE: "dimension style"}
+KIND_KEYS = {LAYER: "layers", LINETYPE: "linetypes", TEXT_STYLE: "textStyles", DIM_STYLE: "dimStyles"}
 OFFICE = [(LAYER, "A-WALL-OLD"), (LAYER, "a-door"), (LAYER, "Möbel"), (LINETYPE, "HIDDEN2"),
           (TEXT_STYLE, "Title"), (DIM_STYLE, "Arch-50")]
 OFFICE_ZH = [(LAYER, "墙体"), (LAYER, "门窗"), (LINETYPE, "虚线"), (TEXT_STYLE, "说明文字"),
@@ -81,8 +84,9 @@ def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None):
 LOADER_ABORT = "Inconsistency detected by ld.so"
 
 
-def finding_lines(drawing, findings, names, hints=STANDARD_HINTS):
-    lines = [f'{drawing}: {kind} "{name}"{hints.get((kind, name), "")}' for kind, name in findings]
+def finding_lines(drawing, findings, names, hints=STANDARD_HINTS, chinese=False):
+    lines = [f'{drawing}: {kind if chinese else ENGLISH_KINDS[kind]} "{name}"{hints.get((kind, name), "")}'
+             for kind, name in findings]
     count = f"{len(findings)} finding{'' if len(findings) == 1 else 's'}" if findings else "no findings"
     return lines + [f"{drawing}: {count} in {names} names"]
 
@@ -146,6 +150,7 @@ class SampleDrawings(unittest.TestCase):
         self.assertEqual(zh["path"], "examples/drawings/office-zh-2010.dxf")
         self.assertEqual(zh["names"], 15)
         self.assertEqual([(f["kind"], f["name"]) for f in zh["findings"]], OFFICE_ZH)
+        self.assertEqual([f["kindKey"] for f in zh["findings"]], [KIND_KEYS[kind] for kind, _ in OFFICE_ZH])
         self.assertEqual(clean["findings"], [])
 
     def test_a_finding_in_another_letter_case_says_so(self):
@@ -427,7 +432,8 @@ class ChineseStandard(unittest.TestCase):
             ("AcadDimStyle", ["Standard", "建筑标注"])], encoding="gbk")
         drawing = "examples/drawings/office-zh-r2000.dxf"
         run = kvstcheck("--standard", windows_path(standard), drawing, env={"LC_ALL": "zh_CN.UTF-8"})
-        self.assertEqual(run.lines, finding_lines(drawing, [(LAYER, "门窗"), (TEXT_STYLE, "说明文字")], 15), run)
+        self.assertEqual(run.lines, finding_lines(drawing, [(LAYER, "门窗"), (TEXT_STYLE, "说明文字")], 15, chinese=True),
+                         run)
         # Under the default code page the same file's Chinese names match nothing.
         run = kvstcheck("--standard", windows_path(standard), drawing)
         self.assertEqual(len(run.lines), 6, run)
@@ -575,7 +581,7 @@ class Names(unittest.TestCase):
         run = kvstcheck("--standard", STANDARD, windows_path(self.drawing))
         self.assertEqual(run.status, 1, run)
         path = windows_path(self.drawing)
-        expected = [f"{path}: {LAYER} {name}{hint}" for name, hint in self.SHOWN]
+        expected = [f"{path}: layer {name}{hint}" for name, hint in self.SHOWN]
         self.assertEqual(run.lines, expected + [f"{path}: 9 findings in 11 names"], run)
         for raw in ("\x1b", "\r", "\u202e", "\u200b"):
             self.assertNotIn(raw, run.out)
