@@ -48,9 +48,9 @@ public:
     void SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& data,
                   DWORD options = REG_OPTION_NON_VOLATILE) const {
         kv::RegistryKey key;
-        ASSERT_EQ(
-            ::RegCreateKeyExW(key_.get(), path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
-            ERROR_SUCCESS);
+        ASSERT_EQ(::RegCreateKeyExW(key_.get(), path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
+                                    key.put(), nullptr),
+                  ERROR_SUCCESS);
         ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     }
