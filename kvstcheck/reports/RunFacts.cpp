@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "kvstcheck/Files.h"
+#include "com/Handle.h"
 #include "kvstcheck/reports/Sha256.h"
 
 namespace kvstcheck {
@@ -30,9 +30,9 @@ LocalTime Now() {
 
 // The file's size and SHA-256, read in blocks; nothing when it cannot be read.
 void Fingerprint(const std::wstring& path, RunFacts& facts) {
-    const FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return;
+    if (!file) return;
     Sha256 hash;
     std::uint64_t size = 0;
     std::vector<char> block(1 << 16);
