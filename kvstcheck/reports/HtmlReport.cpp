@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "kvstcheck/Text.h"
 #include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/reports/KindLabels.h"
 
@@ -58,8 +57,6 @@ tr { break-inside: avoid; }
 }
 )";
 
-std::string Text(const std::wstring& text) { return EscapeHtml(EncodeUtf8(text)); }
-
 // A name or path in its display form, kept apart from the text around it whatever its direction.
 std::string Shown(const std::wstring& name) { return "<bdi>" + EscapeHtml(DisplayNameUtf8(name)) + "</bdi>"; }
 
@@ -85,7 +82,7 @@ std::size_t IndexOf(const std::vector<std::wstring>& kinds, const std::wstring& 
 // The kind's key where the tool knows the kind, else the plug-in's label: what data-kind holds.
 std::string KindData(const std::wstring& label) {
     const std::string key = KindKey(label);
-    return key.empty() ? Text(label) : key;
+    return key.empty() ? EscapeHtml(DisplayNameUtf8(label)) : key;
 }
 
 // Each kind's box hides that kind's rows when cleared. The boxes come before the content in the
