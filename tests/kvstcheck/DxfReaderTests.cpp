@@ -73,8 +73,12 @@ std::string Sample() {
                     Table("BLOCK_RECORD", {Entry("BLOCK_RECORD", "*Model_Space")})});
 }
 
-const DrawingNames kSampleNames = {
-    {L"0", L"Walls", L"walls"}, {L"ByBlock", L"Continuous", L"DASH"}, {L"Standard", L"Notes"}, {L"ISO-25"}};
+// Layers without groups 62, 6, 370 and 290: no colour, Continuous, the default lineweight, plotted.
+const DrawingNames kSampleNames = {{L"0", L"Walls", L"walls"},
+                                   {L"ByBlock", L"Continuous", L"DASH"},
+                                   {L"Standard", L"Notes"},
+                                   {L"ISO-25"},
+                                   {kvstcheck::LayerProperties{}, kvstcheck::LayerProperties{}, kvstcheck::LayerProperties{}}};
 
 std::string WithCrLf(const std::string& text) {
     std::string converted;
