@@ -158,8 +158,9 @@ std::vector<std::u32string> NameFormat::Nearest(const FieldCodes& field, std::u3
         if (distance <= limit) close.emplace_back(distance, i);
     }
     std::stable_sort(close.begin(), close.end());
-    std::vector<std::u32string> nearest;
-    for (std::size_t i = 0; i < close.size() && i < kNearestShown; ++i) nearest.push_back(field.codes[close[i].second]);
+    std::vector<std::u32string> nearest;  // only the closest: a code one edit away outranks any two away
+    for (std::size_t i = 0; i < close.size() && i < kNearestShown && close[i].first == close.front().first; ++i)
+        nearest.push_back(field.codes[close[i].second]);
     return nearest;
 }
 

@@ -45,6 +45,7 @@ struct RequiredName {
 
 struct KindRules {
     std::vector<Pattern> patterns;  // a name must match one; none: any name
+    bool patternsOnlyAdded = false;  // given by patterns_add alone: the rest come from files before
     std::vector<RequiredName> required;
     std::shared_ptr<const NameFormat> format;
     Place formatPlace;

@@ -88,6 +88,25 @@ std::vector<std::u32string> CodesOfCsv(std::string_view text) {
     return codes;
 }
 
+// TOML allows no control character but tab and line ends; the parser is not given one (its checks
+// of some of them are assertions).
+std::optional<Place> ControlCharacter(std::string_view text, const std::string& file) {
+    std::size_t line = 1;
+    std::size_t column = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool lineEnd = c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
+        if ((c < 0x20 && c != '\t' && !lineEnd) || c == 0x7F) return Place{file, line, column};
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 // Walks one parsed file into the builder, reporting what does not belong.
@@ -164,6 +183,7 @@ private:
             const std::string what = "[" + section + "] " + name;
             if (name == "patterns" || name == "patterns_add") {
                 if (name == "patterns") draft.patterns.clear();
+                (name == "patterns" ? draft.patternsReplaced : draft.patternsAdded) = true;
                 if (auto strings = Strings(node, what))
                     for (auto& [text, place] : *strings) AddPattern(draft, text, place);
             } else if (name == "required" || name == "required_add") {
@@ -334,6 +354,11 @@ private:
 
 void RulesBuilder::Add(std::string_view text, const std::string& file) {
     files_.push_back(file);
+    if (const auto place = ControlCharacter(text, file)) {
+        problems_.push_back({*place, "not a TOML file: a control character",
+                             "remove it: a rules file is UTF-8 text, and only tabs and line ends may be control characters"});
+        return;
+    }
     toml::parse_result parsed = toml::parse(text, file);
     if (!parsed) {
         const toml::parse_error& error = parsed.error();
@@ -354,6 +379,7 @@ RuleSet RulesBuilder::Finish() {
         KindDraft& draft = kinds_[static_cast<std::size_t>(kind)];
         KindRules& target = rules.kinds[static_cast<std::size_t>(kind)];
         target.patterns = draft.patterns;
+        target.patternsOnlyAdded = draft.patternsAdded && !draft.patternsReplaced;
         target.required = draft.required;
         if (!draft.format) continue;
         std::vector<FieldCodes> fields;

@@ -34,6 +34,8 @@ private:
     };
     struct KindDraft {
         std::vector<Pattern> patterns;
+        bool patternsReplaced = false;
+        bool patternsAdded = false;
         std::vector<RequiredName> required;
         std::optional<std::pair<std::u32string, Place>> format;
         std::map<std::string, Field> fields;

@@ -8,10 +8,11 @@
 namespace kvstcheck::rules {
 namespace {
 
-// Why the file's own patterns or layout reject a name; empty when they accept it.
+// Why the file's own patterns or layout reject a name; empty when they accept it. Patterns a file
+// only adds to those of files before it cannot reject a name on their own.
 std::string Rejection(const KindRules& rules, std::u32string_view name) {
     const std::u32string own = OwnPart(name);
-    if (!rules.patterns.empty() && std::none_of(rules.patterns.begin(), rules.patterns.end(),
+    if (!rules.patterns.empty() && !rules.patternsOnlyAdded && std::none_of(rules.patterns.begin(), rules.patterns.end(),
                                                 [&](const Pattern& p) { return p.compiled->Matches(own); }))
         return "matches none of the file's patterns";
     if (rules.format) {

@@ -10,7 +10,7 @@ using kvstcheck::rules::NameFormat;
 
 const std::vector<FieldCodes> kUsFields = {
     {"discipline", {U"A", U"S", U"M"}},
-    {"major_group", {U"WALL", U"DOOR", U"ANNO"}},
+    {"major_group", {U"WALL", U"DOOR", U"ANNO", U"FLOR", U"ROOF"}},
     {"minor_group", {U"FULL", U"TTLB"}},
     {"status", {U"N", U"D"}},
 };
@@ -40,6 +40,8 @@ TEST(NameFormat, NamesTheWrongFieldAndTheNearestCodes) {
         {U"A-WALL-FULL-N", true, ""},
         {U"A-WAL", true, "major group=WAL>WALL,;"},
         {U"A-wall-N", true, "major group=wall>WALL,;"},
+        {U"A-door", true, "major group=door>DOOR,;"},  // FLOR and ROOF, two edits away, are not as near
+        {U"A-FOOR", true, "major group=FOOR>DOOR,FLOR,;"},
         {U"X-WALL-TTLX", true, "discipline=X>;minor group=TTLX>TTLB,;"},
         {U"A-WALL-FULL-Q", true, "status=Q>;"},
         {U"AWALL", false, ""},

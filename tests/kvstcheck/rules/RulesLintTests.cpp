@@ -55,6 +55,14 @@ TEST(RulesLint, AFileWithoutContradictionsIsQuiet) {
               std::vector<std::string>{});
 }
 
+// A project's file adds patterns to the office's: on its own it cannot say what they reject.
+TEST(RulesLint, PatternsAddedToEarlierFilesRejectNothingOnTheirOwn) {
+    EXPECT_EQ(Lint("[layers]\npatterns_add = ['^X-.*$']\nrequired_add = ['A-ANNO']\n[layers.properties.'A-WALL']\n"
+                   "lineweight = 50\n"),
+              std::vector<std::string>{});
+    EXPECT_EQ(Lint("[layers]\npatterns = ['^X-.*$']\npatterns_add = ['^Y$']\nrequired = ['A-ANNO']\n").size(), 1u);
+}
+
 TEST(RulesLint, RulesFilesAreKnownByTheirExtension) {
     EXPECT_TRUE(IsRulesFile(L"office.toml"));
     EXPECT_TRUE(IsRulesFile(L"C:\\x\\OFFICE.TOML"));
