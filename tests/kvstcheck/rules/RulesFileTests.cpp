@@ -45,6 +45,7 @@ const BadFile kBadFiles[] = {
     {"NotTomlKey", "[layers]\n\npatterns ~ 1\n", "r.toml:3:10", "not a TOML file"},
     {"NulInAHeader", std::string("[layers]\n[\0x]\n", 14), "r.toml:2:2", "not a TOML file: a control character"},
     {"LoneCarriageReturn", "[layers]\r\npatterns = []\r", "r.toml:2:14", "control character"},
+    {"HeaderOpensBadly", "[layers]\n[`x]\n", "r.toml:2:2", "not a TOML file"},
     {"UnknownSection", "[layers]\n[layer]\n", "r.toml:2:2", "unknown section [layer]"},
     {"UnknownKey", "[linetypes]\npattern = ['a']\n", "r.toml:2:1", "unknown key [linetypes] pattern"},
     {"PropertiesOnlyForLayers", "[linetypes.properties.\"A\"]\ncolor = 1\n", "r.toml:1:12",
