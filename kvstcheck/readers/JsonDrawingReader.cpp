@@ -76,9 +76,10 @@ public:
         return true;
     }
     bool number_integer(number_integer_t value) override { return LayerNumber(value); }
+    // Any number above both ranges is refused alike, so a huge one is taken as the first beyond them.
     bool number_unsigned(number_unsigned_t value) override {
-        return LayerNumber(value > static_cast<number_unsigned_t>(kMostColor + kMostLineweight) ? kMostColor + kMostLineweight + 1
-                                                                                        : static_cast<number_integer_t>(value));
+        constexpr auto kBeyond = static_cast<number_unsigned_t>(std::max(kMostColor, kMostLineweight) + 1);
+        return LayerNumber(static_cast<number_integer_t>(std::min(value, kBeyond)));
     }
     bool number_float(number_float_t, const string_t&) override { return Unexpected("a number", 1); }
     bool binary(binary_t&) override { return Unexpected("binary data", 0); }

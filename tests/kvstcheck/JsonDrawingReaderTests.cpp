@@ -72,6 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "unknown key \"colour\" in a layer"},
         BrokenInput{"LayerColorZero", "{\"Layers\": [{\"name\": \"A\", \"color\":\n0}]}", 2, "from 1 to 255"},
         BrokenInput{"LayerColorLarge", "{\"Layers\": [{\"name\": \"A\", \"color\": 256}]}", 1, "from 1 to 255"},
+        BrokenInput{"LayerColorHuge", "{\"Layers\": [{\"name\": \"A\", \"color\": 18446744073709551615}]}", 1,
+                    "from 1 to 255"},
         BrokenInput{"LayerLineweightOdd", "{\"Layers\": [{\"name\": \"A\", \"lineweight\": 300}]}", 1,
                     "from 0 to 211"},
         BrokenInput{"LayerPlotText", "{\"Layers\": [{\"name\": \"A\", \"plot\": \"no\"}]}", 1,
