@@ -92,15 +92,54 @@ std::vector<std::u32string> CodesOfCsv(std::string_view text) {
     return codes;
 }
 
-// TOML allows no control character but tab and line ends: a file with one is refused before parsing,
-// with its place.
-std::optional<Place> ControlCharacter(std::string_view text, const std::string& file) {
+// Where a TOML file's text stands: outside quotes, in a comment, or in one of the four kinds of string.
+enum class Lexical { Outside, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+
+// A character the parser must not be given, with its place: a control character other than tab and
+// line ends (TOML allows none), or a character beyond ASCII outside quotes and comments (TOML keys
+// and white space are ASCII; the parser's tables of other white space are faulty there).
+std::optional<RulesProblem> UnparseableCharacter(std::string_view text, const std::string& file) {
+    Lexical where = Lexical::Outside;
     std::size_t line = 1;
     std::size_t column = 1;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const bool lineEnd = c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n');
-        if ((c < 0x20 && c != '\t' && !lineEnd) || c == 0x7F) return Place{file, line, column};
+        const std::string_view rest = text.substr(i);
+        const bool lineEnd = c == '\n' || (c == '\r' && rest.starts_with("\r\n"));
+        if ((c < 0x20 && c != '\t' && !lineEnd) || c == 0x7F)
+            return RulesProblem{{file, line, column}, "not a TOML file: a control character",
+                                "remove it: a rules file is UTF-8 text, and only tabs and line ends may be control characters"};
+        if (c >= 0x80 && where == Lexical::Outside)
+            return RulesProblem{{file, line, column}, "not a TOML file: a character beyond ASCII outside quotes",
+                                "quote a name that holds it: [layers.properties.\"NAME\"] or \"NAME\""};
+        switch (where) {
+            case Lexical::Outside:
+                if (c == '#') where = Lexical::Comment;
+                else if (rest.starts_with("\"\"\"")) where = Lexical::MultiBasic, i += 2, column += 2;
+                else if (rest.starts_with("'''")) where = Lexical::MultiLiteral, i += 2, column += 2;
+                else if (c == '"') where = Lexical::Basic;
+                else if (c == '\'') where = Lexical::Literal;
+                break;
+            case Lexical::Comment:
+                if (c == '\n') where = Lexical::Outside;
+                break;
+            case Lexical::Basic:
+            case Lexical::MultiBasic:
+                if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n' && text[i + 1] != '\r') {
+                    ++i;
+                    ++column;
+                } else if (where == Lexical::Basic ? (c == '"' || c == '\n') : rest.starts_with("\"\"\"")) {
+                    if (where == Lexical::MultiBasic) i += 2, column += 2;
+                    where = Lexical::Outside;
+                }
+                break;
+            case Lexical::Literal:
+                if (c == '\'' || c == '\n') where = Lexical::Outside;
+                break;
+            case Lexical::MultiLiteral:
+                if (rest.starts_with("'''")) where = Lexical::Outside, i += 2, column += 2;
+                break;
+        }
         if (c == '\n') {
             ++line;
             column = 1;
@@ -358,9 +397,8 @@ private:
 
 void RulesBuilder::Add(std::string_view text, const std::string& file) {
     files_.push_back(file);
-    if (const auto place = ControlCharacter(text, file)) {
-        problems_.push_back({*place, "not a TOML file: a control character",
-                             "remove it: a rules file is UTF-8 text, and only tabs and line ends may be control characters"});
+    if (auto problem = UnparseableCharacter(text, file)) {
+        problems_.push_back(std::move(*problem));
         return;
     }
     toml::parse_result parsed = toml::parse(text, file);

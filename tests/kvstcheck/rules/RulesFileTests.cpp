@@ -46,6 +46,7 @@ const BadFile kBadFiles[] = {
     {"NulInAHeader", std::string("[layers]\n[\0x]\n", 14), "r.toml:2:2", "not a TOML file: a control character"},
     {"LoneCarriageReturn", "[layers]\r\npatterns = []\r", "r.toml:2:14", "control character"},
     {"HeaderOpensBadly", "[layers]\n[`x]\n", "r.toml:2:2", "not a TOML file"},
+    {"KeyBeyondAscii", "[layers]\npattern\xCE\x80 = []\n", "r.toml:2:8", "a character beyond ASCII outside quotes"},
     {"UnknownSection", "[layers]\n[layer]\n", "r.toml:2:2", "unknown section [layer]"},
     {"UnknownKey", "[linetypes]\npattern = ['a']\n", "r.toml:2:1", "unknown key [linetypes] pattern"},
     {"PropertiesOnlyForLayers", "[linetypes.properties.\"A\"]\ncolor = 1\n", "r.toml:1:12",
@@ -83,6 +84,19 @@ TEST(RulesFile, ProblemsNameTheLineTheColumnAndTheFix) {
         EXPECT_TRUE(problems[0].starts_with(bad.where + ": ")) << bad.label << ": " << problems[0];
         EXPECT_NE(problems[0].find(bad.problem), std::string::npos) << bad.label << ": " << problems[0];
     }
+}
+
+// Text beyond ASCII is fine in quotes and comments, of every kind.
+TEST(RulesFile, NamesInAnyScriptInQuotesAndComments) {
+    RulesBuilder builder(CodeLists);
+    builder.Add("# Möbel \xE2\x80\x94 furniture\n[layers]\nrequired = [\"\xE5\x9B\xBE\\\"\xE5\xB1\x82\", 'M\xC3\xB6" "bel', "
+                "\"\"\"\n\xC3\xA4\"\"\"]  # \xC3\xA4\n[layers.properties.'\xC3\xA4']\ncolor = 1\n",
+                "r.toml");
+    const RuleSet rules = builder.Finish();
+    ASSERT_TRUE(builder.problems().empty()) << builder.problems().front().Describe();
+    EXPECT_EQ(rules.of(NameKind::Layer).required.size(), 3u);
+    ASSERT_EQ(rules.layers.size(), 1u);
+    EXPECT_EQ(rules.layers[0].name, U"\u00E4");
 }
 
 TEST(RulesFile, EveryProblemOfAFileIsReported) {
