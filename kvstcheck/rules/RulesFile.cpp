@@ -308,7 +308,8 @@ private:
             const auto* table = Table(node, what, "write " + what + " with color, linetype, lineweight or plot");
             if (!table) continue;
             LayerRule& rule = LayerRuleFor(FromUtf8(name), At(key.source()));
-            for (auto&& [propertyKey, value] : *table) WalkLayerProperty(rule, what, std::string(propertyKey.str()), value, propertyKey.source());
+            for (auto&& [propertyKey, value] : *table)
+                WalkLayerProperty(rule, what, std::string(propertyKey.str()), value, propertyKey.source());
         }
     }
 

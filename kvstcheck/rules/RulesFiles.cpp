@@ -17,12 +17,9 @@ constexpr LONGLONG kLargestRulesFile = 16LL << 20;
 
 FileBytes ReadRulesFile(const std::wstring& path) {
     if (KindOfPath(path) == PathKind::Folder) return {{}, "this is a folder, not a file"};
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
-        return {{}, "cannot open the file: " + SystemMessage(::GetLastError())};
-    }
+    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {{}, "cannot open the file: " + SystemMessage(::GetLastError())};
     LARGE_INTEGER size{};
     if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size))
         return {{}, "this is not a file that can be read"};
