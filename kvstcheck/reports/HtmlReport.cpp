@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -66,17 +67,25 @@ std::string Count(std::size_t count) { return std::to_string(count); }
 
 std::string Plural(std::size_t count, const char* one, const char* many) { return count == 1 ? one : many; }
 
+// A finding's kind as one label whoever found it: the plug-in's word, or its own label for a kind
+// the tool does not know.
+std::wstring KindIdentity(const std::wstring& label) {
+    const auto kind = KindOfFindingLabel(label);
+    return kind ? std::wstring(audit::kKinds[static_cast<std::size_t>(*kind)].label) : label;
+}
+
 // The kinds of the whole run, in the order in which they first appear.
 std::vector<std::wstring> KindsOf(const RunReport& report) {
     std::vector<std::wstring> kinds;
     for (const DrawingResult& drawing : report.drawings)
         for (const Finding& finding : drawing.findings)
-            if (std::find(kinds.begin(), kinds.end(), finding.kind) == kinds.end()) kinds.push_back(finding.kind);
+            if (std::find(kinds.begin(), kinds.end(), KindIdentity(finding.kind)) == kinds.end())
+                kinds.push_back(KindIdentity(finding.kind));
     return kinds;
 }
 
 std::size_t IndexOf(const std::vector<std::wstring>& kinds, const std::wstring& kind) {
-    return static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), kind) - kinds.begin());
+    return static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), KindIdentity(kind)) - kinds.begin());
 }
 
 // The kind's key where the tool knows the kind, else the plug-in's label: what data-kind holds.
@@ -115,6 +124,11 @@ std::string Hints(const NameHints& hints) {
     return html + (hints.letterCase ? ": only the letter case differs" : "");
 }
 
+// A rule's finding says which rule and why; the plug-in's, which allowed names it may have meant.
+std::string Explanation(const Finding& finding) {
+    return finding.rule.empty() ? Hints(finding.hints) : EscapeHtml(finding.rule + ": " + finding.message);
+}
+
 const char* StateOf(const DrawingResult& drawing) {
     return !drawing.error.empty() ? "not-audited" : drawing.findings.empty() ? "no-findings" : "has-findings";
 }
@@ -149,7 +163,7 @@ std::string DrawingSection(const RunReport& report, std::size_t number, const st
     for (const Finding& finding : drawing.findings)
         html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + "\"><td class=\"kind\">" +
                 EscapeHtml(KindName(finding.kind, language)) + "</td><td class=\"name\">" + QuotedName(finding.name) +
-                "</td><td class=\"hints\">" + Hints(finding.hints) + "</td></tr>\n";
+                "</td><td class=\"hints\">" + Explanation(finding) + "</td></tr>\n";
     return html + "</tbody>\n</table></div>\n</section>\n";
 }
 
@@ -184,20 +198,19 @@ constexpr std::size_t kNamesAtFirst = 20;
 std::string ByNameSection(const RunReport& report, const std::vector<std::wstring>& kinds) {
     struct Row {
         std::size_t kind;
-        std::wstring name;
+        const Finding* first;  // whose explanation the row shows
         std::size_t drawings = 0;
         std::size_t lastDrawing = 0;
-        NameHints hints;
     };
     std::vector<Row> rows;
-    std::map<std::pair<std::size_t, std::wstring>, std::size_t> rowOf;
+    std::map<std::tuple<std::size_t, std::wstring, std::string>, std::size_t> rowOf;
     std::size_t audited = 0;
     for (std::size_t d = 0; d < report.drawings.size(); ++d) {
         audited += report.drawings[d].error.empty() ? 1 : 0;
         for (const Finding& finding : report.drawings[d].findings) {
             const std::size_t kind = IndexOf(kinds, finding.kind);
-            auto [at, added] = rowOf.try_emplace({kind, finding.name}, rows.size());
-            if (added) rows.push_back({kind, finding.name, 0, d, finding.hints});
+            auto [at, added] = rowOf.try_emplace({kind, finding.name, finding.rule}, rows.size());
+            if (added) rows.push_back({kind, &finding, 0, d});
             Row& row = rows[at->second];
             if (row.drawings > 0 && row.lastDrawing == d) continue;
             ++row.drawings;
@@ -208,7 +221,7 @@ std::string ByNameSection(const RunReport& report, const std::vector<std::wstrin
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
         if (a.drawings != b.drawings) return a.drawings > b.drawings;
         if (a.kind != b.kind) return a.kind < b.kind;
-        return a.name < b.name;
+        return std::tie(a.first->name, a.first->rule) < std::tie(b.first->name, b.first->rule);
     });
     const std::string head = "<div class=\"wide\"><table>\n<thead><tr><th>Name</th><th>Kind</th><th>Drawings (of " +
                              Count(audited) + ")</th><th>Hints</th></tr></thead>\n<tbody>\n";
@@ -218,10 +231,10 @@ std::string ByNameSection(const RunReport& report, const std::vector<std::wstrin
             html += "</tbody>\n</table></div>\n<details>\n<summary>All " + Count(rows.size()) + " names</summary>\n" +
                     head;
         const Row& row = rows[i];
-        html += "<tr class=\"k" + Count(row.kind) + "\"><td class=\"name\">" + QuotedName(row.name) +
+        html += "<tr class=\"k" + Count(row.kind) + "\"><td class=\"name\">" + QuotedName(row.first->name) +
                 "</td><td class=\"kind\" data-kind=\"" + KindData(kinds[row.kind]) + "\">" +
                 EscapeHtml(KindName(kinds[row.kind], report.language)) + "</td><td class=\"number\">" +
-                Count(row.drawings) + "</td><td class=\"hints\">" + Hints(row.hints) + "</td></tr>\n";
+                Count(row.drawings) + "</td><td class=\"hints\">" + Explanation(*row.first) + "</td></tr>\n";
     }
     return html + "</tbody>\n</table></div>\n" + (rows.size() > kNamesAtFirst ? "</details>\n" : "") + "</section>\n";
 }

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "kvstcheck/reports/DisplayName.h"
 
 namespace kvstcheck {
@@ -19,19 +22,23 @@ Language UserLanguage() {
     return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_CHINESE ? Language::Chinese : Language::English;
 }
 
-std::optional<audit::Kind> KindOfPluginLabel(std::wstring_view label) {
-    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind)
-        if (label == audit::kKinds[kind].label) return static_cast<audit::Kind>(kind);
+std::optional<audit::Kind> KindOfFindingLabel(std::wstring_view label) {
+    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
+        const std::string_view english = kEnglish[kind];
+        const bool isEnglish = std::equal(label.begin(), label.end(), english.begin(), english.end(),
+                                          [](wchar_t a, char b) { return a == static_cast<unsigned char>(b); });
+        if (label == audit::kKinds[kind].label || isEnglish) return static_cast<audit::Kind>(kind);
+    }
     return std::nullopt;
 }
 
 std::string KindKey(std::wstring_view pluginLabel) {
-    const auto kind = KindOfPluginLabel(pluginLabel);
+    const auto kind = KindOfFindingLabel(pluginLabel);
     return kind ? kKeys[static_cast<std::size_t>(*kind)] : "";
 }
 
 std::string KindName(std::wstring_view pluginLabel, Language language) {
-    const auto kind = KindOfPluginLabel(pluginLabel);
+    const auto kind = KindOfFindingLabel(pluginLabel);
     if (!kind) return DisplayNameUtf8(pluginLabel);
     return (language == Language::Chinese ? kChinese : kEnglish)[static_cast<std::size_t>(*kind)];
 }

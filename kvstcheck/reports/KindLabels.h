@@ -16,8 +16,9 @@ enum class Language : std::uint8_t { English, Chinese };
 // The user's interface language, as far as kinds go: Chinese for any Chinese UI language, else English.
 Language UserLanguage();
 
-// The kind whose findings carry this plug-in label; nothing for another label.
-std::optional<audit::Kind> KindOfPluginLabel(std::wstring_view label);
+// The kind of a finding's label: the plug-in's word for it, or the English word a rules file's
+// finding carries ("layer"); nothing for another label.
+std::optional<audit::Kind> KindOfFindingLabel(std::wstring_view label);
 
 // "layers", "linetypes", "textStyles", "dimStyles"; empty for a label of no known kind.
 std::string KindKey(std::wstring_view pluginLabel);

@@ -50,9 +50,13 @@ std::string FormatDrawing(const DrawingResult& drawing, Language language) {
     if (!drawing.error.empty()) return {};
     const std::string path = DisplayNameUtf8(drawing.path);
     std::string text;
-    for (const Finding& finding : drawing.findings)
-        text += path + ": " + KindName(finding.kind, language) + " " + Quoted(finding.name) +
-                FormatHints(finding.hints) + "\n";
+    for (const Finding& finding : drawing.findings) {
+        if (!finding.rule.empty())
+            text += path + ": [" + finding.rule + "] " + finding.message + "\n";
+        else
+            text += path + ": " + KindName(finding.kind, language) + " " + Quoted(finding.name) +
+                    FormatHints(finding.hints) + "\n";
+    }
     const std::string found =
         drawing.findings.empty() ? "no findings" : Count(drawing.findings.size(), "finding", "findings");
     return text + path + ": " + found + " in " + Count(drawing.names, "name", "names") + "\n";
@@ -77,9 +81,18 @@ std::string FormatJson(const RunReport& report) {
         } else {
             Json findings = Json::array();
             for (const Finding& finding : drawing.findings) {
+                const std::string key = KindKey(finding.kind);
+                if (!finding.rule.empty()) {
+                    findings.push_back({{"rule", finding.rule},
+                                        {"kind", EncodeUtf8(finding.kind)},
+                                        {"kindKey", key.empty() ? Json() : Json(key)},
+                                        {"name", EncodeUtf8(finding.name)},
+                                        {"displayName", DisplayNameUtf8(finding.name)},
+                                        {"message", finding.message}});
+                    continue;
+                }
                 Json hints = Json::array();
                 for (const std::wstring& name : finding.hints.names) hints.push_back(EncodeUtf8(name));
-                const std::string key = KindKey(finding.kind);
                 findings.push_back({{"kind", EncodeUtf8(finding.kind)},
                                     {"kindKey", key.empty() ? Json() : Json(key)},
                                     {"name", EncodeUtf8(finding.name)},

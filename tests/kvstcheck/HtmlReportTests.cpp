@@ -242,4 +242,28 @@ TEST(HtmlReport, KindsInTheReadersLanguage) {
     EXPECT_EQ(chinese.find("<td class=\"kind\">layer</td>"), std::string::npos);
 }
 
+// A rules file's findings name their kind in English; they share the plug-in's kind, filter and rows.
+TEST(HtmlReport, RuleFindingsShareTheirKindWithThePlugins) {
+    const RunReport report{{DrawingResult{L"a.dxf",
+                                          5,
+                                          {{L"\u56FE\u5C42", L"OLD", {}},
+                                           {L"layer", L"OLD", {}, "layers.pattern", "layer \"OLD\" matches none"},
+                                           {L"linetype", L"X", {}, "linetypes.pattern", "linetype \"X\" matches none"}},
+                                          {},
+                                          {}}},
+                           {},
+                           {},
+                           {}};
+    const std::string html = FormatHtml(report);
+    EXPECT_EQ(Occurrences(html, "class=\"filter-box\" id=\"kind-"), 2u);
+    EXPECT_EQ(Occurrences(html, "<tr class=\"finding k0\"><td class=\"kind\">layer</td>"), 2u);
+    EXPECT_EQ(Occurrences(html, "data-kind=\"layers\">2<"), 2u);
+    EXPECT_NE(html.find("<td class=\"hints\">layers.pattern: layer &quot;OLD&quot; matches none</td>"),
+              std::string::npos);
+    // The plug-in's finding and the rule's are two rows of the summary by name.
+    using Row = std::tuple<std::string, std::string, std::string>;
+    EXPECT_EQ(ByNameRows(html),
+              (std::vector<Row>{{"OLD", "layers", "1"}, {"OLD", "layers", "1"}, {"X", "linetypes", "1"}}));
+}
+
 }  // namespace
