@@ -6,7 +6,7 @@
 # Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] [--html FILE] DRAWING|FOLDER...
 #        ./kvstcheck.sh lint [--json] STANDARD.ini
 #        ./kvstcheck.sh make-standard DRAWING... [-o FILE] [--force]
-# Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are.
+# Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are, and come back so.
 # KV_ARCH=x86 (the default) runs the 32-bit program with the 32-bit plug-in (tree ./build);
 # KV_ARCH=x64 the 64-bit program with the 64-bit plug-in (tree ./build/x64, its own 64-bit prefix).
 set -euo pipefail
@@ -74,14 +74,9 @@ for module in "{FF8DA293-C9B6-4D06-AE91-D6A7E120AD88} $host_dll" \
   fi
 done
 
-# Absolute Linux paths become Windows paths (drive Z: is the Linux root); relative ones work as they
-# are, since Wine starts the program in the same folder.
-arguments=()
-for argument in "$@"; do
-  case $argument in
-    /*) arguments+=("$(windows_path "$argument")") ;;
-    --*=/*) arguments+=("${argument%%=*}=$(windows_path "${argument#*=}")") ;;
-    *) arguments+=("$argument") ;;
-  esac
-done
-exec "$run" "$tree/kvstcheck/kvstcheck.exe" "${arguments[@]}"
+# Paths go over as the user wrote them, so that they come back so: a relative one is found from the
+# same folder, where Wine starts the program, and an absolute Linux path from the root of drive Z:,
+# the current drive, which is the Linux root. Paths found below a folder given as a plain name are
+# joined with '/'.
+export KVSTCHECK_PATH_SEPARATOR=/
+exec "$run" "$tree/kvstcheck/kvstcheck.exe" "$@"

@@ -20,7 +20,8 @@ struct Options {
     std::wstring plugin;    // empty: the registered plug-in module
     std::wstring html;      // audit: empty for no HTML report
     std::wstring output;    // make-standard: the file to write
-    bool force = false;     // make-standard: replace an existing output file
+    bool force = false;     // replace an existing output file that kvstcheck did not write
+    bool installed = false;  // lint: the standard files beside the registered plug-in modules
     bool json = false;
 };
 

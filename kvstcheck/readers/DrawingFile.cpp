@@ -21,7 +21,7 @@ constexpr LONGLONG kLargestFile = 1LL << 30;
 
 std::string ReadWholeFile(const std::wstring& path) {
     if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         file.release();

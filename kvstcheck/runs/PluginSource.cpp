@@ -65,7 +65,7 @@ public:
 
     std::wstring Copy(const std::wstring& source, const wchar_t* name) {
         const std::wstring target = path_ + L"\\" + name;
-        if (!::CopyFileW(source.c_str(), target.c_str(), TRUE))
+        if (!::CopyFileW(SystemPath(source).c_str(), target.c_str(), TRUE))
             throw SetupError("cannot copy " + EncodeUtf8(source) + " to " + EncodeUtf8(target) + ": " +
                              SystemMessage(::GetLastError()));
         files_.push_back(target);
@@ -142,7 +142,7 @@ void RequireFile(const std::wstring& path, const std::string& what) {
 // A module of another machine cannot load into this process; the loader would only say that the
 // image is invalid. A file that is no PE image is left to the loader to refuse.
 void RequireOwnMachine(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     std::string header(4096, '\0');

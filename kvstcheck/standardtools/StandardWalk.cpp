@@ -80,6 +80,8 @@ public:
         ReportDoubts();
     }
 
+    std::uint32_t stopLine() const noexcept { return stopLine_; }
+
 private:
     struct SectionState {
         long nameCount = 0;    // m once NameCount was read
@@ -481,9 +483,12 @@ private:
 
 }  // namespace
 
-std::vector<LintWarning> WalkStandard(const ProfileImage& image, const CodePageText& text, bool checkBytes) {
+std::vector<LintWarning> WalkStandard(const ProfileImage& image, const CodePageText& text, bool checkBytes,
+                                      std::uint32_t* stopLine) {
     std::vector<LintWarning> warnings;
-    LoaderWalk(image, text, checkBytes, warnings).Run();
+    LoaderWalk walk(image, text, checkBytes, warnings);
+    walk.Run();
+    if (stopLine != nullptr) *stopLine = walk.stopLine();
     return warnings;
 }
 

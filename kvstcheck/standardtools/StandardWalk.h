@@ -38,6 +38,8 @@ public:
 
 // The warnings for an image of a file in text's code page. checkBytes: the bytes are the file's
 // own (not a conversion of UTF-16 or UTF-8 text), so their characters are checked too.
-std::vector<LintWarning> WalkStandard(const standards::ProfileImage& image, const CodePageText& text, bool checkBytes);
+// stopLine, when given, receives the line where the loader stops reading (0 when it reads on to the end).
+std::vector<LintWarning> WalkStandard(const standards::ProfileImage& image, const CodePageText& text, bool checkBytes,
+                                      std::uint32_t* stopLine = nullptr);
 
 }  // namespace kvstcheck
