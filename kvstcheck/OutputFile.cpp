@@ -70,6 +70,16 @@ public:
     // whole, keeping its attributes, or left as it was.
     DWORD MoveTo(const std::wstring& target, bool replace) {
         handle_.reset();
+        if (replace) {
+            // A file held open without leave to delete it cannot be replaced: ask before trying,
+            // so that a failed replace leaves no file of its own behind.
+            FileHandle held(::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (held.get() == INVALID_HANDLE_VALUE) {
+                held.release();
+                return ::GetLastError();
+            }
+        }
         const BOOL moved = replace ? ::ReplaceFileW(target.c_str(), path_.c_str(), nullptr,
                                                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                                    : ::MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
@@ -102,7 +112,7 @@ std::string RunInputs::Describe(const FileIdentity& identity) const {
 OutputFile::OutputFile(std::wstring path, std::string what, OutputMark mark)
     : path_(std::move(path)), what_(std::move(what)), mark_(mark) {}
 
-std::string OutputFile::Refusal(const RunInputs& inputs, bool force) const {
+std::string OutputFile::Refusal(const RunInputs& inputs, bool force) {
     const std::string named = EncodeUtf8(path_) + ": cannot write " + what_ + " there: ";
     const std::wstring full = FullPath(path_);
     switch (KindOfPath(path_)) {
@@ -113,6 +123,7 @@ std::string OutputFile::Refusal(const RunInputs& inputs, bool force) const {
             return {};
         case PathKind::File: break;
     }
+    replaces_ = true;
     if (const auto identity = IdentityOf(path_)) {
         const std::string input = inputs.Describe(*identity);
         if (!input.empty()) return named + "it is " + input + ", which the run reads; choose another file";
@@ -144,12 +155,13 @@ std::string OutputFile::Write(std::string_view bytes) const {
     if (const DWORD error = temporary.error())
         return named + "cannot create a file in its folder " + EncodeUtf8(FolderOf(full)) + ": " + SystemMessage(error);
     if (const DWORD error = temporary.Write(bytes)) return named + SystemMessage(error);
-    const bool replace = KindOfPath(path_) == PathKind::File;
-    const DWORD error = temporary.MoveTo(SystemPath(full), replace);
+    DWORD error = temporary.MoveTo(SystemPath(full), replaces_);
+    // The file it was to replace is gone: the report is still wanted.
+    if (replaces_ && error == ERROR_FILE_NOT_FOUND) error = temporary.MoveTo(SystemPath(full), false);
     if (error == 0) return {};
     if (HeldByAnotherProgram(error))
         return named + "another program has the file open and keeps it from being replaced: close it there and run again";
-    if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
         return named + "a file of that name appeared during the run; it is left as it is";
     return named + SystemMessage(error);
 }

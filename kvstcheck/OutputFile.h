@@ -39,10 +39,11 @@ public:
     // Before any work: why the file must not be written, in plain words naming it; empty when it may.
     // Refused: an input of the run, a folder, a folder that does not exist, and an existing file
     // kvstcheck did not write unless force.
-    std::string Refusal(const RunInputs& inputs, bool force) const;
+    // What it finds is what Write acts on: a file that was not there is never replaced.
+    std::string Refusal(const RunInputs& inputs, bool force);
 
     // Writes the bytes beside the file and moves them into place; the error in plain words naming
-    // the file, or empty. An existing file is replaced, a file that appeared meanwhile is not.
+    // the file, or empty. The file Refusal found is replaced; one that appeared since is not.
     std::string Write(std::string_view bytes) const;
 
     const std::wstring& path() const noexcept { return path_; }
@@ -52,6 +53,7 @@ private:
     std::wstring path_;
     std::string what_;
     OutputMark mark_;
+    bool replaces_ = false;  // the file existed when Refusal looked
 };
 
 // Marks of kvstcheck's own formats.

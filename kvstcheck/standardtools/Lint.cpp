@@ -201,7 +201,7 @@ private:
 }  // namespace
 
 std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage, const LoadedStandard& loaded,
-                                          std::uint32_t* stopLine) {
+                                          LoadingStop* stop) {
     std::vector<LintWarning> warnings;
     const Decoding decoding = DecodingOf(bytes);
     std::string ansi;
@@ -221,7 +221,7 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
         ansi = ToCodePageAsThePlatformDoes(text, codePage);
     }
     const standards::ProfileImage image(ansi);
-    const auto walked = WalkStandard(image, PlatformText(codePage), decoding == Decoding::Ansi, stopLine);
+    const auto walked = WalkStandard(image, PlatformText(codePage), decoding == Decoding::Ansi, stop);
     warnings.insert(warnings.end(), walked.begin(), walked.end());
     if (ChecksNothing(loaded) && warnings.empty())
         warnings.push_back({0, "the plug-in does not load this file", "check that the file can be read"});
@@ -258,7 +258,7 @@ LintReport LintStandardFile(const std::wstring& path) {
     }
     report.encoding = EncodingWords(decoding, report.codePage);
     report.loaded = LoadAsThePluginDoes(FullPath(path));
-    report.warnings = FindLintWarnings(*bytes, report.codePage, report.loaded, &report.stopLine);
+    report.warnings = FindLintWarnings(*bytes, report.codePage, report.loaded, &report.stop);
     return report;
 }
 

@@ -146,7 +146,7 @@ StandardDraft DraftStandard(const std::vector<ReferenceDrawing>& drawings, UINT 
 
 int MakeStandard(const Options& options) {
     // The output is a standard file people edit: it is replaced only with --force, whoever wrote it.
-    const OutputFile output(options.output, "the standard file", NeverOurs);
+    OutputFile output(options.output, "the standard file", NeverOurs);
     const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
     RunInputs inputs;
     for (const WalkEntry& entry : entries) inputs.Add(entry.path, "a reference drawing of this run");

@@ -1,24 +1,11 @@
 #include "kvstcheck/standardtools/StandardReadiness.h"
 
-#include <algorithm>
-
 #include "kvstcheck/Files.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/standardtools/Lint.h"
 
 namespace kvstcheck {
 namespace {
-
-// The warning that says why loading stopped: the last one lint gives for the line where the loader
-// stops (a count's odd form comes first on the same line); else the first, which the loader's
-// early stops always give.
-const LintWarning* Reason(const LintReport& report) {
-    if (report.warnings.empty()) return nullptr;
-    const auto& warnings = report.warnings;
-    const auto atStop = std::find_if(warnings.rbegin(), warnings.rend(),
-                                     [&](const LintWarning& w) { return report.stopLine != 0 && w.line == report.stopLine; });
-    return atStop != warnings.rend() ? &*atStop : &warnings.front();
-}
 
 std::string LintCommand(const std::wstring& shownPath) {
     const std::string path = EncodeUtf8(shownPath);
@@ -41,9 +28,16 @@ StandardReadiness ReadinessOf(const std::wstring& path) {
     readiness.checks = !ChecksNothing(report.loaded);
     readiness.problems = report.warnings.size();
     if (readiness.checks) return readiness;
-    const LintWarning* reason = Reason(report);
-    readiness.line = reason != nullptr ? reason->line : 0;
-    readiness.reason = reason != nullptr ? reason->problem : "the plug-in does not load this file";
+    // Loads that stop early say why; a load that reads on yet names no first type has its reason first.
+    if (report.stop.line != 0) {
+        readiness.line = report.stop.line;
+        readiness.reason = report.stop.problem;
+    } else if (!report.warnings.empty()) {
+        readiness.line = report.warnings.front().line;
+        readiness.reason = report.warnings.front().problem;
+    } else {
+        readiness.reason = "the plug-in does not load this file";
+    }
     return readiness;
 }
 
