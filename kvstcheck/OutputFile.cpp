@@ -144,6 +144,7 @@ std::string OutputFile::Refusal(const RunInputs& inputs, bool force) {
     if (!::ReadFile(file.get(), head.data(), kHeadBytes, &read, nullptr)) read = 0;
     head.resize(read);
     if (mark_(head)) return {};
+    if (mark_ == NeverOurs) return named + "the file exists; add --force to replace it, or choose another name";
     return named + "the file exists and kvstcheck did not write it; add --force to replace it, or choose another name";
 }
 
