@@ -400,7 +400,7 @@ class InstalledStandardCheck(InstallerCase):
         standard.write_bytes(standard.read_bytes() + b"Name99=A-WALL-OLD\r\n")
 
         self.install()
-        upgrade = self.prefix.log("KVStVB7Default-setup.log")[len(first):]
+        upgrade = self.prefix.log("KVStVB7Default-setup.log")
         self.assertIn("Kept the edited standard file", upgrade)
         self.assertIn("kvstcheck lint --installed (exit code 1)", upgrade)
         self.assertRegex(upgrade, r"x86\\KVStPluginDefault\.ini:\d+: Name99 is above NameCount")
