@@ -13,10 +13,12 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=${KV_BUILD_DIR:-$root/build}
 
-# Wine hands file names and arguments over in the Unix locale's character set.
-if [[ $(locale charmap 2>/dev/null) != UTF-8 ]]; then
-  export LC_ALL=C.UTF-8
-fi
+# Wine hands file names and arguments over in the Unix locale's character set, and takes its code
+# page from the locale's name: a locale not named UTF-8 (none set, LANG=C) gives way to C.UTF-8.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *[Uu][Tt][Ff]-8* | *[Uu][Tt][Ff]8*) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 
 # Runs a step quietly; its output is shown only when it fails. Standard output stays the tool's.
 quietly() {
