@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 
@@ -77,10 +78,9 @@ private:
 
     bool List(const std::wstring& folder, std::vector<FolderEntry>& children) {
         WIN32_FIND_DATAW found{};
-        SearchHandle search(::FindFirstFileExW((SystemPath(folder) + L"\\*").c_str(), FindExInfoBasic, &found,
-                                                                    FindExSearchNameMatch, nullptr, 0));
-        if (search.get() == INVALID_HANDLE_VALUE) {
-            search.release();
+        const kv::FindHandle search(::FindFirstFileExW((SystemPath(folder) + L"\\*").c_str(), FindExInfoBasic, &found,
+                                                       FindExSearchNameMatch, nullptr, 0));
+        if (!search) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return true;
             entries_.push_back({folder, "cannot read the folder: " + SystemMessage(error)});

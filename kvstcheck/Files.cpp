@@ -32,9 +32,6 @@ std::wstring FolderOf(const std::wstring& fullPath) {
     return fullPath.substr(0, separator);
 }
 
-void HandleCloser::operator()(void* handle) const noexcept { ::CloseHandle(handle); }
-void SearchCloser::operator()(void* search) const noexcept { ::FindClose(search); }
-
 PathKind KindOfPath(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
@@ -42,13 +39,10 @@ PathKind KindOfPath(const std::wstring& path) {
 }
 
 std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
-    FileHandle handle(::CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (handle.get() == INVALID_HANDLE_VALUE) {
-        handle.release();
-        return std::nullopt;
-    }
+    const kv::FileHandle handle(::CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION information{};
     if (!::GetFileInformationByHandle(handle.get(), &information)) return std::nullopt;
     return FileIdentity{information.dwVolumeSerialNumber,

@@ -1,9 +1,10 @@
 #pragma once
 // Small questions about paths, answered by the file system.
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
+
+#include "com/Handle.h"
 
 namespace kvstcheck {
 
@@ -14,20 +15,10 @@ std::wstring FullPath(const std::wstring& path);
 std::wstring SystemPath(const std::wstring& path);
 // The folder part of a full path, without its last separator ("C:\a" for "C:\a\b.html").
 std::wstring FolderOf(const std::wstring& fullPath);
-// Owners of a handle from CreateFile and of a search from FindFirstFile.
-struct HandleCloser {
-    void operator()(void* handle) const noexcept;
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-struct SearchCloser {
-    void operator()(void* search) const noexcept;
-};
-using SearchHandle = std::unique_ptr<void, SearchCloser>;
 
 enum class PathKind { Missing, Folder, File };
 // What is at path, so that a message can say a folder stands where a file belongs.
 PathKind KindOfPath(const std::wstring& path);
-
 
 // A file's identity: two spellings of one file (relative, short name, link, other letter case) give the same.
 struct FileIdentity {

@@ -38,8 +38,7 @@ public:
                                std::to_wstring(attempt) + L".tmp");
             handle_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (handle_.get() != INVALID_HANDLE_VALUE) return;
-            handle_.release();
+            if (handle_) return;
             error_ = ::GetLastError();
             if (error_ != ERROR_FILE_EXISTS && error_ != ERROR_ALREADY_EXISTS) break;
         }
@@ -73,12 +72,10 @@ public:
         if (replace) {
             // A file held open without leave to delete it cannot be replaced: ask before trying,
             // so that a failed replace leaves no file of its own behind.
-            FileHandle held(::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (held.get() == INVALID_HANDLE_VALUE) {
-                held.release();
-                return ::GetLastError();
-            }
+            const kv::FileHandle held(::CreateFileW(target.c_str(), DELETE,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!held) return ::GetLastError();
         }
         const BOOL moved = replace ? ::ReplaceFileW(target.c_str(), path_.c_str(), nullptr,
                                                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
@@ -90,7 +87,7 @@ public:
 
 private:
     std::wstring path_;
-    FileHandle handle_{nullptr};
+    kv::FileHandle handle_;
     DWORD error_ = 0;
 };
 
@@ -128,13 +125,10 @@ std::string OutputFile::Refusal(const RunInputs& inputs, bool force) {
         const std::string input = inputs.Describe(*identity);
         if (!input.empty()) return named + "it is " + input + ", which the run reads; choose another file";
     }
-    FileHandle file(::CreateFileW(SystemPath(path_).c_str(), GENERIC_READ | DELETE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
-        return named + SystemMessage(::GetLastError());
-    }
+    const kv::FileHandle file(::CreateFileW(SystemPath(path_).c_str(), GENERIC_READ | DELETE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return named + SystemMessage(::GetLastError());
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) return named + "it is a device, not a file";
     if (::GetFileAttributesW(SystemPath(path_).c_str()) & FILE_ATTRIBUTE_READONLY)
         return named + "the file is read-only";

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
@@ -19,13 +20,12 @@ constexpr wchar_t kServerKey[] = L"CLSID\\{CD0257E4-6183-4688-9DB6-93270B232B36}
 
 // The module under one root and registry view; empty when none is registered there.
 std::wstring ModuleIn(HKEY root, const std::wstring& key, REGSAM view) {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return {};
+    kv::RegistryKey opened;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, opened.put()) != ERROR_SUCCESS) return {};
     std::wstring module(MAX_PATH * 4, L'\0');
     auto size = static_cast<DWORD>(module.size() * sizeof(wchar_t));
-    const LSTATUS status = ::RegGetValueW(opened, nullptr, nullptr, RRF_RT_REG_SZ, nullptr,
-                                          module.data(), &size);
-    ::RegCloseKey(opened);
+    const LSTATUS status =
+        ::RegGetValueW(opened.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, module.data(), &size);
     if (status != ERROR_SUCCESS) return {};
     module.resize(size / sizeof(wchar_t));
     while (!module.empty() && module.back() == L'\0') module.pop_back();
