@@ -3,8 +3,8 @@
 # Wine prefix. Installs the packages, builds, and registers the host library and the plug-in there
 # first when needed.
 #
-# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] [--html FILE] DRAWING|FOLDER...
-#        ./kvstcheck.sh lint [--json] STANDARD.ini
+# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] [--html FILE [--force]] DRAWING|FOLDER...
+#        ./kvstcheck.sh lint [--json] STANDARD.ini | --installed
 #        ./kvstcheck.sh make-standard DRAWING... [-o FILE] [--force]
 # Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are, and come back so.
 # KV_ARCH=x86 (the default) runs the 32-bit program with the 32-bit plug-in (tree ./build);
