@@ -67,7 +67,7 @@ public:
     std::wstring Copy(const std::wstring& source, const wchar_t* name) {
         const std::wstring target = path_ + L"\\" + name;
         if (!::CopyFileW(SystemPath(source).c_str(), target.c_str(), TRUE))
-            throw SetupError("cannot copy " + EncodeUtf8(source) + " to " + EncodeUtf8(target) + ": " +
+            throw SetupError("cannot copy " + EncodeUtf8(source) + " for the audit into a temporary folder: " +
                              SystemMessage(::GetLastError()));
         files_.push_back(target);
         // A hidden or read-only source must not make the copy invisible to the plug-in or undeletable.

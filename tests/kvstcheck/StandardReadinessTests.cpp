@@ -45,6 +45,9 @@ TEST(StandardReadiness, TheLineAndTheReasonWhereLoadingStops) {
          "there is no [Type1]", 0},
         {"first type without a type", Lines({"[Common]", "TypeCount=1", "[Type1]", "NameCount=1", "Name1=0"}), false, 3,
          "[Type1] has no Type=", 0},
+        // Loads, yet hands the host no first type name: nothing is checked either.
+        {"empty first type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=", "NameCount=1", "Name1=0"}), false, 4,
+         "Type= is empty in [Type1]", 0},
         {"clean", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), true, 0,
          nullptr, 0},
         {"loads with two problems",
