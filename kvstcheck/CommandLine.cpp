@@ -35,6 +35,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         ->type_name("FILE");
     app.add_option("--plugin", plugin, "Use this plug-in module instead of the registered KVStVB7Default.dll")
         ->type_name("DLL");
+    std::vector<std::string> rules;
+    app.add_option("--rules", rules,
+                   "Also check the names and layers against this rules file (TOML); several --rules layer, "
+                   "each over the ones before")
+        ->type_name("FILE")
+        ->allow_extra_args(false);
     app.add_flag("--json", json, "Print one JSON document instead of lines");
     app.add_option("--html", html, "Also write the report as one self-contained HTML page to this file")
         ->type_name("FILE");
@@ -52,7 +58,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                 "will read otherwise than its author most likely meant, with a fix.");
     bool installed = false;
     auto* lintFileOption =
-        lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format)")->type_name("FILE");
+        lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format), or a rules file (.toml)")
+            ->type_name("FILE");
     lint->add_flag("--installed", installed,
                    "Lint the standard file beside each registered plug-in module, for 32-bit and for 64-bit programs")
         ->excludes(lintFileOption);
@@ -104,6 +111,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         options.standard = Wide(standard);
         options.plugin = Wide(plugin);
         options.html = Wide(html);
+        for (const std::string& file : rules) options.rules.push_back(Wide(file));
         options.json = json;
         options.force = replace;
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -17,6 +18,9 @@
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/HtmlReport.h"
 #include "kvstcheck/reports/Progress.h"
+#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/rules/RuleCheck.h"
+#include "kvstcheck/rules/RulesFiles.h"
 #include "kvstcheck/runs/AuditDriver.h"
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
@@ -84,6 +88,7 @@ RunInputs InputsOf(const Options& options, const std::vector<WalkEntry>& entries
     for (const WalkEntry& entry : entries) inputs.Add(entry.path, "a drawing of this run");
     if (!options.standard.empty()) inputs.Add(options.standard, "the standard file of this run");
     if (!options.plugin.empty()) inputs.Add(options.plugin, "the plug-in module of this run");
+    for (const std::wstring& rulesFile : options.rules) inputs.Add(rulesFile, "a rules file of this run");
     return inputs;
 }
 
@@ -106,8 +111,18 @@ DrawingResult NotAudited(const WalkEntry& entry, const std::string& why, Progres
     return result;
 }
 
+// The rules files' findings, beside the plug-in's.
+std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names) {
+    std::vector<Finding> findings;
+    if (!ruleSet) return findings;
+    for (rules::RuleFinding& found : rules::CheckDrawing(*ruleSet, names))
+        findings.push_back({rules::Utf8ToWide(rules::WordOf(found.kind)), std::move(found.name), {},
+                            std::move(found.rule), std::move(found.message)});
+    return findings;
+}
+
 DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::wstring& standardFile, RunHints& hints,
-                       ProgressLine& progress) {
+                       ProgressLine& progress, const std::optional<rules::RuleSet>& ruleSet) {
     DrawingResult result{entry.path, 0, {}, entry.error, {}};
     DrawingContent content;
     if (result.error.empty()) {
@@ -126,16 +141,21 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::
     if (!result.warnings.empty()) progress.Clear();
     for (const std::string& warning : result.warnings) WriteError(EncodeUtf8(entry.path) + ": warning: " + warning);
     result.names = content.names.total();
+    std::vector<Finding> ruleFindings = RuleFindings(ruleSet, content.names);
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names, standardFile);
     for (Finding& finding : result.findings) hints.Add(finding);
+    result.findings.insert(result.findings.end(), std::make_move_iterator(ruleFindings.begin()),
+                           std::make_move_iterator(ruleFindings.end()));
     return result;
 }
 
 // Each drawing audited, reported as it goes; none when the plug-in would check nothing.
 void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, RunReport& report) {
     try {
+        std::optional<rules::RuleSet> ruleSet;
+        if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
         report.standardFile = StandardFileOf(options);
         const std::optional<StandardReadiness> readiness = CheckStandard(report);
         const std::unique_ptr<PluginSource> source = readiness && !readiness->checks ? nullptr : ChooseSource(options);
@@ -145,8 +165,9 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
         for (std::size_t i = 0; i < entries.size(); ++i) {
             progress.Show(i, entries[i].path);
-            report.drawings.push_back(source ? AuditOne(*source, entries[i], report.standardFile, hints, progress)
-                                             : NotAudited(entries[i], NothingCheckedMessage(*readiness, report.standardFile), progress));
+            report.drawings.push_back(
+                source ? AuditOne(*source, entries[i], report.standardFile, hints, progress, ruleSet)
+                       : NotAudited(entries[i], NothingCheckedMessage(*readiness, report.standardFile), progress));
             if (options.json) continue;
             const std::string lines = FormatDrawing(report.drawings.back());
             if (lines.empty()) continue;
@@ -154,6 +175,9 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
             WriteOut(lines);
         }
     } catch (const SetupError& error) {
+        report.setupError = error.what();
+        WriteError(report.setupError);
+    } catch (const rules::RulesFileError& error) {
         report.setupError = error.what();
         WriteError(report.setupError);
     }
