@@ -1,6 +1,7 @@
 #pragma once
 // What one run found, and how it is shown: lines for people, one JSON document for programs.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ struct RunReport {
     std::string outputError;    // UTF-8; empty when every report asked for was written
     Language language = Language::English;  // of the kinds' names in reports for people
     RunFacts facts{};
+    std::optional<std::size_t> standardProblems{};  // lines lint doubts in a standard file that loads
 
     ExitStatus Status() const;
 };
