@@ -22,6 +22,7 @@ struct Options {
     std::wstring output;    // make-standard: the file to write
     bool force = false;     // make-standard: replace an existing output file
     bool json = false;
+    unsigned jobs = 0;      // audit: drawings audited at once; 0 for one per processor
 };
 
 struct ParsedCommandLine {

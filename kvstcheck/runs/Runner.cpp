@@ -20,6 +20,7 @@
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/SetupError.h"
+#include "kvstcheck/runs/WorkerPool.h"
 #include "kvstcheck/standardtools/Hints.h"
 
 namespace kvstcheck {
@@ -70,31 +71,46 @@ private:
     std::unordered_map<std::wstring, NameHints> found_;
 };
 
-DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, RunHints& hints, ProgressLine& progress) {
+// Reads and audits one drawing on the calling worker; prints nothing, the run does that in order.
+DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry) {
     DrawingResult result{entry.path, 0, {}, entry.error, {}};
+    if (!result.error.empty()) return result;
     DrawingContent content;
-    if (result.error.empty()) {
-        try {
-            content = ReadDrawingFile(entry.path);
-        } catch (const InputError& error) {
-            result.error = error.what();
-        }
-    }
-    if (!result.error.empty()) {
-        progress.Clear();
-        WriteError(EncodeUtf8(entry.path) + ": " + result.error);
+    try {
+        content = ReadDrawingFile(entry.path);
+    } catch (const InputError& error) {
+        result.error = error.what();
         return result;
     }
     result.warnings = std::move(content.warnings);
-    if (!result.warnings.empty()) progress.Clear();
-    for (const std::string& warning : result.warnings) WriteError(EncodeUtf8(entry.path) + ": warning: " + warning);
     result.names = content.names.total();
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names);
-    for (Finding& finding : result.findings) hints.Add(finding);
     return result;
 }
+
+// What a drawing leaves to say: why it was not audited, or its warnings, on the standard error; its
+// lines on the standard output unless the run writes JSON.
+void ShowDrawing(const DrawingResult& result, bool json, ProgressLine& progress) {
+    const std::string path = EncodeUtf8(result.path);
+    if (!result.error.empty()) {
+        progress.Clear();
+        WriteError(path + ": " + result.error);
+        return;
+    }
+    if (!result.warnings.empty()) progress.Clear();
+    for (const std::string& warning : result.warnings) WriteError(path + ": warning: " + warning);
+    if (json) return;
+    const std::string lines = FormatDrawing(result);
+    if (lines.empty()) return;
+    progress.Clear();
+    WriteOut(lines);
+}
+
+// Whether a report written at the end of the run needs every drawing's result; the text lines
+// need none after they are printed.
+bool KeepsResults(const Options& options) { return options.json || !options.html.empty(); }
 
 }  // namespace
 
@@ -115,22 +131,21 @@ RunReport RunAudits(const Options& options) {
         RunHints hints(report.standardFile);
         const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            progress.Show(i, entries[i].path);
-            report.drawings.push_back(AuditOne(*source, entries[i], hints, progress));
-            if (options.json) continue;
-            const std::string lines = FormatDrawing(report.drawings.back());
-            if (lines.empty()) continue;
-            progress.Clear();
-            WriteOut(lines);
-        }
+        if (!entries.empty()) progress.Show(0, entries.front().path);
+        const auto take = [&](std::size_t index, DrawingResult result) {
+            for (Finding& finding : result.findings) hints.Add(finding);
+            ShowDrawing(result, options.json, progress);
+            report.Add(std::move(result), KeepsResults(options));
+            if (index + 1 < entries.size()) progress.Show(index + 1, entries[index + 1].path);
+        };
+        AuditInOrder(entries, options.jobs > 0 ? options.jobs : ProcessorCount(), *source, AuditOne, take);
     } catch (const SetupError& error) {
         report.setupError = error.what();
         WriteError(report.setupError);
     }
     if (options.json)
         WriteOut(FormatJson(report));
-    else if (report.setupError.empty() && report.drawings.size() > 1)
+    else if (report.setupError.empty() && report.Counts().drawings > 1)
         WriteOut(FormatTotals(report));
     if (html && !html->Write(FormatHtml(report))) {
         report.outputError = "cannot write the HTML report " + EncodeUtf8(options.html) + ": " + html->error();
