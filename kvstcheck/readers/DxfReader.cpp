@@ -202,8 +202,22 @@ bool IsStructureWord(std::string_view word) {
     return word == "SECTION" || word == "ENDSEC" || word == "TABLE" || word == "ENDTAB" || word == "EOF";
 }
 
-// How many of a file's last bytes are searched for its EOF group.
+// How many of a file's last bytes, carriage returns not counted, are searched for its EOF group:
+// LF and CR LF line ends find the same.
 constexpr std::size_t kTailLength = 4096;
+
+bool FileEndsWithEof(DxfBytes& bytes) {
+    // A carriage return before each line end at most doubles the bytes.
+    constexpr std::size_t kRawTailLength = 2 * kTailLength;
+    std::string tail = bytes.ReadTail(kRawTailLength + 1);
+    bool wholeFile = tail.size() <= kRawTailLength;
+    std::erase(tail, '\r');
+    if (tail.size() > kTailLength) {
+        tail.erase(0, tail.size() - kTailLength);
+        wholeFile = false;
+    }
+    return EndsWithEof(tail, wholeFile);
+}
 
 class DxfParser {
 public:
@@ -222,8 +236,7 @@ public:
         ReadUpToTheEndOfTables(pair);
         DrawingContent content;
         content.names = Decode();
-        const std::string tail = bytes_.ReadTail(kTailLength);
-        if (!EndsWithEof(tail, tail.size() < kTailLength))
+        if (!FileEndsWithEof(bytes_))
             content.warnings.push_back("line " + std::to_string(tablesEndLine_) +
                                        ": the TABLES section ends here, and the file does not end with EOF: it may "
                                        "be cut short");

@@ -68,7 +68,7 @@ TEST(DxfStreaming, WhatFollowsTheTablesIsLeftUnread) {
     EXPECT_EQ(content.names, kHeadNames);
     EXPECT_EQ(content.warnings, std::vector<std::string>{});
     // The first piece and the tail, nothing more.
-    EXPECT_LE(bytes.handedOut, 64u * 1024 + 4096);
+    EXPECT_LE(bytes.handedOut, 64u * 1024 + 2 * 4096 + 1);
 }
 
 // After the TABLES section, damage is not seen; only a missing EOF at the end is.
@@ -137,6 +137,25 @@ TEST(DxfStreaming, TheLastBytesTellWhetherTheFileEndsWithEof) {
     for (const Case& c : cases)
         EXPECT_EQ(kvstcheck::EndsWithEof(c.lastBytes, c.wholeFile), c.ends)
             << "\"" << c.lastBytes << "\" whole: " << c.wholeFile;
+}
+
+// Carriage returns do not count in the last bytes searched: a file with CR LF line ends has its EOF
+// found where the same file with LF has it, also near the edge of what is searched.
+TEST(DxfStreaming, CrLfLineEndsFindTheSameEof) {
+    const auto warnings = [](const std::string& text) { return kvstcheck::ReadDxf(text, kDecoder).warnings.size(); };
+    for (const std::size_t trailingLines : {0u, 500u, 1900u, 2000u, 2040u, 2100u, 3000u}) {
+        std::string lf = Head() + Entities(1) + kEof;
+        for (std::size_t i = 0; i < trailingLines; ++i) lf += "x\n";
+        std::string crLf;
+        for (const char c : lf) crLf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        EXPECT_EQ(warnings(crLf), warnings(lf)) << trailingLines << " lines after EOF";
+        if (trailingLines <= 1900) {
+            EXPECT_EQ(warnings(lf), 0u) << trailingLines << " lines after EOF";
+        }
+        if (trailingLines >= 2100) {
+            EXPECT_EQ(warnings(lf), 1u) << trailingLines << " lines after EOF";
+        }
+    }
 }
 
 // Any cut of the file into pieces reads the same: names, warnings, errors and their lines.
