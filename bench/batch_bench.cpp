@@ -23,6 +23,7 @@
 
 #include "KVStMgr.h"
 #include "com/Bstr.h"
+#include "com/Handle.h"
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
@@ -71,7 +72,7 @@ std::wstring TempPath(const std::wstring& name) {
 class BenchFile {
 public:
     BenchFile(const wchar_t* name, const std::string& bytes) : path_(TempPath(name)) {
-        kvstcheck::FileHandle file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        kv::FileHandle file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         if (file.get() == INVALID_HANDLE_VALUE ||
@@ -158,8 +159,8 @@ void WatchMemory(const PROCESS_INFORMATION& process, ProcessRun& run) {
         }
         DWORD continuation = DBG_CONTINUE;
         switch (event.dwDebugEventCode) {
-            case CREATE_PROCESS_DEBUG_EVENT: ::CloseHandle(event.u.CreateProcessInfo.hFile); break;
-            case LOAD_DLL_DEBUG_EVENT: ::CloseHandle(event.u.LoadDll.hFile); break;
+            case CREATE_PROCESS_DEBUG_EVENT: kv::FileHandle{event.u.CreateProcessInfo.hFile}.reset(); break;
+            case LOAD_DLL_DEBUG_EVENT: kv::FileHandle{event.u.LoadDll.hFile}.reset(); break;
             case EXCEPTION_DEBUG_EVENT:
                 // The loader's first breakpoint is the debugger's; every other exception is the program's own.
                 if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
@@ -179,13 +180,13 @@ void WatchMemory(const PROCESS_INFORMATION& process, ProcessRun& run) {
 
 ProcessRun RunProcess(const std::wstring& arguments, bool memory) {
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    const kvstcheck::FileHandle nul(
+    const kv::FileHandle nul(
         ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr));
     ProcessRun run;
     const Stopwatch watch;
     const PROCESS_INFORMATION process = Start(arguments, memory ? DEBUG_ONLY_THIS_PROCESS : 0, nul.get());
-    const kvstcheck::FileHandle thread(process.hThread);
-    const kvstcheck::FileHandle child(process.hProcess);
+    const kv::FileHandle thread(process.hThread);
+    const kv::FileHandle child(process.hProcess);
     if (memory) WatchMemory(process, run);
     ::WaitForSingleObject(child.get(), INFINITE);
     run.seconds = watch.Seconds();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/readers/DxfReader.h"
@@ -20,12 +21,11 @@ namespace {
 // JSON drawings are read whole; beyond this size they are not drawings this tool is meant for.
 constexpr LONGLONG kLargestJsonFile = 1LL << 30;
 
-FileHandle OpenDrawing(const std::wstring& path) {
+kv::FileHandle OpenDrawing(const std::wstring& path) {
     if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
         throw InputError(0, "cannot open the file: " + SystemMessage(::GetLastError()));
     }
     // Names such as NUL or CON open a device, whatever their extension.
@@ -74,11 +74,11 @@ public:
     }
 
 private:
-    FileHandle file_;
+    kv::FileHandle file_;
 };
 
 std::string ReadWholeFile(const std::wstring& path) {
-    const FileHandle file = OpenDrawing(path);
+    const kv::FileHandle file = OpenDrawing(path);
     const LONGLONG size = SizeOf(file.get());
     if (size > kLargestJsonFile) throw InputError(0, "the file is too large (over 1 GiB)");
     std::string bytes(static_cast<std::size_t>(size), '\0');
