@@ -6,6 +6,8 @@
 #include <cwctype>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "com/Handle.h"
 #include "kvstcheck/Files.h"
@@ -22,11 +24,13 @@ namespace {
 constexpr LONGLONG kLargestJsonFile = 1LL << 30;
 
 kv::FileHandle OpenDrawing(const std::wstring& path) {
-    if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
     kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        throw InputError(0, "cannot open the file: " + SystemMessage(::GetLastError()));
+        // Asked only now: every question to the file system costs a drawing time.
+        const DWORD error = ::GetLastError();
+        if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
+        throw InputError(0, "cannot open the file: " + SystemMessage(error));
     }
     // Names such as NUL or CON open a device, whatever their extension.
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw InputError(0, "this is a device, not a drawing file");
@@ -49,14 +53,21 @@ std::size_t ReadSome(HANDLE file, char* buffer, std::size_t size) {
     return read;
 }
 
-// A DXF file read from its start piece by piece, and its tail read at the end.
+// A DXF file read from its start piece by piece, and its tail read at the end; a file read whole in
+// its first piece gives its tail from that piece.
 class DxfFile final : public DxfBytes {
 public:
     explicit DxfFile(const std::wstring& path) : file_(OpenDrawing(path)) {}
 
-    std::size_t ReadNext(char* buffer, std::size_t size) override { return ReadSome(file_.get(), buffer, size); }
+    std::size_t ReadNext(char* buffer, std::size_t size) override {
+        const std::size_t read = ReadSome(file_.get(), buffer, size);
+        // A disk file reads short only at its end.
+        if (pieces_++ == 0 && read < size) wholeFile_.emplace(buffer, read);
+        return read;
+    }
 
     std::string ReadTail(std::size_t count) override {
+        if (wholeFile_) return wholeFile_->substr(wholeFile_->size() - std::min(count, wholeFile_->size()));
         const LONGLONG size = SizeOf(file_.get());
         const LONGLONG start = size - std::min<LONGLONG>(size, static_cast<LONGLONG>(count));
         LARGE_INTEGER position{};
@@ -75,6 +86,8 @@ public:
 
 private:
     kv::FileHandle file_;
+    std::size_t pieces_ = 0;
+    std::optional<std::string> wholeFile_;
 };
 
 std::string ReadWholeFile(const std::wstring& path) {
