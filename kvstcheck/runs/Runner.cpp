@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -16,6 +17,9 @@
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/HtmlReport.h"
 #include "kvstcheck/reports/Progress.h"
+#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/rules/RuleCheck.h"
+#include "kvstcheck/rules/RulesFiles.h"
 #include "kvstcheck/runs/AuditDriver.h"
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
@@ -71,8 +75,18 @@ private:
     std::unordered_map<std::wstring, NameHints> found_;
 };
 
+// The rules files' findings, beside the plug-in's.
+std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names) {
+    std::vector<Finding> findings;
+    if (!ruleSet) return findings;
+    for (rules::RuleFinding& found : rules::CheckDrawing(*ruleSet, names))
+        findings.push_back({rules::Utf8ToWide(rules::WordOf(found.kind)), std::move(found.name), {},
+                            std::move(found.rule), std::move(found.message)});
+    return findings;
+}
+
 // Reads and audits one drawing on the calling worker; prints nothing, the run does that in order.
-DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry) {
+DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::optional<rules::RuleSet>& ruleSet) {
     DrawingResult result{entry.path, 0, {}, entry.error, {}};
     if (!result.error.empty()) return result;
     DrawingContent content;
@@ -84,9 +98,12 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry) {
     }
     result.warnings = std::move(content.warnings);
     result.names = content.names.total();
+    std::vector<Finding> ruleFindings = RuleFindings(ruleSet, content.names);
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names);
+    result.findings.insert(result.findings.end(), std::make_move_iterator(ruleFindings.begin()),
+                           std::make_move_iterator(ruleFindings.end()));
     return result;
 }
 
@@ -126,20 +143,30 @@ RunReport RunAudits(const Options& options) {
         }
     }
     try {
+        std::optional<rules::RuleSet> ruleSet;
+        if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
         const auto source = ChooseSource(options);
         report.standardFile = StandardFileOf(options);
         RunHints hints(report.standardFile);
         const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
         if (!entries.empty()) progress.Show(0, entries.front().path);
+        const auto audit = [&ruleSet](PluginSource& source, const WalkEntry& entry) {
+            return AuditOne(source, entry, ruleSet);
+        };
         const auto take = [&](std::size_t index, DrawingResult result) {
-            for (Finding& finding : result.findings) hints.Add(finding);
+            // Hints explain the plug-in's findings; a rule's finding says its own why.
+            for (Finding& finding : result.findings)
+                if (finding.rule.empty()) hints.Add(finding);
             ShowDrawing(result, options.json, progress);
             report.Add(std::move(result), KeepsResults(options));
             if (index + 1 < entries.size()) progress.Show(index + 1, entries[index + 1].path);
         };
-        AuditInOrder(entries, options.jobs > 0 ? options.jobs : ProcessorCount(), *source, AuditOne, take);
+        AuditInOrder(entries, options.jobs > 0 ? options.jobs : ProcessorCount(), *source, audit, take);
     } catch (const SetupError& error) {
+        report.setupError = error.what();
+        WriteError(report.setupError);
+    } catch (const rules::RulesFileError& error) {
         report.setupError = error.what();
         WriteError(report.setupError);
     }
