@@ -30,7 +30,8 @@ std::string Head() {
            Pair(0, "LTYPE") + Pair(2, "DASH") + Pair(0, "ENDTAB") + Pair(0, "ENDSEC");
 }
 
-const DrawingNames kHeadNames = {{L"W\u00E4nde", L"Doors"}, {L"DASH"}, {}, {}};
+const DrawingNames kHeadNames = {
+    {L"W\u00E4nde", L"Doors"}, {L"DASH"}, {}, {}, {kvstcheck::LayerProperties{}, kvstcheck::LayerProperties{}}};
 
 std::string Entities(std::size_t lines) {
     std::string text = Pair(0, "SECTION") + Pair(2, "ENTITIES");
