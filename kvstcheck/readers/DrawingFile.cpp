@@ -24,7 +24,7 @@ namespace {
 constexpr LONGLONG kLargestJsonFile = 1LL << 30;
 
 kv::FileHandle OpenDrawing(const std::wstring& path) {
-    kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
         // Asked only now: every question to the file system costs a drawing time.

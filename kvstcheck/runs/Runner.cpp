@@ -11,6 +11,7 @@
 
 #include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
+#include "kvstcheck/OutputFile.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/readers/InputError.h"
@@ -26,6 +27,7 @@
 #include "kvstcheck/runs/SetupError.h"
 #include "kvstcheck/runs/WorkerPool.h"
 #include "kvstcheck/standardtools/Hints.h"
+#include "kvstcheck/standardtools/StandardReadiness.h"
 
 namespace kvstcheck {
 namespace {
@@ -37,10 +39,16 @@ std::unique_ptr<PluginSource> ChooseSource(const Options& options) {
     return PrivatePlugin(options.plugin, options.standard);
 }
 
-// The standard file the audits use: the one given, else the one beside the module that serves them;
+// The plug-in module alone, without the standard file: throws SetupError when it cannot serve.
+void ChooseModule(const Options& options) {
+    if (options.plugin.empty()) RegisteredPlugin();
+    else PrivatePlugin(options.plugin, {});
+}
+
+// The standard file the audits use: the one given, as given, else the one beside the module that serves them;
 // empty when no module is registered, which the run reports itself.
 std::wstring StandardFileOf(const Options& options) {
-    if (!options.standard.empty()) return FullPath(options.standard);
+    if (!options.standard.empty()) return options.standard;
     try {
         const std::wstring module = FullPath(options.plugin.empty() ? RegisteredModulePath() : options.plugin);
         return module.substr(0, module.find_last_of(L"\\/") + 1) + kStandardName;
@@ -56,7 +64,7 @@ public:
     explicit RunHints(const std::wstring& standardFile) {
         if (standardFile.empty()) return;
         try {
-            finder_.emplace(LoadAsThePluginDoes(standardFile));
+            finder_.emplace(LoadAsThePluginDoes(FullPath(standardFile)));
         } catch (const std::exception&) {
             finder_.reset();
         }
@@ -75,6 +83,32 @@ private:
     std::unordered_map<std::wstring, NameHints> found_;
 };
 
+// Every file the run reads, so that no output replaces one of them.
+RunInputs InputsOf(const Options& options, const std::vector<WalkEntry>& entries) {
+    RunInputs inputs;
+    for (const WalkEntry& entry : entries) inputs.Add(entry.path, "a drawing of this run");
+    if (!options.standard.empty()) inputs.Add(options.standard, "the standard file of this run");
+    if (!options.plugin.empty()) inputs.Add(options.plugin, "the plug-in module of this run");
+    for (const std::wstring& rulesFile : options.rules) inputs.Add(rulesFile, "a rules file of this run");
+    return inputs;
+}
+
+// Whether the plug-in would check anything with the run's standard file, as its own reading code
+// says; a file that loads with problems is told once. Nothing when the file is not known.
+std::optional<StandardReadiness> CheckStandard(RunReport& report) {
+    if (report.standardFile.empty()) return std::nullopt;
+    const StandardReadiness readiness = ReadinessOf(report.standardFile);
+    if (readiness.checks) {
+        report.standardProblems = readiness.problems;
+        if (readiness.problems > 0) WriteError(ProblemsMessage(readiness, report.standardFile));
+    }
+    return readiness;
+}
+
+DrawingResult NotAudited(const WalkEntry& entry, const std::string& why) {
+    return DrawingResult{entry.path, 0, {}, entry.error.empty() ? why : entry.error, {}};
+}
+
 // The rules files' findings, beside the plug-in's.
 std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names) {
     std::vector<Finding> findings;
@@ -86,7 +120,8 @@ std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, 
 }
 
 // Reads and audits one drawing on the calling worker; prints nothing, the run does that in order.
-DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::optional<rules::RuleSet>& ruleSet) {
+DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::wstring& standardFile,
+                       const std::optional<rules::RuleSet>& ruleSet) {
     DrawingResult result{entry.path, 0, {}, entry.error, {}};
     if (!result.error.empty()) return result;
     DrawingContent content;
@@ -101,7 +136,7 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::
     std::vector<Finding> ruleFindings = RuleFindings(ruleSet, content.names);
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
-    result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names);
+    result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names, standardFile);
     result.findings.insert(result.findings.end(), std::make_move_iterator(ruleFindings.begin()),
                            std::make_move_iterator(ruleFindings.end()));
     return result;
@@ -129,31 +164,19 @@ void ShowDrawing(const DrawingResult& result, bool json, ProgressLine& progress)
 // need none after they are printed.
 bool KeepsResults(const Options& options) { return options.json || !options.html.empty(); }
 
-}  // namespace
-
-RunReport RunAudits(const Options& options) {
-    RunReport report;
-    std::optional<OutputFile> html;
-    if (!options.html.empty()) {
-        html.emplace(options.html);
-        if (!html->error().empty()) {
-            report.outputError = "cannot write the HTML report " + EncodeUtf8(options.html) + ": " + html->error();
-            WriteError(report.outputError);
-            return report;
-        }
-    }
+// Each drawing audited, reported as it goes; none when the plug-in would check nothing.
+void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, RunReport& report) {
     try {
         std::optional<rules::RuleSet> ruleSet;
         if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
-        const auto source = ChooseSource(options);
         report.standardFile = StandardFileOf(options);
-        RunHints hints(report.standardFile);
-        const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
+        const std::optional<StandardReadiness> readiness = CheckStandard(report);
+        const std::unique_ptr<PluginSource> source = readiness && !readiness->checks ? nullptr : ChooseSource(options);
+        // The module's own problems come before those of the standard file that it would read.
+        if (!source) ChooseModule(options);
+        RunHints hints(source ? report.standardFile : std::wstring());
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
         if (!entries.empty()) progress.Show(0, entries.front().path);
-        const auto audit = [&ruleSet](PluginSource& source, const WalkEntry& entry) {
-            return AuditOne(source, entry, ruleSet);
-        };
         const auto take = [&](std::size_t index, DrawingResult result) {
             // Hints explain the plug-in's findings; a rule's finding says its own why.
             for (Finding& finding : result.findings)
@@ -161,6 +184,15 @@ RunReport RunAudits(const Options& options) {
             ShowDrawing(result, options.json, progress);
             report.Add(std::move(result), KeepsResults(options));
             if (index + 1 < entries.size()) progress.Show(index + 1, entries[index + 1].path);
+        };
+        if (!source) {
+            const std::string why = NothingCheckedMessage(*readiness, report.standardFile);
+            for (std::size_t i = 0; i < entries.size(); ++i) take(i, NotAudited(entries[i], why));
+            return;
+        }
+        const std::wstring standardFile = report.standardFile;
+        const auto audit = [&standardFile, &ruleSet](PluginSource& worker, const WalkEntry& entry) {
+            return AuditOne(worker, entry, standardFile, ruleSet);
         };
         AuditInOrder(entries, options.jobs > 0 ? options.jobs : ProcessorCount(), *source, audit, take);
     } catch (const SetupError& error) {
@@ -170,13 +202,32 @@ RunReport RunAudits(const Options& options) {
         report.setupError = error.what();
         WriteError(report.setupError);
     }
+}
+
+}  // namespace
+
+RunReport RunAudits(const Options& options) {
+    RunReport report;
+    std::optional<OutputFile> html;
+    if (!options.html.empty()) html.emplace(options.html, "the HTML report", IsKvstcheckHtml);
+    std::vector<FileIdentity> outputs;
+    if (html && html->identity()) outputs.push_back(*html->identity());
+    const std::vector<WalkEntry> entries = ListDrawings(options.drawings, outputs);
+    if (html) {
+        report.outputError = html->Refusal(InputsOf(options, entries), options.force);
+        if (!report.outputError.empty()) {
+            WriteError(report.outputError);
+            return report;
+        }
+    }
+    AuditAll(options, entries, report);
     if (options.json)
         WriteOut(FormatJson(report));
     else if (report.setupError.empty() && report.Counts().drawings > 1)
         WriteOut(FormatTotals(report));
-    if (html && !html->Write(FormatHtml(report))) {
-        report.outputError = "cannot write the HTML report " + EncodeUtf8(options.html) + ": " + html->error();
-        WriteError(report.outputError);
+    if (html) {
+        report.outputError = html->Write(FormatHtml(report));
+        if (!report.outputError.empty()) WriteError(report.outputError);
     }
     return report;
 }
