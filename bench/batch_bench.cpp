@@ -388,11 +388,13 @@ int main(int argc, char** argv) {
                 cases.push_back({"1,000 drawings, " + std::to_string(n) + " jobs",
                                  common + L"--jobs " + std::to_wstring(n) + L" " + Quoted(thousand.root()), 1000,
                                  FolderBytes(thousand.root())});
-        cases.push_back({"text run, 1,272 drawings", common + Quoted(library.root()), 1272, FolderBytes(library.root())});
+        cases.push_back(
+            {"text run, 1,272 drawings", common + Quoted(library.root()), 1272, FolderBytes(library.root())});
         cases.push_back({"text run, 15,264 drawings", common + twelve, 15264, 12 * FolderBytes(library.root())});
 
-        std::printf("Whole kvstcheck.exe runs, text output to NUL, %zu cores%s; best of %d runs each, of three times as many for "
-                    "single drawings (the machine is shared: the least disturbed run)\n", cores, jobs ? "" : ", a program without --jobs", runs);
+        std::printf("Whole kvstcheck.exe runs, text output to NUL, %zu cores%s; best of %d runs each, of three "
+                    "times as many for single drawings (the machine is shared: the least disturbed run)\n",
+                    cores, jobs ? "" : ", a program without --jobs", runs);
         std::printf("  %-30s %6s %7s | %7s %7s %7s | %7s %7s %7s | %8s %7s | %s\n", "", "files", "MB", "ms", "peakWS",
                     "peakPF", "net ms", "+WS MB", "+PF MB", "files/s", "MB/s", "exit");
         ProcessRun tinyRun;

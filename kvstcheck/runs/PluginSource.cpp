@@ -47,7 +47,8 @@ using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**
 ComPtr<IClassFactory> ClassFactory(GetClassObjectFunction getClassObject, const std::wstring& modulePath) {
     ComPtr<IClassFactory> factory;
     const HRESULT hr = getClassObject(kPluginClass, IID_IClassFactory, &factory);
-    if (FAILED(hr)) throw SetupError(EncodeUtf8(modulePath) + " does not serve the plug-in class: " + HresultMessage(hr));
+    if (FAILED(hr))
+        throw SetupError(EncodeUtf8(modulePath) + " does not serve the plug-in class: " + HresultMessage(hr));
     return factory;
 }
 

@@ -35,7 +35,9 @@ public:
     // or the run stopped.
     bool NextToAudit(std::size_t& index) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return stopped_ || nextToAudit_ >= count_ || nextToAudit_ < nextToTake_ + window_; });
+        changed_.wait(lock, [this] {
+            return stopped_ || nextToAudit_ >= count_ || nextToAudit_ < nextToTake_ + window_;
+        });
         if (stopped_ || nextToAudit_ >= count_) return false;
         index = nextToAudit_++;
         return true;

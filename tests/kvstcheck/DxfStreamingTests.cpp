@@ -35,7 +35,8 @@ const DrawingNames kHeadNames = {
 
 std::string Entities(std::size_t lines) {
     std::string text = Pair(0, "SECTION") + Pair(2, "ENTITIES");
-    for (std::size_t i = 0; i < lines; ++i) text += Pair(0, "LINE") + Pair(8, "Doors") + Pair(10, "1.5") + Pair(20, "2.5");
+    for (std::size_t i = 0; i < lines; ++i)
+        text += Pair(0, "LINE") + Pair(8, "Doors") + Pair(10, "1.5") + Pair(20, "2.5");
     return text + Pair(0, "ENDSEC");
 }
 
@@ -101,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         AfterTables{"Whole", Entities(3) + kEof, false},
         AfterTables{"BadGroupCodeInEntities", Pair(0, "SECTION") + Pair(2, "ENTITIES") + "x\nLINE\n" + kEof, false},
-        AfterTables{"SectionWithoutEndsec", Pair(0, "SECTION") + Pair(2, "ENTITIES") + Pair(0, "SECTION") + kEof, false},
+        AfterTables{"SectionWithoutEndsec", Pair(0, "SECTION") + Pair(2, "ENTITIES") + Pair(0, "SECTION") + kEof,
+                    false},
         AfterTables{"BinaryGarbage", std::string("\x01\x02\0\xFF\n", 5) + kEof, false},
         AfterTables{"DataAfterEof", Entities(1) + kEof + "trailing\x1A", false},
         AfterTables{"EofWithCrLfAndPadding", Entities(1) + " 0 \r\nEOF  \r\n\r\n", false},
@@ -184,7 +186,8 @@ TEST(DxfStreaming, ThePiecesSizeDoesNotMatter) {
     for (const std::string& input : inputs) {
         const std::string whole = outcome(input, input.size() + 1);
         for (const std::size_t piece : {1u, 2u, 3u, 7u, 22u, 64u})
-            EXPECT_EQ(outcome(input, piece), whole) << "pieces of " << piece << " bytes, input: " << input.substr(0, 40);
+            EXPECT_EQ(outcome(input, piece), whole)
+                << "pieces of " << piece << " bytes, input: " << input.substr(0, 40);
     }
 }
 

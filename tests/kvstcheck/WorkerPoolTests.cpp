@@ -122,7 +122,8 @@ TEST(WorkerPool, AFailureStopsTheRunAfterTheResultsBeforeIt) {
         std::size_t jobs;
         bool inTake;  // take throws, not the audit
     };
-    for (const Case c : {Case{"AuditOneJob", 1, false}, Case{"AuditThreeJobs", 3, false}, Case{"TakeThreeJobs", 3, true}}) {
+    const Case cases[] = {{"AuditOneJob", 1, false}, {"AuditThreeJobs", 3, false}, {"TakeThreeJobs", 3, true}};
+    for (const Case& c : cases) {
         Log log;
         FakeSource source(log);
         const auto audit = Audit(log);
