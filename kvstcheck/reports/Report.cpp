@@ -1,6 +1,6 @@
 #include "kvstcheck/reports/Report.h"
 
-#include <algorithm>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -14,11 +14,6 @@ std::string Count(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::size_t FindingCount(const RunReport& report) {
-    std::size_t count = 0;
-    for (const DrawingResult& drawing : report.drawings) count += drawing.findings.size();
-    return count;
-}
 
 std::string Quoted(const std::wstring& name) { return "\"" + DisplayNameUtf8(name) + "\""; }
 
@@ -39,11 +34,31 @@ std::string FormatHints(const NameHints& hints) {
 
 }  // namespace
 
+void RunReport::Add(DrawingResult result, bool keep) {
+    if (keep) {
+        drawings.push_back(std::move(result));
+        return;
+    }
+    ++letGo.drawings;
+    letGo.findings += result.findings.size();
+    letGo.notAudited += result.error.empty() ? 0 : 1;
+}
+
+RunCounts RunReport::Counts() const {
+    RunCounts counts = letGo;
+    counts.drawings += drawings.size();
+    for (const DrawingResult& drawing : drawings) {
+        counts.findings += drawing.findings.size();
+        counts.notAudited += drawing.error.empty() ? 0 : 1;
+    }
+    return counts;
+}
+
 ExitStatus RunReport::Status() const {
     if (!setupError.empty() || !outputError.empty()) return kBroken;
-    if (std::any_of(drawings.begin(), drawings.end(), [](const DrawingResult& d) { return !d.error.empty(); }))
-        return kBroken;
-    return FindingCount(*this) > 0 ? kFindings : kNoFindings;
+    const RunCounts counts = Counts();
+    if (counts.notAudited > 0) return kBroken;
+    return counts.findings > 0 ? kFindings : kNoFindings;
 }
 
 std::string FormatDrawing(const DrawingResult& drawing, Language language) {
@@ -63,11 +78,9 @@ std::string FormatDrawing(const DrawingResult& drawing, Language language) {
 }
 
 std::string FormatTotals(const RunReport& report) {
-    const auto broken = static_cast<std::size_t>(std::count_if(
-        report.drawings.begin(), report.drawings.end(), [](const DrawingResult& d) { return !d.error.empty(); }));
-    std::string text = Count(report.drawings.size(), "drawing", "drawings") + ": " +
-                       Count(FindingCount(report), "finding", "findings");
-    if (broken > 0) text += ", " + std::to_string(broken) + " not audited";
+    const RunCounts counts = report.Counts();
+    std::string text = Count(counts.drawings, "drawing", "drawings") + ": " + Count(counts.findings, "finding", "findings");
+    if (counts.notAudited > 0) text += ", " + std::to_string(counts.notAudited) + " not audited";
     return text + "\n";
 }
 
@@ -111,7 +124,7 @@ std::string FormatJson(const RunReport& report) {
     if (!report.setupError.empty()) document["error"] = report.setupError;
     if (report.standardProblems)
         document["standard"] = {{"path", EncodeUtf8(report.standardFile)}, {"problems", *report.standardProblems}};
-    document["findings"] = FindingCount(report);
+    document["findings"] = report.Counts().findings;
     document["drawings"] = std::move(drawings);
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -39,15 +39,27 @@ struct DrawingResult {
 
 enum ExitStatus : int { kNoFindings = 0, kFindings = 1, kBroken = 2 };
 
+// What remains of drawings whose results were printed and let go.
+struct RunCounts {
+    std::size_t drawings = 0;
+    std::size_t findings = 0;
+    std::size_t notAudited = 0;
+};
+
 struct RunReport {
-    std::vector<DrawingResult> drawings;
+    std::vector<DrawingResult> drawings;  // kept for the reports written at the end of the run
     std::string setupError;    // UTF-8; empty when the plug-in and its standard file were ready
     std::wstring standardFile;  // the standard file audited against; empty when not known
     std::string outputError;    // UTF-8; empty when every report asked for was written
     Language language = Language::English;  // of the kinds' names in reports for people
     RunFacts facts{};
     std::optional<std::size_t> standardProblems{};  // lines lint doubts in a standard file that loads
+    RunCounts letGo{};          // the drawings not kept in drawings
 
+    // Keeps the result, or only counts it, so that a long run's memory does not grow with it.
+    void Add(DrawingResult result, bool keep);
+    // The whole run's counts: the drawings kept and those let go.
+    RunCounts Counts() const;
     ExitStatus Status() const;
 };
 

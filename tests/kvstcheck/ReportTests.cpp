@@ -104,6 +104,33 @@ TEST(Report, WarningsGoIntoTheJsonOfTheirDrawingOnly) {
     EXPECT_FALSE(document["drawings"][1].contains("warnings"));
 }
 
+// A run in text mode lets its drawings go once their lines are printed: the totals and the exit
+// status count them all the same.
+TEST(Report, DrawingsLetGoStillCountInTotalsAndStatus) {
+    struct Case {
+        std::vector<std::pair<DrawingResult, bool>> added;  // result, kept
+        std::size_t kept;
+        std::string totals;
+        int status;
+    };
+    const Case cases[] = {
+        {{{kClean, false}, {kClean, false}}, 0, "2 drawings: 0 findings\n", 0},
+        {{{kClean, false}, {kOffice, false}}, 0, "2 drawings: 2 findings\n", 1},
+        {{{kOffice, true}, {Broken(L"b.dxf", "bad"), false}}, 1, "2 drawings: 2 findings, 1 not audited\n", 2},
+        {{{Broken(L"b.dxf", "bad"), true}, {kClean, false}, {kOffice, false}}, 1,
+         "3 drawings: 2 findings, 1 not audited\n", 2},
+        {{{kOffice, true}, {kClean, true}}, 2, "2 drawings: 2 findings\n", 1},
+    };
+    for (const Case& c : cases) {
+        RunReport report;
+        for (const auto& [result, keep] : c.added) report.Add(result, keep);
+        EXPECT_EQ(report.drawings.size(), c.kept) << c.totals;
+        EXPECT_EQ(kvstcheck::FormatTotals(report), c.totals);
+        EXPECT_EQ(report.Status(), c.status) << c.totals;
+        EXPECT_EQ(nlohmann::json::parse(kvstcheck::FormatJson(report))["findings"], report.Counts().findings);
+    }
+}
+
 TEST(Report, AReportThatCouldNotBeWrittenMakesTheRunBroken) {
     EXPECT_EQ((RunReport{{kClean}, {}, {}, "cannot write the HTML report"}).Status(), 2);
 }

@@ -176,6 +176,90 @@ class OtherWriters(unittest.TestCase):
                 self.assertIn("line ", run.json()["drawings"][0]["error"])
 
 
+def generated_dxf(layers, linetypes, version="AC1015", eof=True):
+    pairs = [(0, "SECTION"), (2, "HEADER"), (9, "$ACADVER"), (1, version), (9, "$DWGCODEPAGE"), (3, "ANSI_1252"),
+             (0, "ENDSEC"), (0, "SECTION"), (2, "TABLES")]
+    for table, names in (("LTYPE", linetypes), ("LAYER", layers)):
+        pairs += [(0, "TABLE"), (2, table), (70, len(names))]
+        for name in names:
+            pairs += [(0, table), (2, name), (70, 0)]
+        pairs.append((0, "ENDTAB"))
+    pairs += [(0, "ENDSEC"), (0, "SECTION"), (2, "ENTITIES")]
+    for number, layer in enumerate(layers):
+        pairs += [(0, "LINE"), (8, layer), (10, number), (20, 0.5)]
+    pairs.append((0, "ENDSEC"))
+    if eof:
+        pairs.append((0, "EOF"))
+    return "".join(f"{code}\n{value}\n" for code, value in pairs).encode("cp1252")
+
+
+def jobs_corpus(root, count):
+    """count drawings in nested folders: allowed and not allowed names, warnings, drawings that
+    cannot be read, slow big ones among small ones."""
+    allowed = ["0", "A-WALL", "A-DOOR", "A-GLAZ"]
+    other = ["a-wall", "Walls", "A-WAL", "Möbel", "X-{0}"]
+    for number in range(count):
+        folder = root / f"level-{number % 7}" / f"part-{number % 3}"
+        folder.mkdir(parents=True, exist_ok=True)
+        path = folder / f"drawing-{number:04}.dxf"
+        kind = number % 10
+        layers = allowed[: 1 + number % 4] + [other[number % 5].format(number)] * (number % 3 > 0)
+        if kind == 0:
+            path.write_bytes(generated_dxf(layers, ["Continuous"], eof=False))  # a warning
+        elif kind == 1 and number % 20 == 1:
+            path.write_bytes(generated_dxf(layers, ["DASHED"])[:60])  # cut before its tables end
+        elif kind == 2 and number % 40 == 2:
+            path.with_suffix(".json").write_text('{"Layers": ["A-WALL", "Walls"', encoding="utf-8")  # broken JSON
+        elif kind == 3 and number % 100 == 3:
+            path.write_bytes(generated_dxf(layers * 200, ["Continuous"]))  # a slow one
+        elif kind == 4:
+            shutil.copy(SOURCE / "examples/drawings/office.dxf", path)
+        else:
+            path.write_bytes(generated_dxf(layers, ["Continuous", "DASHED", "Dots"][: 1 + number % 3]))
+
+
+class Jobs(unittest.TestCase):
+    """Several workers report what one reports: the same lines, messages, JSON, HTML page and exit
+    status, in the same order."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch("jobs")
+        jobs_corpus(cls.folder / "corpus", 1000)
+
+    def run_with(self, jobs, *arguments):
+        return kvstcheck("--jobs", jobs, "--standard", windows_path(STANDARD_PATH), *arguments, "corpus",
+                         windows_path(SOURCE / "examples/drawings"), cwd=self.folder)
+
+    def test_text_and_messages_alike_whatever_the_jobs(self):
+        one = self.run_with(1)
+        self.assertEqual(one.status, 2, one)
+        # 50 cut drawings and 25 broken JSON files are not audited; 100 drawings without EOF warn.
+        summaries = [line for line in one.lines if re.search(r": (no findings|\d+ findings?) in \d+ names?$", line)]
+        self.assertEqual(len(summaries), 930, one.lines[-1])
+        findings = len(one.lines) - len(summaries) - 1
+        self.assertEqual(one.lines[-1], f"1005 drawings: {findings} findings, 75 not audited")
+        self.assertEqual(one.err.count(": warning: line "), 100)
+        self.assertEqual(one.err.count(": line ") - one.err.count(": warning: line "), 50 + 25)
+        self.assertTrue(any(": no findings in " in line for line in summaries))
+        self.assertGreater(findings, 1000)
+        for jobs in (2, 3, 8):
+            with self.subTest(jobs=jobs):
+                many = self.run_with(jobs)
+                self.assertEqual((many.status, many.out, many.err), (one.status, one.out, one.err))
+
+    def test_json_and_html_alike_whatever_the_jobs(self):
+        outputs = {}
+        for jobs in (1, 4):
+            page = self.folder / f"report-{jobs}.html"
+            run = self.run_with(jobs, "--json", "--html", windows_path(page))
+            outputs[jobs] = (run.status, run.out, run.err, page.read_bytes())
+        self.assertEqual(outputs[4], outputs[1])
+        document = json.loads(outputs[1][1])
+        self.assertEqual(len(document["drawings"]), 1005)
+        self.assertEqual(document["status"], 2)
+
+
 def office_tree(root):
     """A project folder: drawings at several depths, names in several scripts, files that are not drawings."""
     drawings = SOURCE / "examples/drawings"
