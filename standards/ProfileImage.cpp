@@ -62,6 +62,16 @@ std::size_t TableSizeFor(std::size_t count) {
     return size;
 }
 
+// Bytes that Wine keeps at the ends of names and values and Windows may trim.
+constexpr bool IsUnpinnedEdgeByte(char c) noexcept {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte == 0xA0 || (byte >= 0x1C && byte <= 0x1F);
+}
+
+bool HasUnpinnedEdge(std::string_view text) noexcept {
+    return !text.empty() && (IsUnpinnedEdgeByte(text.front()) || IsUnpinnedEdgeByte(text.back()));
+}
+
 bool IsQuote(char c) noexcept { return c == '"' || c == '\''; }
 
 bool IsQuoted(std::string_view value) noexcept {
@@ -84,8 +94,8 @@ std::string_view CopyEntry(std::string_view value, std::size_t bufferSize) noexc
 
 ProfileImage::ProfileImage(std::string bytes) : bytes_(std::move(bytes)) {
     Parse();
-    NoteDoubts();
     Index();
+    NoteDoubts();
 }
 
 std::span<const ProfileEntry> ProfileImage::EntriesOf(const ProfileSection& section) const noexcept {
@@ -135,15 +145,17 @@ void ProfileImage::Parse() {
 void ProfileImage::AddLine(std::string_view line, std::uint32_t lineNumber) {
     line = Trim(line);
     if (line.empty()) return;
+    if (line.size() > kLongestPinnedLine) doubts_.push_back({PlatformDoubt::VeryLongLine, lineNumber});
     if (line.front() == '[') {
         const std::size_t close = line.rfind(']');
-        // A '[' line without a later ']' is an ordinary line.
+        // A '[' line without a later ']' is an ordinary line here, a header on Windows.
         if (close != std::string_view::npos && close > 0) {
             sections_.push_back(ProfileSection{Trim(line.substr(1, close - 1)), lineNumber,
                                                static_cast<std::uint32_t>(entries_.size()), 0});
             lastKept_ = kNone;
             return;
         }
+        doubts_.push_back({PlatformDoubt::UnclosedSectionHeader, lineNumber});
     }
     ProfileEntry entry;
     entry.line = lineNumber;
@@ -202,19 +214,31 @@ void ProfileImage::NoteDoubts() {
         if (Effective(section.name).empty()) doubts_.push_back({PlatformDoubt::EmptySectionName, section.line});
         if (section.name.find(']') != std::string_view::npos)
             doubts_.push_back({PlatformDoubt::SeveralClosingBrackets, section.line});
+        if (HasUnpinnedEdge(section.name)) doubts_.push_back({PlatformDoubt::UntrimmedEdgeByte, section.line});
     }
-    for (const ProfileEntry& entry : entries_) {
+    for (std::size_t e = 0; e < entries_.size(); ++e) {
+        const ProfileEntry& entry = entries_[e];
+        if (HasUnpinnedEdge(entry.name) || (entry.value && HasUnpinnedEdge(*entry.value)))
+            doubts_.push_back({PlatformDoubt::UntrimmedEdgeByte, entry.line});
         if (entry.dropped) continue;
         const std::string_view name = Effective(entry.name);
         if (!name.starts_with(';') &&
             (name.find('"') != std::string_view::npos || name.find('\'') != std::string_view::npos))
             doubts_.push_back({PlatformDoubt::QuoteInKeyName, entry.line});
-        if (entry.value) {
-            const std::string_view value = Effective(*entry.value);
-            if (value.size() == kStandardReadBufferSize + 1 && IsQuoted(value))
-                doubts_.push_back({PlatformDoubt::QuotedValueFillsBuffer, entry.line});
+        // Only the entry a read finds is ever answered from.
+        if (!entryFound_[e]) continue;
+        if (!entry.value) {
+            // Lines that begin with ';' are comments to Windows: no read of the standard file names
+            // them; a '[' line is told as a header.
+            if (!name.empty() && !name.starts_with(';') && !name.starts_with('[')) doubts_.push_back({PlatformDoubt::BareLineReadAsKey, entry.line, name});
+            continue;
         }
+        const std::string_view value = Effective(*entry.value);
+        if (value.size() >= kStandardReadBufferSize + 1 && IsQuoted(value))
+            doubts_.push_back({PlatformDoubt::QuotedValueFillsBuffer, entry.line});
     }
+    std::stable_sort(doubts_.begin(), doubts_.end(),
+                     [](const DoubtAt& a, const DoubtAt& b) { return a.line < b.line; });
 }
 
 void ProfileImage::Index() {
@@ -253,11 +277,7 @@ void ProfileImage::Index() {
                     entryFound_[e] = true;
                     break;
                 }
-                const ProfileEntry& earlier = entries_[held - 1];
-                if (entrySection_[held - 1] == s && EqualIgnoringAsciiCase(Effective(earlier.name), name)) {
-                    if (!earlier.value && entry.value) doubts_.push_back({PlatformDoubt::BareLineShadowsKey, earlier.line});
-                    break;
-                }
+                if (entrySection_[held - 1] == s && EqualIgnoringAsciiCase(Effective(entries_[held - 1].name), name)) break;
             }
         }
     }

@@ -65,16 +65,24 @@ enum class PlatformDoubt {
     NulByte,                 // a NUL before the end of the text (Windows not pinned)
     PageOrFormFeedOrEof,     // VT, FF or ^Z: Wine trims them as blanks (Windows not pinned)
     QuoteInKeyName,          // Windows was seen not to find such keys
-    QuotedValueFillsBuffer,  // quoted value of exactly bufferSize-1 bytes: Wine drops one more byte
-    BareLineShadowsKey,      // a line without '=' before a key of its name: Wine answers the default
+    QuotedValueFillsBuffer,  // a read quoted value of bufferSize-1 bytes or more inside its quotes
+    BareLineReadAsKey,       // a line without '=' that a read of its name finds: Wine answers the default
     SeveralClosingBrackets,  // a header with two ']': Wine names the section up to the last one
     EmptySectionName,        // [] is reached by "" on Windows, the text before the first header on Wine
+    UnclosedSectionHeader,   // "[Type2" without ']': Windows opens a section, Wine reads a plain line
+    UntrimmedEdgeByte,       // 0xA0 or 0x1C-0x1F at either end of a name or value (Windows not pinned)
+    VeryLongLine,            // 32,768 bytes or more: Windows' length arithmetic is not pinned
 };
 
 struct DoubtAt {
     PlatformDoubt doubt;
     std::uint32_t line;  // 1-based; 1 for byte order marks
+    // For BareLineReadAsKey: the line's name, a view into the image.
+    std::string_view name{};
 };
+
+// Lines this long or longer are a doubt.
+inline constexpr std::size_t kLongestPinnedLine = 32767;
 
 class ProfileImage {
 public:

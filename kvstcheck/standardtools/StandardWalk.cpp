@@ -6,6 +6,7 @@
 
 #include "kvstcheck/standardtools/EditDistance.h"
 #include "kvstcheck/standardtools/LoadedStandard.h"
+#include "standards/StandardKeys.h"
 
 namespace kvstcheck {
 namespace {
@@ -433,29 +434,48 @@ private:
 
     void ReportDoubts() {
         using standards::PlatformDoubt;
-        for (const auto& [doubt, line] : image_.Doubts()) {
+        for (const auto& [doubt, line, name] : image_.Doubts()) {
+            const auto warn = [&](std::string problem, std::string fix) {
+                warnings_.push_back({line, std::move(problem), std::move(fix), kWindowsDiffersRule});
+            };
             switch (doubt) {
                 case PlatformDoubt::PageOrFormFeedOrEof:
-                    Warn(line, "the line holds a page break, form feed or end-of-file character, which platforms read differently",
+                    warn("the line holds a page break, form feed or end-of-file character, which Windows may read "
+                         "otherwise than other platforms",
                          "remove the character");
                     break;
                 case PlatformDoubt::QuoteInKeyName:
-                    Warn(line, "the key's name holds a quote; Windows does not find such keys", "remove the quote");
+                    warn("the key's name holds a quote; Windows does not find such keys", "remove the quote");
                     break;
                 case PlatformDoubt::QuotedValueFillsBuffer:
-                    Warn(line, "the quoted value is 254 bytes long: some platforms read one byte less",
+                    warn("the quoted value is 254 bytes long or longer: Windows may read it otherwise",
                          "shorten the name, or remove the quotes");
                     break;
-                case PlatformDoubt::BareLineShadowsKey:
-                    Warn(line, "this line without '=' hides a later key of the same name on some platforms",
-                         "remove the line");
+                case PlatformDoubt::BareLineReadAsKey:
+                    // Only a name the plug-in reads is read otherwise; other lines are told as unread.
+                    if (standards::IsStandardKeyName(name))
+                        warn("this line without '=' names a key the plug-in reads: Windows may read it otherwise",
+                             "write it as Key=Value, or remove the line");
                     break;
                 case PlatformDoubt::SeveralClosingBrackets:
-                    Warn(line, "the section header holds more than one ']': platforms may name the section differently",
+                    warn("the section header holds more than one ']': Windows names the section up to the first one",
                          "write the header as [Name] with one ']'");
                     break;
                 case PlatformDoubt::EmptySectionName:
-                    Warn(line, "[] names no section, and platforms disagree on what it holds", "name the section or remove it");
+                    warn("[] names no section, and Windows reads what it holds otherwise", "name the section or remove it");
+                    break;
+                case PlatformDoubt::UnclosedSectionHeader:
+                    warn("the line opens a section without ']': Windows reads it as a section header, other platforms "
+                         "as a plain line",
+                         "close the header with ']'");
+                    break;
+                case PlatformDoubt::UntrimmedEdgeByte:
+                    warn("a name or value begins or ends with a no-break space or a control character (0x1C-0x1F), "
+                         "which Windows may trim",
+                         "remove the character");
+                    break;
+                case PlatformDoubt::VeryLongLine:
+                    warn("the line is 32,768 bytes long or longer: Windows may read it otherwise", "shorten the line");
                     break;
                 case PlatformDoubt::Utf8ByteOrderMark:
                 case PlatformDoubt::Utf16ByteOrderMark:
