@@ -56,8 +56,9 @@ bool StoreCount(const std::wstring& text, LONG& count) {
     return converted.has_value();
 }
 
-bool StoreText(std::wstring& text, std::wstring& output) noexcept {
-    output.swap(text);
+// Copied, so that both buffers keep their room for the next read.
+bool StoreText(const std::wstring& text, std::wstring& output) {
+    output.assign(text);
     return true;
 }
 
@@ -92,9 +93,11 @@ std::optional<std::string> ToAnsi(std::wstring_view text) {
     return ToCodePage(text);
 }
 
-std::wstring FromAnsi(std::string_view text) {
-    if (std::all_of(text.begin(), text.end(), IsAscii)) return std::wstring(text.begin(), text.end());
-    return FromCodePage(text);
+void AssignFromAnsi(std::string_view text, std::wstring& output) {
+    if (std::all_of(text.begin(), text.end(), IsAscii))
+        output.assign(text.begin(), text.end());
+    else
+        output = FromCodePage(text);
 }
 
 }  // namespace
@@ -142,34 +145,30 @@ bool clsIniFuncs::WriteInfoToIniFile(const std::wstring& SectionName, const std:
 
 bool clsIniFuncs::GetNodeCount(const std::wstring& FilePath, LONG& PassCount) noexcept {
     return Trapped([&] {
-        std::wstring text;
-        return ReadInfoFromIniFile(kCommonSection, kTypeCountKey, text, FilePath) && StoreCount(text, PassCount);
+        return ReadInfoFromIniFile(kCommonSection, kTypeCountKey, text_, FilePath) && StoreCount(text_, PassCount);
     });
 }
 
 bool clsIniFuncs::GetNodeName(const std::wstring& FilePath, std::wstring& PassName, SHORT NodeIndex) noexcept {
     return Trapped([&] {
-        std::wstring text;
-        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), kTypeKey, text, FilePath) &&
-               StoreText(text, PassName);
+        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), kTypeKey, text_, FilePath) &&
+               StoreText(text_, PassName);
     });
 }
 
 bool clsIniFuncs::GetKeyCount(const std::wstring& FilePath, LONG& PassCount, SHORT KeyIndex) noexcept {
     return Trapped([&] {
-        std::wstring text;
-        return ReadInfoFromIniFile(Numbered(kTypeSection, KeyIndex), kNameCountKey, text, FilePath) &&
-               StoreCount(text, PassCount);
+        return ReadInfoFromIniFile(Numbered(kTypeSection, KeyIndex), kNameCountKey, text_, FilePath) &&
+               StoreCount(text_, PassCount);
     });
 }
 
 bool clsIniFuncs::GetKeyValue(const std::wstring& FilePath, std::wstring& PassText, SHORT NodeIndex,
                               SHORT KeyIndex) noexcept {
     return Trapped([&] {
-        std::wstring text;
-        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), Numbered(kNameKey, KeyIndex), text,
+        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), Numbered(kNameKey, KeyIndex), text_,
                                    FilePath) &&
-               StoreText(text, PassText);
+               StoreText(text_, PassText);
     });
 }
 
@@ -203,8 +202,8 @@ bool clsIniFuncs::ReadInfoFromIniFile(std::wstring_view section, std::wstring_vi
     }
     // Trimming the filler spaces at both ends stops at the NUL, which then goes: the value keeps
     // its trailing spaces and loses its leading ones.
-    text = FromAnsi(answer);
-    text.erase(0, text.find_first_not_of(L' '));
+    AssignFromAnsi(answer, text);
+    text.erase(0, std::min(text.find_first_not_of(L' '), text.size()));
     return text != kMissingMarker;
 }
 

@@ -58,6 +58,8 @@ private:
         bool current = false;              // false after a write: read the file again first
     };
     std::unique_ptr<Reading> reading_;  // null outside a OneReading
+    // The text of the read in progress, kept so that reads reuse its buffer.
+    std::wstring text_;
 };
 
 }  // namespace standards
