@@ -5,9 +5,11 @@
 namespace standards {
 namespace {
 
-// Blocks grow with the load, so that a large file takes few of them.
+// Blocks grow with the load, so that a large file takes few of them, up to a size that the heap
+// serves from memory it keeps (larger blocks are mapped afresh, and each page faults in again, at
+// every load).
 constexpr std::size_t kFirstBlock = 4096;
-constexpr std::size_t kLargestBlock = std::size_t{1} << 20;
+constexpr std::size_t kLargestBlock = std::size_t{1} << 16;
 
 }  // namespace
 
