@@ -4,29 +4,16 @@
 
 #include "AnsiText.h"
 #include "StandardKeys.h"
+#include "com/Handle.h"
 
 namespace standards {
 namespace {
 
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) noexcept : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (valid()) ::CloseHandle(handle_);
-    }
-    bool valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const noexcept { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // The whole file, or nothing when it cannot be read to its end.
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return std::nullopt;
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > kLargestImagedFile)
@@ -59,9 +46,8 @@ constexpr wchar_t kIniFileMapping[] = L"Software\\Microsoft\\Windows NT\\Current
 bool RegistryMapsFileName(const std::wstring& path) {
     const std::wstring key = kIniFileMapping + path.substr(path.find_last_of(L"\\/") + 1);
     for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        HKEY mapping = nullptr;
-        const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &mapping);
-        if (status == ERROR_SUCCESS) ::RegCloseKey(mapping);
+        kv::RegistryKey mapping;
+        const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, mapping.put());
         // A key that cannot be opened for another reason may still map the file.
         if (status != ERROR_FILE_NOT_FOUND) return true;
     }

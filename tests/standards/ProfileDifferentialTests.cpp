@@ -2,6 +2,7 @@
 // cases those runs found, and the files that the image leaves to the platform.
 #include <gtest/gtest.h>
 
+#include "com/Handle.h"
 #include "standards/FileImage.h"
 #include "standards/ProfileImage.h"
 #include "standards/clsIniFuncs.h"
@@ -192,18 +193,19 @@ TEST(FallbackTest, AFileNameTheRegistryMapsIsLeftToThePlatform) {
     kvtest::WriteFileBytes(path, IniLines({"[Common]", "TypeCount=1"}));
     ASSERT_NE(standards::FileImage::Read(path), nullptr);
 
-    HKEY mapping = nullptr, values = nullptr;
+    kv::RegistryKey mapping, values;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, mappingKey.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                                nullptr, &mapping, nullptr),
+                                nullptr, mapping.put(), nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kValuesKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                &values, nullptr),
+                                values.put(), nullptr),
               ERROR_SUCCESS);
     const std::wstring target = std::wstring(L"USR:") + kValuesKey;
-    ::RegSetValueExW(mapping, L"Common", 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
+    ::RegSetValueExW(mapping.get(), L"Common", 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
                      static_cast<DWORD>((target.size() + 1) * sizeof(wchar_t)));
     constexpr wchar_t kMappedCount[] = L"3";
-    ::RegSetValueExW(values, L"TypeCount", 0, REG_SZ, reinterpret_cast<const BYTE*>(kMappedCount), sizeof kMappedCount);
+    ::RegSetValueExW(values.get(), L"TypeCount", 0, REG_SZ, reinterpret_cast<const BYTE*>(kMappedCount),
+                     sizeof kMappedCount);
 
     const bool imaged = standards::FileImage::Read(path) != nullptr;
     standards::clsIniFuncs ini;
@@ -213,8 +215,8 @@ TEST(FallbackTest, AFileNameTheRegistryMapsIsLeftToThePlatform) {
         standards::clsIniFuncs::OneReading reading(ini, path);
         read = ini.GetNodeCount(path, count);
     }
-    ::RegCloseKey(values);
-    ::RegCloseKey(mapping);
+    values.reset();
+    mapping.reset();
     ::RegDeleteKeyW(HKEY_CURRENT_USER, kValuesKey);
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, mappingKey.c_str());
 
