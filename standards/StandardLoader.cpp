@@ -1,5 +1,6 @@
 #include "StandardLoader.h"
 
+#include "FileImage.h"
 #include "FileSearch.h"
 
 namespace standards {
@@ -40,7 +41,8 @@ StandardLoad LoadStandardFile(const std::wstring& path, std::unique_ptr<clsIniFu
         // Made on first use and kept with the plug-in object.
         if (!iniFuncs) iniFuncs = std::make_unique<clsIniFuncs>();
         std::optional<clsIniFuncs::OneReading> oneReading;
-        if (reading == StandardFileReading::OncePerLoad) oneReading.emplace(*iniFuncs, path);
+        if (reading == StandardFileReading::OncePerLoad) oneReading.emplace(*iniFuncs, path, ImageReuse::SameBytes);
+        if (reading == StandardFileReading::OncePerLoadParsed) oneReading.emplace(*iniFuncs, path, ImageReuse::None);
         IniValues values(*iniFuncs, path);
         return LoadStandard(values, withAccount);
     } catch (...) {

@@ -7,9 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "FileImage.h"
+
 namespace standards {
 
-class FileImage;
 
 class clsIniFuncs {
 public:
@@ -23,7 +24,7 @@ public:
     // for certain; otherwise, and for other files, each read asks the platform.
     class OneReading {
     public:
-        OneReading(clsIniFuncs& ini, const std::wstring& FilePath) noexcept;
+        OneReading(clsIniFuncs& ini, const std::wstring& FilePath, ImageReuse reuse = ImageReuse::SameBytes) noexcept;
         ~OneReading();
         OneReading(const OneReading&) = delete;
         OneReading& operator=(const OneReading&) = delete;
@@ -54,7 +55,8 @@ private:
 
     struct Reading {
         std::wstring path;
-        std::unique_ptr<FileImage> image;  // null: the platform answers
+        ImageReuse reuse;
+        std::shared_ptr<const FileImage> image;  // null: the platform answers
         bool current = false;              // false after a write: read the file again first
     };
     std::unique_ptr<Reading> reading_;  // null outside a OneReading
