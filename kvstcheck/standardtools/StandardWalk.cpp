@@ -488,11 +488,11 @@ private:
 
     void ReportDoubts() {
         using standards::PlatformDoubt;
-        for (const auto& [doubt, line, name] : image_.Doubts()) {
+        for (const standards::DoubtAt& at : image_.Doubts()) {
             const auto warn = [&](std::string problem, std::string fix) {
-                warnings_.push_back({line, std::move(problem), std::move(fix), kWindowsDiffersRule});
+                warnings_.push_back({at.line, std::move(problem), std::move(fix), kWindowsDiffersRule});
             };
-            switch (doubt) {
+            switch (at.doubt) {
                 case PlatformDoubt::PageOrFormFeedOrEof:
                     warn("the line holds a page break, form feed or end-of-file character, which Windows may read "
                          "otherwise than other platforms",
@@ -507,7 +507,7 @@ private:
                     break;
                 case PlatformDoubt::BareLineReadAsKey:
                     // Only a name the plug-in reads is read otherwise; other lines are told as unread.
-                    if (standards::IsStandardKeyName(name))
+                    if (standards::IsStandardKeyName(at.name))
                         warn("this line without '=' names a key the plug-in reads: Windows may read it otherwise",
                              "write it as Key=Value, or remove the line");
                     break;
