@@ -93,19 +93,15 @@ bool AnswersCertain(const ProfileImage& image, UINT codePage) {
     return !image.HasBytesAbove127() || CodePageKeepsEveryByte(codePage);
 }
 
-std::shared_ptr<const FileImage> FileImage::Read(const std::wstring& path, ImageReuse reuse) {
+std::unique_ptr<FileImage> FileImage::Read(const std::wstring& path) {
     // A name without a folder is looked up in the Windows folder; a long path is cut short.
     if (path.find_first_of(L"\\/") == std::wstring::npos || path.size() >= MAX_PATH) return nullptr;
     // The ANSI functions see the path in the code page: one it cannot hold names no file for them.
     if (!ToCodePage(path) || !FullPathFits(path) || RegistryMapsFileName(path)) return nullptr;
     auto bytes = ReadWholeFile(path);
     if (!bytes) return nullptr;
-    // One per thread, so that no lock is taken; only an image whose answers are certain is kept.
-    thread_local std::shared_ptr<const FileImage> last;
-    if (reuse == ImageReuse::SameBytes && last && last->Bytes() == *bytes) return last;
-    auto image = std::make_shared<FileImage>(std::move(*bytes));
+    auto image = std::make_unique<FileImage>(std::move(*bytes));
     if (!AnswersCertain(image->profile_, ::GetACP())) return nullptr;
-    if (reuse == ImageReuse::SameBytes) last = image;
     return image;
 }
 

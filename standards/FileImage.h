@@ -11,19 +11,13 @@
 
 namespace standards {
 
-// Whether a reading may reuse the image that the same thread parsed last.
-enum class ImageReuse { None, SameBytes };
-
 class FileImage {
 public:
     // Null when the platform must answer: a path that the profile functions resolve differently
     // (no folder in it, too long, not in the code page), a file that cannot be opened or read
     // (missing, a folder, locked, over kLargestImagedFile), or content whose answers are not
     // certain (AnswersCertain). Throws std::bad_alloc.
-    // With ImageReuse::SameBytes the thread's last image is handed out again when the bytes read now
-    // are the same, byte for byte, as the bytes it was parsed from; the checks of path, registry
-    // and file run first at every call.
-    static std::shared_ptr<const FileImage> Read(const std::wstring& path, ImageReuse reuse = ImageReuse::None);
+    static std::unique_ptr<FileImage> Read(const std::wstring& path);
 
     // What GetPrivateProfileStringA(section, key, fallback, buffer, kStandardReadBufferSize)
     // writes before its NUL, as a view into the image or into fallback.
@@ -32,7 +26,6 @@ public:
     }
 
     explicit FileImage(std::string bytes) : profile_(std::move(bytes)) {}
-    std::string_view Bytes() const noexcept { return profile_.Bytes(); }
 
 private:
     ProfileImage profile_;

@@ -93,7 +93,6 @@ public:
     ProfileImage& operator=(const ProfileImage&) = delete;
 
     ProfileEncoding Encoding() const noexcept { return encoding_; }
-    std::string_view Bytes() const noexcept { return bytes_; }
     std::span<const ProfileSection> Sections() const noexcept { return sections_; }
     std::span<const ProfileEntry> EntriesOf(const ProfileSection& section) const noexcept;
     std::span<const DoubtAt> Doubts() const noexcept { return doubts_; }

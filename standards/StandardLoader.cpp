@@ -1,6 +1,5 @@
 #include "StandardLoader.h"
 
-#include "FileImage.h"
 #include "FileSearch.h"
 
 namespace standards {
@@ -41,8 +40,7 @@ StandardLoad LoadStandardFile(const std::wstring& path, std::unique_ptr<clsIniFu
         // Made on first use and kept with the plug-in object.
         if (!iniFuncs) iniFuncs = std::make_unique<clsIniFuncs>();
         std::optional<clsIniFuncs::OneReading> oneReading;
-        if (reading == StandardFileReading::OncePerLoad) oneReading.emplace(*iniFuncs, path, ImageReuse::SameBytes);
-        if (reading == StandardFileReading::OncePerLoadParsed) oneReading.emplace(*iniFuncs, path, ImageReuse::None);
+        if (reading == StandardFileReading::OncePerLoad) oneReading.emplace(*iniFuncs, path);
         IniValues values(*iniFuncs, path);
         return LoadStandard(values, withAccount);
     } catch (...) {

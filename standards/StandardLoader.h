@@ -11,9 +11,7 @@ namespace standards {
 
 // How a load reads the file's values.
 enum class StandardFileReading {
-    OncePerLoad,           // one reading of the file when the load starts, where its answers are certain;
-                           // the thread's last image is reused when the bytes are the same
-    OncePerLoadParsed,     // the same, always parsed afresh
+    OncePerLoad,           // one reading of the file when the load starts, where its answers are certain
     ProfileReadPerValue,   // the platform's profile function for every value
 };
 

@@ -108,12 +108,10 @@ void AssignAnswer(std::string_view answer, std::wstring& output) {
 clsIniFuncs::clsIniFuncs() = default;
 clsIniFuncs::~clsIniFuncs() = default;
 
-clsIniFuncs::OneReading::OneReading(clsIniFuncs& ini, const std::wstring& FilePath, ImageReuse reuse) noexcept
-    : ini_(ini) {
+clsIniFuncs::OneReading::OneReading(clsIniFuncs& ini, const std::wstring& FilePath) noexcept : ini_(ini) {
     try {
         ini_.reading_ = std::make_unique<Reading>();
         ini_.reading_->path = FilePath;
-        ini_.reading_->reuse = reuse;
     } catch (...) {
         // Without memory for it, the platform answers every read.
         ini_.reading_.reset();
@@ -127,7 +125,7 @@ const FileImage* clsIniFuncs::ImageFor(const std::wstring& fileName) {
     if (!reading_->current) {
         reading_->current = true;
         try {
-            reading_->image = FileImage::Read(reading_->path, reading_->reuse);
+            reading_->image = FileImage::Read(reading_->path);
         } catch (const std::bad_alloc&) {
             // No room for a copy of the file: the platform answers, as it always could.
             reading_->image.reset();

@@ -7,10 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "FileImage.h"
-
 namespace standards {
 
+class FileImage;
 
 class clsIniFuncs {
 public:
@@ -24,7 +23,7 @@ public:
     // for certain; otherwise, and for other files, each read asks the platform.
     class OneReading {
     public:
-        OneReading(clsIniFuncs& ini, const std::wstring& FilePath, ImageReuse reuse = ImageReuse::SameBytes) noexcept;
+        OneReading(clsIniFuncs& ini, const std::wstring& FilePath) noexcept;
         ~OneReading();
         OneReading(const OneReading&) = delete;
         OneReading& operator=(const OneReading&) = delete;
@@ -55,8 +54,7 @@ private:
 
     struct Reading {
         std::wstring path;
-        ImageReuse reuse;
-        std::shared_ptr<const FileImage> image;  // null: the platform answers
+        std::unique_ptr<FileImage> image;  // null: the platform answers
         bool current = false;              // false after a write: read the file again first
     };
     std::unique_ptr<Reading> reading_;  // null outside a OneReading

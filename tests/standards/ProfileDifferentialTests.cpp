@@ -251,32 +251,6 @@ TEST(FallbackTest, ARelativePathWhoseFullPathReachesMaxPathIsLeftToThePlatform) 
     ::DeleteFileW((L"\\\\?\\" + deep + L"\\" + longName).c_str());
 }
 
-// A thread's last image serves again only for the very same bytes, however the file's size and time
-// stamps look; the path and registry checks still run first.
-TEST(ImageReuseTest, TheLastImageServesOnlyTheSameBytes) {
-    kvtest::TempFolder folder;
-    const std::wstring path = folder / L"KVStPluginDefault.ini";
-    kvtest::WriteFileBytes(path, IniLines({"[Common]", "TypeCount=1"}));
-    using standards::FileImage;
-    using standards::ImageReuse;
-    const auto first = FileImage::Read(path, ImageReuse::SameBytes);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(FileImage::Read(path, ImageReuse::SameBytes), first);
-    EXPECT_NE(FileImage::Read(path, ImageReuse::None), first);
-
-    kvtest::WriteFileBytes(path, IniLines({"[Common]", "TypeCount=2"}));
-    const auto edited = FileImage::Read(path, ImageReuse::SameBytes);
-    ASSERT_NE(edited, nullptr);
-    EXPECT_NE(edited, first);
-    EXPECT_EQ(edited->Answer("Common", "TypeCount", "x"), "2");
-
-    // The same bytes under another name that the profile functions must answer: no image at all.
-    const std::wstring bare = L"KVStPluginDefault.ini";
-    EXPECT_EQ(FileImage::Read(bare, ImageReuse::SameBytes), nullptr);
-    kvtest::WriteFileBytes(path, IniLines({"[Common]", "TypeCount=2", "[Type2"}));
-    EXPECT_EQ(FileImage::Read(path, ImageReuse::SameBytes), nullptr) << "an uncertain file";
-}
-
 TEST(FallbackTest, CodePagesThatKeepEveryByteAreTheSingleByteOnes) {
     EXPECT_TRUE(standards::CodePageKeepsEveryByte(1252));
     EXPECT_FALSE(standards::CodePageKeepsEveryByte(936));
