@@ -9,7 +9,7 @@ namespace kvstcheck {
 
 enum class Command {
     Audit,         // audit the drawings through the plug-in
-    Lint,          // explain the standard file: what loads, and what reads otherwise than meant
+    Lint,          // explain the standard file (or a .toml rules file): what reads otherwise than meant
     MakeStandard,  // write a standard file that allows every name of the drawings
 };
 
@@ -19,6 +19,7 @@ struct Options {
     std::wstring standard;  // audit: empty for the file installed beside the plug-in; lint: the file
     std::wstring plugin;    // empty: the registered plug-in module
     std::wstring html;      // audit: empty for no HTML report
+    std::vector<std::wstring> rules;  // audit: rules files, each over the ones before
     std::wstring output;    // make-standard: the file to write
     bool force = false;     // make-standard: replace an existing output file
     bool json = false;

@@ -111,7 +111,7 @@ std::string DrawingSection(const DrawingResult& drawing, std::size_t number, con
     for (const Finding& finding : drawing.findings)
         html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + "\"><td class=\"kind\">" +
                 Text(finding.kind) + "</td><td class=\"name\">" + Text(finding.name) + "</td><td class=\"hints\">" +
-                Hints(finding.hints) + "</td></tr>\n";
+                (finding.rule.empty() ? Hints(finding.hints) : EscapeHtml(finding.rule + ": " + finding.message)) + "</td></tr>\n";
     return html + "</tbody>\n</table>\n</section>\n";
 }
 

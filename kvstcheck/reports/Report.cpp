@@ -43,8 +43,12 @@ std::string FormatDrawing(const DrawingResult& drawing) {
     if (!drawing.error.empty()) return {};
     const std::string path = EncodeUtf8(drawing.path);
     std::string text;
-    for (const Finding& finding : drawing.findings)
-        text += path + ": " + EncodeUtf8(finding.kind) + " " + Quoted(finding.name) + FormatHints(finding.hints) + "\n";
+    for (const Finding& finding : drawing.findings) {
+        if (!finding.rule.empty())
+            text += path + ": [" + finding.rule + "] " + finding.message + "\n";
+        else
+            text += path + ": " + EncodeUtf8(finding.kind) + " " + Quoted(finding.name) + FormatHints(finding.hints) + "\n";
+    }
     const std::string found = drawing.findings.empty() ? "no findings" : Count(drawing.findings.size(), "finding", "findings");
     return text + path + ": " + found + " in " + Count(drawing.names, "name", "names") + "\n";
 }
@@ -68,6 +72,13 @@ std::string FormatJson(const RunReport& report) {
         } else {
             Json findings = Json::array();
             for (const Finding& finding : drawing.findings) {
+                if (!finding.rule.empty()) {
+                    findings.push_back({{"rule", finding.rule},
+                                        {"kind", EncodeUtf8(finding.kind)},
+                                        {"name", EncodeUtf8(finding.name)},
+                                        {"message", finding.message}});
+                    continue;
+                }
                 Json hints = Json::array();
                 for (const std::wstring& name : finding.hints.names) hints.push_back(EncodeUtf8(name));
                 findings.push_back({{"kind", EncodeUtf8(finding.kind)},
