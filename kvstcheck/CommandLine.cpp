@@ -18,6 +18,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App app("Audits drawings against a standard file through the standards-check plug-in "
                  "KVStVB7Default.dll, as a CAD standards manager does.",
                  "kvstcheck");
+    // "/home/a.dxf" is a path (the root of the current drive), never an option; subcommands inherit this.
+    app.allow_windows_style_options(false);
     std::vector<std::string> drawings;
     std::string standard;
     std::string plugin;
@@ -42,6 +44,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_flag("--json", json, "Print one JSON document instead of lines");
     app.add_option("--html", html, "Also write the report as one self-contained HTML page to this file")
         ->type_name("FILE");
+    bool replace = false;
+    app.add_flag("--force", replace, "Replace an output file that kvstcheck did not write");
     app.footer("Exit status: 0 no findings, 1 findings, 2 a drawing could not be read or the plug-in or its "
                "standard file is not ready.\nThe standard file's own tools: kvstcheck lint --help, "
                "kvstcheck make-standard --help.");
@@ -52,7 +56,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App* lint = app.add_subcommand(
         "lint", "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it "
                 "will read otherwise than its author most likely meant, with a fix.");
-    lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format), or a rules file (.toml)")->required()->type_name("FILE");
+    bool installed = false;
+    auto* lintFileOption =
+        lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format), or a rules file (.toml)")
+            ->type_name("FILE");
+    lint->add_flag("--installed", installed,
+                   "Lint the standard file beside each registered plug-in module, for 32-bit and for 64-bit programs")
+        ->excludes(lintFileOption);
     lint->add_flag("--json", lintJson, "Print one JSON document instead of lines");
     lint->footer("Exit status: 0 nothing to report, 1 warnings, 2 the file cannot be read.");
 
@@ -76,6 +86,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
         if (app.get_subcommands().empty() && drawings.empty()) throw CLI::RequiredError("drawings");
+        if (lint->parsed() && lintFile.empty() && !installed) throw CLI::RequiredError("standard");
     } catch (const CLI::ParseError& error) {
         std::ostringstream output;
         std::ostringstream errors;
@@ -88,6 +99,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (lint->parsed()) {
         options.command = Command::Lint;
         options.standard = Wide(lintFile);
+        options.installed = installed;
         options.json = lintJson;
     } else if (make->parsed()) {
         options.command = Command::MakeStandard;
@@ -101,6 +113,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         options.html = Wide(html);
         for (const std::string& file : rules) options.rules.push_back(Wide(file));
         options.json = json;
+        options.force = replace;
     }
     parsed.options = std::move(options);
     return parsed;

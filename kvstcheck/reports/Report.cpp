@@ -93,6 +93,8 @@ std::string FormatJson(const RunReport& report) {
     }
     Json document = {{"status", static_cast<int>(report.Status())}};
     if (!report.setupError.empty()) document["error"] = report.setupError;
+    if (report.standardProblems)
+        document["standard"] = {{"path", EncodeUtf8(report.standardFile)}, {"problems", *report.standardProblems}};
     document["findings"] = FindingCount(report);
     document["drawings"] = std::move(drawings);
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

@@ -1,6 +1,7 @@
 #pragma once
 // What one run found, and how it is shown: lines for people, one JSON document for programs.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ struct RunReport {
     std::string setupError;    // UTF-8; empty when the plug-in and its standard file were ready
     std::wstring standardFile;  // the standard file audited against; empty when not known
     std::string outputError;    // UTF-8; empty when every report asked for was written
+    std::optional<std::size_t> standardProblems{};  // lines lint doubts in a standard file that loads
 
     ExitStatus Status() const;
 };

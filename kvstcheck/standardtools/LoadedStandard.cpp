@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "kvstcheck/Files.h"
 #include "standards/AnsiText.h"
 #include "standards/StandardLoader.h"
 
@@ -16,7 +17,7 @@ public:
         wchar_t name[MAX_PATH + 1] = {};
         if (::GetTempPathW(MAX_PATH, folder) == 0 || ::GetTempFileNameW(folder, L"kvs", 0, name) == 0) return;
         path_ = name;
-        if (!::CopyFileW(source.c_str(), path_.c_str(), FALSE)) path_.clear();
+        if (!::CopyFileW(SystemPath(source).c_str(), path_.c_str(), FALSE)) path_.clear();
     }
     TemporaryCopy(const TemporaryCopy&) = delete;
     TemporaryCopy& operator=(const TemporaryCopy&) = delete;
@@ -33,8 +34,8 @@ private:
 
 LoadedStandard LoadAsThePluginDoes(const std::wstring& path, bool withAccount) {
     // The plug-in reads its own KVStPluginDefault.ini through ANSI functions; a file whose path the
-    // code page cannot name is read from a copy, as kvstcheck's audits read it.
-    if (!standards::ToCodePage(path)) {
+    // code page cannot name, or too long for them, is read from a copy, as kvstcheck's audits read it.
+    if (!standards::ToCodePage(path) || path.size() >= MAX_PATH) {
         const TemporaryCopy copy(path);
         if (!copy.path().empty()) return LoadAsThePluginDoes(copy.path(), withAccount);
     }
@@ -49,6 +50,10 @@ LoadedStandard LoadAsThePluginDoes(const std::wstring& path, bool withAccount) {
             standard.names[kind].emplace(load.kinds[kind].names.begin(), load.kinds[kind].names.end());
     standard.account = std::move(load.account);
     return standard;
+}
+
+bool ChecksNothing(const LoadedStandard& loaded) {
+    return !loaded.loaded || loaded.typeNames.empty() || !loaded.typeNames.front() || loaded.typeNames.front()->empty();
 }
 
 std::optional<audit::Kind> KindOfLabel(std::wstring_view label) {
