@@ -10,6 +10,9 @@
 namespace kvstcheck {
 namespace {
 
+// More threads than this only wait for each other.
+constexpr unsigned kMostJobs = 64;
+
 std::wstring Wide(const std::string& utf8) { return DecodeUtf8(utf8).value_or(std::wstring()); }
 
 }  // namespace
@@ -46,6 +49,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         ->type_name("FILE");
     bool replace = false;
     app.add_flag("--force", replace, "Replace an output file that kvstcheck did not write");
+    unsigned jobs = 0;
+    app.add_option("--jobs", jobs,
+                   "Audit this many drawings at once, each on its own thread (default: one per processor); the "
+                   "report keeps the drawings' order")
+        ->check(CLI::Range(1u, kMostJobs))
+        ->type_name("N");
     app.footer("Exit status: 0 no findings, 1 findings, 2 a drawing could not be read or the plug-in or its "
                "standard file is not ready.\nThe standard file's own tools: kvstcheck lint --help, "
                "kvstcheck make-standard --help.");
@@ -114,6 +123,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         for (const std::string& file : rules) options.rules.push_back(Wide(file));
         options.json = json;
         options.force = replace;
+        options.jobs = jobs;
     }
     parsed.options = std::move(options);
     return parsed;
