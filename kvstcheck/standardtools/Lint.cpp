@@ -292,7 +292,8 @@ std::string FormatLintText(const LintReport& report) {
         text += "  type names the host is given: " + types + "\n";
     }
     for (const LintWarning& warning : report.warnings) {
-        text += path + (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) + ": " + warning.problem + "\n";
+        text += path + (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) + ": " + warning.problem +
+                (warning.rule.empty() ? "" : " [" + warning.rule + "]") + "\n";
         text += "    fix: " + warning.fix + "\n";
     }
     text += path + ": " + (report.warnings.empty() ? "nothing to fix" : Plural(report.warnings.size(), "warning", "warnings")) + "\n";
@@ -328,8 +329,11 @@ std::string FormatLintJson(const LintReport& report) {
     }
     document["kinds"] = std::move(kinds);
     Json warnings = Json::array();
-    for (const LintWarning& warning : report.warnings)
-        warnings.push_back({{"line", warning.line}, {"problem", warning.problem}, {"fix", warning.fix}});
+    for (const LintWarning& warning : report.warnings) {
+        Json entry = {{"line", warning.line}, {"problem", warning.problem}, {"fix", warning.fix}};
+        if (!warning.rule.empty()) entry["rule"] = warning.rule;
+        warnings.push_back(std::move(entry));
+    }
     document["warnings"] = std::move(warnings);
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
