@@ -1,5 +1,7 @@
 #include "StandardLintCheck.h"
 
+#include <algorithm>
+
 #include "kvstcheck/standardtools/StandardWalk.h"
 
 namespace fuzzcheck {
@@ -83,6 +85,12 @@ std::uint32_t LineCount(std::string_view bytes) {
     return lines;
 }
 
+bool IsKebabCase(std::string_view rule) {
+    const auto allowed = [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; };
+    return !rule.empty() && rule.front() != '-' && rule.back() != '-' && std::all_of(rule.begin(), rule.end(), allowed) &&
+           rule.find("--") == std::string_view::npos;
+}
+
 }  // namespace
 
 std::string CheckStandardLint(std::string_view bytes) {
@@ -94,6 +102,7 @@ std::string CheckStandardLint(std::string_view bytes) {
         const std::string where = "warning at line " + std::to_string(warning.line);
         if (warning.line > lines) return where + " of a file of " + std::to_string(lines) + " lines";
         if (warning.problem.empty() || warning.fix.empty()) return where + " without its problem or fix";
+        if (!IsKebabCase(warning.rule)) return where + " without a rule id in kebab case";
         if (!IsValidUtf8(warning.problem) || !IsValidUtf8(warning.fix)) return where + " is not valid UTF-8";
     }
     if (kvstcheck::WalkStandard(image, text, true) != warnings) return "a second walk gives other warnings";

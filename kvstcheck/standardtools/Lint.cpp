@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -97,7 +98,7 @@ void WarnOfLostCharacters(std::wstring_view text, UINT codePage, std::vector<Lin
                                 " cannot hold: the plug-in reads " +
                                 Quoted(Shown(ToCodePageAsThePlatformDoes(lines[i], codePage), codePage)),
                             "use only characters of code page " + std::to_string(codePage) +
-                                ", and save the file in that code page (ANSI)"});
+                                ", and save the file in that code page (ANSI)", "lost-characters"});
     }
 }
 
@@ -178,6 +179,19 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// "2 errors, 1 warning, 3 notes"; notes alone leave nothing to fix.
+std::string Tally(const std::vector<LintWarning>& warnings) {
+    std::array<std::size_t, 3> counts{};
+    for (const LintWarning& warning : warnings) ++counts[static_cast<std::size_t>(warning.severity)];
+    const std::array<std::string, 3> words = {Plural(counts[0], "error", "errors"), Plural(counts[1], "warning", "warnings"),
+                                              Plural(counts[2], "note", "notes")};
+    std::string tally;
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        if (counts[i] > 0) tally += (tally.empty() ? "" : ", ") + words[i];
+    if (counts[0] + counts[1] > 0) return tally;
+    return "nothing to fix" + (tally.empty() ? std::string() : " (" + tally + ")");
+}
+
 // Text in the system's code pages, converted as the platform converts it.
 class PlatformText : public CodePageText {
 public:
@@ -218,7 +232,8 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
                                 "the file begins with a UTF-8 byte order mark: Windows reads those bytes as text, so "
                                 "a section header on line 1 is lost and names beyond ASCII arrive garbled (Wine "
                                 "decodes it)",
-                                "save the file in code page " + std::to_string(codePage) + " (ANSI) without a byte order mark"});
+                                "save the file in code page " + std::to_string(codePage) + " (ANSI) without a byte order mark",
+                                "byte-order-mark"});
         WarnOfLostCharacters(text, codePage, warnings);
         ansi = ToCodePageAsThePlatformDoes(text, codePage);
     }
@@ -226,15 +241,22 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
     const auto walked = WalkStandard(image, PlatformText(codePage), decoding == Decoding::Ansi, stop);
     warnings.insert(warnings.end(), walked.begin(), walked.end());
     if (ChecksNothing(loaded) && warnings.empty())
-        warnings.push_back({0, "the plug-in does not load this file", "check that the file can be read"});
+        warnings.push_back({0, "the plug-in does not load this file", "check that the file can be read", "loads-nothing",
+                            Severity::Error});
     std::stable_sort(warnings.begin(), warnings.end(),
                      [](const LintWarning& a, const LintWarning& b) { return a.line < b.line; });
     return warnings;
 }
 
+std::size_t LintReport::Problems() const {
+    return static_cast<std::size_t>(std::count_if(warnings.begin(), warnings.end(), [](const LintWarning& warning) {
+        return warning.severity != Severity::Note;
+    }));
+}
+
 int LintReport::Status() const {
     if (!unreadable.empty()) return kBroken;
-    return warnings.empty() ? kNoFindings : kFindings;
+    return Problems() == 0 ? kNoFindings : kFindings;
 }
 
 LintReport LintStandardFile(const std::wstring& path) {
@@ -292,12 +314,11 @@ std::string FormatLintText(const LintReport& report) {
         text += "  type names the host is given: " + types + "\n";
     }
     for (const LintWarning& warning : report.warnings) {
-        text += path + (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) + ": " + warning.problem +
-                (warning.rule.empty() ? "" : " [" + warning.rule + "]") + "\n";
+        text += path + (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) + ": " +
+                SeverityWord(warning.severity) + "[" + warning.rule + "]: " + warning.problem + "\n";
         text += "    fix: " + warning.fix + "\n";
     }
-    text += path + ": " + (report.warnings.empty() ? "nothing to fix" : Plural(report.warnings.size(), "warning", "warnings")) + "\n";
-    return text;
+    return text + path + ": " + Tally(report.warnings) + "\n";
 }
 
 std::string FormatLintJson(const LintReport& report) {
@@ -330,8 +351,11 @@ std::string FormatLintJson(const LintReport& report) {
     document["kinds"] = std::move(kinds);
     Json warnings = Json::array();
     for (const LintWarning& warning : report.warnings) {
-        Json entry = {{"line", warning.line}, {"problem", warning.problem}, {"fix", warning.fix}};
-        if (!warning.rule.empty()) entry["rule"] = warning.rule;
+        Json entry = {{"rule", warning.rule},
+                      {"severity", SeverityWord(warning.severity)},
+                      {"line", warning.line},
+                      {"problem", warning.problem},
+                      {"fix", warning.fix}};
         warnings.push_back(std::move(entry));
     }
     document["warnings"] = std::move(warnings);

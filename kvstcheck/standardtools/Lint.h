@@ -23,7 +23,8 @@ struct LintReport {
     std::vector<LintWarning> warnings;  // in line order
     LoadingStop stop;                   // where the loader stops reading, and why
 
-    int Status() const;  // 0 nothing to report, 1 warnings, 2 unreadable
+    std::size_t Problems() const;  // errors and warnings; notes are not problems
+    int Status() const;            // 0 no problem (notes alone), 1 problems, 2 unreadable
 };
 
 // Standard files beyond this size are not what the plug-in is meant to read.

@@ -26,7 +26,7 @@ StandardReadiness ReadinessOf(const std::wstring& path) {
         return readiness;
     }
     readiness.checks = !ChecksNothing(report.loaded);
-    readiness.problems = report.warnings.size();
+    readiness.problems = report.Problems();
     if (readiness.checks) return readiness;
     // Loads that stop early say why; a load that reads on yet names no first type has its reason first.
     if (report.stop.line != 0) {

@@ -22,6 +22,24 @@ constexpr wchar_t kMissingMarker[] = L"Return Err";
 constexpr unsigned kUtf8CodePage = 65001;
 constexpr audit::PerKind<const char*> kKindPlurals = {"layers", "linetypes", "text styles", "dimension styles"};
 
+// Each rule's weight. A stop that leaves the first type unread is an error where it happens.
+struct RuleWeight {
+    std::string_view rule;
+    Severity severity;
+};
+constexpr RuleWeight kRuleWeights[] = {
+    {"no-common", Severity::Error},          {"no-type-count", Severity::Error},
+    {"type-count-value", Severity::Error},   {"name-count-zero", Severity::Error},
+    {"empty-first-type", Severity::Error},   {"duplicate-name", Severity::Note},
+    {"unknown-key", Severity::Note},         {"unknown-section", Severity::Note},
+};
+
+Severity WeightOf(std::string_view rule) {
+    for (const RuleWeight& weight : kRuleWeights)
+        if (weight.rule == rule) return weight.severity;
+    return Severity::Warning;
+}
+
 std::string Quoted(const std::string& utf8) { return "\"" + utf8 + "\""; }
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
@@ -112,6 +130,9 @@ public:
 
     void Run() {
         WalkSections();
+        // A stop before the first type name leaves the plug-in checking nothing: every audit passes.
+        if (checksNothing_ && stopLine_ != 0 && stopWarning_ < warnings_.size())
+            warnings_[stopWarning_].severity = Severity::Error;
         for (const auto& kindNames : names_) CheckNames(kindNames);
         ReportUnread();
         ReportDoubts();
@@ -133,8 +154,8 @@ private:
         std::uint32_t line;
     };
 
-    void Warn(std::uint32_t line, std::string problem, std::string fix) {
-        warnings_.push_back({line, std::move(problem), std::move(fix)});
+    void Warn(std::uint32_t line, const char* rule, std::string problem, std::string fix) {
+        warnings_.push_back({line, std::move(problem), std::move(fix), rule, WeightOf(rule)});
     }
 
     const ProfileSection* FirstSection(std::string_view name) const {
@@ -173,6 +194,8 @@ private:
     void WalkSections() {
         ImageValues values(image_, text_);
         const standards::StandardLoad load = standards::LoadStandard(values, true);
+        checksNothing_ = !load.loaded || !load.typeNames || load.typeNames->empty() || !load.typeNames->front() ||
+                         load.typeNames->front()->empty();
         if (!load.account) return;
         reads_ = &load.account->reads;
         next_ = 0;
@@ -180,7 +203,7 @@ private:
         const standards::LoadRead* typeCountRead = Take();
         if (common == nullptr) {
             StopAt(1, nullptr);
-            Warn(1, "there is no [Common] section, so the plug-in loads nothing and every audit against this file fails",
+            Warn(1, "no-common", "there is no [Common] section, so the plug-in loads nothing and every audit against this file fails",
                  "begin the file with [Common] and TypeCount= the number of [TypeN] sections");
             return;
         }
@@ -189,10 +212,10 @@ private:
         if (typeCountRead == nullptr || !typeCountRead->found || typeCountRead->count < 1) {
             StopAt(typeCountEntry ? typeCountEntry->line : common->line, nullptr);
             if (typeCountEntry == nullptr)
-                Warn(common->line, "[Common] has no TypeCount=, so the plug-in loads nothing and every audit fails",
+                Warn(common->line, "no-type-count", "[Common] has no TypeCount=, so the plug-in loads nothing and every audit fails",
                      "add TypeCount= the number of [TypeN] sections under [Common]");
             else
-                Warn(typeCountEntry->line,
+                Warn(typeCountEntry->line, "type-count-value",
                      Assignment(*typeCountEntry) + " is not a number from 1 to 32767, so the plug-in loads nothing and "
                                                    "every audit fails",
                      "write the number of [TypeN] sections, for example TypeCount=4");
@@ -212,7 +235,7 @@ private:
         const standards::LoadRead* typeRead = Take();
         if (header == nullptr) {
             StopAt(typeCountEntry.line, nullptr);
-            Warn(typeCountEntry.line,
+            Warn(typeCountEntry.line, "type-count-gap",
                  "TypeCount=" + std::to_string(typeCount_) + ", but there is no [" + section +
                      "]: the plug-in stops loading there" + later,
                  "number the type sections from [Type1] without a gap, or write TypeCount=" + std::to_string(type - 1));
@@ -222,7 +245,7 @@ private:
         const ProfileEntry* typeEntry = Entry(section, "Type");
         if (typeRead == nullptr || !typeRead->found || typeEntry == nullptr) {
             StopAt(header->line, header);
-            Warn(header->line, "[" + section + "] has no Type=: the plug-in stops loading here" + later,
+            Warn(header->line, "missing-type", "[" + section + "] has no Type=: the plug-in stops loading here" + later,
                  "add Type= the type of its names (AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle)");
             return false;
         }
@@ -237,10 +260,10 @@ private:
             const std::uint32_t line = countEntry ? countEntry->line : header->line;
             StopAt(line, header);
             if (countEntry == nullptr)
-                Warn(line, "[" + section + "] has no NameCount=: the plug-in stops loading here" + later,
+                Warn(line, "no-name-count", "[" + section + "] has no NameCount=: the plug-in stops loading here" + later,
                      "add NameCount= the number of its names");
             else
-                Warn(line, Assignment(*countEntry) + " is not a number from 1 to 32767: the plug-in stops loading here" + later,
+                Warn(line, "name-count-value", Assignment(*countEntry) + " is not a number from 1 to 32767: the plug-in stops loading here" + later,
                      "write the number of its names, for example NameCount=3");
             return false;
         }
@@ -251,7 +274,7 @@ private:
         if (count < 1) {
             if (!kind) return true;
             StopAt(countEntry->line, header);
-            Warn(countEntry->line,
+            Warn(countEntry->line, "name-count-zero",
                  Assignment(*countEntry) + " under Type=" + text_.Utf8(typeName) +
                      ": the plug-in cannot load the file at all, and every audit against it fails",
                  "list at least one name, or remove the section and lower TypeCount");
@@ -259,7 +282,7 @@ private:
         }
         if (kind) {
             if (declaredBy_[*kind])
-                Warn(declaredBy_[*kind]->second,
+                Warn(declaredBy_[*kind]->second, "duplicate-kind",
                      "[" + TypeSection(declaredBy_[*kind]->first) + "] and [" + section + "] (line " +
                          std::to_string(header->line) + ") both declare " + text_.Utf8(typeName) +
                          ": the later one wins, so the names of [" + TypeSection(declaredBy_[*kind]->first) +
@@ -289,7 +312,7 @@ private:
                 if (number < count) problem += ", so Name" + std::to_string(number + 1) + " and later are never read";
                 if (kind) problem += ", and the list of " + std::string(kKindPlurals[*kind]) + " keeps " +
                                      std::to_string(empty) + (empty == 1 ? " empty name" : " empty names");
-                Warn(written && written->value ? written->line : countEntry.line, std::move(problem),
+                Warn(written && written->value ? written->line : countEntry.line, written && written->value ? "missing-marker" : "name-gap", std::move(problem),
                      "number the names from Name1 without a gap, or write NameCount=" + std::to_string(number - 1));
                 return;
             }
@@ -313,14 +336,14 @@ private:
     // A count that Automation reads from another form ("4.4", "&H4") than a plain number.
     void CheckNumberForm(const ProfileEntry& entry, const std::wstring& text, short count) {
         if (IsPlainNumber(text)) return;
-        Warn(entry.line, Assignment(entry) + " is read as " + std::to_string(count),
+        Warn(entry.line, "number-form", Assignment(entry) + " is read as " + std::to_string(count),
              "write the whole number: " + Shown(entry.name) + "=" + std::to_string(count));
     }
 
     void WarnOfTypeName(const ProfileEntry& entry, const std::wstring& typeName, bool first) {
         const std::string written = "Type=" + text_.Utf8(typeName);
         if (typeName.empty()) {
-            Warn(entry.line,
+            Warn(entry.line, first ? "empty-first-type" : "empty-type",
                  first ? "Type= is empty in [Type1], so the plug-in checks nothing at all"
                        : "Type= is empty, so the plug-in ignores the names of this section",
                  "write the type of its names: AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle");
@@ -332,7 +355,7 @@ private:
         for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
             const std::wstring known = text_.FoldLetterCase(kTypeNames[kind]);
             if (folded == known) {
-                Warn(entry.line, written + ": the plug-in compares type names with their letter case, so it ignores "
+                Warn(entry.line, "type-name-case", written + ": the plug-in compares type names with their letter case, so it ignores "
                                            "the names of this section",
                      "write Type=" + text_.Utf8(kTypeNames[kind]));
                 return;
@@ -344,11 +367,11 @@ private:
             }
         }
         if (nearest) {
-            Warn(entry.line, written + " is no type name the plug-in knows (misspelt?), so it ignores the names of this section",
+            Warn(entry.line, "misspelt-type", written + " is no type name the plug-in knows (misspelt?), so it ignores the names of this section",
                  "write Type=" + text_.Utf8(kTypeNames[*nearest]) + " if these are " + kKindPlurals[*nearest]);
             return;
         }
-        Warn(entry.line, written + " is none of the four types the plug-in checks, so it reads the names of this section and ignores them",
+        Warn(entry.line, "unknown-type", written + " is none of the four types the plug-in checks, so it reads the names of this section and ignores them",
              "use AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle, or remove the section");
     }
 
@@ -358,25 +381,25 @@ private:
         const std::string shown = ShownValue(entry);
         if (IsQuotedValue(*entry.value) && !value.empty() && value.front() == ' ') {
             const auto kept = value.find_first_not_of(' ');
-            Warn(entry.line,
+            Warn(entry.line, "leading-space",
                  key + "=" + Quoted(shown) + ": the plug-in drops the leading spaces and reads " +
                      Quoted(kept == std::string_view::npos ? "" : Shown(value.substr(kept))),
                  "remove the leading spaces: a name that begins with a space cannot be listed");
         }
         if (value.size() > kReadableBytes)
-            Warn(entry.line,
+            Warn(entry.line, "value-too-long",
                  key + " is " + std::to_string(value.size()) + " bytes long; the plug-in reads only its first " +
                      std::to_string(kReadableBytes) + " bytes, so a drawing name of the full length never matches",
                  "shorten it to " + std::to_string(kReadableBytes) + " bytes at most");
         if (!checkBytes_ || !HasBytesAbove127(value)) return;
         const std::string codePage = std::to_string(text_.CodePage());
         if (text_.CodePage() != kUtf8CodePage && text_.IsUtf8(value))
-            Warn(entry.line,
+            Warn(entry.line, "utf8-text",
                  key + " is written in UTF-8 (" + Quoted(std::string(value)) + "), but the plug-in reads it in code page " +
                      codePage + " as " + Quoted(shown),
                  "save the file in code page " + codePage + " (ANSI), not UTF-8");
         else if (!text_.Readable(value))
-            Warn(entry.line, key + " holds bytes that code page " + codePage + " cannot read; the plug-in reads " + Quoted(shown),
+            Warn(entry.line, "unreadable-bytes", key + " holds bytes that code page " + codePage + " cannot read; the plug-in reads " + Quoted(shown),
                  "save the file in code page " + codePage + " (ANSI)");
     }
 
@@ -385,12 +408,12 @@ private:
         std::unordered_map<std::wstring, const ReadName*> folded;
         for (const ReadName& name : names) {
             if (name.name.empty()) {
-                Warn(name.line, name.key + "= is empty: it allows only a name that is empty",
+                Warn(name.line, "empty-name", name.key + "= is empty: it allows only a name that is empty",
                      "write the name, or remove the line and renumber the names");
                 continue;
             }
             if (const auto earlier = exact.find(name.name); earlier != exact.end()) {
-                Warn(name.line,
+                Warn(name.line, "duplicate-name",
                      name.key + "=" + text_.Utf8(name.name) + " repeats " + earlier->second->key + " (line " +
                          std::to_string(earlier->second->line) + ")",
                      "remove the repeated name");
@@ -399,7 +422,7 @@ private:
             exact.emplace(name.name, &name);
             const auto [other, fresh] = folded.emplace(text_.FoldLetterCase(name.name), &name);
             if (!fresh)
-                Warn(name.line,
+                Warn(name.line, "letter-case-pair",
                      name.key + "=" + text_.Utf8(name.name) + " differs from " + Quoted(text_.Utf8(other->second->name)) +
                          " (line " + std::to_string(other->second->line) +
                          ") only in letter case: the plug-in allows both as two names",
@@ -415,7 +438,7 @@ private:
             if (index == 0) {
                 for (const ProfileEntry& entry : image_.EntriesOf(section))
                     if (!IsComment(entry) && !entry.dropped)
-                        Warn(entry.line, "this line comes before the first [section], so the plug-in never reads it",
+                        Warn(entry.line, "before-first-section", "this line comes before the first [section], so the plug-in never reads it",
                              "move it into its section, or begin it with ';' to make it a comment");
                 continue;
             }
@@ -439,10 +462,10 @@ private:
                 seen.push_back(&entry);
                 const std::string key = Shown(entry.name);
                 if (!entry.value) {
-                    Warn(entry.line, Quoted(key) + " has no '=', so the plug-in never reads this line",
+                    Warn(entry.line, "no-equals", Quoted(key) + " has no '=', so the plug-in never reads this line",
                          "write it as Key=Value, or begin it with ';' to make it a comment");
                 } else if (same != nullptr) {
-                    Warn(entry.line,
+                    Warn(entry.line, "duplicate-key",
                          key + "= appears again in [" + name + "] (first at line " + std::to_string(same->line) +
                              "): the plug-in reads only the first",
                          "remove one of them");
@@ -450,17 +473,17 @@ private:
                     // Names after a gap are told with the gap.
                     if (state->second.stoppedAt != 0 && *number <= state->second.nameCount && *number > 0) continue;
                     if (*number > state->second.nameCount)
-                        Warn(entry.line,
+                        Warn(entry.line, "name-above-count",
                              key + " is above NameCount=" + std::to_string(state->second.nameCount) +
                                  ", so the plug-in never reads it",
                              "write NameCount=" + std::to_string(*number) + " if it belongs, or remove the line");
                     else
-                        Warn(entry.line, key + " is never read by the plug-in", "number the names Name1, Name2, ...");
+                        Warn(entry.line, "name-unread", key + " is never read by the plug-in", "number the names Name1, Name2, ...");
                 } else if (isCommon) {
-                    Warn(entry.line, key + "= is never read by the plug-in: [Common] holds only TypeCount",
+                    Warn(entry.line, "unknown-key", key + "= is never read by the plug-in: [Common] holds only TypeCount",
                          "remove the line");
                 } else {
-                    Warn(entry.line,
+                    Warn(entry.line, "unknown-key",
                          key + "= is never read by the plug-in: a type section holds only Type, NameCount and Name1 "
                                "to NameN",
                          "remove the line");
@@ -472,7 +495,7 @@ private:
     void ReportUnreadSection(const ProfileSection& section, const std::string& name) {
         const ProfileSection* first = FirstSection(section.name);
         if (first != &section) {
-            Warn(section.line,
+            Warn(section.line, "duplicate-section",
                  "[" + name + "] appears again (first at line " + std::to_string(first->line) +
                      "): the plug-in reads only the first one",
                  "merge the two into one section");
@@ -480,13 +503,13 @@ private:
         }
         const auto number = NumberAfter(section.name, "Type");
         if (number && *number >= 1 && stopLine_ != 0 && (typeCount_ == 0 || *number <= typeCount_)) {
-            Warn(section.line, "[" + name + "] is never read: loading stops before it (line " + std::to_string(stopLine_) + ")",
+            Warn(section.line, "after-stop", "[" + name + "] is never read: loading stops before it (line " + std::to_string(stopLine_) + ")",
                  "fix the line where loading stops");
         } else if (number && *number > typeCount_ && typeCount_ > 0) {
-            Warn(section.line, "[" + name + "] is never read: TypeCount=" + std::to_string(typeCount_),
+            Warn(section.line, "section-above-count", "[" + name + "] is never read: TypeCount=" + std::to_string(typeCount_),
                  "write TypeCount=" + std::to_string(*number) + " if it belongs, or remove the section");
         } else {
-            Warn(section.line,
+            Warn(section.line, "unknown-section",
                  "[" + name + "] is never read: the plug-in reads only [Common] and [Type1] to [TypeN]",
                  "remove the section, or number it as the next [TypeN] and raise TypeCount");
         }
@@ -496,7 +519,7 @@ private:
         using standards::PlatformDoubt;
         for (const standards::DoubtAt& at : image_.Doubts()) {
             const auto warn = [&](std::string problem, std::string fix) {
-                warnings_.push_back({at.line, std::move(problem), std::move(fix), kWindowsDiffersRule});
+                warnings_.push_back({at.line, std::move(problem), std::move(fix), kWindowsDiffersRule, Severity::Warning});
             };
             switch (at.doubt) {
                 case PlatformDoubt::PageOrFormFeedOrEof:
@@ -550,6 +573,7 @@ private:
     bool checkBytes_;
     std::vector<LintWarning>& warnings_;
     long typeCount_ = 0;
+    bool checksNothing_ = false;
     std::uint32_t stopLine_ = 0;
     std::size_t stopWarning_ = 0;
     const ProfileSection* stoppedIn_ = nullptr;
@@ -565,6 +589,15 @@ private:
 
 
 }  // namespace
+
+const char* SeverityWord(Severity severity) {
+    switch (severity) {
+        case Severity::Error: return "error";
+        case Severity::Warning: return "warning";
+        case Severity::Note: break;
+    }
+    return "note";
+}
 
 std::vector<LintWarning> WalkStandard(const ProfileImage& image, const CodePageText& text, bool checkBytes,
                                       LoadingStop* stop) {

@@ -12,11 +12,18 @@
 
 namespace kvstcheck {
 
+// How much a warning weighs: an error leaves nothing loaded or lets every audit pass; a warning
+// means the plug-in reads something other than meant; a note changes nothing the plug-in reads.
+enum class Severity : std::uint8_t { Error, Warning, Note };
+
+const char* SeverityWord(Severity severity);
+
 struct LintWarning {
     std::uint32_t line = 0;  // 1-based; 0 for the file as a whole
     std::string problem;     // UTF-8
     std::string fix;         // UTF-8
-    std::string rule{};      // a stable id, where the warning has one
+    std::string rule{};      // a stable id in kebab case
+    Severity severity = Severity::Warning;
 
     bool operator==(const LintWarning&) const = default;
 };

@@ -13,6 +13,7 @@ namespace {
 
 using kvstcheck::LintReport;
 using kvstcheck::LintStandardFile;
+using kvstcheck::Severity;
 
 std::string Lines(std::initializer_list<std::string_view> lines) {
     std::string text;
@@ -59,93 +60,140 @@ TEST_F(LintTest, ACleanFileLoadsItsKindsWithoutWarnings) {
 TEST_F(LintTest, EachMistakeAtItsLine) {
     const struct {
         const char* what;
+        const char* rule;
+        Severity severity;
         std::string file;
         std::uint32_t line;
         const char* problem;
     } cases[] = {
-        {"no common", Lines({"[Type1]", "Type=AcadLayer"}), 1, "there is no [Common] section"},
-        {"no type count", Lines({"[Common]", "Types=1"}), 1, "[Common] has no TypeCount="},
-        {"type count text", Lines({"[Common]", "TypeCount=four"}), 2, "TypeCount=four is not a number from 1 to 32767"},
-        {"type count zero", Lines({"[Common]", "TypeCount=0"}), 2, "loads nothing"},
-        {"type count fraction", Lines({"[Common]", "TypeCount=1.4", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}),
+        {"no common", "no-common", Severity::Error, Lines({"[Type1]", "Type=AcadLayer"}), 1, "there is no [Common] section"},
+        {"no type count", "no-type-count", Severity::Error, Lines({"[Common]", "Types=1"}), 1, "[Common] has no TypeCount="},
+        {"type count text", "type-count-value", Severity::Error, Lines({"[Common]", "TypeCount=four"}), 2, "TypeCount=four is not a number from 1 to 32767"},
+        {"type count zero", "type-count-value", Severity::Error, Lines({"[Common]", "TypeCount=0"}), 2, "loads nothing"},
+        {"type count fraction", "number-form", Severity::Warning, Lines({"[Common]", "TypeCount=1.4", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}),
          2, "TypeCount=1.4 is read as 1"},
-        {"section gap", Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+        {"section gap", "type-count-gap", Severity::Warning, Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
                                "[Type3]", "Type=AcadTextStyle", "NameCount=1", "Name1=Standard"}),
          2, "TypeCount=3, but there is no [Type2]: the plug-in stops loading there, so [Type3] and later are never read"},
-        {"section gap, unread", Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+        {"section gap, unread", "after-stop", Severity::Warning, Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
                                        "[Type3]", "Type=AcadTextStyle", "NameCount=1", "Name1=Standard"}),
          7, "[Type3] is never read: loading stops before it (line 2)"},
-        {"no type key", Lines({"[Common]", "TypeCount=1", "[Type1]", "Kind=AcadLayer", "NameCount=1", "Name1=0"}), 3,
+        {"no type key", "missing-type", Severity::Error, Lines({"[Common]", "TypeCount=1", "[Type1]", "Kind=AcadLayer", "NameCount=1", "Name1=0"}), 3,
          "[Type1] has no Type="},
-        {"nothing loads", Lines({"[Common]", "TypeCount=x", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), 3,
+        {"nothing loads", "after-stop", Severity::Warning, Lines({"[Common]", "TypeCount=x", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), 3,
          "[Type1] is never read: loading stops before it (line 2)"},
-        {"letter case of type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLinetype", "NameCount=1", "Name1=x"}),
+        {"letter case of type", "type-name-case", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLinetype", "NameCount=1", "Name1=x"}),
          4, "compares type names with their letter case"},
-        {"misspelt type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayr", "NameCount=1", "Name1=x"}), 4,
+        {"misspelt type", "misspelt-type", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayr", "NameCount=1", "Name1=x"}), 4,
          "misspelt?"},
-        {"other type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=Blocks", "NameCount=1", "Name1=x"}), 4,
+        {"other type", "unknown-type", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=Blocks", "NameCount=1", "Name1=x"}), 4,
          "none of the four types"},
-        {"no name count", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "Name1=x"}), 3,
+        {"no name count", "no-name-count", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "Name1=x"}), 3,
          "[Type1] has no NameCount=: the plug-in stops loading here"},
-        {"name count text", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=", "Name1=x"}), 5,
+        {"name count text", "name-count-value", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=", "Name1=x"}), 5,
          "NameCount= is not a number from 1 to 32767"},
-        {"name count zero", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadDimStyle", "NameCount=0"}), 5,
+        {"name count zero", "name-count-zero", Severity::Error, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadDimStyle", "NameCount=0"}), 5,
          "the plug-in cannot load the file at all"},
-        {"name gap", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=3", "Name1=0", "Name3=x"}), 5,
+        {"name gap", "name-gap", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=3", "Name1=0", "Name3=x"}), 5,
          "NameCount=3, but [Type1] has no Name2: the plug-in stops reading the section there, so Name3 and later are "
          "never read, and the list of layers keeps 2 empty names"},
-        {"missing marker", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=Return Err",
+        {"missing marker", "missing-marker", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=Return Err",
                                   "Name2=x"}),
          6, "Name1=Return Err reads as a missing name"},
-        {"leading spaces", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=\"  x\""}), 6,
+        {"leading spaces", "leading-space", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=\"  x\""}), 6,
          "Name1=\"<U+0020><U+0020>x\": the plug-in drops the leading spaces and reads \"x\""},
-        {"too long", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=" + std::string(300, 'n')}),
+        {"too long", "value-too-long", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=" + std::string(300, 'n')}),
          6, "Name1 is 300 bytes long; the plug-in reads only its first 254 bytes"},
-        {"utf-8 text", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=W\xC3\xA4nde"}), 6,
+        {"utf-8 text", "utf8-text", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=W\xC3\xA4nde"}), 6,
          "Name1 is written in UTF-8 (\"W\xC3\xA4nde\"), but the plug-in reads it in code page 1252 as \"W\xC3\x83\xC2\xA4nde\""},
-        {"later kind wins", Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+        {"later kind wins", "duplicate-kind", Severity::Warning, Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
                                    "[Type2]", "Type=AcadLayer", "NameCount=1", "Name1=x"}),
          3, "[Type1] and [Type2] (line 7) both declare AcadLayer: the later one wins"},
-        {"repeated name", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=0", "Name2=0"}), 7,
+        {"repeated name", "duplicate-name", Severity::Note, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=0", "Name2=0"}), 7,
          "Name2=0 repeats Name1 (line 6)"},
         // Names are shown in their display form: a no-break space is seen as such.
-        {"repeated name with a no-break space", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer",
+        {"repeated name with a no-break space", "duplicate-name", Severity::Note, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer",
                                                        "NameCount=2", "Name1=A\xA0" "B", "Name2=A\xA0" "B"}),
          7, "Name2=A<U+00A0>B repeats Name1 (line 6)"},
-        {"letter case of names", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=Walls",
+        {"letter case of names", "letter-case-pair", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=Walls",
                                         "Name2=WALLS"}),
          7, "Name2=WALLS differs from \"Walls\" (line 6) only in letter case"},
-        {"empty name", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1="}), 6,
+        {"empty name", "empty-name", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1="}), 6,
          "Name1= is empty"},
-        {"name above count", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "Name2=x"}),
+        {"name above count", "name-above-count", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "Name2=x"}),
          7, "Name2 is above NameCount=1, so the plug-in never reads it"},
-        {"unknown key", Lines({"[Common]", "TypeCount=1", "Author=me", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), 3,
+        {"unknown key", "unknown-key", Severity::Note, Lines({"[Common]", "TypeCount=1", "Author=me", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), 3,
          "Author= is never read by the plug-in: [Common] holds only TypeCount"},
-        {"line without =", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "Walls"}), 7,
+        {"line without =", "no-equals", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "Walls"}), 7,
          "\"Walls\" has no '='"},
-        {"repeated key", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "name1=x"}), 7,
+        {"repeated key", "duplicate-key", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "name1=x"}), 7,
          "name1= appears again in [Type1] (first at line 6)"},
-        {"repeated section", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "[type1]",
+        {"repeated section", "duplicate-section", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "[type1]",
                                     "Name2=x"}),
          7, "[type1] appears again (first at line 3): the plug-in reads only the first one"},
-        {"other section", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "[Notes]"}), 7,
+        {"other section", "unknown-section", Severity::Note, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "[Notes]"}), 7,
          "[Notes] is never read"},
-        {"section above count", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+        {"section above count", "section-above-count", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
                                        "[Type2]", "Type=AcadLineType"}),
          7, "[Type2] is never read: TypeCount=1"},
-        {"text before sections", Lines({"TypeCount=1", "[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1",
+        {"text before sections", "before-first-section", Severity::Warning, Lines({"TypeCount=1", "[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1",
                                         "Name1=0"}),
          1, "before the first [section]"},
-        {"empty first type", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=", "NameCount=1", "Name1=0"}), 4,
+        {"empty first type", "empty-first-type", Severity::Error, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=", "NameCount=1", "Name1=0"}), 4,
          "so the plug-in checks nothing at all"},
     };
     for (const auto& c : cases) {
         const LintReport report = LintOf(c.file);
-        EXPECT_EQ(report.Status(), 1) << c.what;
         const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
-            return warning.line == c.line && warning.problem.find(c.problem) != std::string::npos && !warning.fix.empty();
+            return warning.line == c.line && warning.problem.find(c.problem) != std::string::npos && !warning.fix.empty() &&
+                   warning.rule == c.rule && warning.severity == c.severity;
         });
         EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
+    }
+}
+
+// The weights of a file's warnings: its status, the tally, and each warning's rule and severity in
+// text and JSON. Notes alone leave nothing to fix.
+TEST_F(LintTest, SeveritiesSetTheStatusAndShowInTextAndJson) {
+    const struct {
+        const char* what;
+        std::string file;
+        int status;
+        const char* tally;
+        const char* firstLine;  // the first warning as text shows it
+    } cases[] = {
+        {"notes alone", Lines({"[Common]", "TypeCount=1", "Author=me", "[Type1]", "Type=AcadLayer", "NameCount=2",
+                               "Name1=0", "Name2=0", "[Notes]"}),
+         0, ": nothing to fix (3 notes)\n", ":3: note[unknown-key]: Author= is never read"},
+        {"a warning and a note", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=0",
+                                        "Name2=0", "Name3=x"}),
+         1, ": 1 warning, 1 note\n", ":7: note[duplicate-name]: Name2=0 repeats Name1 (line 6)"},
+        {"an error", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=0", "Name1=0"}), 1,
+         ": 1 error\n", ":5: error[name-count-zero]: NameCount=0 under Type=AcadLayer"},
+        {"a stop before the first type is an error", Lines({"[Common]", "TypeCount=1", "[Type1]", "NameCount=1", "Name1=0"}),
+         1, ": 1 error\n", ":3: error[missing-type]: [Type1] has no Type="},
+        {"a stop after it is a warning", Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "NameCount=1",
+                                                "Name1=0", "[Type2]", "NameCount=1", "Name1=x"}),
+         1, ": 1 warning\n", ":7: warning[missing-type]: [Type2] has no Type="},
+    };
+    for (const auto& c : cases) {
+        const LintReport report = LintOf(c.file);
+        EXPECT_EQ(report.Status(), c.status) << c.what << "\n" << Listed(report);
+        const std::string text = kvstcheck::FormatLintText(report);
+        EXPECT_TRUE(text.ends_with(c.tally)) << c.what << "\n" << text;
+        EXPECT_NE(text.find(c.firstLine), std::string::npos) << c.what << "\n" << text;
+        const auto document = nlohmann::json::parse(kvstcheck::FormatLintJson(report));
+        EXPECT_EQ(document["status"], c.status) << c.what;
+        ASSERT_EQ(document["warnings"].size(), report.warnings.size()) << c.what;
+        for (std::size_t i = 0; i < report.warnings.size(); ++i) {
+            const auto& entry = document["warnings"][i];
+            const auto& warning = report.warnings[i];
+            EXPECT_EQ(entry["rule"], warning.rule) << c.what;
+            EXPECT_EQ(entry["severity"], kvstcheck::SeverityWord(warning.severity)) << c.what;
+            EXPECT_EQ(entry["line"], warning.line) << c.what;
+            EXPECT_EQ(entry["problem"], warning.problem) << c.what;
+            EXPECT_EQ(entry["fix"], warning.fix) << c.what;
+        }
     }
 }
 

@@ -50,9 +50,10 @@ TEST(StandardReadiness, TheLineAndTheReasonWhereLoadingStops) {
          "Type= is empty in [Type1]", 0},
         {"clean", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), true, 0,
          nullptr, 0},
-        {"loads with two problems",
+        // Notes change nothing the plug-in reads: only errors and warnings count.
+        {"loads with two problems and a note",
          Lines({"[Common]", "TypeCount=1", "Version=2", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
-                "Name2=1"}),
+                "Name2=1", "Name1=x"}),
          true, 0, nullptr, 2},
         // No text for lint, yet the plug-in loads it: audits run, and lint's refusal counts as a problem.
         {"binary comment", Lines({"[Common]", "TypeCount=1", "; \x01", "[Type1]", "Type=AcadLayer", "NameCount=1",

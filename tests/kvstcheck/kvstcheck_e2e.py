@@ -460,10 +460,21 @@ class StandardTools(unittest.TestCase):
         self.assertEqual(run.status, 1, run)
         self.assertIn('  layers: 6 names: "0", "A-WALL", "A-DOOR", "A-GLAZ", "a-door", "A-WALL"', run.lines)
         self.assertIn("  linetypes: no section, so every linetype of a drawing is a finding", run.lines)
-        warned = [int(m.group(1)) for m in map(re.compile(r"^examples/standard/mistakes\.ini:(\d+): ").match, run.lines) if m]
-        self.assertEqual(warned, [4, 5, 13, 14, 15, 16, 19, 26, 35], run)
+        pattern = re.compile(r"^examples/standard/mistakes\.ini:(\d+): (error|warning|note)\[([a-z0-9-]+)\]: ")
+        warned = [(int(m.group(1)), m.group(2), m.group(3)) for m in map(pattern.match, run.lines) if m]
+        self.assertEqual(warned, [(4, "warning", "type-count-gap"), (5, "note", "unknown-key"),
+                                  (13, "warning", "leading-space"), (14, "warning", "letter-case-pair"),
+                                  (15, "note", "duplicate-name"), (16, "warning", "name-above-count"),
+                                  (19, "warning", "type-name-case"), (26, "warning", "name-gap"),
+                                  (35, "warning", "section-above-count")], run)
         self.assertEqual(sum(line.startswith("    fix: ") for line in run.lines), len(warned))
-        self.assertEqual(run.lines[-1], "examples/standard/mistakes.ini: 9 warnings")
+        self.assertEqual(run.lines[-1], "examples/standard/mistakes.ini: 7 warnings, 2 notes")
+        # The README shows this very run, and lists each rule it names.
+        readme = (SOURCE / "README.md").read_text(encoding="utf-8")
+        shown = "    $ ./kvstcheck.sh lint examples/standard/mistakes.ini\n" + "".join(f"    {line}\n" for line in run.lines)
+        self.assertIn(shown, readme)
+        for _, severity, rule in warned:
+            self.assertRegex(readme, rf"\| `{rule}` \| {severity}")
 
     def test_lint_a_clean_file_and_json(self):
         run = kvstcheck("lint", STANDARD)
@@ -476,6 +487,8 @@ class StandardTools(unittest.TestCase):
         self.assertEqual(document["typeNames"], ["AcadLayer", "AcadLinetype", "AcadTextStyle", "AcadDimStyle", None])
         self.assertEqual(document["kinds"][2]["names"], ["Standard", "", ""])
         self.assertEqual(len(document["warnings"]), 9)
+        self.assertEqual(list(document["warnings"][0]), ["rule", "severity", "line", "problem", "fix"])
+        self.assertEqual([w["severity"] for w in document["warnings"]].count("note"), 2)
 
     def test_lint_files_that_cannot_be_read(self):
         folder = scratch("lint-unreadable")
