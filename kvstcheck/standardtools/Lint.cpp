@@ -179,6 +179,10 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+std::string StopText(const LoadingStop& stop) {
+    return stop.line == 0 ? std::string() : "  loading stops at line " + std::to_string(stop.line) + ": " + stop.problem + "\n";
+}
+
 // "2 errors, 1 warning, 3 notes"; notes alone leave nothing to fix.
 std::string Tally(const std::vector<LintWarning>& warnings) {
     std::array<std::size_t, 3> counts{};
@@ -291,16 +295,18 @@ std::string FormatLintText(const LintReport& report) {
     std::string text = path + ": " + report.encoding + "\n";
     const LoadedStandard& loaded = report.loaded;
     if (!loaded.loaded) {
-        text += "what the plug-in loads: nothing; it refuses this file, so every audit against it fails\n";
+        text += "what the plug-in loads: nothing; it refuses this file, so every audit against it fails\n" + StopText(report.stop);
     } else if (ChecksNothing(loaded)) {
-        text += "what the plug-in loads: no type name in [Type1], so it checks nothing\n";
+        text += "what the plug-in loads: no type name in [Type1], so it checks nothing\n" + StopText(report.stop);
     } else {
-        text += "what the plug-in loads:\n";
+        text += "what the plug-in loads:\n" + StopText(report.stop);
         for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
             const auto& names = loaded.names[kind];
             text += std::string("  ") + kKindPlurals[kind] + ": ";
             if (!names) {
-                text += std::string("no section, so every ") + kKindWords[kind] + " of a drawing is a finding\n";
+                const std::string& why = report.stop.unloaded[kind];
+                text += (why.empty() ? std::string("no section, so every ") : "none (" + why + "): every ") +
+                        kKindWords[kind] + " of a drawing is a finding\n";
                 continue;
             }
             const auto empty = static_cast<std::size_t>(std::count(names->begin(), names->end(), std::wstring()));
@@ -333,6 +339,7 @@ std::string FormatLintJson(const LintReport& report) {
     document["encoding"] = report.encoding;
     document["loads"] = loaded.loaded;
     document["checksNothing"] = ChecksNothing(loaded);
+    if (report.stop.line != 0) document["loadingStops"] = {{"line", report.stop.line}, {"why", report.stop.problem}};
     Json typeNames = Json::array();
     for (const auto& typeName : loaded.typeNames) typeNames.push_back(typeName ? Json(EncodeUtf8(*typeName)) : Json());
     document["typeNames"] = std::move(typeNames);
@@ -342,6 +349,7 @@ std::string FormatLintJson(const LintReport& report) {
                       {"label", EncodeUtf8(audit::kKinds[kind].label)},
                       {"typeName", EncodeUtf8(kTypeNames[kind])},
                       {"declared", loaded.names[kind].has_value()}};
+        if (!loaded.names[kind] && !report.stop.unloaded[kind].empty()) entry["notLoaded"] = report.stop.unloaded[kind];
         Json names = Json::array();
         if (loaded.names[kind])
             for (const std::wstring& name : *loaded.names[kind]) names.push_back(EncodeUtf8(name));

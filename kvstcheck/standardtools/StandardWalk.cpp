@@ -139,8 +139,12 @@ public:
     }
 
     LoadingStop stop() const {
-        if (stopLine_ == 0 || stopWarning_ >= warnings_.size()) return {};
-        return {stopLine_, warnings_[stopWarning_].problem};
+        LoadingStop stop{0, {}, unloaded_};
+        if (stopLine_ != 0 && stopWarning_ < warnings_.size()) {
+            stop.line = stopLine_;
+            stop.problem = warnings_[stopWarning_].problem;
+        }
+        return stop;
     }
 
 private:
@@ -252,13 +256,14 @@ private:
         const std::wstring& typeName = typeRead->text;
         CheckValue(*typeEntry, "Type");
         const auto kind = KindOfTypeName(typeName);
-        if (!kind) WarnOfTypeName(*typeEntry, typeName, type == 1);
+        if (!kind) WarnOfTypeName(*typeEntry, typeName, section);
 
         const standards::LoadRead* countRead = Take();
         const ProfileEntry* countEntry = Entry(section, "NameCount");
         if (countRead == nullptr || !countRead->found || countEntry == nullptr) {
             const std::uint32_t line = countEntry ? countEntry->line : header->line;
             StopAt(line, header);
+            if (kind) Unloaded(*kind, "loading stops in [" + section + "] at line " + std::to_string(line) + ", before its names");
             if (countEntry == nullptr)
                 Warn(line, "no-name-count", "[" + section + "] has no NameCount=: the plug-in stops loading here" + later,
                      "add NameCount= the number of its names");
@@ -340,8 +345,40 @@ private:
              "write the whole number: " + Shown(entry.name) + "=" + std::to_string(count));
     }
 
-    void WarnOfTypeName(const ProfileEntry& entry, const std::wstring& typeName, bool first) {
+    // The kind a type name the plug-in does not know most likely means: one in another letter case, or
+    // a few letters off.
+    struct KindGuess {
+        std::size_t kind;
+        bool letterCaseOnly;
+    };
+    std::optional<KindGuess> GuessKind(const std::wstring& typeName) const {
+        if (typeName.empty()) return std::nullopt;
+        const std::wstring folded = text_.FoldLetterCase(typeName);
+        std::optional<KindGuess> nearest;
+        std::size_t nearestDistance = 4;
+        for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
+            const std::wstring known = text_.FoldLetterCase(kTypeNames[kind]);
+            if (folded == known) return KindGuess{kind, true};
+            const std::size_t distance = BoundedEditDistance(folded, known, 3);
+            if (distance < nearestDistance) {
+                nearest = KindGuess{kind, false};
+                nearestDistance = distance;
+            }
+        }
+        return nearest;
+    }
+
+    // Why a kind the file means has no list; the first reason is the one that counts.
+    void Unloaded(std::size_t kind, std::string why) {
+        if (unloaded_[kind].empty()) unloaded_[kind] = std::move(why);
+    }
+
+    void WarnOfTypeName(const ProfileEntry& entry, const std::wstring& typeName, const std::string& section) {
+        const bool first = section == TypeSection(1);
         const std::string written = "Type=" + text_.Utf8(typeName);
+        if (const auto guess = GuessKind(typeName))
+            Unloaded(guess->kind, "[" + section + "] has " + written + " at line " + std::to_string(entry.line) + ", not " +
+                                      text_.Utf8(kTypeNames[guess->kind]));
         if (typeName.empty()) {
             Warn(entry.line, first ? "empty-first-type" : "empty-type",
                  first ? "Type= is empty in [Type1], so the plug-in checks nothing at all"
@@ -349,26 +386,17 @@ private:
                  "write the type of its names: AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle");
             return;
         }
-        const std::wstring folded = text_.FoldLetterCase(typeName);
-        std::optional<std::size_t> nearest;
-        std::size_t nearestDistance = 4;
-        for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
-            const std::wstring known = text_.FoldLetterCase(kTypeNames[kind]);
-            if (folded == known) {
-                Warn(entry.line, "type-name-case", written + ": the plug-in compares type names with their letter case, so it ignores "
-                                           "the names of this section",
-                     "write Type=" + text_.Utf8(kTypeNames[kind]));
-                return;
-            }
-            const std::size_t distance = BoundedEditDistance(folded, known, 3);
-            if (distance < nearestDistance) {
-                nearest = kind;
-                nearestDistance = distance;
-            }
+        const auto guess = GuessKind(typeName);
+        if (guess && guess->letterCaseOnly) {
+            Warn(entry.line, "type-name-case",
+                 written + ": the plug-in compares type names with their letter case, so it ignores the names of this section",
+                 "write Type=" + text_.Utf8(kTypeNames[guess->kind]));
+            return;
         }
-        if (nearest) {
-            Warn(entry.line, "misspelt-type", written + " is no type name the plug-in knows (misspelt?), so it ignores the names of this section",
-                 "write Type=" + text_.Utf8(kTypeNames[*nearest]) + " if these are " + kKindPlurals[*nearest]);
+        if (guess) {
+            Warn(entry.line, "misspelt-type",
+                 written + " is no type name the plug-in knows (misspelt?), so it ignores the names of this section",
+                 "write Type=" + text_.Utf8(kTypeNames[guess->kind]) + " if these are " + kKindPlurals[guess->kind]);
             return;
         }
         Warn(entry.line, "unknown-type", written + " is none of the four types the plug-in checks, so it reads the names of this section and ignores them",
@@ -492,6 +520,20 @@ private:
         }
     }
 
+    // The kind an unread type section declares has no list because of it.
+    void NoteUnreadKind(const ProfileSection& section, const std::string& name) {
+        const ProfileEntry* type = image_.Find(section.name, "Type");
+        if (type == nullptr || !type->value) return;
+        std::wstring typeName = text_.Widen(Unquoted(*type->value));
+        typeName.erase(0, typeName.find_first_not_of(L' '));
+        auto kind = KindOfTypeName(typeName);
+        if (!kind) {
+            const auto guess = GuessKind(typeName);
+            if (guess) kind = guess->kind;
+        }
+        if (kind) Unloaded(*kind, "[" + name + "] at line " + std::to_string(section.line) + " is never read");
+    }
+
     void ReportUnreadSection(const ProfileSection& section, const std::string& name) {
         const ProfileSection* first = FirstSection(section.name);
         if (first != &section) {
@@ -502,6 +544,7 @@ private:
             return;
         }
         const auto number = NumberAfter(section.name, "Type");
+        if (number && *number >= 1) NoteUnreadKind(section, name);
         if (number && *number >= 1 && stopLine_ != 0 && (typeCount_ == 0 || *number <= typeCount_)) {
             Warn(section.line, "after-stop", "[" + name + "] is never read: loading stops before it (line " + std::to_string(stopLine_) + ")",
                  "fix the line where loading stops");
@@ -574,6 +617,7 @@ private:
     std::vector<LintWarning>& warnings_;
     long typeCount_ = 0;
     bool checksNothing_ = false;
+    audit::PerKind<std::string> unloaded_{};
     std::uint32_t stopLine_ = 0;
     std::size_t stopWarning_ = 0;
     const ProfileSection* stoppedIn_ = nullptr;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "audit/Kinds.h"
 #include "standards/ProfileImage.h"
 
 namespace kvstcheck {
@@ -50,9 +51,12 @@ inline constexpr char kWindowsDiffersRule[] = "windows-differs";
 // The warnings for an image of a file in text's code page. checkBytes: the bytes are the file's
 // own (not a conversion of UTF-16 or UTF-8 text), so their characters are checked too.
 // Where the loader stops reading a file, and the warning that says why; line 0 when it reads to the end.
+// With it, for each kind the file means to list but the plug-in loads no list of, what happened
+// (UTF-8, empty where no section means the kind).
 struct LoadingStop {
     std::uint32_t line = 0;
     std::string problem;  // UTF-8
+    audit::PerKind<std::string> unloaded{};
 };
 
 // stop, when given, receives where the loader stops reading.

@@ -197,6 +197,53 @@ TEST_F(LintTest, SeveritiesSetTheStatusAndShowInTextAndJson) {
     }
 }
 
+// The loads block says where loading stopped and why a kind the file means has no list; "no section"
+// only where no section means it.
+TEST_F(LintTest, TheLoadsBlockSaysWhereAndWhyLoadingStopped) {
+    const struct {
+        const char* what;
+        std::string file;
+        const char* shown;
+        std::size_t kind;
+        const char* notLoaded;  // in JSON, for that kind; null for none
+    } cases[] = {
+        {"misspelt type", Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadTextStyle", "NameCount=1", "Name1=S",
+                                 "[Type2]", "Type=AcadLayr", "NameCount=1", "Name1=0"}),
+         "  layers: none ([Type2] has Type=AcadLayr at line 8, not AcadLayer): every layer of a drawing is a finding\n", 0,
+         "[Type2] has Type=AcadLayr at line 8, not AcadLayer"},
+        {"stop before the names", Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+                                         "[Type2]", "Type=AcadLineType", "Name1=Dashed"}),
+         "what the plug-in loads:\n  loading stops at line 7: [Type2] has no NameCount=: the plug-in stops loading here\n"
+         "  layers: 1 name: \"0\"\n  linetypes: none (loading stops in [Type2] at line 7, before its names): every linetype",
+         1, "loading stops in [Type2] at line 7, before its names"},
+        {"section after the stop", Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+                                          "[Type3]", "Type=AcadDimStyle", "NameCount=1", "Name1=Standard"}),
+         "  loading stops at line 2: TypeCount=3, but there is no [Type2]", 3, "[Type3] at line 7 is never read"},
+        {"section above the count", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
+                                           "[Type2]", "Type=AcadLineType", "NameCount=1", "Name1=Dashed"}),
+         "  linetypes: none ([Type2] at line 7 is never read): every linetype", 1, "[Type2] at line 7 is never read"},
+        {"no section means it", kClean, "  linetypes: no section, so every linetype of a drawing is a finding\n", 1, nullptr},
+        {"nothing loads", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=0"}),
+         "every audit against it fails\n  loading stops at line 5: NameCount=0 under Type=AcadLayer", 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        const LintReport report = LintOf(c.file);
+        const std::string text = kvstcheck::FormatLintText(report);
+        EXPECT_NE(text.find(c.shown), std::string::npos) << c.what << "\n" << text;
+        const auto document = nlohmann::json::parse(kvstcheck::FormatLintJson(report));
+        const auto& kind = document["kinds"][c.kind];
+        if (c.notLoaded) {
+            EXPECT_EQ(kind.value("notLoaded", ""), c.notLoaded) << c.what;
+        } else {
+            EXPECT_FALSE(kind.contains("notLoaded")) << c.what;
+        }
+        EXPECT_EQ(document.contains("loadingStops"), report.stop.line != 0) << c.what;
+        if (report.stop.line != 0) {
+            EXPECT_EQ(document["loadingStops"]["line"], report.stop.line) << c.what;
+        }
+    }
+}
+
 TEST_F(LintTest, APathTheCodePageCannotNameIsReadAsTheAuditsReadIt) {
     const std::wstring path = folder_ / L"\u6807\u51C6.ini";
     kvtest::WriteFileBytes(path, kClean);

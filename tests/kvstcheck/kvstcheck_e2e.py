@@ -459,7 +459,10 @@ class StandardTools(unittest.TestCase):
         run = kvstcheck("lint", "examples/standard/mistakes.ini")
         self.assertEqual(run.status, 1, run)
         self.assertIn('  layers: 6 names: "0", "A-WALL", "A-DOOR", "A-GLAZ", "a-door", "A-WALL"', run.lines)
-        self.assertIn("  linetypes: no section, so every linetype of a drawing is a finding", run.lines)
+        self.assertIn("  loading stops at line 4: TypeCount=5, but there is no [Type5]: the plug-in stops loading there",
+                      run.lines)
+        self.assertIn("  linetypes: none ([Type2] has Type=AcadLinetype at line 19, not AcadLineType): every linetype of "
+                      "a drawing is a finding", run.lines)
         pattern = re.compile(r"^examples/standard/mistakes\.ini:(\d+): (error|warning|note)\[([a-z0-9-]+)\]: ")
         warned = [(int(m.group(1)), m.group(2), m.group(3)) for m in map(pattern.match, run.lines) if m]
         self.assertEqual(warned, [(4, "warning", "type-count-gap"), (5, "note", "unknown-key"),
