@@ -20,6 +20,7 @@ using standards::ProfileSection;
 constexpr std::size_t kReadableBytes = 254;
 constexpr wchar_t kMissingMarker[] = L"Return Err";
 constexpr unsigned kUtf8CodePage = 65001;
+constexpr long kLargestCount = 32767;
 constexpr audit::PerKind<const char*> kKindPlurals = {"layers", "linetypes", "text styles", "dimension styles"};
 
 // Each rule's weight. A stop that leaves the first type unread is an error where it happens.
@@ -206,15 +207,15 @@ private:
         const ProfileSection* common = FirstSection("Common");
         const standards::LoadRead* typeCountRead = Take();
         if (common == nullptr) {
-            StopAt(1, nullptr);
+            StopAt(1);
             Warn(1, "no-common", "there is no [Common] section, so the plug-in loads nothing and every audit against this file fails",
                  "begin the file with [Common] and TypeCount= the number of [TypeN] sections");
-            return;
+            return WalkPastStop();
         }
         read_.insert(common);
         const ProfileEntry* typeCountEntry = Entry("Common", "TypeCount");
         if (typeCountRead == nullptr || !typeCountRead->found || typeCountRead->count < 1) {
-            StopAt(typeCountEntry ? typeCountEntry->line : common->line, nullptr);
+            StopAt(typeCountEntry ? typeCountEntry->line : common->line);
             if (typeCountEntry == nullptr)
                 Warn(common->line, "no-type-count", "[Common] has no TypeCount=, so the plug-in loads nothing and every audit fails",
                      "add TypeCount= the number of [TypeN] sections under [Common]");
@@ -223,118 +224,168 @@ private:
                      Assignment(*typeCountEntry) + " is not a number from 1 to 32767, so the plug-in loads nothing and "
                                                    "every audit fails",
                      "write the number of [TypeN] sections, for example TypeCount=4");
-            return;
+            return WalkPastStop();
         }
         CheckNumberForm(*typeCountEntry, Value("Common", "TypeCount"), static_cast<short>(typeCountRead->count));
         typeCount_ = typeCountRead->count;
-        for (long type = 1; type <= typeCount_; ++type)
-            if (!WalkTypeSection(type, *typeCountEntry)) return;
+        for (long type = 1; type <= typeCount_; ++type) WalkTypeSection(type, typeCountEntry->line);
     }
 
-    // One type section as the loader read it; false where loading stopped.
-    bool WalkTypeSection(long type, const ProfileEntry& typeCountEntry) {
+    // With no count of sections to go by, the type sections the file numbers from [Type1] without a gap.
+    void WalkPastStop() {
+        for (long type = 1; type <= kLargestCount && FirstSection(TypeSection(type)) != nullptr; ++type)
+            WalkTypeSection(type, 0);
+    }
+
+    // One type section as the loader reads it, or, past where loading stops, as it would if it went on.
+    void WalkTypeSection(long type, std::uint32_t typeCountLine) {
         const std::string section = TypeSection(type);
         const std::string later = type < typeCount_ ? ", so [" + TypeSection(type + 1) + "] and later are never read" : "";
         const ProfileSection* header = FirstSection(section);
-        const standards::LoadRead* typeRead = Take();
+        const standards::LoadRead typeRead = Asked(standards::LoadRead::Of::TypeName, type);
         if (header == nullptr) {
-            StopAt(typeCountEntry.line, nullptr);
-            Warn(typeCountEntry.line, "type-count-gap",
-                 "TypeCount=" + std::to_string(typeCount_) + ", but there is no [" + section +
-                     "]: the plug-in stops loading there" + later,
-                 "number the type sections from [Type1] without a gap, or write TypeCount=" + std::to_string(type - 1));
-            return false;
+            if (StopsHere(typeCountLine))
+                Warn(typeCountLine, "type-count-gap",
+                     "TypeCount=" + std::to_string(typeCount_) + ", but there is no [" + section +
+                         "]: the plug-in stops loading there" + later,
+                     "number the type sections from [Type1] without a gap, or write TypeCount=" + std::to_string(type - 1));
+            return;
         }
         read_.insert(header);
         const ProfileEntry* typeEntry = Entry(section, "Type");
-        if (typeRead == nullptr || !typeRead->found || typeEntry == nullptr) {
-            StopAt(header->line, header);
-            Warn(header->line, "missing-type", "[" + section + "] has no Type=: the plug-in stops loading here" + later,
+        std::optional<std::size_t> kind;
+        if (!typeRead.found || typeEntry == nullptr) {
+            const std::string stops = StopWords(header->line, later);
+            Warn(header->line, "missing-type", "[" + section + "] has no Type=: " + stops,
                  "add Type= the type of its names (AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle)");
-            return false;
+        } else {
+            CheckValue(*typeEntry, "Type");
+            kind = KindOfTypeName(typeRead.text);
+            if (!kind) WarnOfTypeName(*typeEntry, typeRead.text, section);
+            if (kind && pastStop_)
+                Unloaded(*kind, "loading stops before [" + section + "] at line " + std::to_string(header->line));
         }
-        const std::wstring& typeName = typeRead->text;
-        CheckValue(*typeEntry, "Type");
-        const auto kind = KindOfTypeName(typeName);
-        if (!kind) WarnOfTypeName(*typeEntry, typeName, section);
-
-        const standards::LoadRead* countRead = Take();
+        const standards::LoadRead countRead = Asked(standards::LoadRead::Of::NameCount, type);
         const ProfileEntry* countEntry = Entry(section, "NameCount");
-        if (countRead == nullptr || !countRead->found || countEntry == nullptr) {
+        if (!countRead.found || countEntry == nullptr) {
             const std::uint32_t line = countEntry ? countEntry->line : header->line;
-            StopAt(line, header);
+            unchecked_.insert(header);
             if (kind) Unloaded(*kind, "loading stops in [" + section + "] at line " + std::to_string(line) + ", before its names");
+            const std::string stops = StopWords(line, later);
             if (countEntry == nullptr)
-                Warn(line, "no-name-count", "[" + section + "] has no NameCount=: the plug-in stops loading here" + later,
-                     "add NameCount= the number of its names");
+                Warn(line, "no-name-count", "[" + section + "] has no NameCount=: " + stops, "add NameCount= the number of its names");
             else
-                Warn(line, "name-count-value", Assignment(*countEntry) + " is not a number from 1 to 32767: the plug-in stops loading here" + later,
+                Warn(line, "name-count-value", Assignment(*countEntry) + " is not a number from 1 to 32767: " + stops,
                      "write the number of its names, for example NameCount=3");
-            return false;
+            return;
         }
-        const long count = countRead->count;
-        CheckNumberForm(*countEntry, Value(section, "NameCount"), static_cast<short>(count));
-        SectionState& state = sections_[header];
+        WalkCountedNames(type, typeRead.text, kind, *header, *countEntry, countRead.count);
+    }
+
+    void WalkCountedNames(long type, const std::wstring& typeName, std::optional<std::size_t> kind,
+                          const ProfileSection& header, const ProfileEntry& countEntry, long count) {
+        const std::string section = TypeSection(type);
+        CheckNumberForm(countEntry, Value(section, "NameCount"), static_cast<short>(count));
+        SectionState& state = sections_[&header];
         state.nameCount = count;
         if (count < 1) {
-            if (!kind) return true;
-            StopAt(countEntry->line, header);
-            Warn(countEntry->line, "name-count-zero",
-                 Assignment(*countEntry) + " under Type=" + text_.Utf8(typeName) +
-                     ": the plug-in cannot load the file at all, and every audit against it fails",
-                 "list at least one name, or remove the section and lower TypeCount");
-            return false;
+            if (kind)
+                Warn(countEntry.line, "name-count-zero",
+                     Assignment(countEntry) + " under Type=" + text_.Utf8(typeName) +
+                         (StopsHere(countEntry.line) ? ": the plug-in cannot load the file at all, and every audit against it fails"
+                                                     : ": past where loading stops, yet the plug-in would refuse the file here too"),
+                     "list at least one name, or remove the section and lower TypeCount");
+            return;
         }
         if (kind) {
             if (declaredBy_[*kind])
                 Warn(declaredBy_[*kind]->second, "duplicate-kind",
                      "[" + TypeSection(declaredBy_[*kind]->first) + "] and [" + section + "] (line " +
-                         std::to_string(header->line) + ") both declare " + text_.Utf8(typeName) +
+                         std::to_string(header.line) + ") both declare " + text_.Utf8(typeName) +
                          ": the later one wins, so the names of [" + TypeSection(declaredBy_[*kind]->first) +
                          "] are never used",
                      "merge the names into one section");
-            declaredBy_[*kind] = std::make_pair(type, header->line);
+            declaredBy_[*kind] = std::make_pair(type, header.line);
             names_[*kind].clear();
         }
-        WalkNames(section, count, kind, *countEntry, state);
-        return true;
+        WalkNames(type, count, kind, countEntry, state);
     }
 
-    void WalkNames(const std::string& section, long count, std::optional<std::size_t> kind, const ProfileEntry& countEntry,
+    // The names of a section; past a gap, which ends the section's reading, the names still written
+    // are checked as the plug-in would read them.
+    void WalkNames(long type, long count, std::optional<std::size_t> kind, const ProfileEntry& countEntry,
                    SectionState& state) {
+        const std::string section = TypeSection(type);
         for (long number = 1; number <= count; ++number) {
             const std::string key = "Name" + std::to_string(number);
-            const standards::LoadRead* nameRead = Take();
+            const standards::LoadRead nameRead = state.stoppedAt == 0 ? Asked(standards::LoadRead::Of::Name, type, number)
+                                                                      : ImageRead(standards::LoadRead::Of::Name, type, number);
             const ProfileEntry* nameEntry = Entry(section, key);
-            if (nameRead == nullptr || !nameRead->found || nameEntry == nullptr) {
-                state.stoppedAt = number;
-                const long empty = count - number + 1;
-                const ProfileEntry* written = image_.Find(section, key);
-                std::string problem = written && written->value ? Assignment(*written) + " reads as a missing name"
-                                                                : "NameCount=" + std::to_string(count) + ", but [" +
-                                                                      section + "] has no " + key;
-                problem += ": the plug-in stops reading the section there";
-                if (number < count) problem += ", so Name" + std::to_string(number + 1) + " and later are never read";
-                if (kind) problem += ", and the list of " + std::string(kKindPlurals[*kind]) + " keeps " +
-                                     std::to_string(empty) + (empty == 1 ? " empty name" : " empty names");
-                Warn(written && written->value ? written->line : countEntry.line, written && written->value ? "missing-marker" : "name-gap", std::move(problem),
-                     "number the names from Name1 without a gap, or write NameCount=" + std::to_string(number - 1));
-                return;
+            if (!nameRead.found || nameEntry == nullptr) {
+                if (state.stoppedAt == 0) WarnOfNameGap(section, key, number, count, kind, countEntry);
+                if (state.stoppedAt == 0) state.stoppedAt = number;
+                continue;
             }
             CheckValue(*nameEntry, key);
-            if (kind) names_[*kind].push_back({nameRead->text, key, nameEntry->line});
+            if (kind) names_[*kind].push_back({nameRead.text, key, nameEntry->line});
         }
     }
 
-    // The loader's next read, in its order.
+    void WarnOfNameGap(const std::string& section, const std::string& key, long number, long count,
+                       std::optional<std::size_t> kind, const ProfileEntry& countEntry) {
+        const long empty = count - number + 1;
+        const ProfileEntry* written = image_.Find(section, key);
+        const bool marker = written != nullptr && written->value;
+        std::string problem = marker ? Assignment(*written) + " reads as a missing name"
+                                     : "NameCount=" + std::to_string(count) + ", but [" + section + "] has no " + key;
+        problem += ": the plug-in stops reading the section there";
+        if (number < count) problem += ", so Name" + std::to_string(number + 1) + " and later are never read";
+        if (kind) problem += ", and the list of " + std::string(kKindPlurals[*kind]) + " keeps " + std::to_string(empty) +
+                             (empty == 1 ? " empty name" : " empty names");
+        Warn(marker ? written->line : countEntry.line, marker ? "missing-marker" : "name-gap", std::move(problem),
+             "number the names from Name1 without a gap, or write NameCount=" + std::to_string(number - 1));
+    }
+
+    // The loader's next read, in its order; past where it stops, the read it would make if it went on.
+    standards::LoadRead Asked(standards::LoadRead::Of of, long section, long name = 0) {
+        if (!pastStop_ && reads_ != nullptr && next_ < reads_->size()) return (*reads_)[next_++];
+        return ImageRead(of, section, name);
+    }
+
+    standards::LoadRead ImageRead(standards::LoadRead::Of of, long section, long name) const {
+        ImageValues values(image_, text_);
+        standards::LoadRead read{of, static_cast<std::int16_t>(section), static_cast<std::int16_t>(name), false, 0, {}};
+        switch (of) {
+            case standards::LoadRead::Of::TypeCount: read.found = values.TypeCount(read.count); break;
+            case standards::LoadRead::Of::TypeName: read.found = values.TypeName(read.section, read.text); break;
+            case standards::LoadRead::Of::NameCount: read.found = values.NameCount(read.section, read.count); break;
+            case standards::LoadRead::Of::Name: read.found = values.Name(read.section, read.name, read.text); break;
+        }
+        return read;
+    }
+
+    // The first read of the account, before any other.
     const standards::LoadRead* Take() noexcept {
         return reads_ != nullptr && next_ < reads_->size() ? &(*reads_)[next_++] : nullptr;
     }
 
-    // Where loading ends, and the section it ends in (whose other lines that warning covers).
-    void StopAt(std::uint32_t line, const ProfileSection* section) {
+    // Whether loading ends here, the first place it does; what follows is walked as if it went on.
+    bool StopsHere(std::uint32_t line) {
+        if (pastStop_) return false;
+        StopAt(line);
+        return true;
+    }
+
+    // What a line that ends loading does: the first one stops it, a later one would stop it again.
+    std::string StopWords(std::uint32_t line, const std::string& later) {
+        return StopsHere(line) ? "the plug-in stops loading here" + later
+                               : "past where loading stops, yet the plug-in would stop here too";
+    }
+
+    // Where loading ends.
+    void StopAt(std::uint32_t line) {
+        pastStop_ = true;
         stopLine_ = line;
-        stoppedIn_ = section;
         stopWarning_ = warnings_.size();  // the warning that follows says why
     }
 
@@ -474,12 +525,13 @@ private:
                 ReportUnreadSection(section, name);
                 continue;
             }
-            if (&section == stoppedIn_) continue;
+            const bool uncounted = unchecked_.contains(&section);
             const auto state = sections_.find(&section);
             const bool isCommon = EqualIgnoringAsciiCase(section.name, "Common");
             std::vector<const ProfileEntry*> seen;
             for (const ProfileEntry& entry : image_.EntriesOf(section)) {
-                if (IsComment(entry) || entry.dropped || read_.contains(&entry)) {
+                if (IsComment(entry) || entry.dropped || read_.contains(&entry) ||
+                    (uncounted && entry.value && NumberAfter(entry.name, "Name"))) {
                     seen.push_back(&entry);
                     continue;
                 }
@@ -620,7 +672,9 @@ private:
     audit::PerKind<std::string> unloaded_{};
     std::uint32_t stopLine_ = 0;
     std::size_t stopWarning_ = 0;
-    const ProfileSection* stoppedIn_ = nullptr;
+    bool pastStop_ = false;
+    // Sections with no count of names to go by: their name lines are told with the missing count.
+    std::unordered_set<const ProfileSection*> unchecked_;
     std::unordered_set<const void*> read_;
     std::unordered_map<const ProfileSection*, SectionState> sections_;
     // The names each kind's list receives, with their lines.

@@ -75,13 +75,13 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
         {"section gap", "type-count-gap", Severity::Warning, Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
                                "[Type3]", "Type=AcadTextStyle", "NameCount=1", "Name1=Standard"}),
          2, "TypeCount=3, but there is no [Type2]: the plug-in stops loading there, so [Type3] and later are never read"},
-        {"section gap, unread", "after-stop", Severity::Warning, Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
-                                       "[Type3]", "Type=AcadTextStyle", "NameCount=1", "Name1=Standard"}),
+        {"section after a gap in the numbering", "after-stop", Severity::Warning,
+         Lines({"[Common]", "TypeCount=x", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "[Type3]",
+                "Type=AcadTextStyle", "NameCount=1", "Name1=Standard"}),
          7, "[Type3] is never read: loading stops before it (line 2)"},
         {"no type key", "missing-type", Severity::Error, Lines({"[Common]", "TypeCount=1", "[Type1]", "Kind=AcadLayer", "NameCount=1", "Name1=0"}), 3,
          "[Type1] has no Type="},
-        {"nothing loads", "after-stop", Severity::Warning, Lines({"[Common]", "TypeCount=x", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), 3,
-         "[Type1] is never read: loading stops before it (line 2)"},
+
         {"letter case of type", "type-name-case", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLinetype", "NameCount=1", "Name1=x"}),
          4, "compares type names with their letter case"},
         {"misspelt type", "misspelt-type", Severity::Warning, Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayr", "NameCount=1", "Name1=x"}), 4,
@@ -169,7 +169,7 @@ TEST_F(LintTest, SeveritiesSetTheStatusAndShowInTextAndJson) {
                                         "Name2=0", "Name3=x"}),
          1, ": 1 warning, 1 note\n", ":7: note[duplicate-name]: Name2=0 repeats Name1 (line 6)"},
         {"an error", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=0", "Name1=0"}), 1,
-         ": 1 error\n", ":5: error[name-count-zero]: NameCount=0 under Type=AcadLayer"},
+         ": 1 error, 1 warning\n", ":5: error[name-count-zero]: NameCount=0 under Type=AcadLayer"},
         {"a stop before the first type is an error", Lines({"[Common]", "TypeCount=1", "[Type1]", "NameCount=1", "Name1=0"}),
          1, ": 1 error\n", ":3: error[missing-type]: [Type1] has no Type="},
         {"a stop after it is a warning", Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "NameCount=1",
@@ -218,7 +218,7 @@ TEST_F(LintTest, TheLoadsBlockSaysWhereAndWhyLoadingStopped) {
          1, "loading stops in [Type2] at line 7, before its names"},
         {"section after the stop", Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
                                           "[Type3]", "Type=AcadDimStyle", "NameCount=1", "Name1=Standard"}),
-         "  loading stops at line 2: TypeCount=3, but there is no [Type2]", 3, "[Type3] at line 7 is never read"},
+         "  loading stops at line 2: TypeCount=3, but there is no [Type2]", 3, "loading stops before [Type3] at line 7"},
         {"section above the count", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
                                            "[Type2]", "Type=AcadLineType", "NameCount=1", "Name1=Dashed"}),
          "  linetypes: none ([Type2] at line 7 is never read): every linetype", 1, "[Type2] at line 7 is never read"},
@@ -267,13 +267,61 @@ TEST_F(LintTest, OneWarningWhereLoadingStops) {
          {5, 9}},
         {"section gap", Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0",
                                "[Type3]", "Type=AcadTextStyle", "NameCount=1", "Name1=Standard"}),
-         {2, 7}},
+         {2}},
     };
     for (const auto& c : cases) {
         const LintReport report = LintOf(c.file);
         std::vector<std::uint32_t> lines;
         for (const auto& warning : report.warnings) lines.push_back(warning.line);
         EXPECT_EQ(lines, c.lines) << c.what << "\n" << Listed(report);
+    }
+}
+
+// Past the line where loading stops, the rest of the file is still checked as the plug-in would read
+// it if it went on: every mistake shows in one run, the stop told once.
+TEST_F(LintTest, MistakesPastTheStopShowInTheSameRun) {
+    const struct {
+        const char* what;
+        std::string file;
+        std::vector<std::pair<std::uint32_t, std::string>> rules;
+    } cases[] = {
+        {"no common", Lines({"[Type1]", "Type=AcadLayr", "NameCount=1", "Name1=\"  x\""}),
+         {{1, "no-common"}, {2, "misspelt-type"}, {4, "leading-space"}}},
+        {"type count no number", Lines({"[Common]", "TypeCount=x", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=0",
+                                        "Name2=0", "[Type2]", "Type=AcadLinetype", "NameCount=1", "Name1=x"}),
+         {{2, "type-count-value"}, {7, "duplicate-name"}, {9, "type-name-case"}}},
+        {"section gap", Lines({"[Common]", "TypeCount=3", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0", "[Type3]",
+                               "Type=AcadTextStyle", "NameCount=1", "Name1=\" Standard\"", "Name2=x"}),
+         {{2, "type-count-gap"}, {10, "leading-space"}, {11, "name-above-count"}}},
+        {"no type", Lines({"[Common]", "TypeCount=2", "[Type1]", "NameCount=1", "Name1=0", "Name2=x", "[Type2]",
+                           "Type=AcadDimStyle", "NameCount=1", "Name1="}),
+         {{3, "missing-type"}, {6, "name-above-count"}, {10, "empty-name"}}},
+        {"no name count", Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "Name1=0", "[Type2]",
+                                 "Type=AcadTextStyle", "NameCount=2", "Name1=S", "Name2=s"}),
+         {{3, "no-name-count"}, {10, "letter-case-pair"}}},
+        {"name gap", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=4", "Name1=0", "Name3=\" x\"",
+                            "Name4=0"}),
+         {{5, "name-gap"}, {7, "leading-space"}, {8, "duplicate-name"}}},
+        {"name count zero", Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "NameCount=0", "[Type2]",
+                                   "Type=AcadLineTyp", "NameCount=1", "Name1=x"}),
+         {{5, "name-count-zero"}, {7, "misspelt-type"}}},
+        // A later line that would stop loading again is told as such, not as where it stops.
+        {"a second stop", Lines({"[Common]", "TypeCount=x", "[Type1]", "Kind=AcadLayer", "NameCount=1", "Name1=0",
+                                 "[Type2]", "Type=AcadLineType", "NameCount=0"}),
+         {{2, "type-count-value"}, {3, "missing-type"}, {4, "unknown-key"}, {9, "name-count-zero"}}},
+    };
+    for (const auto& c : cases) {
+        const LintReport report = LintOf(c.file);
+        std::vector<std::pair<std::uint32_t, std::string>> rules;
+        for (const auto& warning : report.warnings) rules.emplace_back(warning.line, warning.rule);
+        EXPECT_EQ(rules, c.rules) << c.what << "\n" << Listed(report);
+        const auto stops = std::count_if(report.warnings.begin(), report.warnings.end(), [](const auto& warning) {
+            const bool stop = warning.problem.find("stops") != std::string::npos ||
+                              warning.problem.find("loads nothing") != std::string::npos ||
+                              warning.problem.find("cannot load") != std::string::npos;
+            return stop && warning.problem.find("past where loading stops") == std::string::npos;
+        });
+        EXPECT_EQ(stops, 1) << c.what << "\n" << Listed(report);
     }
 }
 
