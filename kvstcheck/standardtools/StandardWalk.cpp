@@ -1,6 +1,7 @@
 #include "kvstcheck/standardtools/StandardWalk.h"
 
 #include <algorithm>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -42,6 +43,12 @@ Severity WeightOf(std::string_view rule) {
 }
 
 std::string Quoted(const std::string& utf8) { return "\"" + utf8 + "\""; }
+
+std::wstring AsciiFolded(std::string_view text) {
+    std::wstring folded;
+    for (const char c : text) folded.push_back(static_cast<wchar_t>(c >= 'A' && c <= 'Z' ? c + 32 : static_cast<unsigned char>(c)));
+    return folded;
+}
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
     const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
@@ -217,7 +224,9 @@ private:
         if (typeCountRead == nullptr || !typeCountRead->found || typeCountRead->count < 1) {
             StopAt(typeCountEntry ? typeCountEntry->line : common->line);
             if (typeCountEntry == nullptr)
-                Warn(common->line, "no-type-count", "[Common] has no TypeCount=, so the plug-in loads nothing and every audit fails",
+                Warn(common->line, "no-type-count",
+                     "[Common] has no TypeCount=" + MisspeltAt(*common, "TypeCount") +
+                         ", so the plug-in loads nothing and every audit fails",
                      "add TypeCount= the number of [TypeN] sections under [Common]");
             else
                 Warn(typeCountEntry->line, "type-count-value",
@@ -256,7 +265,7 @@ private:
         std::optional<std::size_t> kind;
         if (!typeRead.found || typeEntry == nullptr) {
             const std::string stops = StopWords(header->line, later);
-            Warn(header->line, "missing-type", "[" + section + "] has no Type=: " + stops,
+            Warn(header->line, "missing-type", "[" + section + "] has no Type=" + MisspeltAt(*header, "Type") + ": " + stops,
                  "add Type= the type of its names (AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle)");
         } else {
             CheckValue(*typeEntry, "Type");
@@ -273,7 +282,8 @@ private:
             if (kind) Unloaded(*kind, "loading stops in [" + section + "] at line " + std::to_string(line) + ", before its names");
             const std::string stops = StopWords(line, later);
             if (countEntry == nullptr)
-                Warn(line, "no-name-count", "[" + section + "] has no NameCount=: " + stops, "add NameCount= the number of its names");
+                Warn(line, "no-name-count", "[" + section + "] has no NameCount=" + MisspeltAt(*header, "NameCount") + ": " + stops,
+                     "add NameCount= the number of its names");
             else
                 Warn(line, "name-count-value", Assignment(*countEntry) + " is not a number from 1 to 32767: " + stops,
                      "write the number of its names, for example NameCount=3");
@@ -559,6 +569,10 @@ private:
                              "write NameCount=" + std::to_string(*number) + " if it belongs, or remove the line");
                     else
                         Warn(entry.line, "name-unread", key + " is never read by the plug-in", "number the names Name1, Name2, ...");
+                } else if (const auto meant = MeantKey(entry.name, isCommon)) {
+                    Warn(entry.line, "misspelt-key",
+                         key + "= is never read by the plug-in: it reads " + std::string(*meant) + "= (misspelt?)",
+                         "write " + std::string(*meant) + "=" + Shown(*entry.value));
                 } else if (isCommon) {
                     Warn(entry.line, "unknown-key", key + "= is never read by the plug-in: [Common] holds only TypeCount",
                          "remove the line");
@@ -584,6 +598,29 @@ private:
             if (guess) kind = guess->kind;
         }
         if (kind) Unloaded(*kind, "[" + name + "] at line " + std::to_string(section.line) + " is never read");
+    }
+
+    // The key the plug-in reads that a key it never reads most likely misspells: one or two letters off.
+    std::optional<std::string_view> MeantKey(std::string_view written, bool common) const {
+        static constexpr std::string_view kCommonKeys[] = {"TypeCount"};
+        static constexpr std::string_view kTypeKeys[] = {"Type", "NameCount"};
+        const std::span<const std::string_view> keys = common ? std::span<const std::string_view>(kCommonKeys)
+                                                              : std::span<const std::string_view>(kTypeKeys);
+        const std::wstring folded = AsciiFolded(written);
+        for (const std::string_view key : keys) {
+            const std::size_t distance = BoundedEditDistance(folded, AsciiFolded(key), 2);
+            if (distance > 0 && distance <= 2 && distance * 3 <= key.size()) return key;
+        }
+        return std::nullopt;
+    }
+
+    // Where a section misspells a key it lacks: " (line 4 has Typ=)", or nothing.
+    std::string MisspeltAt(const ProfileSection& section, std::string_view key) const {
+        const bool common = EqualIgnoringAsciiCase(section.name, "Common");
+        for (const ProfileEntry& entry : image_.EntriesOf(section))
+            if (entry.value && !IsComment(entry) && MeantKey(entry.name, common) == key)
+                return " (line " + std::to_string(entry.line) + " has " + Shown(entry.name) + "=, misspelt?)";
+        return {};
     }
 
     void ReportUnreadSection(const ProfileSection& section, const std::string& name) {

@@ -325,6 +325,47 @@ TEST_F(LintTest, MistakesPastTheStopShowInTheSameRun) {
     }
 }
 
+// A key one or two letters off one the plug-in reads is named with its right spelling, where it is
+// missing and on its own line; other keys stay unknown.
+TEST_F(LintTest, MisspeltKeysAreNamedWithTheRightSpelling) {
+    const struct {
+        const char* what;
+        std::string file;
+        std::uint32_t line;
+        const char* rule;
+        const char* problem;
+        const char* fix;
+    } cases[] = {
+        {"type, where it is missing", Lines({"[Common]", "TypeCount=1", "[Type1]", "Typ=AcadLayer", "NameCount=1", "Name1=0"}),
+         3, "missing-type", "[Type1] has no Type= (line 4 has Typ=, misspelt?)", nullptr},
+        {"type, on its line", Lines({"[Common]", "TypeCount=1", "[Type1]", "Typ=AcadLayer", "NameCount=1", "Name1=0"}), 4,
+         "misspelt-key", "Typ= is never read by the plug-in: it reads Type= (misspelt?)", "write Type=AcadLayer"},
+        {"name count in another case", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "namecout=1", "Name1=0"}),
+         5, "misspelt-key", "namecout= is never read by the plug-in: it reads NameCount= (misspelt?)", "write NameCount=1"},
+        {"name count, where it is missing", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCout=1",
+                                                   "Name1=0"}),
+         3, "no-name-count", "[Type1] has no NameCount= (line 5 has NameCout=, misspelt?)", nullptr},
+        {"type count", Lines({"[Common]", "TypeCont=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"}), 2,
+         "misspelt-key", "TypeCont= is never read by the plug-in: it reads TypeCount= (misspelt?)", "write TypeCount=1"},
+        {"type count, where it is missing", Lines({"[Common]", "TypeCont=1"}), 1, "no-type-count",
+         "[Common] has no TypeCount= (line 2 has TypeCont=, misspelt?)", nullptr},
+        {"too far off", Lines({"[Common]", "TypeCount=1", "[Type1]", "Kind=AcadLayer", "Type=AcadLayer", "NameCount=1",
+                               "Name1=0"}),
+         4, "unknown-key", "Kind= is never read by the plug-in", "remove the line"},
+        {"a key of the other section", Lines({"[Common]", "TypeCount=1", "Type=AcadLayer", "[Type1]", "Type=AcadLayer",
+                                              "NameCount=1", "Name1=0"}),
+         3, "unknown-key", "Type= is never read by the plug-in: [Common] holds only TypeCount", "remove the line"},
+    };
+    for (const auto& c : cases) {
+        const LintReport report = LintOf(c.file);
+        const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
+            return warning.line == c.line && warning.rule == c.rule && warning.problem.find(c.problem) != std::string::npos &&
+                   (c.fix == nullptr || warning.fix == c.fix);
+        });
+        EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
+    }
+}
+
 TEST_F(LintTest, CommentsBlankLinesAndSpacesAroundValuesAreNoMistake) {
     const LintReport report = LintOf(Lines({"; a comment", "# another", "[ Common ]", "  TypeCount = 1 ", "", "[Type1]",
                                             "Type=AcadLayer", "; kept for later: Name9=x", "NameCount=1", "Name1=  Walls  "}));
