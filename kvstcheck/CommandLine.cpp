@@ -60,20 +60,25 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                "kvstcheck make-standard --help.");
     app.require_subcommand(0, 1);
 
-    std::string lintFile;
+    std::vector<std::string> lintFiles;
     bool lintJson = false;
+    bool allNames = false;
     CLI::App* lint = app.add_subcommand(
         "lint", "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it "
                 "will read otherwise than its author most likely meant, with a fix.");
     bool installed = false;
     auto* lintFileOption =
-        lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format), or a rules file (.toml)")
+        lint->add_option("standard", lintFiles,
+                         "Standard files (KVStPluginDefault.ini format), or rules files (.toml); several are linted in turn")
             ->type_name("FILE");
     lint->add_flag("--installed", installed,
                    "Lint the standard file beside each registered plug-in module, for 32-bit and for 64-bit programs")
         ->excludes(lintFileOption);
-    lint->add_flag("--json", lintJson, "Print one JSON document instead of lines");
-    lint->footer("Exit status: 0 nothing to report, 1 warnings, 2 the file cannot be read.");
+    lint->add_flag("--json", lintJson,
+                   "Print one JSON document instead of lines; for several files {\"files\": [one document per file]}");
+    lint->add_flag("--all-names", allNames, "List every name the plug-in loads, not the first 12 of each kind");
+    lint->footer("Exit status: 0 nothing to fix (notes alone), 1 errors or warnings, 2 a file cannot be read; for several "
+                 "files the highest.");
 
     std::vector<std::string> references;
     std::string output = "KVStPluginDefault.ini";
@@ -95,7 +100,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
         if (app.get_subcommands().empty() && drawings.empty()) throw CLI::RequiredError("drawings");
-        if (lint->parsed() && lintFile.empty() && !installed) throw CLI::RequiredError("standard");
+        if (lint->parsed() && lintFiles.empty() && !installed) throw CLI::RequiredError("standard");
     } catch (const CLI::ParseError& error) {
         std::ostringstream output;
         std::ostringstream errors;
@@ -107,7 +112,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     Options options;
     if (lint->parsed()) {
         options.command = Command::Lint;
-        options.standard = Wide(lintFile);
+        for (const std::string& file : lintFiles) options.standards.push_back(Wide(file));
+        if (!options.standards.empty()) options.standard = options.standards.front();
+        options.allNames = allNames;
         options.installed = installed;
         options.json = lintJson;
     } else if (make->parsed()) {

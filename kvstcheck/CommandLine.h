@@ -23,6 +23,8 @@ struct Options {
     std::wstring output;    // make-standard: the file to write
     bool force = false;     // replace an existing output file that kvstcheck did not write
     bool installed = false;  // lint: the standard files beside the registered plug-in modules
+    std::vector<std::wstring> standards;  // lint: every file given (standard is the first)
+    bool allNames = false;                // lint: list every name, not the first few of each kind
     bool json = false;
     unsigned jobs = 0;      // audit: drawings audited at once; 0 for one per processor
 };

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
@@ -29,6 +30,27 @@ std::vector<std::string> Arguments() {
     return utf8;
 }
 
+// lint: a .toml file is a rules file, any other a standard file; several are linted in turn, the
+// highest status returned. In JSON, several files must all be standard files: one document of them.
+int LintFiles(const kvstcheck::Options& options) {
+    const auto isRules = [](const std::wstring& path) { return kvstcheck::rules::IsRulesFile(path); };
+    const auto rulesFiles = std::count_if(options.standards.begin(), options.standards.end(), isRules);
+    if (options.installed || rulesFiles == 0) return kvstcheck::Lint(options);
+    if (options.standards.size() == 1) return kvstcheck::rules::LintRulesFile(options.standard, options.json);
+    if (options.json) {
+        kvstcheck::WriteError("lint --json takes several standard files, or one rules file on its own");
+        return kvstcheck::kBroken;
+    }
+    int status = kvstcheck::kNoFindings;
+    for (const std::wstring& path : options.standards) {
+        kvstcheck::Options one = options;
+        one.standards = {path};
+        one.standard = path;
+        status = std::max(status, isRules(path) ? kvstcheck::rules::LintRulesFile(path, false) : kvstcheck::Lint(one));
+    }
+    return status;
+}
+
 }  // namespace
 
 int main() {
@@ -43,10 +65,7 @@ int main() {
             return kvstcheck::kBroken;
         }
         switch (parsed.options->command) {
-            case kvstcheck::Command::Lint:
-                if (kvstcheck::rules::IsRulesFile(parsed.options->standard))
-                    return kvstcheck::rules::LintRulesFile(parsed.options->standard, parsed.options->json);
-                return kvstcheck::Lint(*parsed.options);
+            case kvstcheck::Command::Lint: return LintFiles(*parsed.options);
             case kvstcheck::Command::MakeStandard: return kvstcheck::MakeStandard(*parsed.options);
             case kvstcheck::Command::Audit: break;
         }

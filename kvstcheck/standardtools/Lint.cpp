@@ -167,11 +167,11 @@ std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::stri
     return bytes;
 }
 
-std::string NamesText(const standards::NameList& names) {
+std::string NamesText(const standards::NameList& names, bool allNames) {
+    const std::size_t shown = allNames ? names.size() : std::min(names.size(), kNamesShown);
     std::string text;
-    for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
-        text += (i > 0 ? ", " : "") + Quoted(DisplayNameUtf8(names[i]));
-    if (names.size() > kNamesShown) text += " and " + std::to_string(names.size() - kNamesShown) + " more";
+    for (std::size_t i = 0; i < shown; ++i) text += (i > 0 ? ", " : "") + Quoted(DisplayNameUtf8(names[i]));
+    if (names.size() > shown) text += " and " + std::to_string(names.size() - shown) + " more (--all-names lists them)";
     return text;
 }
 
@@ -290,7 +290,7 @@ LintReport LintStandardFile(const std::wstring& path) {
     return report;
 }
 
-std::string FormatLintText(const LintReport& report) {
+std::string FormatLintText(const LintReport& report, bool allNames) {
     const std::string path = EncodeUtf8(report.path);
     std::string text = path + ": " + report.encoding + "\n";
     const LoadedStandard& loaded = report.loaded;
@@ -312,7 +312,7 @@ std::string FormatLintText(const LintReport& report) {
             const auto empty = static_cast<std::size_t>(std::count(names->begin(), names->end(), std::wstring()));
             text += Plural(names->size(), "name", "names");
             if (empty > 0) text += " (" + std::to_string(empty) + " empty)";
-            text += ": " + NamesText(*names) + "\n";
+            text += ": " + NamesText(*names, allNames) + "\n";
         }
         std::string types;
         for (const auto& typeName : loaded.typeNames)
@@ -327,12 +327,15 @@ std::string FormatLintText(const LintReport& report) {
     return text + path + ": " + Tally(report.warnings) + "\n";
 }
 
-std::string FormatLintJson(const LintReport& report) {
-    using Json = nlohmann::ordered_json;
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json LintDocument(const LintReport& report) {
     Json document = {{"path", EncodeUtf8(report.path)}, {"status", report.Status()}};
     if (!report.unreadable.empty()) {
         document["error"] = report.unreadable;
-        return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+        return document;
     }
     const LoadedStandard& loaded = report.loaded;
     document["codePage"] = report.codePage;
@@ -367,20 +370,48 @@ std::string FormatLintJson(const LintReport& report) {
         warnings.push_back(std::move(entry));
     }
     document["warnings"] = std::move(warnings);
-    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    return document;
 }
 
-int Lint(const Options& options) {
-    if (options.installed) return LintInstalled(options);
-    const LintReport report = LintStandardFile(options.standard);
+std::string Dumped(const Json& document) { return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
+
+// One standard file's report as the run prints it; returns its status.
+int PrintLint(const LintReport& report, const Options& options) {
     if (options.json) {
-        WriteOut(FormatLintJson(report));
+        WriteOut(Dumped(LintDocument(report)));
     } else if (!report.unreadable.empty()) {
         WriteError(EncodeUtf8(report.path) + ": " + report.unreadable);
     } else {
-        WriteOut(FormatLintText(report));
+        WriteOut(FormatLintText(report, options.allNames));
     }
     return report.Status();
+}
+
+// Several standard files: each in turn; in JSON one document of them all.
+int LintSeveral(const Options& options) {
+    int status = kNoFindings;
+    Json files = Json::array();
+    for (const std::wstring& path : options.standards) {
+        const LintReport report = LintStandardFile(path);
+        status = std::max(status, report.Status());
+        if (options.json) {
+            files.push_back(LintDocument(report));
+        } else {
+            PrintLint(report, options);
+        }
+    }
+    if (options.json) WriteOut(Dumped(Json{{"files", std::move(files)}}));
+    return status;
+}
+
+}  // namespace
+
+std::string FormatLintJson(const LintReport& report) { return Dumped(LintDocument(report)); }
+
+int Lint(const Options& options) {
+    if (options.installed) return LintInstalled(options);
+    if (options.standards.size() > 1) return LintSeveral(options);
+    return PrintLint(LintStandardFile(options.standard), options);
 }
 
 }  // namespace kvstcheck

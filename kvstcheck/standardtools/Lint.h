@@ -37,10 +37,12 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
 // Reads the file at path and lints it as the plug-in reads it on this system.
 LintReport LintStandardFile(const std::wstring& path);
 
-std::string FormatLintText(const LintReport& report);
+// allNames: every name of each kind, not the first few.
+std::string FormatLintText(const LintReport& report, bool allNames = false);
 std::string FormatLintJson(const LintReport& report);
 
-// The lint command: prints the report; returns the exit status.
+// The lint command: prints each file's report in turn; returns the highest exit status. Several files
+// in JSON give {"files": [one document per file]}.
 int Lint(const Options& options);
 
 }  // namespace kvstcheck

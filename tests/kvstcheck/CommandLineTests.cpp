@@ -103,24 +103,32 @@ TEST(CommandLine, PathsFromTheRootAreNoOptions) {
     EXPECT_EQ(lint.options->standard, L"/home/s.ini");
 }
 
-TEST(CommandLine, LintTakesOneFileOrTheInstalledOnes) {
+TEST(CommandLine, LintTakesFilesOrTheInstalledOnes) {
     struct Case {
         std::vector<std::string> arguments;
         bool parses;
+        std::vector<std::wstring> standards;
+        bool allNames;
     };
     const Case cases[] = {
-        {{"kvstcheck", "lint", "--installed"}, true},
-        {{"kvstcheck", "lint", "--installed", "--json"}, true},
-        {{"kvstcheck", "lint", "a.ini"}, true},
-        {{"kvstcheck", "lint"}, false},
-        {{"kvstcheck", "lint", "--installed", "a.ini"}, false},
+        {{"kvstcheck", "lint", "--installed"}, true, {}, false},
+        {{"kvstcheck", "lint", "--installed", "--json"}, true, {}, false},
+        {{"kvstcheck", "lint", "a.ini"}, true, {L"a.ini"}, false},
+        {{"kvstcheck", "lint", "a.ini", "b.ini", "c.toml"}, true, {L"a.ini", L"b.ini", L"c.toml"}, false},
+        {{"kvstcheck", "lint", "--all-names", "a.ini"}, true, {L"a.ini"}, true},
+        {{"kvstcheck", "lint"}, false, {}, false},
+        {{"kvstcheck", "lint", "--installed", "a.ini"}, false, {}, false},
     };
     for (const Case& c : cases) {
         const auto parsed = ParseCommandLine(c.arguments);
         EXPECT_EQ(parsed.options.has_value(), c.parses) << c.arguments.size() << " " << c.arguments.back();
         if (!c.parses) {
             EXPECT_EQ(parsed.exitStatus, 2);
+            continue;
         }
+        EXPECT_EQ(parsed.options->standards, c.standards) << c.arguments.back();
+        EXPECT_EQ(parsed.options->standard, c.standards.empty() ? L"" : c.standards.front()) << c.arguments.back();
+        EXPECT_EQ(parsed.options->allNames, c.allNames) << c.arguments.back();
     }
     EXPECT_TRUE(ParseCommandLine({"kvstcheck", "lint", "--installed"}).options->installed);
     EXPECT_FALSE(ParseCommandLine({"kvstcheck", "lint", "a.ini"}).options->installed);
@@ -136,7 +144,7 @@ TEST(CommandLine, HelpEndsTheRunWithSuccess) {
 TEST(CommandLine, UsageErrorsEndTheRunWithStatus2) {
     const std::vector<std::vector<std::string>> cases = {
         {"kvstcheck"}, {"kvstcheck", "--standard"}, {"kvstcheck", "--colour", "a.dxf"}, {"kvstcheck", "--json"},
-        {"kvstcheck", "a.dxf", "--html"}, {"kvstcheck", "lint"}, {"kvstcheck", "lint", "a.ini", "b.ini"},
+        {"kvstcheck", "a.dxf", "--html"}, {"kvstcheck", "lint"}, {"kvstcheck", "lint", "--all-names"},
         {"kvstcheck", "make-standard"}, {"kvstcheck", "make-standard", "a.dxf", "-o"}};
     for (const auto& arguments : cases) {
         const auto parsed = ParseCommandLine(arguments);

@@ -366,6 +366,29 @@ TEST_F(LintTest, MisspeltKeysAreNamedWithTheRightSpelling) {
     }
 }
 
+// The loads block shortens a long list of names; --all-names lists every one.
+TEST_F(LintTest, AllNamesListsEveryName) {
+    std::vector<std::string> lines = {"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=14"};
+    for (int i = 1; i <= 14; ++i) lines.push_back("Name" + std::to_string(i) + "=L" + std::to_string(i));
+    std::string file;
+    for (const std::string& line : lines) file += line + "\r\n";
+    const LintReport report = LintOf(file);
+    const struct {
+        bool allNames;
+        const char* present;
+        const char* absent;
+    } cases[] = {
+        {false, "\"L12\" and 2 more (--all-names lists them)\n", "\"L13\""},
+        {true, "\"L12\", \"L13\", \"L14\"\n", "more"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = kvstcheck::FormatLintText(report, c.allNames);
+        EXPECT_NE(text.find("  layers: 14 names: \"L1\", \"L2\""), std::string::npos) << text;
+        EXPECT_NE(text.find(c.present), std::string::npos) << c.allNames << "\n" << text;
+        EXPECT_EQ(text.find(c.absent), std::string::npos) << c.allNames << "\n" << text;
+    }
+}
+
 TEST_F(LintTest, CommentsBlankLinesAndSpacesAroundValuesAreNoMistake) {
     const LintReport report = LintOf(Lines({"; a comment", "# another", "[ Common ]", "  TypeCount = 1 ", "", "[Type1]",
                                             "Type=AcadLayer", "; kept for later: Name9=x", "NameCount=1", "Name1=  Walls  "}));

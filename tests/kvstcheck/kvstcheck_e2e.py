@@ -493,6 +493,24 @@ class StandardTools(unittest.TestCase):
         self.assertEqual(list(document["warnings"][0]), ["rule", "severity", "line", "problem", "fix"])
         self.assertEqual([w["severity"] for w in document["warnings"]].count("note"), 2)
 
+    def test_lint_several_files_in_one_run(self):
+        files = ["examples/standard/mistakes.ini", STANDARD]
+        run = kvstcheck("lint", *files)
+        self.assertEqual(run.status, 1, run)
+        self.assertEqual([line for line in run.lines if ": ANSI, code page" in line],
+                         [f"{file}: ANSI, code page 1252" for file in files], run)
+        self.assertEqual(kvstcheck("lint", STANDARD, "missing.ini").status, 2)
+        document = kvstcheck("lint", "--json", *files).json()
+        self.assertEqual([(entry["path"], entry["status"]) for entry in document["files"]], [(files[0], 1), (files[1], 0)])
+        # One file keeps its own document.
+        self.assertEqual(kvstcheck("lint", "--json", STANDARD).json()["path"], STANDARD)
+        # A rules file among several is linted by its own lint in text; JSON takes one of them alone.
+        rules = "examples/rules/office-iso.toml"
+        self.assertEqual(kvstcheck("lint", STANDARD, rules).status, kvstcheck("lint", rules).status)
+        mixed = kvstcheck("lint", "--json", STANDARD, rules)
+        self.assertEqual(mixed.status, 2, mixed)
+        self.assertIn("lint --json takes several standard files, or one rules file on its own", mixed.err)
+
     def test_lint_files_that_cannot_be_read(self):
         folder = scratch("lint-unreadable")
         (folder / "folder.ini").mkdir()
