@@ -1,6 +1,8 @@
 #pragma once
 // Small questions about paths, answered by the file system.
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,10 @@ using SearchHandle = std::unique_ptr<void, SearchCloser>;
 enum class PathKind { Missing, Folder, File };
 // What is at path, so that a message can say a folder stands where a file belongs.
 PathKind KindOfPath(const std::wstring& path);
+
+// The whole content of a small file (a list, a baseline) of at most limit bytes; nullopt, with why
+// in error (UTF-8), when it cannot be read.
+std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t limit, std::string& error);
 
 // A file that a run writes at its end, created at its start so that a path that cannot be written
 // is reported before any work is done.

@@ -12,6 +12,7 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
+#include "kvstcheck/runs/ModuleVersion.h"
 #include "kvstcheck/runs/Runner.h"
 #include "kvstcheck/standardtools/Lint.h"
 #include "kvstcheck/standardtools/MakeStandard.h"
@@ -36,6 +37,7 @@ int main() {
         kvstcheck::WriteOut(parsed.output);
         kvstcheck::WriteErr(parsed.error);
         if (!parsed.options) return parsed.exitStatus;
+        if (parsed.options->command == kvstcheck::Command::Version) return kvstcheck::PrintVersions(*parsed.options);
         const kv::Apartment apartment;
         if (FAILED(apartment.result())) {
             kvstcheck::WriteError("COM cannot be started on this thread");
@@ -44,7 +46,8 @@ int main() {
         switch (parsed.options->command) {
             case kvstcheck::Command::Lint: return kvstcheck::Lint(*parsed.options);
             case kvstcheck::Command::MakeStandard: return kvstcheck::MakeStandard(*parsed.options);
-            case kvstcheck::Command::Audit: break;
+            case kvstcheck::Command::Audit:
+            case kvstcheck::Command::Version: break;
         }
         return kvstcheck::RunAudits(*parsed.options).Status();
     } catch (const std::exception& error) {

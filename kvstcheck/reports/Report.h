@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "kvstcheck/baseline/BaselineFile.h"
+
 namespace kvstcheck {
 
 // Allowed names of the finding's kind that its author may have meant, read from the standard file.
@@ -19,6 +21,7 @@ struct Finding {
     std::wstring kind;  // the kind label as the plug-in gives it
     std::wstring name;
     NameHints hints{};
+    bool accepted = false;  // the baseline lists it: shown apart, and the exit status leaves it out
 };
 
 struct DrawingResult {
@@ -36,14 +39,28 @@ struct RunReport {
     std::string setupError;    // UTF-8; empty when the plug-in and its standard file were ready
     std::wstring standardFile;  // the standard file audited against; empty when not known
     std::string outputError;    // UTF-8; empty when every report asked for was written
+    // Accepted findings of the baseline that drawings of this run no longer have; count: how many
+    // of the entry's repeats are gone.
+    std::vector<BaselineEntry> noLongerFound{};
 
     ExitStatus Status() const;
 };
 
-// One line per finding, then the drawing's summary; nothing for a drawing that was not audited.
-std::string FormatDrawing(const DrawingResult& drawing);
+inline constexpr int kAuditSchemaVersion = 1;
+
+// One line per finding, the accepted ones after the others, then the drawing's summary; nothing
+// for a drawing that was not audited. colour: with the terminal's colour sequences.
+std::string FormatDrawing(const DrawingResult& drawing, bool colour = false);
 // The closing line of a run over several drawings.
-std::string FormatTotals(const RunReport& report);
+std::string FormatTotals(const RunReport& report, bool colour = false);
+// One line per accepted finding that the run no longer finds; nothing when there are none.
+std::string FormatNoLongerFound(const RunReport& report);
 std::string FormatJson(const RunReport& report);
+
+// What the hints say: "the standard has "A-DOOR": only the letter case differs",
+// "nearest allowed names: "A-WALL", "A-WALLS""; empty without hints.
+std::string DescribeHints(const NameHints& hints);
+// How many findings the exit status counts: those the baseline does not accept.
+std::size_t NewFindingCount(const DrawingResult& drawing);
 
 }  // namespace kvstcheck

@@ -18,6 +18,8 @@
 #include "kvstcheck/reports/Progress.h"
 #include "kvstcheck/runs/AuditDriver.h"
 #include "kvstcheck/runs/DrawingObject.h"
+#include "kvstcheck/runs/FileOutputs.h"
+#include "kvstcheck/runs/RunFiles.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/SetupError.h"
 #include "kvstcheck/standardtools/Hints.h"
@@ -100,6 +102,19 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, RunHints& h
 
 RunReport RunAudits(const Options& options) {
     RunReport report;
+    std::vector<WalkEntry> entries;
+    report.outputError = RefusedOutput(options);
+    if (report.outputError.empty()) report.outputError = ListRunDrawings(options, entries);
+    if (!report.outputError.empty()) {
+        WriteError(report.outputError);
+        return report;
+    }
+    FileOutputs outputs(options);
+    if (!outputs.error().empty()) {
+        report.outputError = outputs.error();
+        WriteError(report.outputError);
+        return report;
+    }
     std::optional<OutputFile> html;
     if (!options.html.empty()) {
         html.emplace(options.html);
@@ -113,13 +128,15 @@ RunReport RunAudits(const Options& options) {
         const auto source = ChooseSource(options);
         report.standardFile = StandardFileOf(options);
         RunHints hints(report.standardFile);
-        const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
-        ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
+        const bool colour = UsesColour(options.colour);
+        ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json || options.quiet, entries.size()),
+                              entries.size());
         for (std::size_t i = 0; i < entries.size(); ++i) {
             progress.Show(i, entries[i].path);
             report.drawings.push_back(AuditOne(*source, entries[i], hints, progress));
-            if (options.json) continue;
-            const std::string lines = FormatDrawing(report.drawings.back());
+            outputs.Add(report.drawings.back());
+            if (options.json || options.quiet) continue;
+            const std::string lines = FormatDrawing(report.drawings.back(), colour);
             if (lines.empty()) continue;
             progress.Clear();
             WriteOut(lines);
@@ -128,10 +145,17 @@ RunReport RunAudits(const Options& options) {
         report.setupError = error.what();
         WriteError(report.setupError);
     }
+    if (!outputs.Finish(report)) {
+        report.outputError = outputs.error();
+        WriteError(report.outputError);
+    }
     if (options.json)
         WriteOut(FormatJson(report));
-    else if (report.setupError.empty() && report.drawings.size() > 1)
-        WriteOut(FormatTotals(report));
+    else if (report.setupError.empty())
+        WriteOut(FormatNoLongerFound(report) +
+                 (report.drawings.size() > 1 || options.quiet || !options.baseline.empty()
+                      ? FormatTotals(report, UsesColour(options.colour))
+                      : std::string()));
     if (html && !html->Write(FormatHtml(report))) {
         report.outputError = "cannot write the HTML report " + EncodeUtf8(options.html) + ": " + html->error();
         WriteError(report.outputError);

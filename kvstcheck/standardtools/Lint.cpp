@@ -301,7 +301,7 @@ std::string FormatLintText(const LintReport& report) {
 
 std::string FormatLintJson(const LintReport& report) {
     using Json = nlohmann::ordered_json;
-    Json document = {{"path", EncodeUtf8(report.path)}, {"status", report.Status()}};
+    Json document = {{"schemaVersion", kLintSchemaVersion}, {"path", EncodeUtf8(report.path)}, {"status", report.Status()}};
     if (!report.unreadable.empty()) {
         document["error"] = report.unreadable;
         return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

@@ -25,6 +25,8 @@ struct LintReport {
     int Status() const;  // 0 nothing to report, 1 warnings, 2 unreadable
 };
 
+inline constexpr int kLintSchemaVersion = 1;
+
 // Standard files beyond this size are not what the plug-in is meant to read.
 inline constexpr std::uint64_t kLargestStandardFile = 64ull << 20;
 

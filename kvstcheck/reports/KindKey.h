@@ -1,0 +1,14 @@
+#pragma once
+// The kind of a finding as programs and files name it, in any language of the user: layers,
+// linetypes, textStyles, dimStyles.
+#include <string>
+#include <string_view>
+
+namespace kvstcheck {
+
+// The key of a kind label as the plug-in gives it; empty for a label of no known kind.
+std::string KindKey(std::wstring_view label);
+// The plug-in's label of a kind key; empty for no known key.
+std::wstring KindLabel(std::string_view key);
+
+}  // namespace kvstcheck
