@@ -37,9 +37,9 @@ AcceptedFindings::AcceptedFindings(const std::vector<BaselineEntry>& entries) {
     }
 }
 
-void AcceptedFindings::Accept(const std::string& drawing, std::vector<Finding>& findings) {
+void AcceptedFindings::Accept(const std::string& drawing, const std::string& path, std::vector<Finding>& findings) {
     const std::string folded = Folded(drawing);
-    seen_.insert(folded);
+    seen_.try_emplace(folded, path);
     for (Finding& finding : findings) {
         const auto left = left_.find({folded, KindOf(finding), EncodeUtf8(finding.name), {}});
         if (left == left_.end() || left->second == 0) continue;
@@ -51,8 +51,10 @@ void AcceptedFindings::Accept(const std::string& drawing, std::vector<Finding>& 
 std::vector<BaselineEntry> AcceptedFindings::NoLongerFound() const {
     std::vector<BaselineEntry> gone;
     for (const auto& [key, count] : left_) {
-        if (count == 0 || !seen_.contains(std::get<0>(key))) continue;
+        const auto seen = seen_.find(std::get<0>(key));
+        if (count == 0 || seen == seen_.end()) continue;
         gone.push_back(entries_.at(key));
+        gone.back().drawing = seen->second;
         gone.back().count = count;
     }
     return gone;

@@ -25,15 +25,16 @@ public:
     explicit AcceptedFindings(const std::vector<BaselineEntry>& entries);
 
     // Marks as accepted the findings the baseline lists for the drawing, each entry as many times as
-    // its count; drawing: as BaselineDrawingName gives it.
-    void Accept(const std::string& drawing, std::vector<Finding>& findings);
-    // The entries of drawings seen by Accept that were not found again, with the count not found.
+    // its count; drawing: as BaselineDrawingName gives it; path: as the run names the drawing.
+    void Accept(const std::string& drawing, const std::string& path, std::vector<Finding>& findings);
+    // The entries of drawings seen by Accept that were not found again, with the count not found,
+    // each drawing named as the run names it.
     std::vector<BaselineEntry> NoLongerFound() const;
 
 private:
     std::map<BaselineKey, std::size_t> left_;
     std::map<BaselineKey, BaselineEntry> entries_;
-    std::set<std::string> seen_;
+    std::map<std::string, std::string> seen_;  // drawing folded: its path in the run
 };
 
 // The baseline a run writes: every finding of its audited drawings, repeats counted, each with the

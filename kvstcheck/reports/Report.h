@@ -39,8 +39,8 @@ struct RunReport {
     std::string setupError;    // UTF-8; empty when the plug-in and its standard file were ready
     std::wstring standardFile;  // the standard file audited against; empty when not known
     std::string outputError;    // UTF-8; empty when every report asked for was written
-    // Accepted findings of the baseline that drawings of this run no longer have; count: how many
-    // of the entry's repeats are gone.
+    // Accepted findings of the baseline that drawings of this run no longer have, each drawing named
+    // as the run names it; count: how many of the entry's repeats are gone.
     std::vector<BaselineEntry> noLongerFound{};
 
     ExitStatus Status() const;

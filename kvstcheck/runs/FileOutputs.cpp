@@ -93,7 +93,7 @@ void FileOutputs::Open(std::unique_ptr<Output>& output, const std::wstring& path
 
 void FileOutputs::Add(DrawingResult& drawing) {
     if (accepted_ && drawing.error.empty())
-        accepted_->Accept(BaselineDrawingName(drawing.path, acceptedFolder_), drawing.findings);
+        accepted_->Accept(BaselineDrawingName(drawing.path, acceptedFolder_), EncodeUtf8(drawing.path), drawing.findings);
     if (csv_) csvBytes_ += CsvRows(drawing);
     if (junit_) junitReport_.Add(drawing);
     if (writer_ && baseline_) writer_->Add(drawing);

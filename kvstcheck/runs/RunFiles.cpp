@@ -68,7 +68,7 @@ std::string ListRunDrawings(const Options& options, std::vector<WalkEntry>& entr
         } catch (const FileListError& error) {
             return "the list of files " + source + " cannot be read: " + error.what();
         }
-        if (drawings.empty()) return "no drawings to audit: the list of files " + source + " names none";
+        if (drawings.empty()) return "the list of files " + source + " names no drawings";
     }
     std::vector<std::wstring> own;
     for (const NamedPath& output : Outputs(options)) own.push_back(Comparable(*output.path));

@@ -107,7 +107,7 @@ TEST(AcceptedFindings, EachEntryAcceptsAsManyFindingsAsItsCount) {
                                           {"plans/b.dxf", kLayer, "OLD", "", 1, ""}});
     std::vector<Finding> findings = {{kLayerLabel, L"OLD"}, {kLayerLabel, L"NEW"}, {kLayerLabel, L"OLD"},
                                      {kLayerLabel, L"OLD"}, {kLinetypeLabel, L"DASH"}, {kLinetypeLabel, L"OLD"}};
-    accepted.Accept("plans/a.dxf", findings);
+    accepted.Accept("plans/a.dxf", "C:\\p\\plans\\a.dxf", findings);
     std::vector<bool> flags;
     for (const Finding& finding : findings) flags.push_back(finding.accepted);
     EXPECT_EQ(flags, (std::vector<bool>{true, false, true, false, true, false}));
@@ -115,13 +115,14 @@ TEST(AcceptedFindings, EachEntryAcceptsAsManyFindingsAsItsCount) {
     const auto gone = accepted.NoLongerFound();
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_EQ(gone[0].name, "GONE");
+    EXPECT_EQ(gone[0].drawing, "C:\\p\\plans\\a.dxf");
     EXPECT_EQ(gone[0].comment, "was removed");
 }
 
 TEST(AcceptedFindings, RepeatsFoundFewerTimesAreCountedAsGone) {
     kvstcheck::AcceptedFindings accepted({{"a.dxf", kLayer, "X", "", 3, ""}});
     std::vector<Finding> findings = {{kLayerLabel, L"X"}};
-    accepted.Accept("a.dxf", findings);
+    accepted.Accept("a.dxf", "a.dxf", findings);
     const auto gone = accepted.NoLongerFound();
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_EQ(gone[0].count, 2u);
