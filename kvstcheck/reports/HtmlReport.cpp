@@ -31,6 +31,8 @@ td.number { text-align: right; font-variant-numeric: tabular-nums; }
 .no-findings .summary { color: var(--ok); }
 .not-audited .summary, .warning { color: #8a4b00; }
 .hints { color: var(--muted); }
+tr.accepted td { color: var(--muted); }
+.accepted-mark { font: .8rem system-ui, sans-serif; padding: 0 .3rem; border: 1px solid var(--line); border-radius: .3rem; }
 tr { break-inside: avoid; }
 @media print {
   body { margin: 0; max-width: none; font-size: 10pt; }
@@ -88,15 +90,19 @@ std::string Hints(const NameHints& hints) {
 
 std::string DrawingSection(const DrawingResult& drawing, std::size_t number, const std::vector<std::wstring>& kinds) {
     const bool audited = drawing.error.empty();
-    const char* state = !audited ? "not-audited" : drawing.findings.empty() ? "no-findings" : "has-findings";
+    const char* state = !audited ? "not-audited" : NewFindingCount(drawing) == 0 ? "no-findings" : "has-findings";
     std::string html = "<section class=\"drawing d" + Count(number) + " " + state + "\" id=\"d" + Count(number) +
                        "\" data-findings=\"" + Count(drawing.findings.size()) + "\">\n<h2>" + Text(drawing.path) +
                        "</h2>\n";
     for (const std::string& warning : drawing.warnings) html += "<p class=\"warning\">Warning: " + EscapeHtml(warning) + "</p>\n";
     if (!audited) return html + "<p class=\"summary\">Not audited: " + EscapeHtml(drawing.error) + "</p>\n</section>\n";
-    html += "<p class=\"summary\"><span data-count=\"findings\">" + Count(drawing.findings.size()) + "</span> " +
-            (drawing.findings.size() == 1 ? "finding" : "findings") + " in <span data-count=\"names\">" +
-            Count(drawing.names) + "</span> " + (drawing.names == 1 ? "name" : "names") + "</p>\n";
+    const std::size_t found = NewFindingCount(drawing);
+    const std::size_t accepted = drawing.findings.size() - found;
+    html += "<p class=\"summary\"><span data-count=\"findings\">" + Count(found) + "</span> " +
+            (found == 1 ? "finding" : "findings") + " in <span data-count=\"names\">" + Count(drawing.names) +
+            "</span> " + (drawing.names == 1 ? "name" : "names") +
+            (accepted > 0 ? ", <span data-count=\"accepted\">" + Count(accepted) + "</span> accepted" : std::string()) +
+            "</p>\n";
     if (drawing.findings.empty()) return html + "</section>\n";
 
     std::map<std::size_t, std::size_t> perKind;
@@ -109,8 +115,9 @@ std::string DrawingSection(const DrawingResult& drawing, std::size_t number, con
 
     html += "<table class=\"findings\">\n<thead><tr><th>Kind</th><th>Name</th><th>Hints</th></tr></thead>\n<tbody>\n";
     for (const Finding& finding : drawing.findings)
-        html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + "\"><td class=\"kind\">" +
-                Text(finding.kind) + "</td><td class=\"name\">" + Text(finding.name) + "</td><td class=\"hints\">" +
+        html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + (finding.accepted ? " accepted" : "") +
+                "\"><td class=\"kind\">" + Text(finding.kind) + "</td><td class=\"name\">" + Text(finding.name) +
+                (finding.accepted ? " <span class=\"accepted-mark\">accepted</span>" : "") + "</td><td class=\"hints\">" +
                 Hints(finding.hints) + "</td></tr>\n";
     return html + "</tbody>\n</table>\n</section>\n";
 }
@@ -149,7 +156,7 @@ std::string FormatHtml(const RunReport& report) {
     std::size_t notAudited = 0;
     for (const DrawingResult& drawing : report.drawings) {
         for (const Finding& finding : drawing.findings) ++kindTotals[IndexOf(kinds, finding.kind)];
-        findings += drawing.findings.size();
+        findings += NewFindingCount(drawing);
         names += drawing.names;
         notAudited += drawing.error.empty() ? 0 : 1;
     }
