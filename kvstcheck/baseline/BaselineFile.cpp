@@ -1,6 +1,7 @@
 #include "kvstcheck/baseline/BaselineFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <tuple>
 
 #include <nlohmann/json.hpp>
@@ -29,9 +30,12 @@ BaselineEntry ReadEntry(const Json& entry, std::size_t number) {
                        Field(entry, "name", number, true), Field(entry, "rule", number, false), 1,
                        Field(entry, "comment", number, false)};
     if (const auto count = entry.find("count"); count != entry.end()) {
-        if (!count->is_number_unsigned() || count->get<std::size_t>() == 0)
-            throw BaselineError("entry " + std::to_string(number) + ": \"count\" is not a whole number above 0");
-        read.count = count->get<std::size_t>();
+        // Beyond the findings any drawing can have (2^32 - 1 on every system).
+        constexpr std::uint64_t kMostRepeats = 0xFFFFFFFFu;
+        if (!count->is_number_unsigned() || count->get<std::uint64_t>() == 0 || count->get<std::uint64_t>() > kMostRepeats)
+            throw BaselineError("entry " + std::to_string(number) + ": \"count\" is not a whole number from 1 to " +
+                                std::to_string(kMostRepeats));
+        read.count = static_cast<std::size_t>(count->get<std::uint64_t>());
     }
     return read;
 }
@@ -39,7 +43,7 @@ BaselineEntry ReadEntry(const Json& entry, std::size_t number) {
 Json Parse(std::string_view bytes) {
     try {
         return Json::parse(bytes.begin(), bytes.end());
-    } catch (const Json::parse_error& error) {
+    } catch (const Json::exception& error) {  // a syntax error, or a number beyond any type
         throw BaselineError(std::string("not JSON: ") + error.what());
     }
 }

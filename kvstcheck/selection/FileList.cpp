@@ -98,7 +98,8 @@ std::vector<std::string> ParseFileList(std::string_view bytes) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         std::string_view path(text.data() + start, end - start);
-        if (path.ends_with('\r')) path.remove_suffix(1);
+        // CR CR LF too, as an editor that adds a CR to every LF writes CR LF lines.
+        while (path.ends_with('\r')) path.remove_suffix(1);
         if (path.find('\0') != std::string_view::npos)
             throw FileListError("line " + std::to_string(line) + " holds a NUL character");
         if (!path.empty()) paths.emplace_back(path);

@@ -14,8 +14,8 @@ public:
 };
 
 // The paths of the list, in UTF-8, in its order. The bytes are UTF-8 (with or without a byte
-// order mark) or UTF-16 LE or BE with a byte order mark; lines end in LF or CR LF, the last may
-// end without one; empty lines are skipped, every other line is one path as written.
+// order mark) or UTF-16 LE or BE with a byte order mark; lines end in LF or CR LF (CRs before the
+// LF are dropped), the last may end without one; empty lines are skipped, every other line is one path as written.
 // Throws FileListError for text that is not in one of those encodings or a line that holds a NUL.
 std::vector<std::string> ParseFileList(std::string_view bytes);
 

@@ -47,6 +47,7 @@ TEST(BaselineFile, WritesInAStableOrderOneEntryPerLineAndReadsBack) {
 TEST(BaselineFile, AFileThatIsNotOursSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         {"{\"accepted\": [", "not JSON: "},
+        {"54554555555E5555E5", "not JSON: "},
         {"[]", "not a kvstcheck baseline (no \"generator\": \"kvstcheck baseline\")"},
         {R"({"schemaVersion": 1, "status": 1, "drawings": []})", "not a kvstcheck baseline"},
         {R"({"generator": "kvstcheck baseline", "accepted": []})", "no \"schemaVersion\" number"},
@@ -58,9 +59,13 @@ TEST(BaselineFile, AFileThatIsNotOursSaysWhy) {
         {Document(R"({"drawing": "a.dxf", "kind": "layers", "name": "x"}, {"drawing": 3, "kind": "k", "name": "n"})"),
          "entry 2: \"drawing\" is not a string"},
         {Document(R"({"drawing": "a.dxf", "kind": "layers", "name": "x", "count": 0})"),
-         "entry 1: \"count\" is not a whole number above 0"},
+         "entry 1: \"count\" is not a whole number from 1 to 4294967295"},
         {Document(R"({"drawing": "a.dxf", "kind": "layers", "name": "x", "count": -1})"),
-         "entry 1: \"count\" is not a whole number above 0"},
+         "entry 1: \"count\" is not a whole number from 1 to 4294967295"},
+        {Document(R"({"drawing": "a.dxf", "kind": "layers", "name": "x", "count": 4294967296})"),
+         "entry 1: \"count\" is not a whole number from 1 to 4294967295"},
+        {Document(R"({"drawing": "a.dxf", "kind": "layers", "name": "x", "count": 1.5})"),
+         "entry 1: \"count\" is not a whole number from 1 to 4294967295"},
         {Document(R"({"drawing": "a.dxf", "kind": "layers", "name": "x", "comment": null})"),
          "entry 1: \"comment\" is not a string"},
     };

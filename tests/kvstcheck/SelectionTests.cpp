@@ -116,6 +116,7 @@ TEST(FileList, EncodingsAndLineEnds) {
         {"", {}},
         {"\r\n\n", {}},
         {" a.dxf \n", {" a.dxf "}},
+        {"a.dxf\r\r\n\r\r\nb.dxf\r", {"a.dxf", "b.dxf"}},
     };
     for (const auto& [bytes, paths] : cases) EXPECT_EQ(kvstcheck::ParseFileList(bytes), paths);
 }
