@@ -7,6 +7,7 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/baseline/BaselineFile.h"
 #include "kvstcheck/reports/CsvReport.h"
+#include "kvstcheck/runs/RunFiles.h"
 
 namespace kvstcheck {
 namespace {
@@ -72,7 +73,7 @@ void FileOutputs::ReadBaselines(const Options& options) {
             acceptedFolder_ = FolderOf(options.baseline);
         }
         if (options.writeBaseline.empty()) return;
-        const bool same = !options.baseline.empty() && FullPath(options.baseline) == FullPath(options.writeBaseline);
+        const bool same = !options.baseline.empty() && SamePath(options.baseline, options.writeBaseline);
         if (!same) {
             reading = options.writeBaseline;
             previous = KindOfPath(options.writeBaseline) == PathKind::Missing ? std::vector<BaselineEntry>()

@@ -35,6 +35,8 @@ std::vector<NamedPath> Outputs(const Options& options) {
 
 }  // namespace
 
+bool SamePath(const std::wstring& a, const std::wstring& b) { return Comparable(a) == Comparable(b); }
+
 std::string RefusedOutput(const Options& options) {
     std::vector<NamedPath> inputs;
     for (const std::wstring& drawing : options.drawings) inputs.push_back({"a drawing", &drawing});

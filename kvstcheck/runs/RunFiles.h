@@ -9,6 +9,9 @@
 
 namespace kvstcheck {
 
+// Whether two paths name one file: equal once made absolute, letter case and "/" or "\" aside.
+bool SamePath(const std::wstring& a, const std::wstring& b);
+
 // Why an output of the run cannot be written where asked: it is one of the run's inputs, or
 // another output; empty when every output has a place of its own. UTF-8.
 std::string RefusedOutput(const Options& options);
