@@ -23,6 +23,7 @@
 #include "audit/Walk.h"
 #include "com/Bstr.h"
 #include "com/ComObject.h"
+#include "com/Handle.h"
 #include "drawing/Drawing.h"
 #include "standards/StandardLoader.h"
 #include "support/RegistryRead.h"
@@ -224,11 +225,9 @@ public:
 
 private:
     static HRESULT Call(const std::wstring& module, const char* name) {
-        const HMODULE loaded = ::LoadLibraryW(module.c_str());
-        if (loaded == nullptr) return HRESULT_FROM_WIN32(::GetLastError());
-        const HRESULT hr = kvtest::ExportOf<kvtest::ServerFunction>(loaded, name)();
-        ::FreeLibrary(loaded);
-        return hr;
+        const kv::LoadedModule loaded(::LoadLibraryW(module.c_str()));
+        if (!loaded) return HRESULT_FROM_WIN32(::GetLastError());
+        return kvtest::ExportOf<kvtest::ServerFunction>(loaded.get(), name)();
     }
 
     std::wstring module_;

@@ -18,6 +18,7 @@
 
 #include "KVStMgr.h"
 #include "com/Bstr.h"
+#include "com/Handle.h"
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
@@ -93,13 +94,12 @@ private:
 // A whole run as the program makes it, its output sent to NUL.
 double WholeRun(const kvstcheck::Options& options, std::size_t& drawings) {
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    const HANDLE nul = ::CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ::SetStdHandle(STD_OUTPUT_HANDLE, nul);
+    const kv::FileHandle nul(::CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ::SetStdHandle(STD_OUTPUT_HANDLE, nul.get());
     const Stopwatch watch;
     const kvstcheck::RunReport report = kvstcheck::RunAudits(options);
     const double seconds = watch.Seconds();
     ::SetStdHandle(STD_OUTPUT_HANDLE, out);
-    ::CloseHandle(nul);
     if (!report.setupError.empty()) throw std::runtime_error(report.setupError);
     drawings = report.drawings.size();
     return seconds;

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "com/Handle.h"
 #include "kvstcheck/standardtools/Hints.h"
 #include "kvstcheck/standardtools/Lint.h"
 
@@ -77,10 +78,12 @@ int main() {
     wchar_t path[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, folder);
     ::GetTempFileNameW(folder, L"kvb", 0, path);
-    HANDLE handle = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    ::WriteFile(handle, file.data(), static_cast<DWORD>(file.size()), &written, nullptr);
-    ::CloseHandle(handle);
+    {
+        const kv::FileHandle handle(
+            ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        ::WriteFile(handle.get(), file.data(), static_cast<DWORD>(file.size()), &written, nullptr);
+    }
     const auto start = Clock::now();
     const auto report = kvstcheck::LintStandardFile(path);
     const auto elapsed = Clock::now() - start;

@@ -13,25 +13,11 @@
 
 #include "Bstr.h"
 #include "ComObject.h"
+#include "Handle.h"
 #include "Module.h"
 
 namespace kv::server {
 namespace {
-
-class RegistryKey {
-public:
-    RegistryKey() noexcept = default;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_) ::RegCloseKey(key_);
-    }
-    HKEY get() const noexcept { return key_; }
-    HKEY* put() noexcept { return &key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 HRESULT FromStatus(LSTATUS status) noexcept { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <utility>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/selection/NaturalOrder.h"
@@ -27,13 +28,10 @@ struct FolderIdentity {
 };
 
 std::optional<FolderIdentity> IdentityOf(const std::wstring& folder) {
-    FileHandle handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (handle.get() == INVALID_HANDLE_VALUE) {
-        handle.release();
-        return std::nullopt;
-    }
+    const kv::FileHandle handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION information{};
     if (!::GetFileInformationByHandle(handle.get(), &information)) return std::nullopt;
     return FolderIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
@@ -105,10 +103,9 @@ private:
 
     bool List(const std::wstring& folder, std::vector<FolderEntry>& children) {
         WIN32_FIND_DATAW found{};
-        SearchHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
-                                                                    FindExSearchNameMatch, nullptr, 0));
-        if (search.get() == INVALID_HANDLE_VALUE) {
-            search.release();
+        const kv::FindHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+                                                       FindExSearchNameMatch, nullptr, 0));
+        if (!search) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return true;
             entries_.push_back({folder, "cannot read the folder: " + SystemMessage(error)});

@@ -18,9 +18,6 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-void HandleCloser::operator()(void* handle) const noexcept { ::CloseHandle(handle); }
-void SearchCloser::operator()(void* search) const noexcept { ::FindClose(search); }
-
 PathKind KindOfPath(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
@@ -32,10 +29,9 @@ std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t l
         error = "this is a folder, not a file";
         return std::nullopt;
     }
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         error = "cannot open the file: " + SystemMessage(::GetLastError());
         return std::nullopt;
     }
@@ -61,19 +57,15 @@ std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t l
 OutputFile::OutputFile(const std::wstring& path)
     : handle_(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr)) {
-    if (handle_ == INVALID_HANDLE_VALUE) error_ = SystemMessage(::GetLastError());
-    else if (::GetFileType(handle_) != FILE_TYPE_DISK) error_ = "this is a device, not a file";
-}
-
-OutputFile::~OutputFile() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+    if (!handle_) error_ = SystemMessage(::GetLastError());
+    else if (::GetFileType(handle_.get()) != FILE_TYPE_DISK) error_ = "this is a device, not a file";
 }
 
 bool OutputFile::Write(std::string_view bytes) {
     while (error_.empty() && !bytes.empty()) {
         DWORD written = 0;
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-        if (!::WriteFile(handle_, bytes.data(), chunk, &written, nullptr) || written == 0)
+        if (!::WriteFile(handle_.get(), bytes.data(), chunk, &written, nullptr) || written == 0)
             error_ = SystemMessage(::GetLastError());
         bytes.remove_prefix(written);
     }

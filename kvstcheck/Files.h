@@ -1,24 +1,16 @@
 #pragma once
 // Small questions about paths, answered by the file system.
 #include <cstddef>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "com/Handle.h"
 
 namespace kvstcheck {
 
 // The absolute form of path; path itself when the system cannot say.
 std::wstring FullPath(const std::wstring& path);
-// Owners of a handle from CreateFile and of a search from FindFirstFile.
-struct HandleCloser {
-    void operator()(void* handle) const noexcept;
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-struct SearchCloser {
-    void operator()(void* search) const noexcept;
-};
-using SearchHandle = std::unique_ptr<void, SearchCloser>;
 
 enum class PathKind { Missing, Folder, File };
 // What is at path, so that a message can say a folder stands where a file belongs.
@@ -36,7 +28,6 @@ public:
     explicit OutputFile(const std::wstring& path);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile();
 
     // UTF-8; empty while the file can be written.
     const std::string& error() const noexcept { return error_; }
@@ -44,7 +35,7 @@ public:
     bool Write(std::string_view bytes);
 
 private:
-    void* handle_;
+    kv::FileHandle handle_;
     std::string error_;
 };
 

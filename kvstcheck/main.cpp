@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "com/Apartment.h"
+#include "com/Handle.h"
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
@@ -22,10 +23,9 @@ namespace {
 // The arguments as the system holds them, UTF-16, so that any path survives; passed on in UTF-8.
 std::vector<std::string> Arguments() {
     int count = 0;
-    wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    const kv::LocalMemory<wchar_t**> arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
     std::vector<std::string> utf8;
-    for (int i = 0; arguments != nullptr && i < count; ++i) utf8.push_back(kvstcheck::EncodeUtf8(arguments[i]));
-    ::LocalFree(arguments);
+    for (int i = 0; arguments && i < count; ++i) utf8.push_back(kvstcheck::EncodeUtf8(arguments.get()[i]));
     return utf8;
 }
 

@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include "com/Handle.h"
 #include "com/Hresult.h"
 
 namespace kvstreg {
@@ -24,21 +25,6 @@ void EnablePerUserTypeLibraryRegistration() noexcept {
     if (function != nullptr) reinterpret_cast<Enable>(reinterpret_cast<void*>(function))();
 }
 
-class LoadedModule {
-public:
-    explicit LoadedModule(const std::wstring& path) noexcept
-        : module_(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {}
-    LoadedModule(const LoadedModule&) = delete;
-    LoadedModule& operator=(const LoadedModule&) = delete;
-    ~LoadedModule() {
-        if (module_) ::FreeLibrary(module_);
-    }
-    HMODULE get() const noexcept { return module_; }
-
-private:
-    HMODULE module_;
-};
-
 }  // namespace
 
 ClassesRootOverride::ClassesRootOverride(HKEY classesKey)
@@ -51,8 +37,8 @@ ClassesRootOverride::~ClassesRootOverride() {
 }
 
 HRESULT CallServerEntry(const std::wstring& modulePath, Action action) {
-    const LoadedModule module(modulePath);
-    if (module.get() == nullptr) return LastError();
+    const kv::LoadedModule module(::LoadLibraryExW(modulePath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!module) return LastError();
     const char* name = action == Action::Register ? "DllRegisterServer" : "DllUnregisterServer";
     const FARPROC entry = ::GetProcAddress(module.get(), name);
     if (entry == nullptr) return LastError();
@@ -67,13 +53,11 @@ HRESULT CallServerEntryIn(HKEY classesKey, const std::wstring& modulePath, Actio
 }
 
 HRESULT CallServerEntryForUser(const std::wstring& modulePath, Action action) {
-    HKEY classes = nullptr;
+    kv::RegistryKey classes;
     KV_RETURN_IF_FAILED(FromStatus(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr,
-                                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &classes,
+                                                     REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, classes.put(),
                                                      nullptr)));
-    const HRESULT hr = CallServerEntryIn(classes, modulePath, action);
-    ::RegCloseKey(classes);
-    return hr;
+    return CallServerEntryIn(classes.get(), modulePath, action);
 }
 
 }  // namespace kvstreg

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "com/Apartment.h"
+#include "com/Handle.h"
 #include "kvstreg/Registrar.h"
 
 namespace {
@@ -39,12 +40,11 @@ void WriteError(std::wstring_view text) {
 }
 
 std::wstring SystemMessage(HRESULT hr) {
-    wchar_t* text = nullptr;
+    kv::LocalMemory<wchar_t*> text;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message(text != nullptr ? text : L"", length);
-    ::LocalFree(text);
+        static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(text.put()), 0, nullptr);
+    std::wstring message(text ? text.get() : L"", length);
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
         message.pop_back();
     wchar_t code[16];
@@ -69,9 +69,8 @@ std::wstring FullPath(const std::wstring& path) {
 
 int wmain() {
     int count = 0;
-    wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    std::vector<std::wstring> words(arguments + (count > 0 ? 1 : 0), arguments + count);
-    ::LocalFree(arguments);
+    const kv::LocalMemory<wchar_t**> arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
+    const std::vector<std::wstring> words(arguments.get() + (count > 0 ? 1 : 0), arguments.get() + count);
     if (words.size() != 3 || (words[0] != L"register" && words[0] != L"unregister") ||
         (words[1] != L"--user" && words[1] != L"--machine")) {
         WriteError(kUsageText);

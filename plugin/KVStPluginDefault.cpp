@@ -50,6 +50,9 @@ bool KVStPluginDefault::LoadStandardFile(const std::wstring& path) noexcept {
                                               StdTextStyleNames, StdDimStyleNames});
 }
 
+// The host recognises a plug-in by comparing this property with the ProgID that the earlier "6"
+// build of this project registered, so it keeps that word; the class itself is registered, and
+// created, under the "7" ProgID (server/Server.cpp), which the host never reads from here.
 HRESULT KVStPluginDefault::get_ProgID(BSTR* value) { return kv::CopyToBstr(kProgID, value); }
 HRESULT KVStPluginDefault::get_Name(BSTR* value) { return kv::CopyToBstr(kName, value); }
 HRESULT KVStPluginDefault::get_Version(BSTR* value) { return kv::CopyToBstr(kVersion, value); }

@@ -1,5 +1,7 @@
 #include "FileSearch.h"
 
+#include "com/Handle.h"
+
 namespace standards {
 namespace {
 
@@ -8,21 +10,6 @@ bool Admits(SearchMask mask, DWORD attributes) noexcept {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return mask == SearchMask::FilesAndDirectories;
     return true;
 }
-
-class SearchHandle {
-public:
-    explicit SearchHandle(HANDLE handle) noexcept : handle_(handle) {}
-    SearchHandle(const SearchHandle&) = delete;
-    SearchHandle& operator=(const SearchHandle&) = delete;
-    ~SearchHandle() {
-        if (valid()) ::FindClose(handle_);
-    }
-    bool valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const noexcept { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 bool MeansNothingFound(DWORD error) noexcept {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES;
@@ -34,7 +21,7 @@ HRESULT FindEntry(const std::wstring& path, SearchMask mask, bool& found) {
     found = false;
     if (path.empty()) return S_OK;
     WIN32_FIND_DATAW entry{};
-    SearchHandle search(::FindFirstFileW(path.c_str(), &entry));
+    kv::FindHandle search(::FindFirstFileW(path.c_str(), &entry));
     if (!search.valid()) {
         const DWORD error = ::GetLastError();
         return MeansNothingFound(error) ? S_OK : HRESULT_FROM_WIN32(error);

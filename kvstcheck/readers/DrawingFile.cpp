@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/readers/DxfReader.h"
@@ -21,10 +22,9 @@ constexpr LONGLONG kLargestFile = 1LL << 30;
 
 std::string ReadWholeFile(const std::wstring& path) {
     if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         throw InputError(0, "cannot open the file: " + SystemMessage(::GetLastError()));
     }
     // Names such as NUL or CON open a device, whatever their extension.

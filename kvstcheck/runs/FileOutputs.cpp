@@ -42,11 +42,9 @@ struct FileOutputs::Output {
             return file->error();
         }
         if (KindOfPath(path) == PathKind::Folder) return "this is a folder, not a file";
-        FileHandle tried(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (tried.get() != INVALID_HANDLE_VALUE) return {};
-        tried.release();
-        return SystemMessage(::GetLastError());
+        const kv::FileHandle tried(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return tried ? std::string() : SystemMessage(::GetLastError());
     }
 };
 

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
@@ -82,14 +83,14 @@ private:
 class ModuleSource : public PluginSource {
 public:
     ModuleSource(const std::wstring& modulePath, std::unique_ptr<StagingFolder> folder) : folder_(std::move(folder)) {
-        module_ = ::LoadLibraryW(modulePath.c_str());
-        if (module_ == nullptr)
+        module_.reset(::LoadLibraryW(modulePath.c_str()));
+        if (!module_)
             throw SetupError("cannot load the plug-in module " + EncodeUtf8(modulePath) + ": " +
                              SystemMessage(::GetLastError()));
         getClassObject_ = reinterpret_cast<GetClassObjectFunction>(
-            reinterpret_cast<void*>(::GetProcAddress(module_, "DllGetClassObject")));
+            reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllGetClassObject")));
         canUnloadNow_ = reinterpret_cast<CanUnloadNowFunction>(
-            reinterpret_cast<void*>(::GetProcAddress(module_, "DllCanUnloadNow")));
+            reinterpret_cast<void*>(::GetProcAddress(module_.get(), "DllCanUnloadNow")));
         if (getClassObject_ == nullptr) {
             Unload();
             throw SetupError(EncodeUtf8(modulePath) + " is not a COM server: it does not export DllGetClassObject");
@@ -117,12 +118,12 @@ private:
     // under that object.
     void Unload() noexcept {
         factory_.Reset();
-        if (module_ != nullptr && (canUnloadNow_ == nullptr || canUnloadNow_() == S_OK)) ::FreeLibrary(module_);
-        module_ = nullptr;
+        if (module_ && canUnloadNow_ != nullptr && canUnloadNow_() != S_OK) module_.release();
+        module_.reset();
     }
 
     std::unique_ptr<StagingFolder> folder_;  // destroyed after the module is unloaded
-    HMODULE module_ = nullptr;
+    kv::LoadedModule module_;
     GetClassObjectFunction getClassObject_ = nullptr;
     CanUnloadNowFunction canUnloadNow_ = nullptr;
     ComPtr<IClassFactory> factory_;
@@ -142,14 +143,12 @@ void RequireFile(const std::wstring& path, const std::string& what) {
 // A module of another machine cannot load into this process; the loader would only say that the
 // image is invalid. A file that is no PE image is left to the loader to refuse.
 void RequireOwnMachine(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     std::string header(4096, '\0');
     DWORD read = 0;
-    const BOOL readOk = ::ReadFile(file, header.data(), static_cast<DWORD>(header.size()), &read, nullptr);
-    ::CloseHandle(file);
-    if (!readOk) return;
+    if (!::ReadFile(file.get(), header.data(), static_cast<DWORD>(header.size()), &read, nullptr)) return;
     header.resize(read);
     const auto machine = PeMachine(header);
     if (machine && *machine != kOwnMachine)

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
@@ -133,10 +134,9 @@ std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::stri
         problem = "this is a folder, not a standard file";
         return std::nullopt;
     }
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        file.release();
+    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         problem = "cannot open the file: " + SystemMessage(::GetLastError());
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
@@ -79,9 +80,9 @@ public:
     }
 
     void Write(const std::string& bytes) {
-        FileHandle file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.get() == INVALID_HANDLE_VALUE) {
-            file.release();
+        const kv::FileHandle file(
+            ::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
             throw std::runtime_error("cannot write the file: " + SystemMessage(::GetLastError()));
         }
         DWORD written = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "com/Handle.h"
 #include "com/Hresult.h"
 
 namespace kv {
@@ -19,27 +20,27 @@ public:
                 std::to_wstring(::InterlockedIncrement(&sequence));
         ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
         Check(::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_ALL_ACCESS, nullptr, &key_, nullptr));
-        Check(::RegOverridePredefKey(HKEY_CLASSES_ROOT, key_));
+                                KEY_ALL_ACCESS, nullptr, key_.put(), nullptr));
+        Check(::RegOverridePredefKey(HKEY_CLASSES_ROOT, key_.get()));
     }
     PrivateClassesRoot(const PrivateClassesRoot&) = delete;
     PrivateClassesRoot& operator=(const PrivateClassesRoot&) = delete;
     ~PrivateClassesRoot() {
         ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-        ::RegCloseKey(key_);
+        key_.reset();
         ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     }
 
 private:
     void Check(LSTATUS status) {
         if (status == ERROR_SUCCESS) return;
-        if (key_) ::RegCloseKey(key_);
+        key_.reset();
         ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
         ThrowIfFailed(HRESULT_FROM_WIN32(status));
     }
 
     std::wstring path_;
-    HKEY key_ = nullptr;
+    RegistryKey key_;
 };
 
 }  // namespace kv

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "com/Handle.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -188,13 +189,13 @@ TEST_F(LintTest, FilesThatCannotBeReadAreStatus2WithAReason) {
     ::CreateDirectoryW((folder_ / L"folder.ini").c_str(), nullptr);
     const std::wstring huge = folder_ / L"huge.ini";
     {
-        const HANDLE file = ::CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        const kv::FileHandle file(
+            ::CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
         LARGE_INTEGER size{};
         size.QuadPart = 65ll << 20;
-        ::SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
-        ::SetEndOfFile(file);
-        ::CloseHandle(file);
+        ::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN);
+        ::SetEndOfFile(file.get());
     }
     const std::wstring nuls = folder_ / L"nuls.ini";
     kvtest::WriteFileBytes(nuls, std::string(4096, '\0'));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "com/Handle.h"
 #include "kvstreg/Registrar.h"
 #include "server/typelib/PrivateClassesRoot.h"
 #include "support/PluginKeys.h"
@@ -32,31 +33,31 @@ public:
                 std::to_wstring(::InterlockedIncrement(&sequence));
         ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
         EXPECT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    KEY_ALL_ACCESS, nullptr, &key_, nullptr),
+                                    KEY_ALL_ACCESS, nullptr, key_.put(), nullptr),
                   ERROR_SUCCESS);
     }
     UserClassesKey(const UserClassesKey&) = delete;
     UserClassesKey& operator=(const UserClassesKey&) = delete;
     ~UserClassesKey() {
-        ::RegCloseKey(key_);
+        key_.reset();
         ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     }
 
-    HKEY get() const noexcept { return key_; }
-    std::vector<std::wstring> Everything() const { return kvtest::RegistryTree(key_, L""); }
+    HKEY get() const noexcept { return key_.get(); }
+    std::vector<std::wstring> Everything() const { return kvtest::RegistryTree(key_.get(), L""); }
     void SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& data,
                   DWORD options = REG_OPTION_NON_VOLATILE) const {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(key_, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        kv::RegistryKey key;
+        ASSERT_EQ(::RegCreateKeyExW(key_.get(), path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
+                                    key.put(), nullptr),
                   ERROR_SUCCESS);
-        ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+        ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
     }
 
 private:
     std::wstring path_;
-    HKEY key_ = nullptr;
+    kv::RegistryKey key_;
 };
 
 class UserScopeTest : public ::testing::Test {
@@ -75,10 +76,9 @@ TEST_F(UserScopeTest, WritesWhatTheMachineScopeWritesIntoTheUsersClasses) {
         // The machine scope, as regsvr32 runs it, against a private HKEY_CLASSES_ROOT with the same parents.
         const kv::PrivateClassesRoot machine(L"kvtest-machine-classes");
         for (const wchar_t* parent : {L"CLSID", L"Interface", L"TypeLib"}) {
-            HKEY key = nullptr;
-            ::RegCreateKeyExW(HKEY_CLASSES_ROOT, parent, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-            ::RegSetValueExW(key, L"kvtest", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
-            ::RegCloseKey(key);
+            kv::RegistryKey key;
+            ::RegCreateKeyExW(HKEY_CLASSES_ROOT, parent, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+            ::RegSetValueExW(key.get(), L"kvtest", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
         }
         ASSERT_EQ(CallServerEntry(staged.modulePath(), Action::Register), S_OK);
         machineTree = kvtest::RegistryTree(HKEY_CLASSES_ROOT, L"");
@@ -148,11 +148,10 @@ TEST(ServerEntry, TheOverrideEndsWithItsScope) {
     {
         const kvstreg::ClassesRootOverride override(user.get());
         ASSERT_EQ(override.result(), S_OK);
-        HKEY key = nullptr;
+        kv::RegistryKey key;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"kvtest-marker", 0, nullptr, REG_OPTION_VOLATILE,
-                                    KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                                    KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
                   ERROR_SUCCESS);
-        ::RegCloseKey(key);
     }
     EXPECT_TRUE(kvtest::RegistryKeyExists(user.get(), L"kvtest-marker"));
     EXPECT_FALSE(kvtest::RegistryKeyExists(HKEY_CLASSES_ROOT, L"kvtest-marker"));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "com/Handle.h"
 #include "server/typelib/PrivateClassesRoot.h"
 #include "support/PluginKeys.h"
 #include "support/RegistryRead.h"
@@ -27,19 +28,18 @@ protected:
         for (const wchar_t* parent : {L"CLSID", L"Interface", L"TypeLib"}) CreateKey(parent);
     }
 
-    static HKEY CreateKey(const std::wstring& path, DWORD options = REG_OPTION_NON_VOLATILE) {
-        HKEY key = nullptr;
+    static kv::RegistryKey CreateKey(const std::wstring& path, DWORD options = REG_OPTION_NON_VOLATILE) {
+        kv::RegistryKey key;
         EXPECT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
-                                    &key, nullptr),
+                                    key.put(), nullptr),
                   ERROR_SUCCESS)
             << kvtest::Utf8(path);
         return key;
     }
     static void SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& data) {
-        HKEY key = CreateKey(path);
-        ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+        const kv::RegistryKey key = CreateKey(path);
+        ::RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
     }
     static std::vector<std::wstring> Everything() { return RegistryTree(HKEY_CLASSES_ROOT, L""); }
 
@@ -99,8 +99,7 @@ TEST_F(RegistrationTest, RegisteringAgainOverwritesAndStaysConsistent) {
 TEST_F(RegistrationTest, AFailedStepLeavesNoHalfRegisteredClass) {
     // Windows refuses a lasting key below a volatile one: the ProgID's CLSID subkey cannot be
     // written, after the type library and the class key have been.
-    HKEY volatileKey = CreateKey(kProgID, REG_OPTION_VOLATILE);
-    ::RegCloseKey(volatileKey);
+    CreateKey(kProgID, REG_OPTION_VOLATILE);
     SetValue(kProgID, L"Owner", L"another program");
     const auto before = Everything();
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "com/Handle.h"
 #include "support/StagedPlugin.h"
 #include "support/TypeLibraryImage.h"
 
@@ -20,22 +21,20 @@ constexpr WORD kUsEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 class ResourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-        ASSERT_NE(module, nullptr);
-    }
-    void TearDown() override {
-        if (module) ::FreeLibrary(module);
+        module.reset(
+            ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        ASSERT_TRUE(module);
     }
 
     std::string_view Resource(const wchar_t* type, WORD language) const {
-        HRSRC found = ::FindResourceExW(module, type, MAKEINTRESOURCEW(1), language);
+        HRSRC found = ::FindResourceExW(module.get(), type, MAKEINTRESOURCEW(1), language);
         if (found == nullptr) return {};
-        HGLOBAL loaded = ::LoadResource(module, found);
-        return {static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(module, found)};
+        HGLOBAL loaded = ::LoadResource(module.get(), found);
+        return {static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(module.get(), found)};
     }
 
     std::wstring path = kvtest::BuiltPluginModule();
-    HMODULE module = nullptr;
+    kv::LoadedModule module;
 };
 
 TEST_F(ResourceTest, InterfaceIdentifierResourceHoldsLengthThenGuid) {

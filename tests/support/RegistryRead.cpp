@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "com/Handle.h"
+
 namespace kvtest {
 namespace {
 
@@ -23,10 +25,9 @@ void Walk(HKEY key, const std::wstring& path, std::vector<std::wstring>& lines) 
         DWORD nameLength = 256;
         if (::RegEnumKeyExW(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        HKEY child = nullptr;
-        if (::RegOpenKeyExW(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-        Walk(child, path + L"\\" + name, lines);
-        ::RegCloseKey(child);
+        kv::RegistryKey child;
+        if (::RegOpenKeyExW(key, name, 0, KEY_READ, child.put()) != ERROR_SUCCESS) continue;
+        Walk(child.get(), path + L"\\" + name, lines);
     }
 }
 
@@ -41,18 +42,15 @@ std::optional<std::wstring> RegistryString(HKEY root, const std::wstring& key, c
 }
 
 bool RegistryKeyExists(HKEY root, const std::wstring& key) {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(opened);
-    return true;
+    kv::RegistryKey opened;
+    return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
 }
 
 std::vector<std::wstring> RegistryTree(HKEY root, const std::wstring& key) {
     std::vector<std::wstring> lines;
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return lines;
-    Walk(opened, L"", lines);
-    ::RegCloseKey(opened);
+    kv::RegistryKey opened;
+    if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return lines;
+    Walk(opened.get(), L"", lines);
     std::sort(lines.begin(), lines.end());
     return lines;
 }

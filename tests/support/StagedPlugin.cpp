@@ -23,26 +23,25 @@ void StagedPlugin::Load(std::optional<std::string_view> standardFile) {
     if (!::CopyFileW(BuiltPluginModule().c_str(), modulePath_.c_str(), TRUE))
         throw std::runtime_error("cannot copy KVStVB7Default.dll");
     if (standardFile) WriteFileBytes(folder_ / L"KVStPluginDefault.ini", *standardFile);
-    module_ = ::LoadLibraryW(modulePath_.c_str());
-    if (module_ == nullptr) throw std::runtime_error("cannot load the staged KVStVB7Default.dll");
+    module_.reset(::LoadLibraryW(modulePath_.c_str()));
+    if (!module_) throw std::runtime_error("cannot load the staged KVStVB7Default.dll");
 }
 
 StagedPlugin::~StagedPlugin() {
     // Unloading under a live object would leave it without code; keep the module instead.
     if (CanUnloadNow() != S_OK) {
         ADD_FAILURE() << "objects of the staged plug-in are still alive";
-        return;
+        module_.release();
     }
-    ::FreeLibrary(module_);
 }
 
 HRESULT StagedPlugin::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const {
-    return ExportOf<GetClassObjectFunction>(module_, "DllGetClassObject")(clsid, iid, object);
+    return ExportOf<GetClassObjectFunction>(module_.get(), "DllGetClassObject")(clsid, iid, object);
 }
 
-HRESULT StagedPlugin::CanUnloadNow() const { return ExportOf<ServerFunction>(module_, "DllCanUnloadNow")(); }
-HRESULT StagedPlugin::Register() const { return ExportOf<ServerFunction>(module_, "DllRegisterServer")(); }
-HRESULT StagedPlugin::Unregister() const { return ExportOf<ServerFunction>(module_, "DllUnregisterServer")(); }
+HRESULT StagedPlugin::CanUnloadNow() const { return ExportOf<ServerFunction>(module_.get(), "DllCanUnloadNow")(); }
+HRESULT StagedPlugin::Register() const { return ExportOf<ServerFunction>(module_.get(), "DllRegisterServer")(); }
+HRESULT StagedPlugin::Unregister() const { return ExportOf<ServerFunction>(module_.get(), "DllUnregisterServer")(); }
 
 HRESULT StagedPlugin::CreateInstance(REFIID iid, void** object) const {
     KV_RETURN_IF_NULL(object);

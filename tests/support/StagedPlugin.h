@@ -12,6 +12,7 @@
 
 #include "KVStVB7Default.h"
 #include "com/ComObject.h"
+#include "com/Handle.h"
 #include "support/TempFolder.h"
 
 namespace kvtest {
@@ -45,7 +46,7 @@ public:
 
     const std::wstring& folder() const noexcept { return folder_.path(); }
     const std::wstring& modulePath() const noexcept { return modulePath_; }
-    HMODULE module() const noexcept { return module_; }
+    HMODULE module() const noexcept { return module_.get(); }
 
     // The copy's four exports.
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
@@ -63,7 +64,7 @@ private:
 
     TempFolder folder_;
     std::wstring modulePath_;
-    HMODULE module_ = nullptr;
+    kv::LoadedModule module_;
 };
 
 }  // namespace kvtest

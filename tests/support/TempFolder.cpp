@@ -4,13 +4,15 @@
 
 #include <stdexcept>
 
+#include "com/Handle.h"
+
 namespace kvtest {
 namespace {
 
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW entry{};
-    HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
+    const kv::FindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (search) {
         do {
             const std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -20,8 +22,7 @@ void RemoveTree(const std::wstring& folder) {
                 RemoveTree(path);
             else
                 ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(search, &entry));
-        ::FindClose(search);
+        } while (::FindNextFileW(search.get(), &entry));
     }
     ::RemoveDirectoryW(folder.c_str());
 }
@@ -44,12 +45,12 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
 void WriteFileBytes(const std::wstring& path, std::string_view bytes) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a test file");
+    const kv::FileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw std::runtime_error("cannot create a test file");
     DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
-    if (!ok || written != bytes.size()) throw std::runtime_error("cannot write a test file");
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) throw std::runtime_error("cannot write a test file");
 }
 
 std::string Utf8(std::wstring_view text) {
