@@ -26,7 +26,10 @@ bool SamePart(std::wstring_view a, std::wstring_view b) {
 }
 
 std::wstring Joined(const std::vector<std::wstring_view>& parts, std::size_t from, std::wstring text) {
-    for (std::size_t i = from; i < parts.size(); ++i) text += (text.empty() || text.back() == L'/' ? L"" : L"/") + std::wstring(parts[i]);
+    for (std::size_t i = from; i < parts.size(); ++i) {
+        if (!text.empty() && text.back() != L'/') text += L'/';
+        text += parts[i];
+    }
     return text;
 }
 

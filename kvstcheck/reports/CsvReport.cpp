@@ -45,9 +45,12 @@ std::string CsvRows(const DrawingResult& drawing) {
 
 std::string CsvEnd(const RunReport& report) {
     std::string rows;
-    for (const BaselineEntry& entry : report.noLongerFound)
+    for (const BaselineEntry& entry : report.noLongerFound) {
+        const std::string reason = "accepted " + std::to_string(entry.count) + (entry.count == 1 ? " time" : " times") +
+                                   " in the baseline and no longer found";
         rows += Row({entry.drawing, "no longer found", entry.kind, EncodeUtf8(KindLabel(entry.kind)), entry.name, "",
-                     entry.rule, "accepted " + std::to_string(entry.count) + (entry.count == 1 ? " time" : " times") + " in the baseline and no longer found"});
+                     entry.rule, reason});
+    }
     if (!report.setupError.empty()) rows += Row({"", "not audited", "", "", "", "", "", report.setupError});
     return rows;
 }
