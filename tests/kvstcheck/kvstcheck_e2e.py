@@ -13,11 +13,14 @@ import io
 import json
 import os
 import pathlib
+import pty
 import re
+import select
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 from xml.etree import ElementTree
 
@@ -645,6 +648,40 @@ class Conventions(unittest.TestCase):
                 self.assertTrue(run.err.splitlines(), run)
                 for line in run.err.splitlines():
                     self.assertTrue(line.startswith("kvstcheck: "), run)
+
+    @staticmethod
+    def on_console(*arguments, env=None):
+        """What a console (a pseudo-terminal as the standard output) receives from kvstcheck."""
+        master, slave = pty.openpty()
+        process = subprocess.Popen([WINE_RUN, EXE] + list(arguments), cwd=SOURCE, env=dict(os.environ, **(env or {})),
+                                   stdin=subprocess.DEVNULL, stdout=slave, stderr=subprocess.DEVNULL)
+        os.close(slave)
+        received = b""
+        while True:
+            ready, _, _ = select.select([master], [], [], 0.5)
+            chunk = b""
+            if ready:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:  # the terminal's other side is closed
+                    pass
+            if chunk:
+                received += chunk
+            elif process.poll() is not None:
+                break
+            elif ready:
+                time.sleep(0.1)
+        os.close(master)
+        return received.decode(errors="replace")
+
+    def test_colours_on_a_console_unless_no_color(self):
+        shown = self.on_console("--standard", STANDARD, OFFICE_DXF)
+        self.assertIn('\x1b[1m"HIDDEN2"\x1b[0m', shown)
+        self.assertIn("\x1b[31m6 findings\x1b[0m in 19 names", shown)
+        shown = self.on_console("--standard", STANDARD, OFFICE_DXF, env={"NO_COLOR": "1"})
+        self.assertIn("6 findings in 19 names", shown)
+        self.assertNotIn("\x1b[31m", shown)
+        self.assertNotIn("\x1b[1m", shown)
 
     def test_colours_only_when_asked_or_on_a_console(self):
         plain = kvstcheck("--standard", STANDARD, OFFICE_DXF)
