@@ -72,6 +72,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         ->type_name("FILE");
     app.add_option("--plugin", plugin, "Use this plug-in module instead of the registered KVStVB7Default.dll")
         ->type_name("DLL");
+    std::vector<std::string> rules;
+    app.add_option("--rules", rules,
+                   "Also check the names and layers against this rules file (TOML); several --rules layer, "
+                   "each over the ones before")
+        ->type_name("FILE")
+        ->allow_extra_args(false);
     app.add_flag("--json", json, "Print one JSON document instead of lines");
     app.add_option("--html", html, "Also write the report as one self-contained HTML page to this file")
         ->type_name("FILE");
@@ -108,7 +114,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App* lint = app.add_subcommand(
         "lint", "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it "
                 "will read otherwise than its author most likely meant, with a fix.");
-    lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format)")->required()->type_name("FILE");
+    lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format), or a rules file (.toml)")->required()->type_name("FILE");
     lint->add_flag("--json", lintJson, "Print one JSON document instead of lines");
     lint->footer("Exit status: 0 nothing to report, 1 warnings, 2 the file cannot be read.");
 
@@ -180,6 +186,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         options.quiet = quiet;
         options.colour = colour == "always" ? ColourChoice::Always : colour == "never" ? ColourChoice::Never
                                                                                        : ColourChoice::Auto;
+        for (const std::string& file : rules) options.rules.push_back(Wide(file));
         options.json = json;
     }
     parsed.options = std::move(options);

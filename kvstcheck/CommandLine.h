@@ -11,7 +11,7 @@ namespace kvstcheck {
 
 enum class Command {
     Audit,         // audit the drawings through the plug-in
-    Lint,          // explain the standard file: what loads, and what reads otherwise than meant
+    Lint,          // explain the standard file (or a .toml rules file): what reads otherwise than meant
     MakeStandard,  // write a standard file that allows every name of the drawings
     Version,       // print the tool's version and the plug-in module's
 };
@@ -33,6 +33,7 @@ struct Options {
     std::vector<Glob> excludes;  // audit: what folder walks leave out
     bool quiet = false;          // audit: the closing summary only
     ColourChoice colour = ColourChoice::Auto;
+    std::vector<std::wstring> rules;  // audit: rules files, each over the ones before
     std::wstring output;    // make-standard: the file to write
     bool force = false;     // make-standard: replace an existing output file
     bool json = false;

@@ -13,6 +13,7 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
+#include "kvstcheck/rules/RulesLint.h"
 #include "kvstcheck/runs/ModuleVersion.h"
 #include "kvstcheck/runs/Runner.h"
 #include "kvstcheck/standardtools/Lint.h"
@@ -44,7 +45,10 @@ int main() {
             return kvstcheck::kBroken;
         }
         switch (parsed.options->command) {
-            case kvstcheck::Command::Lint: return kvstcheck::Lint(*parsed.options);
+            case kvstcheck::Command::Lint:
+                if (kvstcheck::rules::IsRulesFile(parsed.options->standard))
+                    return kvstcheck::rules::LintRulesFile(parsed.options->standard, parsed.options->json);
+                return kvstcheck::Lint(*parsed.options);
             case kvstcheck::Command::MakeStandard: return kvstcheck::MakeStandard(*parsed.options);
             case kvstcheck::Command::Audit:
             case kvstcheck::Command::Version: break;

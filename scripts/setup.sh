@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   cmake make googletest
-  nlohmann-json3-dev libcli11-dev
+  nlohmann-json3-dev libcli11-dev libtomlplusplus-dev
   python3-ezdxf python3-jsonschema
   nsis zip
   chromium fonts-wqy-zenhei

@@ -41,7 +41,7 @@ void AcceptedFindings::Accept(const std::string& drawing, const std::string& pat
     const std::string folded = Folded(drawing);
     seen_.try_emplace(folded, path);
     for (Finding& finding : findings) {
-        const auto left = left_.find({folded, KindOf(finding), EncodeUtf8(finding.name), {}});
+        const auto left = left_.find({folded, KindOf(finding), EncodeUtf8(finding.name), finding.rule});
         if (left == left_.end() || left->second == 0) continue;
         --left->second;
         finding.accepted = true;
@@ -70,7 +70,7 @@ void BaselineWriter::Add(const DrawingResult& drawing) {
     const std::string name = BaselineDrawingName(drawing.path, folder_);
     audited_.insert(Folded(name));
     for (const Finding& finding : drawing.findings) {
-        BaselineEntry entry{name, KindOf(finding), EncodeUtf8(finding.name), {}, 1, {}};
+        BaselineEntry entry{name, KindOf(finding), EncodeUtf8(finding.name), finding.rule, 1, {}};
         const BaselineKey key = KeyOf(entry);
         if (const auto same = entries_.find(key); same != entries_.end()) {
             ++same->second.count;

@@ -119,6 +119,7 @@ private:
 
 // The four tables that the audit reads, in the order of DrawingNames.
 constexpr std::array<std::string_view, 4> kTables = {"LAYER", "LTYPE", "STYLE", "DIMSTYLE"};
+constexpr std::size_t kLayerTable = 0;
 constexpr std::size_t kStyleTable = 2;
 // Group 70 of a STYLE entry: the entry describes a shape file, not a text style.
 constexpr int kShapeFileFlag = 1;
@@ -162,6 +163,13 @@ private:
     struct RawName {
         std::string_view bytes;
         int line = 0;
+    };
+    // A layer's colour (62), linetype (6), lineweight (370) and plot flag (290), as the entry gives them.
+    struct RawLayer {
+        std::optional<int> color;
+        std::optional<RawName> linetype;
+        std::optional<int> lineweight;
+        std::optional<int> plot;
     };
     // The data ends after the TABLES section was read whole: the names are all there.
     struct CutAfterTables {
@@ -280,12 +288,13 @@ private:
     // Reads one table entry up to the next group 0, which it returns; type is for messages.
     Pair ReadEntry(std::optional<std::size_t> index, const std::string& type, int entryLine, const std::string& where) {
         std::optional<RawName> name;
+        RawLayer layer;
         int flags = 0;
         int openGroups = 0;  // 102 {...} groups hold other applications' data, never the entry's name
         for (;;) {
             const Pair pair = Expect(where);
             if (pair.code == 0) {
-                if (index) Keep(*index, type, entryLine, name, flags);
+                if (index) Keep(*index, type, entryLine, name, flags, layer);
                 return pair;
             }
             if (pair.code == 102) {
@@ -301,14 +310,32 @@ private:
                 if (!value) throw InputError(pair.line + 1, "group 70 of a " + type + " entry is not a number: " +
                                                                 Quote(pair.value));
                 flags = *value;
+            } else if (openGroups == 0 && index == kLayerTable) {
+                ReadLayerGroup(pair, layer);
             }
         }
     }
 
-    void Keep(std::size_t index, const std::string& type, int entryLine, const std::optional<RawName>& name, int flags) {
+    static void ReadLayerGroup(const Pair& pair, RawLayer& layer) {
+        if (pair.code == 6) {
+            layer.linetype = RawName{pair.value, pair.line + 1};
+            return;
+        }
+        std::optional<int>* target = pair.code == 62 ? &layer.color : pair.code == 370 ? &layer.lineweight
+                                   : pair.code == 290 ? &layer.plot : nullptr;
+        if (target == nullptr) return;
+        *target = ParseInt(pair.value);
+        if (!*target)
+            throw InputError(pair.line + 1, "group " + std::to_string(pair.code) + " of a LAYER entry is not a number: " +
+                                                Quote(pair.value));
+    }
+
+    void Keep(std::size_t index, const std::string& type, int entryLine, const std::optional<RawName>& name, int flags,
+              const RawLayer& layer) {
         if (!name) throw InputError(entryLine, "a " + type + " entry without its name (group 2)");
         if (index == kStyleTable && (flags & kShapeFileFlag)) return;
         names_[index].push_back(*name);
+        if (index == kLayerTable) layers_.push_back(layer);
     }
 
     DrawingNames Decode() const {
@@ -323,17 +350,25 @@ private:
         DrawingNames drawing;
         std::array<std::vector<std::wstring>*, 4> lists = {&drawing.layers, &drawing.linetypes, &drawing.textStyles,
                                                            &drawing.dimStyles};
-        for (std::size_t kind = 0; kind < kTables.size(); ++kind) {
-            for (const RawName& raw : names_[kind]) {
-                auto text = decoder_.Decode(raw.bytes, codePage);
-                if (!text)
-                    throw InputError(raw.line, utf8 ? std::string("the name is not valid UTF-8 text")
-                                                    : "the name is not valid text in code page " +
-                                                          std::to_string(codePage));
-                lists[kind]->push_back(utf8 ? std::move(*text) : DecodeDxfEscapes(*text, decoder_));
-            }
+        for (std::size_t kind = 0; kind < kTables.size(); ++kind)
+            for (const RawName& raw : names_[kind]) lists[kind]->push_back(DecodeName(raw, codePage, utf8));
+        for (const RawLayer& raw : layers_) {
+            LayerProperties layer;
+            layer.color = raw.color;
+            if (raw.linetype) layer.linetype = DecodeName(*raw.linetype, codePage, utf8);
+            if (raw.lineweight) layer.lineweight = *raw.lineweight;
+            layer.plot = raw.plot.value_or(1) != 0;
+            drawing.layerProperties.push_back(std::move(layer));
         }
         return drawing;
+    }
+
+    std::wstring DecodeName(const RawName& raw, unsigned codePage, bool utf8) const {
+        auto text = decoder_.Decode(raw.bytes, codePage);
+        if (!text)
+            throw InputError(raw.line, utf8 ? std::string("the name is not valid UTF-8 text")
+                                            : "the name is not valid text in code page " + std::to_string(codePage));
+        return utf8 ? std::move(*text) : DecodeDxfEscapes(*text, decoder_);
     }
 
     // AC1009 gives 1009; a missing or odd version counts as an old one.
@@ -350,6 +385,7 @@ private:
     std::string_view version_;
     RawName codePage_;
     std::array<std::vector<RawName>, 4> names_;
+    std::vector<RawLayer> layers_;  // one per kept LAYER entry
 };
 
 std::optional<unsigned> ParseUnsigned(std::string_view digits) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -56,37 +57,68 @@ constexpr std::array<Kind, 4> kKinds = {{
     {"DimStyles", &DrawingNames::dimStyles},
 }};
 
-// Accepts exactly one object whose members are lists of strings under the four keys.
+// The members of a layer given as an object; only "name" is required.
+constexpr std::array<std::string_view, 5> kLayerKeys = {"name", "color", "linetype", "lineweight", "plot"};
+constexpr std::int64_t kMostColor = 255;
+constexpr std::int64_t kLeastLineweight = -3;
+constexpr std::int64_t kMostLineweight = 211;
+
+// Accepts exactly one object whose members are lists of strings under the four keys; a layer may
+// also be an object with its name and properties.
 class DrawingHandler : public nlohmann::json_sax<Json> {
 public:
     DrawingHandler(std::string_view text, const char* const* furthest) : text_(text), furthest_(furthest) {}
 
     bool null() override { return Unexpected("null", 0); }
-    bool boolean(bool) override { return Unexpected("true or false", 0); }
-    bool number_integer(number_integer_t) override { return Unexpected("a number", 1); }
-    bool number_unsigned(number_unsigned_t) override { return Unexpected("a number", 1); }
+    bool boolean(bool value) override {
+        if (state_ != State::InLayer || layerKey_ != "plot") return Unexpected("true or false", 0);
+        layer_.plot = value;
+        return true;
+    }
+    bool number_integer(number_integer_t value) override { return LayerNumber(value); }
+    // Any number above both ranges is refused alike, so a huge one is taken as the first beyond them.
+    bool number_unsigned(number_unsigned_t value) override {
+        constexpr auto kBeyond = static_cast<number_unsigned_t>(std::max(kMostColor, kMostLineweight) + 1);
+        return LayerNumber(static_cast<number_integer_t>(std::min(value, kBeyond)));
+    }
     bool number_float(number_float_t, const string_t&) override { return Unexpected("a number", 1); }
     bool binary(binary_t&) override { return Unexpected("binary data", 0); }
 
     bool string(string_t& value) override {
+        if (state_ == State::InLayer && (layerKey_ == "name" || layerKey_ == "linetype")) return LayerText(value);
         if (state_ != State::InList) return Unexpected("a string", 0);
         const auto name = DecodeUtf8(value);
         if (!name) return Fail("a name that is not valid UTF-8", 0);
         (drawing_.*(current_->list)).push_back(*name);
+        if (current_->list == &DrawingNames::layers) properties_.emplace_back();
         return true;
     }
 
     bool start_object(std::size_t) override {
+        if (state_ == State::InList && current_->list == &DrawingNames::layers) {
+            state_ = State::InLayer;
+            layerName_.reset();
+            layer_ = LayerProperties{};
+            return true;
+        }
         if (state_ != State::Start) return Unexpected("an object", 0);
         state_ = State::InObject;
         return true;
     }
     bool end_object() override {
+        if (state_ == State::InLayer) return EndLayer();
         state_ = State::Done;
         return true;
     }
 
     bool key(string_t& key) override {
+        if (state_ == State::InLayer) {
+            if (std::find(kLayerKeys.begin(), kLayerKeys.end(), key) == kLayerKeys.end())
+                return Fail("unknown key \"" + key + "\" in a layer (expected name, color, linetype, lineweight or plot)",
+                            0);
+            layerKey_ = key;
+            return true;
+        }
         const auto kind = std::find_if(kKinds.begin(), kKinds.end(), [&](const Kind& k) { return k.key == key; });
         if (kind == kKinds.end())
             return Fail("unknown key \"" + key + "\" (expected Layers, Linetypes, TextStyles or DimStyles)", 0);
@@ -115,10 +147,51 @@ public:
     }
 
     const std::optional<InputError>& error() const noexcept { return error_; }
-    DrawingNames take() { return std::move(drawing_); }
+    // Layers' properties only when at least one layer was given with them.
+    DrawingNames take() {
+        if (std::any_of(properties_.begin(), properties_.end(), [](const auto& p) { return p.has_value(); }))
+            drawing_.layerProperties = std::move(properties_);
+        return std::move(drawing_);
+    }
 
 private:
-    enum class State { Start, InObject, BeforeList, InList, Done };
+    enum class State { Start, InObject, BeforeList, InList, InLayer, Done };
+
+    bool LayerNumber(number_integer_t value) {
+        if (state_ == State::InLayer && layerKey_ == "color") {
+            if (value == 0 || value < -kMostColor || value > kMostColor)
+                return Fail("a layer's \"color\" must be a colour number from 1 to 255 (negative: the layer is off)", 1);
+            layer_.color = static_cast<int>(value);
+            return true;
+        }
+        if (state_ == State::InLayer && layerKey_ == "lineweight") {
+            if (value < kLeastLineweight || value > kMostLineweight)
+                return Fail("a layer's \"lineweight\" must be hundredths of a millimetre from 0 to 211, or -1 (by "
+                            "layer), -2 (by block), -3 (the default)",
+                            1);
+            layer_.lineweight = static_cast<int>(value);
+            return true;
+        }
+        return Unexpected("a number", 1);
+    }
+
+    bool LayerText(const string_t& value) {
+        const auto text = DecodeUtf8(value);
+        if (!text) return Fail("a name that is not valid UTF-8", 0);
+        if (layerKey_ == "name")
+            layerName_ = *text;
+        else
+            layer_.linetype = *text;
+        return true;
+    }
+
+    bool EndLayer() {
+        if (!layerName_) return Fail("a layer given as an object needs its \"name\"", 0);
+        drawing_.layers.push_back(std::move(*layerName_));
+        properties_.emplace_back(std::move(layer_));
+        state_ = State::InList;
+        return true;
+    }
 
     // What was found where something else belongs; overRead: characters the parser read past the value.
     bool Unexpected(const std::string& found, std::size_t overRead) {
@@ -130,6 +203,8 @@ private:
         case State::InList:
             return Fail("\"" + std::string(current_->key) + "\" holds " + found + "; each name must be a string",
                         overRead);
+        case State::InLayer:
+            return Fail("a layer's \"" + layerKey_ + "\" cannot be " + found, overRead);
         default:
             return Fail("unexpected " + found, overRead);
         }
@@ -162,6 +237,10 @@ private:
     const Kind* current_ = nullptr;
     std::array<bool, kKinds.size()> seen_{};
     DrawingNames drawing_;
+    std::vector<std::optional<LayerProperties>> properties_;  // one per layer read so far
+    std::optional<std::wstring> layerName_;
+    LayerProperties layer_;
+    std::string layerKey_;
     std::optional<InputError> error_;
 };
 

@@ -39,7 +39,8 @@ std::string CsvRows(const DrawingResult& drawing) {
     std::string rows;
     for (const Finding& finding : drawing.findings)
         rows += Row({path, finding.accepted ? "accepted" : "finding", KindKey(finding.kind), EncodeUtf8(finding.kind),
-                     EncodeUtf8(finding.name), DescribeHints(finding.hints), "", ""});
+                     EncodeUtf8(finding.name), finding.rule.empty() ? DescribeHints(finding.hints) : finding.message,
+                     finding.rule, ""});
     return rows;
 }
 

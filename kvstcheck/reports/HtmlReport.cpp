@@ -118,7 +118,8 @@ std::string DrawingSection(const DrawingResult& drawing, std::size_t number, con
         html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + (finding.accepted ? " accepted" : "") +
                 "\"><td class=\"kind\">" + Text(finding.kind) + "</td><td class=\"name\">" + Text(finding.name) +
                 (finding.accepted ? " <span class=\"accepted-mark\">accepted</span>" : "") + "</td><td class=\"hints\">" +
-                Hints(finding.hints) + "</td></tr>\n";
+                (finding.rule.empty() ? Hints(finding.hints) : EscapeHtml(finding.rule + ": " + finding.message)) +
+                "</td></tr>\n";
     return html + "</tbody>\n</table>\n</section>\n";
 }
 

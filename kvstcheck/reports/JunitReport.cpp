@@ -25,8 +25,11 @@ std::string Lines(const DrawingResult& drawing, bool accepted) {
     for (const Finding& finding : drawing.findings) {
         if (finding.accepted != accepted) continue;
         const std::string hints = DescribeHints(finding.hints);
-        lines += EncodeUtf8(finding.kind) + " \"" + EncodeUtf8(finding.name) + "\"" +
-                 (hints.empty() ? std::string() : " (" + hints + ")") + "\n";
+        if (!finding.rule.empty())
+            lines += "[" + finding.rule + "] " + finding.message + "\n";
+        else
+            lines += EncodeUtf8(finding.kind) + " \"" + EncodeUtf8(finding.name) + "\"" +
+                     (hints.empty() ? std::string() : " (" + hints + ")") + "\n";
     }
     return lines;
 }

@@ -38,11 +38,14 @@ std::string Paint(std::string_view style, const std::string& text, bool colour) 
     return colour ? std::string(style) + text + "\x1b[0m" : text;
 }
 
+// "office.dxf: 图层 "A-WALL-OLD"", or a rule's "office.dxf: [layers.pattern] ..."; accepted ones marked so.
 std::string FindingLine(const std::string& path, const Finding& finding, bool colour) {
-    const std::string hints = finding.hints.names.empty() ? std::string() : " (" + DescribeHints(finding.hints) + ")";
-    if (finding.accepted)
-        return Paint(kDim, path + ": accepted: " + EncodeUtf8(finding.kind) + " " + Quoted(finding.name) + hints, colour) + "\n";
-    return path + ": " + EncodeUtf8(finding.kind) + " " + Paint(kBold, Quoted(finding.name), colour) + hints + "\n";
+    const std::string what =
+        finding.rule.empty() ? EncodeUtf8(finding.kind) + " " + Paint(kBold, Quoted(finding.name), colour && !finding.accepted) +
+                                   (finding.hints.names.empty() ? std::string() : " (" + DescribeHints(finding.hints) + ")")
+                             : "[" + finding.rule + "] " + finding.message;
+    if (finding.accepted) return Paint(kDim, path + ": accepted: " + what, colour) + "\n";
+    return path + ": " + what + "\n";
 }
 
 }  // namespace
@@ -115,6 +118,14 @@ std::string FormatJson(const RunReport& report) {
         } else {
             Json findings = Json::array();
             for (const Finding& finding : drawing.findings) {
+                if (!finding.rule.empty()) {
+                    findings.push_back({{"rule", finding.rule},
+                                        {"kind", EncodeUtf8(finding.kind)},
+                                        {"name", EncodeUtf8(finding.name)},
+                                        {"message", finding.message},
+                                        {"accepted", finding.accepted}});
+                    continue;
+                }
                 Json hints = Json::array();
                 for (const std::wstring& name : finding.hints.names) hints.push_back(EncodeUtf8(name));
                 findings.push_back({{"kind", EncodeUtf8(finding.kind)},

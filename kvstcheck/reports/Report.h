@@ -18,9 +18,11 @@ struct NameHints {
 };
 
 struct Finding {
-    std::wstring kind;  // the kind label as the plug-in gives it
+    std::wstring kind;  // the kind label as the plug-in gives it; for a rule's finding "layer", ...
     std::wstring name;
     NameHints hints{};
+    std::string rule{};     // a rules file's finding: its rule id ("layers.pattern"); empty for the plug-in's
+    std::string message{};  // UTF-8; a rule's finding in words
     bool accepted = false;  // the baseline lists it: shown apart, and the exit status leaves it out
 };
 

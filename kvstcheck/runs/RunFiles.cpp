@@ -40,6 +40,7 @@ bool SamePath(const std::wstring& a, const std::wstring& b) { return Comparable(
 std::string RefusedOutput(const Options& options) {
     std::vector<NamedPath> inputs;
     for (const std::wstring& drawing : options.drawings) inputs.push_back({"a drawing", &drawing});
+    for (const std::wstring& rules : options.rules) inputs.push_back({"a rules file", &rules});
     for (const NamedPath input : {NamedPath{"the standard file", &options.standard}, NamedPath{"the plug-in", &options.plugin},
                                   NamedPath{"the list of files", &options.filesFrom}})
         if (!input.path->empty()) inputs.push_back(input);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -16,6 +17,9 @@
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/HtmlReport.h"
 #include "kvstcheck/reports/Progress.h"
+#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/rules/RuleCheck.h"
+#include "kvstcheck/rules/RulesFiles.h"
 #include "kvstcheck/runs/AuditDriver.h"
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/FileOutputs.h"
@@ -72,7 +76,18 @@ private:
     std::unordered_map<std::wstring, NameHints> found_;
 };
 
-DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, RunHints& hints, ProgressLine& progress) {
+// The rules files' findings, beside the plug-in's.
+std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names) {
+    std::vector<Finding> findings;
+    if (!ruleSet) return findings;
+    for (rules::RuleFinding& found : rules::CheckDrawing(*ruleSet, names))
+        findings.push_back({rules::Utf8ToWide(rules::WordOf(found.kind)), std::move(found.name), {},
+                            std::move(found.rule), std::move(found.message)});
+    return findings;
+}
+
+DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, RunHints& hints, ProgressLine& progress,
+                       const std::optional<rules::RuleSet>& ruleSet) {
     DrawingResult result{entry.path, 0, {}, entry.error, {}};
     DrawingContent content;
     if (result.error.empty()) {
@@ -91,10 +106,13 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, RunHints& h
     if (!result.warnings.empty()) progress.Clear();
     for (const std::string& warning : result.warnings) WriteError(EncodeUtf8(entry.path) + ": warning: " + warning);
     result.names = content.names.total();
+    std::vector<Finding> ruleFindings = RuleFindings(ruleSet, content.names);
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names);
     for (Finding& finding : result.findings) hints.Add(finding);
+    result.findings.insert(result.findings.end(), std::make_move_iterator(ruleFindings.begin()),
+                           std::make_move_iterator(ruleFindings.end()));
     return result;
 }
 
@@ -125,6 +143,8 @@ RunReport RunAudits(const Options& options) {
         }
     }
     try {
+        std::optional<rules::RuleSet> ruleSet;
+        if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
         const auto source = ChooseSource(options);
         report.standardFile = StandardFileOf(options);
         RunHints hints(report.standardFile);
@@ -133,7 +153,7 @@ RunReport RunAudits(const Options& options) {
                               entries.size());
         for (std::size_t i = 0; i < entries.size(); ++i) {
             progress.Show(i, entries[i].path);
-            report.drawings.push_back(AuditOne(*source, entries[i], hints, progress));
+            report.drawings.push_back(AuditOne(*source, entries[i], hints, progress, ruleSet));
             outputs.Add(report.drawings.back());
             if (options.json || options.quiet) continue;
             const std::string lines = FormatDrawing(report.drawings.back(), colour);
@@ -142,6 +162,9 @@ RunReport RunAudits(const Options& options) {
             WriteOut(lines);
         }
     } catch (const SetupError& error) {
+        report.setupError = error.what();
+        WriteError(report.setupError);
+    } catch (const rules::RulesFileError& error) {
         report.setupError = error.what();
         WriteError(report.setupError);
     }

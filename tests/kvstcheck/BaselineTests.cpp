@@ -124,6 +124,19 @@ TEST(AcceptedFindings, EachEntryAcceptsAsManyFindingsAsItsCount) {
     EXPECT_EQ(gone[0].comment, "was removed");
 }
 
+TEST(AcceptedFindings, ARulesFindingIsAcceptedByItsRule) {
+    kvstcheck::AcceptedFindings accepted({{"a.dxf", "layer", "x", "layers.pattern", 1, ""}});
+    Finding byRule{L"layer", L"x", {}};
+    byRule.rule = "layers.pattern";
+    Finding byOtherRule = byRule;
+    byOtherRule.rule = "layers.required";
+    std::vector<Finding> findings = {byOtherRule, byRule};
+    accepted.Accept("a.dxf", "a.dxf", findings);
+    EXPECT_FALSE(findings[0].accepted);
+    EXPECT_TRUE(findings[1].accepted);
+    EXPECT_TRUE(accepted.NoLongerFound().empty());
+}
+
 TEST(AcceptedFindings, RepeatsFoundFewerTimesAreCountedAsGone) {
     kvstcheck::AcceptedFindings accepted({{"a.dxf", kLayer, "X", "", 3, ""}});
     std::vector<Finding> findings = {{kLayerLabel, L"X"}};

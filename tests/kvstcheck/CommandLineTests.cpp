@@ -18,6 +18,13 @@ TEST(CommandLine, DrawingsAndOptionsInAnyLanguage) {
     EXPECT_TRUE(parsed.options->json);
 }
 
+TEST(CommandLine, RulesFilesLayerInTheOrderGiven) {
+    const auto parsed = ParseCommandLine({"kvstcheck", "--rules", "office.toml", "a.dxf", "--rules=project.toml", "b.json"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->rules, (std::vector<std::wstring>{L"office.toml", L"project.toml"}));
+    EXPECT_EQ(parsed.options->drawings, (std::vector<std::wstring>{L"a.dxf", L"b.json"}));
+}
+
 TEST(CommandLine, DefaultsAreTheInstalledPluginAndText) {
     const auto parsed = ParseCommandLine({"kvstcheck", "--", "-odd name.dxf"});
     ASSERT_TRUE(parsed.options);

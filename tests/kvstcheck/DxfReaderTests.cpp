@@ -16,6 +16,7 @@ namespace {
 using kvstcheck::DrawingContent;
 using kvstcheck::DrawingNames;
 using kvstcheck::InputError;
+using kvstcheck::LayerProperties;
 
 const kvstcheck::SystemTextDecoder kDecoder;
 
@@ -73,8 +74,12 @@ std::string Sample() {
                     Table("BLOCK_RECORD", {Entry("BLOCK_RECORD", "*Model_Space")})});
 }
 
-const DrawingNames kSampleNames = {
-    {L"0", L"Walls", L"walls"}, {L"ByBlock", L"Continuous", L"DASH"}, {L"Standard", L"Notes"}, {L"ISO-25"}};
+// Layers without groups 62, 6, 370 and 290: no colour, Continuous, the default lineweight, plotted.
+const DrawingNames kSampleNames = {{L"0", L"Walls", L"walls"},
+                                   {L"ByBlock", L"Continuous", L"DASH"},
+                                   {L"Standard", L"Notes"},
+                                   {L"ISO-25"},
+                                   {kvstcheck::LayerProperties{}, kvstcheck::LayerProperties{}, kvstcheck::LayerProperties{}}};
 
 std::string WithCrLf(const std::string& text) {
     std::string converted;
@@ -232,6 +237,61 @@ TEST(DxfReader, EveryTruncationIsReported) {
         }
     }
 }
+
+LayerProperties Layer(std::optional<int> color, std::wstring linetype, int lineweight, bool plot) {
+    LayerProperties layer;
+    layer.color = color;
+    layer.linetype = std::move(linetype);
+    layer.lineweight = lineweight;
+    layer.plot = plot;
+    return layer;
+}
+
+// Colour (62, negative when off), linetype (6), lineweight (370) and plot flag (290) of each layer,
+// with the file's defaults for those left out; other applications' 102 groups hold none of them.
+TEST(DxfReader, ReadsEachLayersProperties) {
+    const std::string on = Entry("LAYER", "A-WALL") + Pair(62, "1") + Pair(6, "CONTINUOUS") + Pair(370, "35") +
+                           Pair(290, "1");
+    const std::string off = Entry("LAYER", "A-DOOR") + Pair(62, "-3") + Pair(6, "DASHED") + Pair(370, " -1") +
+                            Pair(290, "0");
+    const std::string other = Entry("LAYER", "Defpoints") + Pair(102, "{ACAD_XDICTIONARY") + Pair(62, "5") +
+                              Pair(6, "X") + Pair(102, "}") + Pair(370, "211");
+    const std::string bare = Entry("LAYER", "0");
+    const auto names = ReadDxf(Drawing("AC1009", "ANSI_1252", {Table("LAYER", {on, off, other, bare}),
+                                                               Table("STYLE", {Entry("STYLE", "S") + Pair(62, "9")})}));
+    EXPECT_EQ(names.layers, (std::vector<std::wstring>{L"A-WALL", L"A-DOOR", L"Defpoints", L"0"}));
+    EXPECT_EQ(names.layerProperties, (std::vector<std::optional<LayerProperties>>{
+                                         Layer(1, L"CONTINUOUS", 35, true), Layer(-3, L"DASHED", -1, false),
+                                         Layer(std::nullopt, L"Continuous", 211, true), LayerProperties{}}));
+}
+
+TEST(DxfReader, ALinetypeNameIsTextOfTheDrawingsCodePage) {
+    const std::string layer = Entry("LAYER", "A") + Pair(6, "Strich\\U+00B7Punkt");
+    const auto names = ReadDxf(Drawing("AC1015", "ANSI_1252", {Table("LAYER", {layer})}));
+    ASSERT_EQ(names.layerProperties.size(), 1u);
+    EXPECT_EQ(names.layerProperties[0]->linetype, L"Strich·Punkt");
+}
+
+class DxfLayerBroken : public ::testing::TestWithParam<kvtest::BrokenInput> {};
+
+TEST_P(DxfLayerBroken, GivesTheLineAndTheProblem) {
+    kvtest::ExpectInputError([](std::string_view bytes) { return ReadDxf(bytes); }, GetParam());
+}
+
+// Header (16 lines), TABLES (4), TABLE with its 4 groups (10): the entry's 0, 5, 100, 2 and 70 take
+// lines 31 to 40, so the value of the group after them is on line 42.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DxfLayerBroken,
+    ::testing::Values(
+        kvtest::BrokenInput{"ColorNotANumber", Drawing("AC1009", "", {Table("LAYER", {Entry("LAYER", "A") + Pair(62, "red")})}),
+                            42, "group 62 of a LAYER entry is not a number: \"red\""},
+        kvtest::BrokenInput{"LineweightNotANumber",
+                            Drawing("AC1009", "", {Table("LAYER", {Entry("LAYER", "A") + Pair(370, "0.35")})}), 42,
+                            "group 370 of a LAYER entry is not a number"},
+        kvtest::BrokenInput{"PlotNotANumber",
+                            Drawing("AC1009", "", {Table("LAYER", {Entry("LAYER", "A") + Pair(290, "")})}), 42,
+                            "group 290 of a LAYER entry is not a number"}),
+    kvtest::LabelOf);
 
 TEST(DxfReader, CodePageNames) {
     const std::pair<const char*, std::optional<unsigned>> cases[] = {

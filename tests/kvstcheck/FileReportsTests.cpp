@@ -55,6 +55,15 @@ TEST(Csv, RowsPerFindingPerDrawingNotAuditedAndPerEntryGone) {
                        "accepted 2 times in the baseline and no longer found\r\n");
 }
 
+TEST(Csv, ARulesFindingCarriesItsRuleAndMessage) {
+    Finding rule{L"layer", L"a wall", {}};
+    rule.rule = "layers.pattern";
+    rule.message = "layer \"a wall\" does not match the pattern";
+    const DrawingResult drawing{L"a.dxf", 2, {rule}, {}, {}};
+    EXPECT_EQ(kvstcheck::CsvRows(drawing),
+              "a.dxf,finding,,layer,a wall,\"layer \"\"a wall\"\" does not match the pattern\",layers.pattern,\r\n");
+}
+
 TEST(Csv, ARunThatCouldNotStartIsARowToo) {
     const RunReport report{{}, "the plug-in is not registered", {}, {}};
     EXPECT_EQ(kvstcheck::CsvEnd(report), ",not audited,,,,,,the plug-in is not registered\r\n");

@@ -28,6 +28,20 @@ TEST(JsonDrawingReader, KindsLeftOutHaveNoNames) {
     EXPECT_EQ(ReadJsonDrawing("{\"TextStyles\": [\"T\"]}").textStyles, std::vector<std::wstring>{L"T"});
 }
 
+TEST(JsonDrawingReader, LayersMayComeWithTheirProperties) {
+    const auto names = ReadJsonDrawing(R"({"Layers": ["0", {"name": "A-WALL", "color": -1, "linetype": "DASHED",
+        "lineweight": 35, "plot": false}, {"plot": true, "name": "A-DOOR"}]})");
+    EXPECT_EQ(names.layers, (std::vector<std::wstring>{L"0", L"A-WALL", L"A-DOOR"}));
+    kvstcheck::LayerProperties wall;
+    wall.color = -1;
+    wall.linetype = L"DASHED";
+    wall.lineweight = 35;
+    wall.plot = false;
+    EXPECT_EQ(names.layerProperties,
+              (std::vector<std::optional<kvstcheck::LayerProperties>>{std::nullopt, wall, kvstcheck::LayerProperties{}}));
+    EXPECT_TRUE(ReadJsonDrawing(R"({"Layers": ["0", "A"]})").layerProperties.empty());
+}
+
 using kvtest::BrokenInput;
 
 class JsonBroken : public ::testing::TestWithParam<BrokenInput> {};
@@ -52,7 +66,20 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenInput{"NumberName", "{\n\"Layers\": [\n12\n]}", 3, "\"Layers\" holds a number"},
         BrokenInput{"NullName", "{\"TextStyles\": [\"a\",\n null]}", 2, "\"TextStyles\" holds null"},
         BrokenInput{"NestedList", "{\"Linetypes\": [[\"a\"]]}", 1, "\"Linetypes\" holds a list"},
-        BrokenInput{"ObjectName", "{\"Linetypes\": [{}]}", 1, "\"Linetypes\" holds an object"}),
+        BrokenInput{"ObjectName", "{\"Linetypes\": [{}]}", 1, "\"Linetypes\" holds an object"},
+        BrokenInput{"LayerWithoutName", "{\"Layers\": [\n{\"color\": 1}]}", 2, "needs its \"name\""},
+        BrokenInput{"LayerUnknownKey", "{\"Layers\": [{\"name\": \"A\",\n \"colour\": 1}]}", 2,
+                    "unknown key \"colour\" in a layer"},
+        BrokenInput{"LayerColorZero", "{\"Layers\": [{\"name\": \"A\", \"color\":\n0}]}", 2, "from 1 to 255"},
+        BrokenInput{"LayerColorLarge", "{\"Layers\": [{\"name\": \"A\", \"color\": 256}]}", 1, "from 1 to 255"},
+        BrokenInput{"LayerColorHuge", "{\"Layers\": [{\"name\": \"A\", \"color\": 18446744073709551615}]}", 1,
+                    "from 1 to 255"},
+        BrokenInput{"LayerLineweightOdd", "{\"Layers\": [{\"name\": \"A\", \"lineweight\": 300}]}", 1,
+                    "from 0 to 211"},
+        BrokenInput{"LayerPlotText", "{\"Layers\": [{\"name\": \"A\", \"plot\": \"no\"}]}", 1,
+                    "\"plot\" cannot be a string"},
+        BrokenInput{"LayerNameNumber", "{\"Layers\": [{\"name\": 5}]}", 1, "\"name\" cannot be a number"},
+        BrokenInput{"LayerInLayer", "{\"Layers\": [{\"name\": {}}]}", 1, "cannot be an object"}),
     kvtest::LabelOf);
 
 }  // namespace

@@ -1,0 +1,18 @@
+#pragma once
+// Text as code points for the rules: names arrive as UTF-16 (Windows) or UTF-32 (the native fuzz
+// build), rules files as UTF-8. Portable.
+#include <string>
+#include <string_view>
+
+namespace kvstcheck::rules {
+
+// Surrogate pairs joined; a lone surrogate stays as its own value.
+std::u32string FromWide(std::wstring_view text);
+std::wstring ToWide(std::u32string_view text);
+// Invalid sequences become U+FFFD.
+std::u32string FromUtf8(std::string_view text);
+std::string ToUtf8(std::u32string_view text);
+std::string WideToUtf8(std::wstring_view text);
+std::wstring Utf8ToWide(std::string_view text);
+
+}  // namespace kvstcheck::rules

@@ -1,0 +1,56 @@
+#pragma once
+// Rules files (TOML) to one rule set. Several files layer, each over the ones before: a key a later
+// file gives replaces the earlier value, and patterns_add / required_add append to the earlier lists.
+// Portable: files beside a rules file (code lists) come through the caller's reader.
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kvstcheck/rules/Rules.h"
+
+namespace kvstcheck::rules {
+
+// The bytes of a file named by its path; nullopt when it cannot be read.
+using FileReader = std::function<std::optional<std::string>(const std::string& path)>;
+
+class RulesBuilder {
+public:
+    explicit RulesBuilder(FileReader read) : read_(std::move(read)) {}
+
+    // One rules file over those added before; file names it in messages and locates its code lists.
+    void Add(std::string_view text, const std::string& file);
+    // The rule set; layouts are checked against their fields here.
+    RuleSet Finish();
+    // Everything wrong so far, in file order; a run must not use a rule set with problems.
+    const std::vector<RulesProblem>& problems() const noexcept { return problems_; }
+
+private:
+    struct Field {
+        std::vector<std::u32string> codes;
+        Place place;
+    };
+    struct KindDraft {
+        std::vector<Pattern> patterns;
+        bool patternsReplaced = false;
+        bool patternsAdded = false;
+        std::vector<RequiredName> required;
+        std::optional<std::pair<std::u32string, Place>> format;
+        std::map<std::string, Field> fields;
+    };
+
+    friend class FileWalk;
+    FileReader read_;
+    std::array<KindDraft, kKindCount> kinds_;
+    std::vector<LayerRule> layers_;
+    NameChecks checks_;
+    std::vector<std::string> files_;
+    std::vector<RulesProblem> problems_;
+};
+
+// The folder part of a path, with its separator; empty for a bare file name.
+std::string FolderOf(const std::string& path);
+
+}  // namespace kvstcheck::rules

@@ -1,0 +1,232 @@
+#!/usr/bin/python3
+"""kvstcheck with rules files, as a user runs it under Wine: drawings written by ezdxf, which also reads
+every layer property back as the second reader. Each class is one CTest test:
+kvstcheck_rules_e2e.py CLASS. Environment: as kvstcheck_e2e.py.
+"""
+import json
+import sys
+import unittest
+
+import ezdxf
+
+from kvstcheck_e2e import kvstcheck as run_kvstcheck, scratch, windows_path, write_standard
+
+OFFICE_RULES = "examples/rules/office-us.toml"
+PROJECT_RULES = "examples/rules/project.toml"
+
+
+def kvstcheck(*arguments, **options):
+    """kvstcheck with absolute paths given as Wine shows them to the program."""
+    return run_kvstcheck(*[windows_path(a) if hasattr(a, "resolve") else a for a in arguments], **options)
+
+
+def rule_findings(run):
+    """(rule, name, message) of each rules finding of a --json run, drawing by drawing."""
+    return [[(f["rule"], f["name"], f["message"]) for f in d.get("findings", []) if "rule" in f]
+            for d in run.json()["drawings"]]
+
+
+def allow_all(folder, doc):
+    """A standard file that allows every name of the drawing, so that only the rules find anything."""
+    return write_standard(folder / "all.ini", [
+        ("AcadLayer", [e.dxf.name for e in doc.layers]),
+        ("AcadLineType", [e.dxf.name for e in doc.linetypes]),
+        ("AcadTextStyle", [e.dxf.name for e in doc.styles if e.dxf.name]),
+        ("AcadDimStyle", [e.dxf.name for e in doc.dimstyles])])
+
+
+def layer_drawing(path, version):
+    """Layers on and off, in colours, linetypes, lineweights, plotted and not."""
+    doc = ezdxf.new(version)
+    doc.linetypes.add("DASHED", [0.6, 0.5, -0.1])
+    specs = [("A-WALL", 1, "CONTINUOUS", 35, True, True), ("A-DOOR", 3, "DASHED", 25, False, False),
+             ("A-GLAZ", 250, "Continuous", 211, True, False), ("A-ANNO-TTLB", 7, "Continuous", -3, False, True),
+             ("Defpoints", 7, "Continuous", 0, True, False)]
+    for name, color, linetype, lineweight, on, plot in specs:
+        layer = doc.layers.get(name) if doc.layers.has_entry(name) else doc.layers.add(name)
+        layer.dxf.color, layer.dxf.linetype, layer.dxf.lineweight = color, linetype, lineweight
+        layer.dxf.plot = 1 if plot else 0
+        if not on:
+            layer.off()
+    doc.saveas(path)
+    return ezdxf.readfile(path)
+
+
+def properties_rules(path, doc, change):
+    """A rules file asking each layer of the drawing (as ezdxf reads it) for its properties, changed by change."""
+    lines = []
+    for layer in doc.layers:
+        color, linetype = abs(layer.dxf.color), layer.dxf.linetype
+        lineweight, plot = layer.dxf.lineweight, bool(layer.dxf.plot)
+        if change:
+            color, linetype, lineweight, plot = color % 255 + 1, linetype + "X", (lineweight + 5) % 200, not plot
+        weight = '"default"' if lineweight == -3 else str(lineweight)
+        lines += [f'[layers.properties."{layer.dxf.name}"]', f"color = {color}", f'linetype = "{linetype}"',
+                  f"lineweight = {weight}", f"plot = {'true' if plot else 'false'}"]
+    path.write_text("\n".join(lines) + "\n", encoding="utf-8")
+    return path
+
+
+class RulesLayerProperties(unittest.TestCase):
+    """Every property kvstcheck reads from a layer is the one ezdxf reads, in R12-era and UTF-8 files."""
+
+    def test_properties_agree_with_ezdxf(self):
+        folder = scratch("rules-properties")
+        for version in ("R2000", "R2010"):
+            drawing = folder / f"layers-{version}.dxf"
+            doc = layer_drawing(drawing, version)
+            standard = allow_all(folder, doc)
+            same = properties_rules(folder / "same.toml", doc, change=False)
+            run = kvstcheck("--json", "--standard", standard, "--rules", same, drawing)
+            self.assertEqual(run.status, 0, run)
+            self.assertEqual(rule_findings(run), [[]], run)
+
+            other = properties_rules(folder / "other.toml", doc, change=True)
+            run = kvstcheck("--json", "--standard", standard, "--rules", other, drawing)
+            self.assertEqual(run.status, 1, run)
+            found = {(rule, name): message for rule, name, message in rule_findings(run)[0]}
+            for layer in doc.layers:
+                name = layer.dxf.name
+                self.assertIn(f"has colour {abs(layer.dxf.color)} ", found[("layers.color", name)])
+                self.assertIn(f'has linetype "{layer.dxf.linetype}"', found[("layers.linetype", name)])
+                weight = layer.dxf.lineweight
+                shown = "the default lineweight" if weight == -3 else f"lineweight {weight // 100}.{weight % 100:02d} mm"
+                self.assertIn(f"has {shown} ", found[("layers.lineweight", name)])
+                plotted = "is plotted" if layer.dxf.plot else "is not plotted"
+                self.assertIn(plotted, found[("layers.plot", name)])
+            self.assertEqual(len(found), 4 * len(doc.layers), run)
+
+    def test_off_layers_keep_their_colour(self):
+        folder = scratch("rules-off")
+        doc = layer_drawing(folder / "off.dxf", "R2010")
+        self.assertTrue(doc.layers.get("A-DOOR").is_off())
+        rules = folder / "door.toml"
+        rules.write_text('[layers.properties."A-DOOR"]\ncolor = 3\n[layers.properties."a-glaz"]\ncolor = 250\n',
+                         encoding="utf-8")
+        run = kvstcheck("--json", "--standard", allow_all(folder, doc), "--rules", rules, folder / "off.dxf")
+        self.assertEqual(rule_findings(run), [[]], run)
+
+
+class RulesAudit(unittest.TestCase):
+    """Rules findings beside the plug-in's: text, JSON, HTML and the exit status."""
+
+    def test_sample_rules_on_the_sample_drawing(self):
+        run = kvstcheck("--standard", "examples/standard/KVStPluginDefault.ini", "--rules", OFFICE_RULES,
+                        "examples/drawings/office.dxf")
+        self.assertEqual(run.status, 1, run)
+        self.assertIn('examples/drawings/office.dxf: 图层 "A-WALL-OLD"', run.lines)
+        self.assertIn("examples/drawings/office.dxf: [layers.required] the drawing has no layer \"A-ANNO-TTLB\", "
+                      "which the rules require", run.lines)
+        self.assertIn("examples/drawings/office.dxf: [layers.fields] layer \"A-GLAZ\": major group \"GLAZ\" is not "
+                      "a code", run.lines)
+        self.assertIn("examples/drawings/office.dxf: [layers.color] layer \"A-WALL\" has colour 7 (the rules ask "
+                      "for 1)", run.lines)
+        self.assertEqual(run.lines[-1], "examples/drawings/office.dxf: 20 findings in 19 names", run)
+
+    def test_rules_findings_alone_set_the_exit_status(self):
+        folder = scratch("rules-status")
+        doc = ezdxf.new("R2010")
+        doc.layers.add("A-WALL")
+        doc.layers.add("A-WAL")
+        doc.saveas(folder / "plan.dxf")
+        standard = allow_all(folder, ezdxf.readfile(folder / "plan.dxf"))
+        run = kvstcheck("--json", "--standard", standard, "--rules", OFFICE_RULES, folder / "plan.dxf")
+        self.assertEqual(run.status, 1, run)
+        document = run.json()
+        self.assertEqual(document["findings"], len(document["drawings"][0]["findings"]))
+        plugin = [f for f in document["drawings"][0]["findings"] if "rule" not in f]
+        self.assertEqual(plugin, [])
+        self.assertIn(("layers.fields", "A-WAL", 'layer "A-WAL": major group "WAL" is not a code (nearest: WALL)'),
+                      rule_findings(run)[0])
+        finding = next(f for f in document["drawings"][0]["findings"] if f["rule"] == "layers.required")
+        self.assertEqual(finding, {"rule": "layers.required", "kind": "layer", "name": "A-ANNO-TTLB",
+                                   "message": 'the drawing has no layer "A-ANNO-TTLB", which the rules require'})
+
+    def test_a_project_file_adds_to_the_office(self):
+        folder = scratch("rules-project")
+        drawing = folder / "site.json"
+        layers = ["0", "A-ANNO-TTLB", "SURVEY_2024", {"name": "A-WALL", "color": -1, "linetype": "Continuous",
+                                                     "lineweight": 35, "plot": True}]
+        drawing.write_text(json.dumps({"Layers": layers, "TextStyles": ["Standard"]}), encoding="utf-8")
+        standard = write_standard(folder / "all.ini", [("AcadLayer", ["0", "A-ANNO-TTLB", "SURVEY_2024", "A-WALL"]),
+                                                       ("AcadTextStyle", ["Standard"])])
+        office = kvstcheck("--json", "--standard", standard, "--rules", OFFICE_RULES, drawing)
+        self.assertEqual(sorted((r, n) for r, n, _ in rule_findings(office)[0]),
+                         [("layers.pattern", "SURVEY_2024")], office)
+        both = kvstcheck("--json", "--standard", standard, "--rules", OFFICE_RULES, "--rules", PROJECT_RULES, drawing)
+        self.assertEqual(sorted((r, n) for r, n, _ in rule_findings(both)[0]),
+                         [("layers.lineweight", "A-WALL"), ("layers.required", "A-GRID")], both)
+
+    def test_names_checks_on_json_drawings(self):
+        folder = scratch("rules-names")
+        drawing = folder / "names.json"
+        layers = ["0", "A:WALL", " A-DOOR", "A\u200bGLAZ", "PLAN|A-WALL", "a-door", "A-DOOR"]
+        drawing.write_text(json.dumps({"Layers": layers}), encoding="utf-8")
+        standard = write_standard(folder / "all.ini", [("AcadLayer", ["0"])])
+        rules = folder / "empty.toml"
+        rules.write_text("", encoding="utf-8")
+        run = kvstcheck("--json", "--standard", standard, "--rules", rules, drawing)
+        self.assertEqual(sorted((r, n) for r, n, _ in rule_findings(run)[0]),
+                         [("names.characters", "A:WALL"), ("names.invisible", "A\u200bGLAZ"),
+                          ("names.letter-case", "A-DOOR"), ("names.spaces", " A-DOOR")], run)
+
+    def test_html_report_shows_rules_findings(self):
+        folder = scratch("rules-html")
+        page = folder / "report.html"
+        run = kvstcheck("--standard", "examples/standard/KVStPluginDefault.ini", "--rules", OFFICE_RULES,
+                        "--html", page, "examples/drawings/office.dxf")
+        self.assertEqual(run.status, 1, run)
+        html = page.read_text(encoding="utf-8")
+        self.assertIn("layers.required: the drawing has no layer &quot;A-ANNO-TTLB&quot;", html)
+
+
+class RulesFileErrors(unittest.TestCase):
+    """A broken rules file stops the run before any audit: exit 2, file, line, column and the fix."""
+
+    def test_errors_name_file_line_and_column(self):
+        folder = scratch("rules-errors")
+        cases = {
+            "not-toml.toml": ("[layers\n", "not-toml.toml:1:8: not a TOML file"),
+            "bad-pattern.toml": ("[layers]\npatterns = ['^A-(?!OLD)']\n",
+                                 "bad-pattern.toml:2:13: pattern '^A-(?!OLD)' does not compile: at character 4"),
+            "bad-type.toml": ("[layers.properties.'A']\nplot = 'yes'\n",
+                              "bad-type.toml:2:8: [layers.properties.\"A\"] plot must be true or false"),
+            "unknown.toml": ("[layer]\n", "unknown.toml:1:2: unknown section [layer]"),
+        }
+        for name, (text, expected) in cases.items():
+            (folder / name).write_text(text, encoding="utf-8")
+            run = kvstcheck("--standard", "examples/standard/KVStPluginDefault.ini", "--rules", folder / name,
+                            "examples/drawings/office.dxf")
+            self.assertEqual(run.status, 2, run)
+            self.assertEqual(run.out, "", run)
+            self.assertIn(expected, run.err, run)
+            self.assertIn("fix: ", run.err, run)
+
+    def test_missing_rules_file(self):
+        run = kvstcheck("--rules", "no-such-rules.toml", "examples/drawings/office.dxf")
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("rules file no-such-rules.toml: cannot open the file", run.err)
+
+
+class RulesLint(unittest.TestCase):
+    """lint explains a rules file with lines: the examples are clean, mistakes are found."""
+
+    def test_examples_are_clean(self):
+        for rules in ("examples/rules/office-us.toml", "examples/rules/office-iso.toml", PROJECT_RULES):
+            run = kvstcheck("lint", rules)
+            self.assertEqual(run.status, 0, run)
+            self.assertEqual(run.lines, [f"{rules}: no warnings"], run)
+
+    def test_mistakes_are_found_with_lines(self):
+        folder = scratch("rules-lint")
+        rules = folder / "mistakes.toml"
+        rules.write_text("[layers]\npatterns = ['^A-[A-Z]{4}$', '^A-[]$']\nrequired = ['0']\n"
+                         "[layers.properties.'A-WALLS']\ncolor = 1\n[text-styles]\ncolour = 2\n", encoding="utf-8")
+        run = kvstcheck("lint", "--json", rules.name, cwd=folder)
+        self.assertEqual(run.status, 1, run)
+        warnings = [(w["line"], w["problem"].split(" ")[0]) for w in run.json()["warnings"]]
+        self.assertEqual(warnings, [(2, "pattern"), (3, "the"), (4, "properties"), (7, "unknown")], run)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]] + sys.argv[1:], verbosity=2)
