@@ -3,20 +3,22 @@
 # Wine prefix. Installs the packages, builds, and registers the host library and the plug-in there
 # first when needed.
 #
-# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] [--html FILE] DRAWING|FOLDER...
-#        ./kvstcheck.sh lint [--json] STANDARD.ini
+# Usage: ./kvstcheck.sh [--standard FILE] [--plugin DLL] [--json] [--html FILE [--force]] DRAWING|FOLDER...
+#        ./kvstcheck.sh lint [--json] STANDARD.ini | --installed
 #        ./kvstcheck.sh make-standard DRAWING... [-o FILE] [--force]
-# Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are.
+# Build tree: ./build, or $KV_BUILD_DIR. Linux paths may be given as they are, and come back so.
 # KV_ARCH=x86 (the default) runs the 32-bit program with the 32-bit plug-in (tree ./build);
 # KV_ARCH=x64 the 64-bit program with the 64-bit plug-in (tree ./build/x64, its own 64-bit prefix).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=${KV_BUILD_DIR:-$root/build}
 
-# Wine hands file names and arguments over in the Unix locale's character set.
-if [[ $(locale charmap 2>/dev/null) != UTF-8 ]]; then
-  export LC_ALL=C.UTF-8
-fi
+# Wine hands file names and arguments over in the Unix locale's character set, and takes its code
+# page from the locale's name: a locale not named UTF-8 (none set, LANG=C) gives way to C.UTF-8.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *[Uu][Tt][Ff]-8* | *[Uu][Tt][Ff]8*) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 
 # Runs a step quietly; its output is shown only when it fails. Standard output stays the tool's.
 quietly() {
@@ -74,14 +76,9 @@ for module in "{FF8DA293-C9B6-4D06-AE91-D6A7E120AD88} $host_dll" \
   fi
 done
 
-# Absolute Linux paths become Windows paths (drive Z: is the Linux root); relative ones work as they
-# are, since Wine starts the program in the same folder.
-arguments=()
-for argument in "$@"; do
-  case $argument in
-    /*) arguments+=("$(windows_path "$argument")") ;;
-    --*=/*) arguments+=("${argument%%=*}=$(windows_path "${argument#*=}")") ;;
-    *) arguments+=("$argument") ;;
-  esac
-done
-exec "$run" "$tree/kvstcheck/kvstcheck.exe" "${arguments[@]}"
+# Paths go over as the user wrote them, so that they come back so: a relative one is found from the
+# same folder, where Wine starts the program, and an absolute Linux path from the root of drive Z:,
+# the current drive, which is the Linux root. Paths found below a folder given as a plain name are
+# joined with '/'.
+export KVSTCHECK_PATH_SEPARATOR=/
+exec "$run" "$tree/kvstcheck/kvstcheck.exe" "$@"

@@ -48,6 +48,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App app("Audits drawings against a standard file through the standards-check plug-in "
                  "KVStVB7Default.dll, as a CAD standards manager does.",
                  "kvstcheck");
+    // "/home/a.dxf" is a path (the root of the current drive), never an option; subcommands inherit this.
+    app.allow_windows_style_options(false);
     std::vector<std::string> drawings;
     std::string standard;
     std::string plugin;
@@ -104,6 +106,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         ->check(CLI::IsMember({"auto", "always", "never"}))
         ->type_name("WHEN");
     app.add_flag("--version", version, "Print the version of kvstcheck and of the plug-in module it would use");
+    bool replace = false;
+    app.add_flag("--force", replace, "Replace an output file that kvstcheck did not write");
     app.footer("Exit status: 0 no findings (but accepted ones), 1 findings, 2 a drawing could not be read, the "
                "plug-in or its standard file is not ready, or a baseline, list or output file cannot be used.\nThe "
                "standard file's own tools: kvstcheck help lint, kvstcheck help make-standard.");
@@ -114,7 +118,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App* lint = app.add_subcommand(
         "lint", "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it "
                 "will read otherwise than its author most likely meant, with a fix.");
-    lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format), or a rules file (.toml)")->required()->type_name("FILE");
+    bool installed = false;
+    auto* lintFileOption =
+        lint->add_option("standard", lintFile, "The standard file (KVStPluginDefault.ini format), or a rules file (.toml)")
+            ->type_name("FILE");
+    lint->add_flag("--installed", installed,
+                   "Lint the standard file beside each registered plug-in module, for 32-bit and for 64-bit programs")
+        ->excludes(lintFileOption);
     lint->add_flag("--json", lintJson, "Print one JSON document instead of lines");
     lint->footer("Exit status: 0 nothing to report, 1 warnings, 2 the file cannot be read.");
 
@@ -145,6 +155,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (app.get_subcommands().empty() && !version && drawings.empty() && filesFrom.empty())
             throw CLI::RequiredError("drawings (or --files-from)");
         parsedExcludes = ParseExcludes(excludes);
+        if (lint->parsed() && lintFile.empty() && !installed) throw CLI::RequiredError("standard");
     } catch (const CLI::ParseError& error) {
         const CLI::App* failed = lint->parsed() ? lint : make->parsed() ? make : &app;
         if (error.get_exit_code() == 0) {
@@ -166,6 +177,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     } else if (lint->parsed()) {
         options.command = Command::Lint;
         options.standard = Wide(lintFile);
+        options.installed = installed;
         options.json = lintJson;
     } else if (make->parsed()) {
         options.command = Command::MakeStandard;
@@ -188,6 +200,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                                                                                        : ColourChoice::Auto;
         for (const std::string& file : rules) options.rules.push_back(Wide(file));
         options.json = json;
+        options.force = replace;
     }
     parsed.options = std::move(options);
     return parsed;

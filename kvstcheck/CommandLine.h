@@ -35,7 +35,8 @@ struct Options {
     ColourChoice colour = ColourChoice::Auto;
     std::vector<std::wstring> rules;  // audit: rules files, each over the ones before
     std::wstring output;    // make-standard: the file to write
-    bool force = false;     // make-standard: replace an existing output file
+    bool force = false;     // replace an existing output file that kvstcheck did not write
+    bool installed = false;  // lint: the standard files beside the registered plug-in modules
     bool json = false;
 };
 

@@ -19,24 +19,6 @@ namespace {
 // Deeper than any real project; stops a walk whose folders cannot be told apart by their identity.
 constexpr std::size_t kDeepestFolder = 128;
 
-// A folder's identity on its volume: two paths to one folder (through a link) give the same.
-struct FolderIdentity {
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-    bool operator==(const FolderIdentity&) const = default;
-};
-
-std::optional<FolderIdentity> IdentityOf(const std::wstring& folder) {
-    const kv::FileHandle handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!::GetFileInformationByHandle(handle.get(), &information)) return std::nullopt;
-    return FolderIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
-}
-
 std::wstring Lower(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
     return text;
@@ -49,7 +31,8 @@ struct FolderEntry {
 
 class Walker {
 public:
-    Walker(std::vector<WalkEntry>& entries, const std::vector<Glob>& excludes) : entries_(entries), excludes_(excludes) {}
+    Walker(std::vector<WalkEntry>& entries, const std::vector<FileIdentity>& skipped, const std::vector<Glob>& excludes)
+        : entries_(entries), excludes_(excludes), skipped_(skipped) {}
 
     // separator: the one the user wrote in the folder's path, so that the paths shown read alike.
     void Walk(const std::wstring& folder, wchar_t separator) {
@@ -95,15 +78,22 @@ private:
             if (Excluded(childBelow)) continue;
             if (child.folder)
                 WalkFolder(path, childBelow);
-            else
+            else if (!Skipped(path))
                 entries_.push_back({path, {}});
         }
         ancestors_.pop_back();
     }
 
+    // One of the run's own output files, which is no drawing of it.
+    bool Skipped(const std::wstring& path) const {
+        if (skipped_.empty()) return false;
+        const auto identity = IdentityOf(path);
+        return identity && std::find(skipped_.begin(), skipped_.end(), *identity) != skipped_.end();
+    }
+
     bool List(const std::wstring& folder, std::vector<FolderEntry>& children) {
         WIN32_FIND_DATAW found{};
-        const kv::FindHandle search(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+        const kv::FindHandle search(::FindFirstFileExW((SystemPath(folder) + L"\\*").c_str(), FindExInfoBasic, &found,
                                                        FindExSearchNameMatch, nullptr, 0));
         if (!search) {
             const DWORD error = ::GetLastError();
@@ -127,29 +117,37 @@ private:
     const std::vector<Glob>& excludes_;
     std::size_t excluded_ = 0;
     // The folders above the one being walked; one whose identity is unknown matches none.
-    std::vector<std::optional<FolderIdentity>> ancestors_;
+    std::vector<std::optional<FileIdentity>> ancestors_;
+    const std::vector<FileIdentity>& skipped_;
     wchar_t separator_ = L'\\';
 };
 
 }  // namespace
+
+wchar_t SeparatorOf(const std::wstring& folder) {
+    const bool slashes = folder.find(L'/') != std::wstring::npos;
+    const bool backslashes = folder.find(L'\\') != std::wstring::npos;
+    if (slashes != backslashes) return slashes ? L'/' : L'\\';
+    return PreferredSeparator();
+}
 
 bool IsDrawingFileName(const std::wstring& name) {
     const std::wstring lower = Lower(name);
     return lower.ends_with(L".dxf") || lower.ends_with(L".json");
 }
 
-std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments, const std::vector<Glob>& excludes) {
+std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments, const std::vector<FileIdentity>& skipped,
+                                    const std::vector<Glob>& excludes) {
     std::vector<WalkEntry> entries;
     for (const std::wstring& argument : arguments) {
         if (KindOfPath(argument) != PathKind::Folder) {
             entries.push_back({argument, {}});
             continue;
         }
-        const bool slashes = argument.find(L'/') != std::wstring::npos && argument.find(L'\\') == std::wstring::npos;
         // "C:\" becomes "C:", whose entries are joined back as "C:\name".
         std::wstring folder = argument;
         while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-        Walker(entries, excludes).Walk(folder, slashes ? L'/' : L'\\');
+        Walker(entries, skipped, excludes).Walk(folder, SeparatorOf(argument));
     }
     return entries;
 }

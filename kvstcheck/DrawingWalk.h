@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "kvstcheck/Files.h"
 #include "kvstcheck/selection/Glob.h"
 
 namespace kvstcheck {
@@ -16,8 +17,14 @@ struct WalkEntry {
 // a run lists the same drawings in the same order every time. A file or folder below a folder given
 // whose path there matches one of excludes is left out. A folder that cannot be read, or one
 // that is a link back to a folder above it, becomes an entry with its error; the walk goes on.
-// Any other argument is a drawing, whether it exists or not: reading it tells.
-std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments, const std::vector<Glob>& excludes = {});
+// Any other argument is a drawing, whether it exists or not: reading it tells. Files below a folder
+// that are one of skipped (the run's own outputs) are left out.
+std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments,
+                                    const std::vector<FileIdentity>& skipped = {}, const std::vector<Glob>& excludes = {});
+
+// The separator that joins the way down a folder: the one the user wrote in it; when it holds none
+// or both, the preferred one.
+wchar_t SeparatorOf(const std::wstring& folder);
 
 // Whether the name ends in .dxf or .json, in any letter case.
 bool IsDrawingFileName(const std::wstring& name);

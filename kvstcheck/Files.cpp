@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include "kvstcheck/SystemError.h"
 
 namespace kvstcheck {
@@ -18,8 +16,26 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
+std::wstring SystemPath(const std::wstring& path) {
+    if (path.starts_with(L"\\\\?\\")) return path;
+    // Folders take 12 characters fewer than files: a name of 8.3 must still fit below them.
+    constexpr std::size_t kLongestPlainPath = MAX_PATH - 12;
+    const std::wstring full = FullPath(path);
+    if (full.size() < kLongestPlainPath) return path;
+    if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+std::wstring FolderOf(const std::wstring& fullPath) {
+    const auto separator = fullPath.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return L".";
+    // "C:\name": the folder is the root itself, "C:\".
+    if (separator == 2 && fullPath[1] == L':') return fullPath.substr(0, 3);
+    return fullPath.substr(0, separator);
+}
+
 PathKind KindOfPath(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
 }
@@ -29,8 +45,8 @@ std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t l
         error = "this is a folder, not a file";
         return std::nullopt;
     }
-    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    const kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         error = "cannot open the file: " + SystemMessage(::GetLastError());
         return std::nullopt;
@@ -54,22 +70,21 @@ std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t l
     return bytes;
 }
 
-OutputFile::OutputFile(const std::wstring& path)
-    : handle_(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr)) {
-    if (!handle_) error_ = SystemMessage(::GetLastError());
-    else if (::GetFileType(handle_.get()) != FILE_TYPE_DISK) error_ = "this is a device, not a file";
+std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
+    const kv::FileHandle handle(::CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle.get(), &information)) return std::nullopt;
+    return FileIdentity{information.dwVolumeSerialNumber,
+                        (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
 }
 
-bool OutputFile::Write(std::string_view bytes) {
-    while (error_.empty() && !bytes.empty()) {
-        DWORD written = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-        if (!::WriteFile(handle_.get(), bytes.data(), chunk, &written, nullptr) || written == 0)
-            error_ = SystemMessage(::GetLastError());
-        bytes.remove_prefix(written);
-    }
-    return error_.empty();
+wchar_t PreferredSeparator() {
+    wchar_t value[4] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"KVSTCHECK_PATH_SEPARATOR", value, 4);
+    return length == 1 && value[0] == L'/' ? L'/' : L'\\';
 }
 
 }  // namespace kvstcheck

@@ -1,9 +1,9 @@
 #pragma once
 // Small questions about paths, answered by the file system.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "com/Handle.h"
 
@@ -11,6 +11,11 @@ namespace kvstcheck {
 
 // The absolute form of path; path itself when the system cannot say.
 std::wstring FullPath(const std::wstring& path);
+// path as file calls take it: a full path too long for MAX_PATH gets the \\?\ prefix (\\?\UNC\ for a
+// share), which lifts the limit. Messages keep the user's spelling, never this one.
+std::wstring SystemPath(const std::wstring& path);
+// The folder part of a full path, without its last separator ("C:\a" for "C:\a\b.html").
+std::wstring FolderOf(const std::wstring& fullPath);
 
 enum class PathKind { Missing, Folder, File };
 // What is at path, so that a message can say a folder stands where a file belongs.
@@ -20,23 +25,18 @@ PathKind KindOfPath(const std::wstring& path);
 // in error (UTF-8), when it cannot be read.
 std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t limit, std::string& error);
 
-// A file that a run writes at its end, created at its start so that a path that cannot be written
-// is reported before any work is done.
-class OutputFile {
-public:
-    // Creates the file, or empties it; error() says why that failed.
-    explicit OutputFile(const std::wstring& path);
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    // UTF-8; empty while the file can be written.
-    const std::string& error() const noexcept { return error_; }
-    // Appends the bytes; false, with error() set, when they could not all be written.
-    bool Write(std::string_view bytes);
-
-private:
-    kv::FileHandle handle_;
-    std::string error_;
+// A file's identity: two spellings of one file (relative, short name, link, other letter case) give the same.
+struct FileIdentity {
+    std::uint32_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
 };
+
+// Nothing when no file or folder is there or the system cannot tell.
+std::optional<FileIdentity> IdentityOf(const std::wstring& path);
+
+// The separator that joins the way down a folder given with none ("projects"): '/' where the launcher
+// says the user writes paths so, else '\\'.
+wchar_t PreferredSeparator();
 
 }  // namespace kvstcheck

@@ -6,6 +6,8 @@
 
 namespace kvstcheck {
 
+// What went wrong with a file or folder, in plain words that a message puts after its path: the
+// common errors in words of this tool ("another program has it open ..."), others in the system's.
 std::string SystemMessage(DWORD error);
 // "0x80040154 (Class not registered)".
 std::string HresultMessage(HRESULT hr);

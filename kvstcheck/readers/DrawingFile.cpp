@@ -22,7 +22,7 @@ constexpr LONGLONG kLargestFile = 1LL << 30;
 
 std::string ReadWholeFile(const std::wstring& path) {
     if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
-    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         throw InputError(0, "cannot open the file: " + SystemMessage(::GetLastError()));

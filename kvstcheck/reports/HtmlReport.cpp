@@ -164,6 +164,7 @@ std::string FormatHtml(const RunReport& report) {
 
     std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                       "<meta name=\"generator\" content=\"kvstcheck\">\n"
                        "<title>Drawing audit</title>\n<style>";
     html += kStyle;
     html += FilterRules(kinds.size(), report.drawings.size());

@@ -145,6 +145,8 @@ std::string FormatJson(const RunReport& report) {
                                  {"rule", entry.rule}, {"count", entry.count}});
     Json document = {{"schemaVersion", kAuditSchemaVersion}, {"status", static_cast<int>(report.Status())}};
     if (!report.setupError.empty()) document["error"] = report.setupError;
+    if (report.standardProblems)
+        document["standard"] = {{"path", EncodeUtf8(report.standardFile)}, {"problems", *report.standardProblems}};
     document["findings"] = NewFindings(report);
     document["accepted"] = AcceptedFindings(report);
     document["drawings"] = std::move(drawings);

@@ -1,6 +1,7 @@
 #pragma once
 // What one run found, and how it is shown: lines for people, one JSON document for programs.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ struct RunReport {
     // Accepted findings of the baseline that drawings of this run no longer have, each drawing named
     // as the run names it; count: how many of the entry's repeats are gone.
     std::vector<BaselineEntry> noLongerFound{};
+    std::optional<std::size_t> standardProblems{};  // lines lint doubts in a standard file that loads
 
     ExitStatus Status() const;
 };

@@ -17,19 +17,20 @@ void Check(HRESULT hr, const char* call) {
     if (FAILED(hr)) throw SetupError(std::string("the plug-in's ") + call + " failed: " + HresultMessage(hr));
 }
 
-std::string ExpectedStandardFile(IKVStPlugin& plugin) {
+std::string ExpectedStandardFile(IKVStPlugin& plugin, const std::wstring& standardFile) {
+    if (!standardFile.empty()) return EncodeUtf8(standardFile);
     kv::Bstr folder;
     if (FAILED(plugin.get_Path(&folder))) return "KVStPluginDefault.ini beside the plug-in module";
     return EncodeUtf8(folder.view()) + "\\KVStPluginDefault.ini";
 }
 
 // The plug-in copies no drawing name unless its standard file loaded with a first type name.
-void RequireLoadedStandard(IKVStPlugin& plugin) {
+void RequireLoadedStandard(IKVStPlugin& plugin, const std::wstring& standardFile) {
     kv::Variant filter;
     Check(plugin.GetCheckFilter(&filter), "GetCheckFilter");
     if (filter.empty())
         throw SetupError("the plug-in did not load its standard file: it expects a readable standard file at " +
-                         ExpectedStandardFile(plugin));
+                         ExpectedStandardFile(plugin, standardFile));
     const VARIANT& value = filter.get();
     bool hasFirstType = false;
     if (value.vt == (VT_ARRAY | VT_VARIANT) && ::SafeArrayGetDim(value.parray) == 1) {
@@ -45,7 +46,7 @@ void RequireLoadedStandard(IKVStPlugin& plugin) {
         }
     }
     if (!hasFirstType)
-        throw SetupError("the standard file at " + ExpectedStandardFile(plugin) +
+        throw SetupError("the standard file at " + ExpectedStandardFile(plugin, standardFile) +
                          " names no type in its section [Type1], so the plug-in checks nothing");
 }
 
@@ -72,11 +73,11 @@ private:
 }  // namespace
 
 std::vector<Finding> AuditDrawing(IKVStPlugin& plugin, IDispatch* drawing, const std::wstring& drawingPath,
-                                  std::size_t nameCount) {
+                                  std::size_t nameCount, const std::wstring& standardFile) {
     ClearOnExit clear(plugin);
     const kv::Bstr path(drawingPath);
     Check(plugin.SetupForAudit(drawing, path.get()), "SetupForAudit");
-    RequireLoadedStandard(plugin);
+    RequireLoadedStandard(plugin, standardFile);
 
     std::vector<Finding> findings;
     for (;;) {

@@ -15,8 +15,9 @@ namespace kvstcheck {
 
 // drawing: an automation drawing object; drawingPath: the path handed to the plug-in; nameCount:
 // how many names the drawing holds, the most findings an audit can give.
-// Throws SetupError when a call fails or when the plug-in's standard file did not load.
+// Throws SetupError when a call fails or when the plug-in's standard file did not load; its message
+// names standardFile (as the user knows it), else the file beside the plug-in's module.
 std::vector<Finding> AuditDrawing(IKVStPlugin& plugin, IDispatch* drawing, const std::wstring& drawingPath,
-                                  std::size_t nameCount);
+                                  std::size_t nameCount, const std::wstring& standardFile = {});
 
 }  // namespace kvstcheck

@@ -1,9 +1,7 @@
 #include "kvstcheck/runs/FileOutputs.h"
 
-#include <windows.h>
 
 #include "kvstcheck/Files.h"
-#include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/baseline/BaselineFile.h"
 #include "kvstcheck/reports/CsvReport.h"
@@ -15,9 +13,13 @@ namespace {
 // Far more than the findings of any project.
 constexpr std::size_t kLargestBaseline = 256u << 20;
 
-std::wstring FolderOf(const std::wstring& path) {
-    const std::wstring full = FullPath(path);
-    return full.substr(0, full.find_last_of(L"\\/"));
+std::wstring FolderOfFile(const std::wstring& path) { return FolderOf(FullPath(path)); }
+
+// The marks by which an existing file shows that kvstcheck wrote it, so that it may be replaced.
+bool IsKvstcheckCsv(std::string_view head) { return head.starts_with("\xEF\xBB\xBF" "drawing,result,kind key,"); }
+bool IsKvstcheckJunit(std::string_view head) { return head.find("<testsuites name=\"kvstcheck\"") != std::string_view::npos; }
+bool IsKvstcheckBaseline(std::string_view head) {
+    return head.find("\"generator\": \"kvstcheck baseline\"") != std::string_view::npos;
 }
 
 std::vector<BaselineEntry> ReadBaseline(const std::wstring& path) {
@@ -29,31 +31,16 @@ std::vector<BaselineEntry> ReadBaseline(const std::wstring& path) {
 
 }  // namespace
 
-// An output is created at the start when it does not exist yet, and an existing one only tried for
-// writing then: it is replaced at the end, so that a run that breaks leaves it as it was.
 struct FileOutputs::Output {
-    std::wstring path;
-    const char* what;
-    std::optional<OutputFile> file;
-
-    std::string Check() {
-        if (KindOfPath(path) == PathKind::Missing) {
-            file.emplace(path);
-            return file->error();
-        }
-        if (KindOfPath(path) == PathKind::Folder) return "this is a folder, not a file";
-        const kv::FileHandle tried(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        return tried ? std::string() : SystemMessage(::GetLastError());
-    }
+    OutputFile file;
 };
 
-FileOutputs::FileOutputs(const Options& options) {
+FileOutputs::FileOutputs(const Options& options, const RunInputs& inputs) {
     ReadBaselines(options);
-    if (!error_.empty()) return;
-    Open(csv_, options.csv, "the CSV file");
-    Open(junit_, options.junit, "the JUnit file");
-    Open(baseline_, options.writeBaseline, "the baseline");
+    Open(csv_, options.csv, "the CSV file", IsKvstcheckCsv, inputs, options.force);
+    Open(junit_, options.junit, "the JUnit file", IsKvstcheckJunit, inputs, options.force);
+    // A baseline that is not kvstcheck's has already stopped the run.
+    Open(baseline_, options.writeBaseline, "the baseline", IsKvstcheckBaseline, inputs, options.force);
     if (csv_) csvBytes_ = CsvStart();
 }
 
@@ -68,7 +55,7 @@ void FileOutputs::ReadBaselines(const Options& options) {
             reading = options.baseline;
             previous = ReadBaseline(options.baseline);
             accepted_.emplace(previous);
-            acceptedFolder_ = FolderOf(options.baseline);
+            acceptedFolder_ = FolderOfFile(options.baseline);
         }
         if (options.writeBaseline.empty()) return;
         const bool same = !options.baseline.empty() && SamePath(options.baseline, options.writeBaseline);
@@ -77,17 +64,17 @@ void FileOutputs::ReadBaselines(const Options& options) {
             previous = KindOfPath(options.writeBaseline) == PathKind::Missing ? std::vector<BaselineEntry>()
                                                                                : ReadBaseline(options.writeBaseline);
         }
-        writer_.emplace(FolderOf(options.writeBaseline), previous);
+        writer_.emplace(FolderOfFile(options.writeBaseline), previous);
     } catch (const BaselineError& error) {
         error_ = "the baseline " + EncodeUtf8(reading) + " cannot be used: " + error.what();
     }
 }
 
-void FileOutputs::Open(std::unique_ptr<Output>& output, const std::wstring& path, const char* what) {
+void FileOutputs::Open(std::unique_ptr<Output>& output, const std::wstring& path, const char* what, OutputMark mark,
+                       const RunInputs& inputs, bool force) {
     if (path.empty() || !error_.empty()) return;
-    output.reset(new Output{path, what, std::nullopt});
-    if (const std::string problem = output->Check(); !problem.empty())
-        error_ = std::string("cannot write ") + what + " " + EncodeUtf8(path) + ": " + problem;
+    output.reset(new Output{OutputFile(path, what, mark)});
+    error_ = output->file.Refusal(inputs, force);
 }
 
 void FileOutputs::Add(DrawingResult& drawing) {
@@ -99,9 +86,9 @@ void FileOutputs::Add(DrawingResult& drawing) {
 }
 
 bool FileOutputs::Write(Output& output, const std::string& bytes) {
-    if (!output.file) output.file.emplace(output.path);
-    if (output.file->Write(bytes)) return true;
-    error_ = std::string("cannot write ") + output.what + " " + EncodeUtf8(output.path) + ": " + output.file->error();
+    const std::string error = output.file.Write(bytes);
+    if (error.empty()) return true;
+    error_ = error;
     return false;
 }
 

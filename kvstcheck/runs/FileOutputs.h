@@ -8,18 +8,18 @@
 #include <vector>
 
 #include "kvstcheck/CommandLine.h"
+#include "kvstcheck/OutputFile.h"
 #include "kvstcheck/baseline/AcceptedFindings.h"
 #include "kvstcheck/reports/JunitReport.h"
 #include "kvstcheck/reports/Report.h"
 
 namespace kvstcheck {
 
-class OutputFile;
-
 class FileOutputs {
 public:
-    // On failure, error() says why, in UTF-8, naming the file.
-    explicit FileOutputs(const Options& options);
+    // On failure, error() says why, in UTF-8, naming the file. An output that is one of inputs, or an
+    // existing file that kvstcheck did not write (without --force), is refused.
+    FileOutputs(const Options& options, const RunInputs& inputs);
     FileOutputs(const FileOutputs&) = delete;
     FileOutputs& operator=(const FileOutputs&) = delete;
     ~FileOutputs();
@@ -32,7 +32,8 @@ public:
 
 private:
     struct Output;
-    void Open(std::unique_ptr<Output>& output, const std::wstring& path, const char* what);
+    void Open(std::unique_ptr<Output>& output, const std::wstring& path, const char* what, OutputMark mark,
+              const RunInputs& inputs, bool force);
     bool Write(Output& output, const std::string& bytes);
     void ReadBaselines(const Options& options);
 

@@ -66,8 +66,8 @@ public:
 
     std::wstring Copy(const std::wstring& source, const wchar_t* name) {
         const std::wstring target = path_ + L"\\" + name;
-        if (!::CopyFileW(source.c_str(), target.c_str(), TRUE))
-            throw SetupError("cannot copy " + EncodeUtf8(source) + " to " + EncodeUtf8(target) + ": " +
+        if (!::CopyFileW(SystemPath(source).c_str(), target.c_str(), TRUE))
+            throw SetupError("cannot copy " + EncodeUtf8(source) + " for the audit into a temporary folder: " +
                              SystemMessage(::GetLastError()));
         files_.push_back(target);
         // A hidden or read-only source must not make the copy invisible to the plug-in or undeletable.
@@ -143,7 +143,7 @@ void RequireFile(const std::wstring& path, const std::string& what) {
 // A module of another machine cannot load into this process; the loader would only say that the
 // image is invalid. A file that is no PE image is left to the loader to refuse.
 void RequireOwnMachine(const std::wstring& path) {
-    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     std::string header(4096, '\0');

@@ -48,7 +48,8 @@ std::string RefusedOutput(const Options& options) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const std::wstring output = Comparable(*outputs[i].path);
         auto clashes = [&](const NamedPath& other) { return Comparable(*other.path) == output; };
-        const auto input = std::find_if(inputs.begin(), inputs.end(), clashes);
+        // The HTML report's own refusal names its clashes (OutputFile).
+        const auto input = outputs[i].path == &options.html ? inputs.end() : std::find_if(inputs.begin(), inputs.end(), clashes);
         if (input != inputs.end())
             return EncodeUtf8(*outputs[i].path) + " is " + input->what + " of this run; it cannot also be " +
                    outputs[i].what;
@@ -76,7 +77,7 @@ std::string ListRunDrawings(const Options& options, std::vector<WalkEntry>& entr
     std::vector<std::wstring> own;
     for (const NamedPath& output : Outputs(options)) own.push_back(Comparable(*output.path));
     if (!options.baseline.empty()) own.push_back(Comparable(options.baseline));
-    entries = ListDrawings(drawings, options.excludes);
+    entries = ListDrawings(drawings, {}, options.excludes);
     std::erase_if(entries, [&](const WalkEntry& entry) {
         return std::find(own.begin(), own.end(), Comparable(entry.path)) != own.end();
     });

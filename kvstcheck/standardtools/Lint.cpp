@@ -15,6 +15,7 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
+#include "kvstcheck/standardtools/InstalledStandards.h"
 #include "kvstcheck/standardtools/LetterCase.h"
 #include "standards/AnsiText.h"
 
@@ -134,7 +135,7 @@ std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::stri
         problem = "this is a folder, not a standard file";
         return std::nullopt;
     }
-    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    const kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         problem = "cannot open the file: " + SystemMessage(::GetLastError());
@@ -176,10 +177,6 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-bool ChecksNothing(const LoadedStandard& loaded) {
-    return !loaded.loaded || loaded.typeNames.empty() || !loaded.typeNames.front() || loaded.typeNames.front()->empty();
-}
-
 // Text in the system's code pages, converted as the platform converts it.
 class PlatformText : public CodePageText {
 public:
@@ -203,7 +200,8 @@ private:
 
 }  // namespace
 
-std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage, const LoadedStandard& loaded) {
+std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage, const LoadedStandard& loaded,
+                                          LoadingStop* stop) {
     std::vector<LintWarning> warnings;
     const Decoding decoding = DecodingOf(bytes);
     std::string ansi;
@@ -223,7 +221,7 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
         ansi = ToCodePageAsThePlatformDoes(text, codePage);
     }
     const standards::ProfileImage image(ansi);
-    const auto walked = WalkStandard(image, PlatformText(codePage), decoding == Decoding::Ansi);
+    const auto walked = WalkStandard(image, PlatformText(codePage), decoding == Decoding::Ansi, stop);
     warnings.insert(warnings.end(), walked.begin(), walked.end());
     if (ChecksNothing(loaded) && warnings.empty())
         warnings.push_back({0, "the plug-in does not load this file", "check that the file can be read"});
@@ -260,7 +258,7 @@ LintReport LintStandardFile(const std::wstring& path) {
     }
     report.encoding = EncodingWords(decoding, report.codePage);
     report.loaded = LoadAsThePluginDoes(FullPath(path));
-    report.warnings = FindLintWarnings(*bytes, report.codePage, report.loaded);
+    report.warnings = FindLintWarnings(*bytes, report.codePage, report.loaded, &report.stop);
     return report;
 }
 
@@ -335,6 +333,7 @@ std::string FormatLintJson(const LintReport& report) {
 }
 
 int Lint(const Options& options) {
+    if (options.installed) return LintInstalled(options);
     const LintReport report = LintStandardFile(options.standard);
     if (options.json) {
         WriteOut(FormatLintJson(report));

@@ -21,6 +21,7 @@ struct LintReport {
     std::string encoding;     // how the plug-in decodes the file, in words
     LoadedStandard loaded;    // what the plug-in's own loader makes of the file
     std::vector<LintWarning> warnings;  // in line order
+    LoadingStop stop;                   // where the loader stops reading, and why
 
     int Status() const;  // 0 nothing to report, 1 warnings, 2 unreadable
 };
@@ -31,7 +32,8 @@ inline constexpr int kLintSchemaVersion = 1;
 inline constexpr std::uint64_t kLargestStandardFile = 64ull << 20;
 
 // The warnings for a file's bytes under a code page, given what the plug-in loaded from it.
-std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage, const LoadedStandard& loaded);
+std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage, const LoadedStandard& loaded,
+                                          LoadingStop* stop = nullptr);
 
 // Reads the file at path and lints it as the plug-in reads it on this system.
 LintReport LintStandardFile(const std::wstring& path);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "com/Variant.h"
+#include "kvstcheck/Files.h"
 #include "standards/AnsiText.h"
 #include "standards/StandardLoader.h"
 
@@ -17,7 +18,7 @@ public:
         wchar_t name[MAX_PATH + 1] = {};
         if (::GetTempPathW(MAX_PATH, folder) == 0 || ::GetTempFileNameW(folder, L"kvs", 0, name) == 0) return;
         path_ = name;
-        if (!::CopyFileW(source.c_str(), path_.c_str(), FALSE)) path_.clear();
+        if (!::CopyFileW(SystemPath(source).c_str(), path_.c_str(), FALSE)) path_.clear();
     }
     TemporaryCopy(const TemporaryCopy&) = delete;
     TemporaryCopy& operator=(const TemporaryCopy&) = delete;
@@ -34,8 +35,8 @@ private:
 
 LoadedStandard LoadAsThePluginDoes(const std::wstring& path) {
     // The plug-in reads its own KVStPluginDefault.ini through ANSI functions; a file whose path the
-    // code page cannot name is read from a copy, as kvstcheck's audits read it.
-    if (!standards::ToCodePage(path)) {
+    // code page cannot name, or too long for them, is read from a copy, as kvstcheck's audits read it.
+    if (!standards::ToCodePage(path) || path.size() >= MAX_PATH) {
         const TemporaryCopy copy(path);
         if (!copy.path().empty()) return LoadAsThePluginDoes(copy.path());
     }
@@ -67,6 +68,10 @@ LoadedStandard LoadAsThePluginDoes(const std::wstring& path) {
     for (std::size_t kind = 0; kind < audit::kKindCount; ++kind)
         if (lists[kind] != standards::NameList{untouched}) standard.names[kind] = std::move(lists[kind]);
     return standard;
+}
+
+bool ChecksNothing(const LoadedStandard& loaded) {
+    return !loaded.loaded || loaded.typeNames.empty() || !loaded.typeNames.front() || loaded.typeNames.front()->empty();
 }
 
 std::optional<audit::Kind> KindOfLabel(std::wstring_view label) {

@@ -25,6 +25,9 @@ struct LoadedStandard {
 // Loads path as SetupForAudit does on a fresh plug-in object.
 LoadedStandard LoadAsThePluginDoes(const std::wstring& path);
 
+// The plug-in copies no drawing name, so every audit passes: the load failed, or left no first type name.
+bool ChecksNothing(const LoadedStandard& loaded);
+
 // The kind whose findings carry this label; nothing for another label.
 std::optional<audit::Kind> KindOfLabel(std::wstring_view label);
 

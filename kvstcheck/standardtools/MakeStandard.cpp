@@ -3,9 +3,9 @@
 #include <memory>
 #include <unordered_set>
 
-#include "com/Handle.h"
+#include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
-#include "kvstcheck/SystemError.h"
+#include "kvstcheck/OutputFile.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/readers/InputError.h"
@@ -62,49 +62,34 @@ std::string ProblemOf(std::wstring_view name, UINT codePage, std::string& encode
 
 void AddLine(std::string& text, const std::string& line) { text += line + "\r\n"; }
 
-// A file in the output's folder that is removed unless it is renamed to the output.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::wstring& beside) {
-        std::wstring folder = beside.substr(0, beside.find_last_of(L"\\/") + 1);
-        if (folder.empty()) folder = L".";
-        wchar_t name[MAX_PATH + 1] = {};
-        if (::GetTempFileNameW(folder.c_str(), L"kvs", 0, name) == 0)
-            throw std::runtime_error("cannot create a file in the output's folder: " + SystemMessage(::GetLastError()));
-        path_ = name;
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (!path_.empty()) ::DeleteFileW(path_.c_str());
-    }
-
-    void Write(const std::string& bytes) {
-        const kv::FileHandle file(
-            ::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            throw std::runtime_error("cannot write the file: " + SystemMessage(::GetLastError()));
+// Reads every drawing, telling each that cannot be read; false when one could not.
+bool ReadReferences(const std::vector<WalkEntry>& entries, std::vector<ReferenceDrawing>& drawings) {
+    bool readable = true;
+    for (const WalkEntry& entry : entries) {
+        try {
+            if (!entry.error.empty()) throw InputError(0, entry.error);
+            DrawingContent content = ReadDrawingFile(entry.path);
+            for (const std::string& warning : content.warnings) WriteError(EncodeUtf8(entry.path) + ": warning: " + warning);
+            drawings.push_back({entry.path, std::move(content.names)});
+        } catch (const InputError& error) {
+            WriteError(EncodeUtf8(entry.path) + ": " + error.what());
+            readable = false;
         }
-        DWORD written = 0;
-        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written != bytes.size() || !::FlushFileBuffers(file.get()))
-            throw std::runtime_error("cannot write the file: " + SystemMessage(::GetLastError()));
     }
+    return readable;
+}
 
-    // Renames the file to target; an existing target is replaced only when asked.
-    void MoveTo(const std::wstring& target, bool replace) {
-        if (!::MoveFileExW(path_.c_str(), target.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
-                throw std::runtime_error("the file exists; add --force to replace it");
-            throw std::runtime_error("cannot write the file: " + SystemMessage(error));
-        }
-        path_.clear();
+// "19 names (layers 8, linetypes 5, text styles 3, dimension styles 3) in code page 1252".
+std::string Summary(const StandardDraft& draft, UINT codePage) {
+    std::string kinds;
+    std::size_t total = 0;
+    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
+        total += draft.nameCounts[kind];
+        kinds += std::string(kind > 0 ? ", " : "") + kKindPlurals[kind] + " " + std::to_string(draft.nameCounts[kind]);
     }
-
-private:
-    std::wstring path_;
-};
+    return std::to_string(total) + (total == 1 ? " name (" : " names (") + kinds + ") in code page " +
+           std::to_string(codePage);
+}
 
 }  // namespace
 
@@ -139,8 +124,7 @@ StandardDraft DraftStandard(const std::vector<ReferenceDrawing>& drawings, UINT 
     }
     std::size_t typeCount = 0;
     for (const auto& names : lines) typeCount += names.empty() ? 0 : 1;
-    if (typeCount == 0 && draft.refusals.empty()) draft.refusals.push_back("the drawings hold no names to allow");
-    if (!draft.refusals.empty()) return draft;
+    if (typeCount == 0 || !draft.refusals.empty()) return draft;
 
     std::string& text = draft.bytes;
     AddLine(text, "; The names a drawing may use, per kind: made by kvstcheck make-standard from " +
@@ -161,34 +145,20 @@ StandardDraft DraftStandard(const std::vector<ReferenceDrawing>& drawings, UINT 
 }
 
 int MakeStandard(const Options& options) {
-    const std::string output = EncodeUtf8(options.output);
-    const PathKind existing = KindOfPath(options.output);
-    if (existing == PathKind::Folder) {
-        WriteError(output + ": this is a folder; give the standard file's name with -o");
+    // The output is a standard file people edit: it is replaced only with --force, whoever wrote it.
+    OutputFile output(options.output, "the standard file", NeverOurs);
+    const std::vector<WalkEntry> entries = ListDrawings(options.drawings);
+    RunInputs inputs;
+    for (const WalkEntry& entry : entries) inputs.Add(entry.path, "a reference drawing of this run");
+    if (const std::string refusal = output.Refusal(inputs, options.force); !refusal.empty()) {
+        WriteError(refusal);
         return kBroken;
     }
-    if (existing == PathKind::File && !options.force) {
-        WriteError(output + ": the file exists; add --force to replace it");
-        return kBroken;
-    }
-
     std::vector<ReferenceDrawing> drawings;
-    bool unreadable = false;
-    for (const std::wstring& path : options.drawings) {
-        try {
-            DrawingContent content = ReadDrawingFile(path);
-            for (const std::string& warning : content.warnings) WriteError(EncodeUtf8(path) + ": warning: " + warning);
-            drawings.push_back({path, std::move(content.names)});
-        } catch (const InputError& error) {
-            WriteError(EncodeUtf8(path) + ": " + error.what());
-            unreadable = true;
-        }
-    }
-    if (unreadable) {
+    if (!ReadReferences(entries, drawings)) {
         WriteError("no standard file written: a reference drawing cannot be read");
         return kBroken;
     }
-
     const UINT codePage = ::GetACP();
     const StandardDraft draft = DraftStandard(drawings, codePage);
     if (!draft.refusals.empty()) {
@@ -197,22 +167,15 @@ int MakeStandard(const Options& options) {
                    (draft.refusals.size() == 1 ? " name" : " names") + " cannot be written faithfully");
         return kBroken;
     }
-    try {
-        TemporaryFile file(FullPath(options.output));
-        file.Write(draft.bytes);
-        file.MoveTo(options.output, options.force);
-    } catch (const std::runtime_error& error) {
-        WriteError(output + ": " + error.what());
+    if (draft.bytes.empty()) {
+        WriteError("no standard file written: the reference drawings hold no names to allow");
         return kBroken;
     }
-    std::string summary;
-    std::size_t total = 0;
-    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
-        total += draft.nameCounts[kind];
-        summary += std::string(kind > 0 ? ", " : "") + kKindPlurals[kind] + " " + std::to_string(draft.nameCounts[kind]);
+    if (const std::string error = output.Write(draft.bytes); !error.empty()) {
+        WriteError(error);
+        return kBroken;
     }
-    WriteOut("wrote " + output + ": " + std::to_string(total) + " names (" + summary + ") in code page " +
-             std::to_string(codePage) + "\n");
+    WriteOut("wrote " + EncodeUtf8(options.output) + ": " + Summary(draft, codePage) + "\n");
     return kNoFindings;
 }
 

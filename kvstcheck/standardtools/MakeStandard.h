@@ -18,7 +18,7 @@ struct ReferenceDrawing {
 };
 
 struct StandardDraft {
-    std::string bytes;  // the file, in the code page; empty when something was refused
+    std::string bytes;  // the file, in the code page; empty when something was refused or there are no names
     audit::PerKind<std::size_t> nameCounts{};
     std::vector<std::string> refusals;  // UTF-8, one per name that cannot be written faithfully
 };

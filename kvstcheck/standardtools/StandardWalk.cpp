@@ -80,6 +80,11 @@ public:
         ReportDoubts();
     }
 
+    LoadingStop stop() const {
+        if (stopLine_ == 0 || stopWarning_ >= warnings_.size()) return {};
+        return {stopLine_, warnings_[stopWarning_].problem};
+    }
+
 private:
     struct SectionState {
         long nameCount = 0;    // m once NameCount was read
@@ -247,6 +252,7 @@ private:
     void StopAt(std::uint32_t line, const ProfileSection* section) {
         stopLine_ = line;
         stoppedIn_ = section;
+        stopWarning_ = warnings_.size();  // the warning that follows says why
     }
 
     // A count that Automation reads from another form ("4.4", "&H4") than a plain number.
@@ -471,6 +477,7 @@ private:
     std::vector<LintWarning>& warnings_;
     long typeCount_ = 0;
     std::uint32_t stopLine_ = 0;
+    std::size_t stopWarning_ = 0;
     const ProfileSection* stoppedIn_ = nullptr;
     std::unordered_set<const void*> read_;
     std::unordered_map<const ProfileSection*, SectionState> sections_;
@@ -481,9 +488,12 @@ private:
 
 }  // namespace
 
-std::vector<LintWarning> WalkStandard(const ProfileImage& image, const CodePageText& text, bool checkBytes) {
+std::vector<LintWarning> WalkStandard(const ProfileImage& image, const CodePageText& text, bool checkBytes,
+                                      LoadingStop* stop) {
     std::vector<LintWarning> warnings;
-    LoaderWalk(image, text, checkBytes, warnings).Run();
+    LoaderWalk walk(image, text, checkBytes, warnings);
+    walk.Run();
+    if (stop != nullptr) *stop = walk.stop();
     return warnings;
 }
 

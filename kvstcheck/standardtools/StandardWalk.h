@@ -38,6 +38,14 @@ public:
 
 // The warnings for an image of a file in text's code page. checkBytes: the bytes are the file's
 // own (not a conversion of UTF-16 or UTF-8 text), so their characters are checked too.
-std::vector<LintWarning> WalkStandard(const standards::ProfileImage& image, const CodePageText& text, bool checkBytes);
+// Where the loader stops reading a file, and the warning that says why; line 0 when it reads to the end.
+struct LoadingStop {
+    std::uint32_t line = 0;
+    std::string problem;  // UTF-8
+};
+
+// stop, when given, receives where the loader stops reading.
+std::vector<LintWarning> WalkStandard(const standards::ProfileImage& image, const CodePageText& text, bool checkBytes,
+                                      LoadingStop* stop = nullptr);
 
 }  // namespace kvstcheck

@@ -386,6 +386,26 @@ class Upgrade(InstallerCase):
         self.assert_back_to_start(kept_files=["Program Files/KVStVB7Default/x86/KVStPluginDefault.ini"])
 
 
+class InstalledStandardCheck(InstallerCase):
+    """After each install or upgrade the setup program lints the standard file beside each registered
+    plug-in and logs what lint says: clean after a fresh install, the line at fault after an upgrade
+    that kept an edited file with a mistake."""
+
+    def test_install_and_upgrade_log_the_lint_of_the_installed_standards(self):
+        self.install()
+        first = self.prefix.log("KVStVB7Default-setup.log")
+        self.assertIn("kvstcheck lint --installed (exit code 0)", first)
+        self.assertRegex(first, r"x86\\KVStPluginDefault\.ini: nothing to fix")
+        standard = self.prefix.windows(r"C:\Program Files\KVStVB7Default\x86\KVStPluginDefault.ini")
+        standard.write_bytes(standard.read_bytes() + b"Name99=A-WALL-OLD\r\n")
+
+        self.install()
+        upgrade = self.prefix.log("KVStVB7Default-setup.log")
+        self.assertIn("Kept the edited standard file", upgrade)
+        self.assertIn("kvstcheck lint --installed (exit code 1)", upgrade)
+        self.assertRegex(upgrade, r"x86\\KVStPluginDefault\.ini:\d+: Name99 is above NameCount")
+
+
 class ExistingHostLibrary(InstallerCase):
     """A host library registered before the install (here a 32-bit one) is used, not joined by the
     stand-in for any architecture, and stays registered after the uninstall."""

@@ -59,6 +59,43 @@ TEST(CommandLine, TheStandardFileTools) {
     EXPECT_EQ(audit.options->command, kvstcheck::Command::Audit);
 }
 
+// Linux paths through the launcher begin with '/': they are drawings and files, never options.
+TEST(CommandLine, PathsFromTheRootAreNoOptions) {
+    const auto parsed = ParseCommandLine({"kvstcheck", "--standard", "/home/s.ini", "/home/a.dxf", "--html", "/tmp/r.html",
+                                          "--force"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    EXPECT_EQ(parsed.options->drawings, std::vector<std::wstring>{L"/home/a.dxf"});
+    EXPECT_EQ(parsed.options->standard, L"/home/s.ini");
+    EXPECT_EQ(parsed.options->html, L"/tmp/r.html");
+    EXPECT_TRUE(parsed.options->force);
+    const auto lint = ParseCommandLine({"kvstcheck", "lint", "/home/s.ini"});
+    ASSERT_TRUE(lint.options) << lint.error;
+    EXPECT_EQ(lint.options->standard, L"/home/s.ini");
+}
+
+TEST(CommandLine, LintTakesOneFileOrTheInstalledOnes) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool parses;
+    };
+    const Case cases[] = {
+        {{"kvstcheck", "lint", "--installed"}, true},
+        {{"kvstcheck", "lint", "--installed", "--json"}, true},
+        {{"kvstcheck", "lint", "a.ini"}, true},
+        {{"kvstcheck", "lint"}, false},
+        {{"kvstcheck", "lint", "--installed", "a.ini"}, false},
+    };
+    for (const Case& c : cases) {
+        const auto parsed = ParseCommandLine(c.arguments);
+        EXPECT_EQ(parsed.options.has_value(), c.parses) << c.arguments.size() << " " << c.arguments.back();
+        if (!c.parses) {
+            EXPECT_EQ(parsed.exitStatus, 2);
+        }
+    }
+    EXPECT_TRUE(ParseCommandLine({"kvstcheck", "lint", "--installed"}).options->installed);
+    EXPECT_FALSE(ParseCommandLine({"kvstcheck", "lint", "a.ini"}).options->installed);
+}
+
 TEST(CommandLine, HelpEndsTheRunWithSuccess) {
     const auto parsed = ParseCommandLine({"kvstcheck", "--help"});
     EXPECT_FALSE(parsed.options);

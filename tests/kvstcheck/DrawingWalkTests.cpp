@@ -73,14 +73,14 @@ TEST_F(DrawingWalk, ExcludedFilesAndFoldersAreLeftOut) {
         for (const wchar_t* pattern : patterns) parsed.push_back(*kvstcheck::Glob::Parse(pattern, problem));
         return parsed;
     };
-    EXPECT_EQ(Paths(ListDrawings({r + L"\\A", r + L"\\b"}, globs({L"z", L"*.json"}))),
+    EXPECT_EQ(Paths(ListDrawings({r + L"\\A", r + L"\\b"}, {}, globs({L"z", L"*.json"}))),
               (std::vector<std::wstring>{r + L"\\A\\a.dxf", r + L"\\b\\10.DXF"}));
     // Matched below each folder given: "b/*" leaves out nothing of the folder b itself.
-    EXPECT_EQ(Paths(ListDrawings({r}, globs({L"b/*", L"**/*.dxf", L"\u56FE*"}))),
+    EXPECT_EQ(Paths(ListDrawings({r}, {}, globs({L"b/*", L"**/*.dxf", L"\u56FE*"}))),
               (std::vector<std::wstring>{r + L"\\Z.Json"}));
-    EXPECT_EQ(Paths(ListDrawings({r + L"\\b"}, globs({L"b/*"}))),
+    EXPECT_EQ(Paths(ListDrawings({r + L"\\b"}, {}, globs({L"b/*"}))),
               (std::vector<std::wstring>{r + L"\\b\\2.json", r + L"\\b\\10.DXF"}));
-    const auto none = ListDrawings({r + L"\\A"}, globs({L"**"}));
+    const auto none = ListDrawings({r + L"\\A"}, {}, globs({L"**"}));
     ASSERT_EQ(none.size(), 1u);
     EXPECT_EQ(none[0].error, "no .dxf or .json files in this folder that --exclude leaves");
 }

@@ -67,8 +67,11 @@ TEST(MakeStandard, MoreNamesThanASectionDeclaresAndNoNamesAtAll) {
     EXPECT_EQ(draft.refusals[0], "big.json: linetype \"L32767\" is one linetype more than a section can declare (32767)");
     EXPECT_TRUE(draft.bytes.empty());
 
-    const auto empty = DraftStandard({{L"empty.json", {}}}, kWestern);
-    EXPECT_EQ(empty.refusals, std::vector<std::string>{"the drawings hold no names to allow"});
+    // Drawings without names refuse no name: there is simply nothing to write.
+    const auto empty = DraftStandard({{L"empty.json", {}}, {L"none.dxf", {}}}, kWestern);
+    EXPECT_TRUE(empty.refusals.empty());
+    EXPECT_TRUE(empty.bytes.empty());
+    EXPECT_EQ(empty.nameCounts, (audit::PerKind<std::size_t>{}));
 }
 
 // What the plug-in loads from a made file is exactly the names it was made from, and lint has

@@ -35,7 +35,7 @@ TEST(Outputs, AnOutputThatIsAnInputOrAnotherOutputIsRefused) {
         {[](Options& o) { o.csv = L"out.csv", o.junit = L"out.xml", o.writeBaseline = L"b.json"; }, ""},
         {[](Options& o) { o.csv = L"Plans\\A.DXF"; }, "Plans\\A.DXF is a drawing of this run; it cannot also be the CSV file"},
         {[](Options& o) { o.junit = L"std.ini"; }, "std.ini is the standard file of this run; it cannot also be the JUnit file"},
-        {[](Options& o) { o.html = L"list.txt"; }, "list.txt is the list of files of this run; it cannot also be the HTML report"},
+        {[](Options& o) { o.csv = L"list.txt"; }, "list.txt is the list of files of this run; it cannot also be the CSV file"},
         {[](Options& o) { o.csv = L"r.csv", o.junit = L".\\R.csv"; }, "r.csv cannot be both the CSV file and the JUnit file"},
         {[](Options& o) { o.baseline = L"b.json", o.csv = L"b.json"; }, "b.json is the baseline of this run; it cannot also be the CSV file"},
         {[](Options& o) { o.baseline = L"b.json", o.writeBaseline = L"./b.json"; }, ""},
