@@ -74,13 +74,13 @@ std::string ListRunDrawings(const Options& options, std::vector<WalkEntry>& entr
         }
         if (drawings.empty()) return "the list of files " + source + " names no drawings";
     }
-    std::vector<std::wstring> own;
-    for (const NamedPath& output : Outputs(options)) own.push_back(Comparable(*output.path));
-    if (!options.baseline.empty()) own.push_back(Comparable(options.baseline));
-    entries = ListDrawings(drawings, {}, options.excludes);
-    std::erase_if(entries, [&](const WalkEntry& entry) {
-        return std::find(own.begin(), own.end(), Comparable(entry.path)) != own.end();
-    });
+    // The run's own files below a folder are no drawings of it.
+    std::vector<FileIdentity> own;
+    for (const NamedPath& output : Outputs(options))
+        if (const auto identity = IdentityOf(*output.path)) own.push_back(*identity);
+    if (!options.baseline.empty())
+        if (const auto identity = IdentityOf(options.baseline)) own.push_back(*identity);
+    entries = ListDrawings(drawings, own, options.excludes);
     return entries.empty() ? "no drawings to audit" : std::string();
 }
 

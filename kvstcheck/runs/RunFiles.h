@@ -17,7 +17,7 @@ bool SamePath(const std::wstring& a, const std::wstring& b);
 std::string RefusedOutput(const Options& options);
 
 // The drawings of the command line and of --files-from, folders walked, without the run's own
-// baseline and report files; why none can be audited (the list cannot be read, or names nothing),
+// baseline and report files below them; why none can be audited (the list cannot be read, or names nothing),
 // or empty.
 std::string ListRunDrawings(const Options& options, std::vector<WalkEntry>& entries);
 
