@@ -7,8 +7,8 @@
 namespace kvstcheck {
 
 // The key of a kind label as the plug-in gives it; empty for a label of no known kind.
-std::string KindKey(std::wstring_view label);
+std::string KeyOfKindLabel(std::wstring_view label);
 // The plug-in's label of a kind key; empty for no known key.
-std::wstring KindLabel(std::string_view key);
+std::wstring LabelOfKindKey(std::string_view key);
 
 }  // namespace kvstcheck

@@ -100,7 +100,7 @@ std::string FormatTotals(const RunReport& report, bool colour) {
 std::string FormatNoLongerFound(const RunReport& report) {
     std::string text;
     for (const BaselineEntry& entry : report.noLongerFound) {
-        const std::wstring label = KindLabel(entry.kind);
+        const std::wstring label = LabelOfKindKey(entry.kind);
         text += "no longer found: " + entry.drawing + ": " + (label.empty() ? entry.kind : EncodeUtf8(label)) + " \"" +
                 entry.name + "\"" + (entry.count > 1 ? " (" + std::to_string(entry.count) + " times)" : std::string()) +
                 ": accepted in the baseline\n";

@@ -14,7 +14,7 @@
 
 namespace kvstcheck {
 
-std::string ModuleFileVersion(const std::wstring& module) {
+std::string VersionResourceOf(const std::wstring& module) {
     DWORD ignored = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(module.c_str(), &ignored);
     if (size == 0) throw SetupError(EncodeUtf8(module) + ": no version resource: " + SystemMessage(::GetLastError()));
@@ -33,7 +33,7 @@ int PrintVersions(const Options& options) {
     WriteOut("kvstcheck " KVSTCHECK_VERSION "\n");
     try {
         const std::wstring module = FullPath(options.plugin.empty() ? RegisteredModulePath() : options.plugin);
-        const std::string version = ModuleFileVersion(module);
+        const std::string version = VersionResourceOf(module);
         WriteOut("plug-in: " + EncodeUtf8(module) + ", file version " + version + "\n");
         return kNoFindings;
     } catch (const SetupError& error) {
