@@ -65,6 +65,14 @@ void CopyNames(IDispatch& drawing, const wchar_t* member, standards::NameList& n
     }
 }
 
+// Equal to Empty as automation compares, with the user's locale: a comparison that fails counts as
+// equal.
+bool LooselyEmpty(const kv::Variant& value) noexcept {
+    const kv::Variant empty;
+    const HRESULT comparison = ::VarCmp(value.source(), empty.source(), LOCALE_USER_DEFAULT, 0);
+    return FAILED(comparison) || comparison == VARCMP_EQ;
+}
+
 }  // namespace
 
 bool FilterNamesFirstType(const VARIANT& filter) noexcept {
@@ -74,11 +82,19 @@ bool FilterNamesFirstType(const VARIANT& filter) noexcept {
     if (FAILED(::SafeArrayGetLBound(filter.parray, 1, &lower)) ||
         FAILED(::SafeArrayGetUBound(filter.parray, 1, &upper)) || lower > 0 || upper < 0)
         return false;
-    kv::Variant first, empty;
+    kv::Variant first;
     LONG index = 0;
     if (FAILED(::SafeArrayGetElement(filter.parray, &index, &first))) return false;
-    const HRESULT comparison = ::VarCmp(first.source(), empty.source(), LOCALE_USER_DEFAULT, 0);
-    return SUCCEEDED(comparison) && comparison != VARCMP_EQ;
+    return !LooselyEmpty(first);
+}
+
+bool NamesFirstType(const standards::TypeNames& typeNames) noexcept {
+    if (typeNames.empty() || !typeNames.front()) return false;
+    try {
+        return !LooselyEmpty(kv::Variant::FromString(*typeNames.front()));
+    } catch (...) {
+        return false;
+    }
 }
 
 void SnapshotDrawing(IDispatch& drawing, const PerKind<standards::NameList*>& lists) noexcept {

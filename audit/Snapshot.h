@@ -6,6 +6,7 @@
 
 #include "Kinds.h"
 #include "standards/NameList.h"
+#include "standards/StandardLoad.h"
 
 namespace audit {
 
@@ -13,6 +14,8 @@ namespace audit {
 // automation compares: nothing, an empty string or a numeric zero equals Empty (the text "0" does
 // not); a Null element does not compare equal. The filter is the loader's array of variants.
 bool FilterNamesFirstType(const VARIANT& filter) noexcept;
+// The same answer for the type names that the check filter is built from.
+bool NamesFirstType(const standards::TypeNames& typeNames) noexcept;
 
 // Reads each kind's collection from drawing in walk order and copies every entry's Name, in
 // enumeration order, into the kind's list; the lists are rebuilt from empty. A collection that

@@ -10,19 +10,12 @@ bool IsStandardName(std::wstring_view name, const standards::NameList& list, LON
     return std::find(list.begin(), end, name) != end;
 }
 
-void StandardIndex::Build(const ListsByKind& standard) {
-    PerKind<std::unordered_set<std::wstring>> built;
-    for (std::size_t kind = 0; kind < kKindCount; ++kind)
-        built[kind] = std::unordered_set<std::wstring>(standard[kind]->begin(), standard[kind]->end());
-    names_.swap(built);
-}
-
 void StandardIndex::Clear() noexcept {
-    for (auto& names : names_) std::unordered_set<std::wstring>().swap(names);
+    for (auto& names : names_) std::unordered_set<std::wstring_view>().swap(names);
 }
 
 bool StandardIndex::Lists(Kind kind, const std::wstring& name) const noexcept {
-    return names_[static_cast<std::size_t>(kind)].contains(name);
+    return names_[static_cast<std::size_t>(kind)].contains(std::wstring_view(name));
 }
 
 std::optional<Finding> NextFinding(Cursor& cursor, const ListsByKind& drawing, const StandardIndex& standard) noexcept {

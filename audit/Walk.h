@@ -11,6 +11,7 @@
 
 #include "Kinds.h"
 #include "standards/NameList.h"
+#include "standards/NameStore.h"
 
 namespace audit {
 
@@ -31,14 +32,24 @@ bool IsStandardName(std::wstring_view name, const standards::NameList& list, LON
 // The standard's names of each kind, hashed once per load, so that a lookup does not scan them.
 class StandardIndex {
 public:
-    // Indexes every entry of each list; throws std::bad_alloc and then keeps the index it had.
-    void Build(const ListsByKind& standard);
+    // Indexes every entry of each list (name lists or views), as views: the names must outlive the
+    // index. Throws std::bad_alloc and then keeps the index it had.
+    void Build(const PerKind<const standards::NameList*>& standard) { BuildFrom(standard); }
+    void Build(const PerKind<const standards::NameView*>& standard) { BuildFrom(standard); }
     void Clear() noexcept;
     // The same answer as IsStandardName(name, list, entries of list) for the kind's indexed list.
     bool Lists(Kind kind, const std::wstring& name) const noexcept;
 
 private:
-    PerKind<std::unordered_set<std::wstring>> names_;
+    template <class List>
+    void BuildFrom(const PerKind<const List*>& standard) {
+        PerKind<std::unordered_set<std::wstring_view>> built;
+        for (std::size_t kind = 0; kind < kKindCount; ++kind)
+            built[kind] = std::unordered_set<std::wstring_view>(standard[kind]->begin(), standard[kind]->end());
+        names_.swap(built);
+    }
+
+    PerKind<std::unordered_set<std::wstring_view>> names_;
 };
 
 struct Finding {

@@ -172,14 +172,13 @@ struct SetupSteps {
 
 struct Standard {
     std::unique_ptr<standards::clsIniFuncs> IniFuncs;
-    kv::Variant CheckFilter;
-    NameList StdLayerNames, StdLinetypeNames, StdTextStyleNames, StdDimStyleNames;
+    standards::TypeNames CheckFilter;
+    standards::NameView StdLayerNames, StdLinetypeNames, StdTextStyleNames, StdDimStyleNames;
 
     double Load(const std::wstring& path, standards::StandardFileReading reading) {
         Stopwatch load;
-        if (!standards::LoadStandardFile(path, {IniFuncs, CheckFilter, StdLayerNames, StdLinetypeNames,
-                                                StdTextStyleNames, StdDimStyleNames},
-                                         reading))
+        if (!standards::Apply(standards::LoadStandardFile(path, IniFuncs, reading),
+                              {CheckFilter, {&StdLayerNames, &StdLinetypeNames, &StdTextStyleNames, &StdDimStyleNames}}))
             throw std::runtime_error("the standard file did not load");
         return load.Milliseconds();
     }
@@ -189,7 +188,9 @@ SetupSteps TimeSetupSteps(const AuditData& data, const std::wstring& standardPat
     SetupSteps steps;
     Standard standard;
     steps.loadMs = standard.Load(standardPath, standards::StandardFileReading::OncePerLoad);
-    if (standard.StdDimStyleNames != data.standard[3]) throw std::runtime_error("the standard file loaded wrongly");
+    if (!std::equal(standard.StdDimStyleNames.begin(), standard.StdDimStyleNames.end(), data.standard[3].begin(),
+                    data.standard[3].end()))
+        throw std::runtime_error("the standard file loaded wrongly");
 
     kv::ComPtr<IDispatch> drawing = drawing::MakeDrawing(data.DrawingNames());
     audit::PerKind<NameList> drawingLists;

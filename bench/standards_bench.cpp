@@ -41,19 +41,18 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 
 struct Members {
     std::unique_ptr<standards::clsIniFuncs> IniFuncs;
-    kv::Variant CheckFilter;
-    standards::NameList StdLayerNames, StdLinetypeNames, StdTextStyleNames, StdDimStyleNames;
+    standards::TypeNames CheckFilter;
+    standards::NameView StdLayerNames, StdLinetypeNames, StdTextStyleNames, StdDimStyleNames;
 
     bool LoadAndCheck(const std::wstring& path, int namesPerKind, standards::StandardFileReading reading) {
-        if (!standards::LoadStandardFile(path, {IniFuncs, CheckFilter, StdLayerNames, StdLinetypeNames,
-                                                StdTextStyleNames, StdDimStyleNames},
-                                         reading))
+        if (!standards::Apply(standards::LoadStandardFile(path, IniFuncs, reading),
+                              {CheckFilter, {&StdLayerNames, &StdLinetypeNames, &StdTextStyleNames, &StdDimStyleNames}}))
             return false;
         const std::wstring lastLayer = L"AcadLayer-name-" + std::to_wstring(namesPerKind);
         const auto count = static_cast<std::size_t>(namesPerKind);
         return StdLayerNames.size() == count && StdLinetypeNames.size() == count &&
                StdTextStyleNames.size() == count && StdDimStyleNames.size() == count &&
-               StdLayerNames.back() == lastLayer;
+               StdLayerNames[count - 1] == lastLayer;
     }
 };
 

@@ -35,6 +35,10 @@ bool IsUtf8(std::string_view text) {
     return true;
 }
 
+// A file read in one piece, and in pieces small enough to split every line and the binary marker.
+constexpr std::size_t kWholePieces = std::size_t(1) << 30;
+constexpr std::size_t kSmallPieces[] = {1, 5};
+
 // The binary DXF marker is found by its place in the first bytes, so those stay as they are.
 constexpr std::size_t kMarkerLength = 22;
 
@@ -68,9 +72,11 @@ std::optional<std::wstring> ByteTextDecoder::Decode(std::string_view bytes, unsi
 
 std::string CheckDxfReader(std::string_view bytes, const kvstcheck::TextDecoder& decoder) {
     const auto lines = static_cast<int>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
-    const auto read = [&decoder, lines](std::string_view input, std::string& broken) -> Outcome {
+    const auto read = [&decoder, lines](std::string_view input, std::string& broken,
+                                        std::size_t pieceSize = kWholePieces) -> Outcome {
         try {
-            return kvstcheck::ReadDxf(input, decoder);
+            kvstcheck::DxfMemoryBytes pieces(input, pieceSize);
+            return kvstcheck::ReadDxf(pieces, decoder);
         } catch (const kvstcheck::InputError& error) {
             if (error.line() < 0 || error.line() > lines) broken = "an error names line " + std::to_string(error.line());
             if (!IsUtf8(error.what())) broken = "an error message is not UTF-8";
@@ -91,6 +97,11 @@ std::string CheckDxfReader(std::string_view bytes, const kvstcheck::TextDecoder&
     const Outcome crLf = read(WithCrLf(bytes), broken);
     if (!broken.empty()) return broken + " (with CR LF line ends)";
     if (!SameOutcome(plain, crLf)) return "CR LF line ends read differently";
+    for (const std::size_t pieceSize : kSmallPieces) {
+        const Outcome pieces = read(bytes, broken, pieceSize);
+        if (!broken.empty()) return broken + " (in pieces of " + std::to_string(pieceSize) + " bytes)";
+        if (!SameOutcome(plain, pieces)) return "pieces of " + std::to_string(pieceSize) + " bytes read differently";
+    }
     return {};
 }
 

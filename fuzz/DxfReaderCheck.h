@@ -19,7 +19,7 @@ public:
 
 // Empty when the reader kept its promises on these bytes: it read them or threw InputError with a
 // line inside the file and a UTF-8 message, and the same file with CR LF line ends (after the place
-// of the binary marker) reads alike.
+// of the binary marker), or handed to the reader in small pieces, reads alike.
 // Otherwise what went wrong.
 std::string CheckDxfReader(std::string_view bytes, const kvstcheck::TextDecoder& decoder);
 

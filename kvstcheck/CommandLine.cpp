@@ -9,6 +9,9 @@
 namespace kvstcheck {
 namespace {
 
+// More threads than this only wait for each other.
+constexpr unsigned kMostJobs = 64;
+
 std::wstring Wide(const std::string& utf8) { return DecodeUtf8(utf8).value_or(std::wstring()); }
 
 // Every message of the tool starts with its name, so that in a log of many programs its lines show whose they are.
@@ -108,6 +111,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_flag("--version", version, "Print the version of kvstcheck and of the plug-in module it would use");
     bool replace = false;
     app.add_flag("--force", replace, "Replace an output file that kvstcheck did not write");
+    unsigned jobs = 0;
+    app.add_option("--jobs", jobs,
+                   "Audit this many drawings at once, each on its own thread (default: one per processor); the "
+                   "report keeps the drawings' order")
+        ->check(CLI::Range(1u, kMostJobs))
+        ->type_name("N");
     app.footer("Exit status: 0 no findings (but accepted ones), 1 findings, 2 a drawing could not be read, the "
                "plug-in or its standard file is not ready, or a baseline, list or output file cannot be used.\nThe "
                "standard file's own tools: kvstcheck help lint, kvstcheck help make-standard.");
@@ -201,6 +210,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         for (const std::string& file : rules) options.rules.push_back(Wide(file));
         options.json = json;
         options.force = replace;
+        options.jobs = jobs;
     }
     parsed.options = std::move(options);
     return parsed;

@@ -38,6 +38,7 @@ struct Options {
     bool force = false;     // replace an existing output file that kvstcheck did not write
     bool installed = false;  // lint: the standard files beside the registered plug-in modules
     bool json = false;
+    unsigned jobs = 0;      // audit: drawings audited at once; 0 for one per processor
 };
 
 struct ParsedCommandLine {

@@ -46,8 +46,8 @@ HRESULT KVStPluginDefault::LocateStandardFile() {
 }
 
 bool KVStPluginDefault::LoadStandardFile(const std::wstring& path) noexcept {
-    return standards::LoadStandardFile(path, {IniFuncs, CheckFilter, StdLayerNames, StdLinetypeNames,
-                                              StdTextStyleNames, StdDimStyleNames});
+    return standards::Apply(standards::LoadStandardFile(path, IniFuncs),
+                            {CheckFilter, {&StdLayerNames, &StdLinetypeNames, &StdTextStyleNames, &StdDimStyleNames}});
 }
 
 // The host recognises a plug-in by comparing this property with the ProgID that the earlier "6"
@@ -90,8 +90,18 @@ HRESULT KVStPluginDefault::get_StandardFiles(VARIANT* value) {
 HRESULT KVStPluginDefault::GetCheckFilter(VARIANT* value) {
     KV_RETURN_IF_NULL(value);
     ::VariantInit(value);
-    // A copy that fails leaves the result Empty; the call still succeeds.
-    if (FAILED(::VariantCopy(value, CheckFilter.source()))) ::VariantInit(value);
+    if (CheckFilter.empty()) return S_OK;
+    try {
+        // Element i holds the type name of section i + 1, or stays Empty where loading stopped.
+        kv::SafeArray filter = kv::SafeArray::Vector(VT_VARIANT, static_cast<ULONG>(CheckFilter.size()));
+        for (std::size_t index = 0; index < CheckFilter.size(); ++index)
+            if (CheckFilter[index])
+                kv::PutElement(filter.get(), static_cast<LONG>(index), kv::Variant::FromString(*CheckFilter[index]));
+        kv::Variant::FromArray(std::move(filter)).DetachTo(value);
+    } catch (...) {
+        // An array that cannot be built leaves the result Empty; the call still succeeds.
+        ::VariantInit(value);
+    }
     return S_OK;
 }
 
@@ -103,12 +113,12 @@ HRESULT KVStPluginDefault::SetupForAudit(IDispatch* chkDb, BSTR chkPathName) {
         // Every audit starts as on a new object: nothing of an earlier drawing or load survives.
         AuditCursor = {};
         CurrentError.Reset();
-        CheckFilter.reset();
+        standards::TypeNames().swap(CheckFilter);
         EraseNameLists();
         if (StdFilePath.empty()) KV_RETURN_IF_FAILED(LocateStandardFile());
         if (!LoadStandardFile(StdFilePath)) return S_OK;
         StdNameIndex.Build({&StdLayerNames, &StdLinetypeNames, &StdTextStyleNames, &StdDimStyleNames});
-        if (audit::FilterNamesFirstType(CheckFilter.get()))
+        if (audit::NamesFirstType(CheckFilter))
             audit::SnapshotDrawing(*CheckDb.Get(),
                                    {&DbLayerNames, &DbLinetypeNames, &DbTextStyleNames, &DbDimStyleNames});
         return S_OK;
@@ -141,15 +151,16 @@ HRESULT KVStPluginDefault::Clear() {
     CurrentError.Reset();
     CheckPathName.clear();
     StdFilePath.clear();
-    CheckFilter.reset();
+    standards::TypeNames().swap(CheckFilter);
     EraseNameLists();
     return S_OK;
 }
 
 void KVStPluginDefault::EraseNameLists() noexcept {
-    for (standards::NameList* list : {&DbLayerNames, &DbLinetypeNames, &DbDimStyleNames, &DbTextStyleNames,
-                                      &StdLayerNames, &StdLinetypeNames, &StdDimStyleNames, &StdTextStyleNames})
+    for (standards::NameList* list : {&DbLayerNames, &DbLinetypeNames, &DbDimStyleNames, &DbTextStyleNames})
         standards::NameList().swap(*list);
+    for (standards::NameView* list : {&StdLayerNames, &StdLinetypeNames, &StdDimStyleNames, &StdTextStyleNames})
+        *list = {};
     StdNameIndex.Clear();
 }
 

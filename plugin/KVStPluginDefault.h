@@ -10,6 +10,8 @@
 #include "com/Dispatch.h"
 #include "com/Variant.h"
 #include "standards/NameList.h"
+#include "standards/NameStore.h"
+#include "standards/StandardLoad.h"
 
 namespace standards {
 class clsIniFuncs;
@@ -85,16 +87,18 @@ private:
     kv::ComPtr<IDispatch> CheckDb;
     std::wstring CheckPathName;
     std::wstring StdFilePath;
-    kv::Variant CheckFilter;
+    // The type names; the host's array of variants is built from them when it asks.
+    standards::TypeNames CheckFilter;
     kv::ComPtr<_KVStError> CurrentError;
     standards::NameList DbLayerNames;
     standards::NameList DbLinetypeNames;
     standards::NameList DbDimStyleNames;
     standards::NameList DbTextStyleNames;
-    standards::NameList StdLayerNames;
-    standards::NameList StdLinetypeNames;
-    standards::NameList StdDimStyleNames;
-    standards::NameList StdTextStyleNames;
+    // Views into their load's pooled store.
+    standards::NameView StdLayerNames;
+    standards::NameView StdLinetypeNames;
+    standards::NameView StdDimStyleNames;
+    standards::NameView StdTextStyleNames;
     audit::Cursor AuditCursor;
 
     // Beside the members: the standard lists hashed for lookups, and the host's error class.

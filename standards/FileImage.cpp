@@ -1,6 +1,9 @@
 #include "FileImage.h"
 
+#include <algorithm>
+
 #include "AnsiText.h"
+#include "StandardKeys.h"
 #include "com/Handle.h"
 
 namespace standards {
@@ -36,6 +39,31 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     return bytes;
 }
 
+constexpr wchar_t kIniFileMapping[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\";
+
+// The profile functions answer a mapped file's name from the registry, whatever its folder. Both
+// registry views are asked: which one the 32-bit functions read on a 64-bit system is not pinned.
+bool RegistryMapsFileName(const std::wstring& path) {
+    const std::wstring key = kIniFileMapping + path.substr(path.find_last_of(L"\\/") + 1);
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        kv::RegistryKey mapping;
+        const LSTATUS status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, mapping.put());
+        // A key that cannot be opened for another reason may still map the file.
+        if (status != ERROR_FILE_NOT_FOUND) return true;
+    }
+    return false;
+}
+
+// The path as the profile functions resolve it: relative paths against the current folder. Null
+// when the full path, in the code page, reaches MAX_PATH (the functions' handling is not pinned).
+bool FullPathFits(const std::wstring& path) {
+    wchar_t full[MAX_PATH];
+    const DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    const auto inCodePage = ToCodePage(std::wstring_view(full, length));
+    return inCodePage && inCodePage->size() < MAX_PATH;
+}
+
 }  // namespace
 
 bool CodePageKeepsEveryByte(UINT codePage) {
@@ -56,7 +84,12 @@ bool CodePageKeepsEveryByte(UINT codePage) {
 }
 
 bool AnswersCertain(const ProfileImage& image, UINT codePage) {
-    if (image.Encoding() != ProfileEncoding::Ansi || !image.Doubts().empty()) return false;
+    if (image.Encoding() != ProfileEncoding::Ansi) return false;
+    // A line without '=' matters only under a name the loader reads.
+    const auto matters = [](const DoubtAt& doubt) {
+        return doubt.doubt != PlatformDoubt::BareLineReadAsKey || IsStandardKeyName(doubt.name);
+    };
+    if (std::any_of(image.Doubts().begin(), image.Doubts().end(), matters)) return false;
     return !image.HasBytesAbove127() || CodePageKeepsEveryByte(codePage);
 }
 
@@ -64,7 +97,7 @@ std::unique_ptr<FileImage> FileImage::Read(const std::wstring& path) {
     // A name without a folder is looked up in the Windows folder; a long path is cut short.
     if (path.find_first_of(L"\\/") == std::wstring::npos || path.size() >= MAX_PATH) return nullptr;
     // The ANSI functions see the path in the code page: one it cannot hold names no file for them.
-    if (!ToCodePage(path)) return nullptr;
+    if (!ToCodePage(path) || !FullPathFits(path) || RegistryMapsFileName(path)) return nullptr;
     auto bytes = ReadWholeFile(path);
     if (!bytes) return nullptr;
     auto image = std::make_unique<FileImage>(std::move(*bytes));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace standards {
 namespace {
@@ -29,26 +30,57 @@ std::string_view Trim(std::string_view text) noexcept { return TrimEnd(TrimStart
 std::string_view UpToNul(std::string_view text) noexcept { return text.substr(0, text.find('\0')); }
 
 // Classes of bytes that the quick pass over a file looks for.
-constexpr unsigned kAbove127 = 1, kNul = 2, kPageFeedOrEof = 4;
+constexpr unsigned kAbove127 = 1, kNul = 2, kPageFeedOrEof = 4, kLineEnd = 8, kUnpinnedEdge = 16;
 constexpr auto kByteClass = [] {
     std::array<unsigned char, 256> classes{};
     for (int byte = 128; byte < 256; ++byte) classes[byte] = kAbove127;
     classes[0] = kNul;
     classes['\v'] = classes['\f'] = classes['\x1a'] = kPageFeedOrEof;
+    classes['\r'] = classes['\n'] = kLineEnd;
+    for (int byte = 0x1C; byte <= 0x1F; ++byte) classes[byte] = kUnpinnedEdge;
+    classes[0xA0] = kAbove127 | kUnpinnedEdge;
     return classes;
 }();
+
+// Past the run of bytes from 0x20 to 0x7F at position, a machine word at a time: none of them
+// ends a line or needs noting.
+std::size_t SkipPlainText(std::string_view bytes, std::size_t position) noexcept {
+    using Word = std::uintptr_t;
+    constexpr Word kOnes = ~Word{0} / 0xFF;
+    constexpr Word kHighBits = kOnes * 0x80;
+    while (bytes.size() - position >= sizeof(Word)) {
+        Word word;
+        std::memcpy(&word, bytes.data() + position, sizeof word);
+        // A byte below 0x20 or above 0x7F sets its high bit here.
+        if ((((word - kOnes * 0x20) & ~word) | word) & kHighBits) break;
+        position += sizeof(Word);
+    }
+    return position;
+}
 
 constexpr char FoldAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    if (a.size() != b.size()) return false;
+    // Names are most often asked for as they are written.
+    if (a == b) return true;
+    return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return FoldAscii(x) == FoldAscii(y);
            });
 }
 
-std::uint32_t FoldedHash(std::string_view text, std::uint32_t start) noexcept {
-    std::uint32_t hash = 2166136261u ^ start;
-    for (char c : text) hash = (hash ^ static_cast<unsigned char>(FoldAscii(c))) * 16777619u;
+// A hash that names equal but for ASCII letter case share: four bytes at a time, each with its 0x20
+// bit set (which also pairs some other bytes, such as '@' and '`'; the comparison tells them apart).
+std::uint32_t FoldedHash(std::string_view text) noexcept {
+    std::uint32_t hash = 2166136261u ^ static_cast<std::uint32_t>(text.size());
+    std::size_t i = 0;
+    for (; i + 4 <= text.size(); i += 4) {
+        std::uint32_t word;
+        std::memcpy(&word, text.data() + i, 4);
+        hash = (hash ^ (word | 0x20202020u)) * 16777619u;
+        hash ^= hash >> 15;
+    }
+    for (; i < text.size(); ++i) hash = (hash ^ (static_cast<unsigned char>(text[i]) | 0x20u)) * 16777619u;
     // Names that differ only in their last digits must not crowd into neighbouring slots.
     hash ^= hash >> 16;
     hash *= 0x85EBCA6Bu;
@@ -62,6 +94,16 @@ std::size_t TableSizeFor(std::size_t count) {
     return size;
 }
 
+// Bytes that Wine keeps at the ends of names and values and Windows may trim.
+constexpr bool IsUnpinnedEdgeByte(char c) noexcept {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte == 0xA0 || (byte >= 0x1C && byte <= 0x1F);
+}
+
+bool HasUnpinnedEdge(std::string_view text) noexcept {
+    return !text.empty() && (IsUnpinnedEdgeByte(text.front()) || IsUnpinnedEdgeByte(text.back()));
+}
+
 bool IsQuote(char c) noexcept { return c == '"' || c == '\''; }
 
 bool IsQuoted(std::string_view value) noexcept {
@@ -71,8 +113,8 @@ bool IsQuoted(std::string_view value) noexcept {
 // What the platform copies into a buffer of bufferSize characters: one pair of matching quotes
 // comes off, and a quoted value that fits all but its closing quote loses one character more.
 // Always a part of value.
+// value is already cut at its first NUL.
 std::string_view CopyEntry(std::string_view value, std::size_t bufferSize) noexcept {
-    value = UpToNul(value);
     const bool quoted = IsQuoted(value);
     if (quoted) value.remove_prefix(1);
     std::string_view copy = value.substr(0, bufferSize - 1);
@@ -84,8 +126,8 @@ std::string_view CopyEntry(std::string_view value, std::size_t bufferSize) noexc
 
 ProfileImage::ProfileImage(std::string bytes) : bytes_(std::move(bytes)) {
     Parse();
-    NoteDoubts();
     Index();
+    NoteDoubts();
 }
 
 std::span<const ProfileEntry> ProfileImage::EntriesOf(const ProfileSection& section) const noexcept {
@@ -116,8 +158,12 @@ void ProfileImage::Parse() {
     unsigned seen = 0;
     while (position < bytes.size()) {
         const std::size_t start = position;
-        for (; position < bytes.size() && bytes[position] != '\r' && bytes[position] != '\n'; ++position)
-            seen |= kByteClass[static_cast<unsigned char>(bytes[position])];
+        position = SkipPlainText(bytes, position);
+        for (; position < bytes.size(); ++position) {
+            const unsigned byteClass = kByteClass[static_cast<unsigned char>(bytes[position])];
+            if (byteClass & kLineEnd) break;
+            seen |= byteClass;
+        }
         const std::uint32_t startLine = lineNumber;
         const std::string_view line = bytes.substr(start, position - start);
         while (position < bytes.size() && (bytes[position] == '\r' || bytes[position] == '\n')) {
@@ -130,20 +176,24 @@ void ProfileImage::Parse() {
     hasBytesAbove127_ = (seen & kAbove127) != 0;
     hasNul_ = (seen & kNul) != 0;
     hasPageFeedOrEof_ = (seen & kPageFeedOrEof) != 0;
+    hasUnpinnedEdgeBytes_ = (seen & kUnpinnedEdge) != 0;
+    hasQuotes_ = bytes.find('"') != std::string_view::npos || bytes.find('\'') != std::string_view::npos;
 }
 
 void ProfileImage::AddLine(std::string_view line, std::uint32_t lineNumber) {
     line = Trim(line);
     if (line.empty()) return;
+    if (line.size() > kLongestPinnedLine) doubts_.push_back({PlatformDoubt::VeryLongLine, lineNumber});
     if (line.front() == '[') {
         const std::size_t close = line.rfind(']');
-        // A '[' line without a later ']' is an ordinary line.
+        // A '[' line without a later ']' is an ordinary line here, a header on Windows.
         if (close != std::string_view::npos && close > 0) {
             sections_.push_back(ProfileSection{Trim(line.substr(1, close - 1)), lineNumber,
                                                static_cast<std::uint32_t>(entries_.size()), 0});
             lastKept_ = kNone;
             return;
         }
+        doubts_.push_back({PlatformDoubt::UnclosedSectionHeader, lineNumber});
     }
     ProfileEntry entry;
     entry.line = lineNumber;
@@ -202,63 +252,82 @@ void ProfileImage::NoteDoubts() {
         if (Effective(section.name).empty()) doubts_.push_back({PlatformDoubt::EmptySectionName, section.line});
         if (section.name.find(']') != std::string_view::npos)
             doubts_.push_back({PlatformDoubt::SeveralClosingBrackets, section.line});
+        if (hasUnpinnedEdgeBytes_ && HasUnpinnedEdge(section.name)) doubts_.push_back({PlatformDoubt::UntrimmedEdgeByte, section.line});
     }
-    for (const ProfileEntry& entry : entries_) {
+    for (std::size_t e = 0; e < entries_.size(); ++e) {
+        const ProfileEntry& entry = entries_[e];
+        if (hasUnpinnedEdgeBytes_ && (HasUnpinnedEdge(entry.name) || (entry.value && HasUnpinnedEdge(*entry.value))))
+            doubts_.push_back({PlatformDoubt::UntrimmedEdgeByte, entry.line});
         if (entry.dropped) continue;
         const std::string_view name = Effective(entry.name);
-        if (!name.starts_with(';') &&
+        if (hasQuotes_ && !name.starts_with(';') &&
             (name.find('"') != std::string_view::npos || name.find('\'') != std::string_view::npos))
             doubts_.push_back({PlatformDoubt::QuoteInKeyName, entry.line});
-        if (entry.value) {
-            const std::string_view value = Effective(*entry.value);
-            if (value.size() == kStandardReadBufferSize + 1 && IsQuoted(value))
-                doubts_.push_back({PlatformDoubt::QuotedValueFillsBuffer, entry.line});
+        // Only the entry a read finds is ever answered from.
+        if (!entryFound_[e]) continue;
+        if (!entry.value) {
+            // Lines that begin with ';' are comments to Windows: no read of the standard file names
+            // them; a '[' line is told as a header.
+            if (!name.empty() && !name.starts_with(';') && !name.starts_with('[')) doubts_.push_back({PlatformDoubt::BareLineReadAsKey, entry.line, name});
+            continue;
         }
+        const std::string_view value = Effective(*entry.value);
+        if (hasQuotes_ && value.size() >= kStandardReadBufferSize + 1 && IsQuoted(value))
+            doubts_.push_back({PlatformDoubt::QuotedValueFillsBuffer, entry.line});
     }
+    std::stable_sort(doubts_.begin(), doubts_.end(),
+                     [](const DoubtAt& a, const DoubtAt& b) { return a.line < b.line; });
 }
 
 void ProfileImage::Index() {
     sectionSlots_.assign(TableSizeFor(sections_.size()), 0);
     const std::size_t sectionMask = sectionSlots_.size() - 1;
-    std::vector<bool>& firstOfName = sectionSearched_;
-    firstOfName.assign(sections_.size(), false);
+    sectionSearched_.assign(sections_.size(), 0);
     for (std::uint32_t s = 0; s < sections_.size(); ++s) {
         const std::string_view name = Effective(sections_[s].name);
-        for (std::size_t slot = FoldedHash(name, 0) & sectionMask;; slot = (slot + 1) & sectionMask) {
+        for (std::size_t slot = FoldedHash(name) & sectionMask;; slot = (slot + 1) & sectionMask) {
             if (sectionSlots_[slot] == 0) {
                 sectionSlots_[slot] = s + 1;
-                firstOfName[s] = true;
+                sectionSearched_[s] = 1;
                 break;
             }
             if (EqualIgnoringAsciiCase(Effective(sections_[sectionSlots_[slot] - 1].name), name)) break;
         }
     }
-
     // Only the first section of a name is ever searched, and in it the first entry of a name.
-    entrySection_.assign(entries_.size(), 0);
-    entryFound_.assign(entries_.size(), false);
-    entrySlots_.assign(TableSizeFor(entries_.size()), 0);
-    const std::size_t entryMask = entrySlots_.size() - 1;
+    entryFound_.assign(entries_.size(), 0);
+    entryTables_.assign(sections_.size(), EntryTable{});
+    std::size_t slots = 0;
+    for (std::uint32_t s = 0; s < sections_.size(); ++s)
+        if (sectionSearched_[s]) slots += TableSizeFor(sections_[s].entryCount);
+    entrySlots_.assign(slots, EntrySlot{});
+    std::uint32_t start = 0;
     for (std::uint32_t s = 0; s < sections_.size(); ++s) {
-        const ProfileSection& section = sections_[s];
-        for (std::uint32_t e = section.firstEntry; e < section.firstEntry + section.entryCount; ++e) {
-            entrySection_[e] = s;
-            const ProfileEntry& entry = entries_[e];
-            if (!firstOfName[s] || entry.dropped) continue;
-            const std::string_view name = Effective(entry.name);
-            for (std::size_t slot = FoldedHash(name, s) & entryMask;; slot = (slot + 1) & entryMask) {
-                const std::uint32_t held = entrySlots_[slot];
-                if (held == 0) {
-                    entrySlots_[slot] = e + 1;
-                    entryFound_[e] = true;
-                    break;
-                }
-                const ProfileEntry& earlier = entries_[held - 1];
-                if (entrySection_[held - 1] == s && EqualIgnoringAsciiCase(Effective(earlier.name), name)) {
-                    if (!earlier.value && entry.value) doubts_.push_back({PlatformDoubt::BareLineShadowsKey, earlier.line});
-                    break;
-                }
+        if (!sectionSearched_[s]) continue;
+        const auto size = static_cast<std::uint32_t>(TableSizeFor(sections_[s].entryCount));
+        entryTables_[s] = {start, size - 1};
+        start += size;
+        IndexEntries(s);
+    }
+}
+
+void ProfileImage::IndexEntries(std::uint32_t section) {
+    const ProfileSection& owner = sections_[section];
+    const EntryTable table = entryTables_[section];
+    EntrySlot* const slots = entrySlots_.data() + table.start;
+    for (std::uint32_t e = owner.firstEntry; e < owner.firstEntry + owner.entryCount; ++e) {
+        const ProfileEntry& entry = entries_[e];
+        if (entry.dropped) continue;
+        const std::string_view name = Effective(entry.name);
+        const std::uint32_t hash = FoldedHash(name);
+        for (std::uint32_t slot = hash & table.mask;; slot = (slot + 1) & table.mask) {
+            if (slots[slot].entry == 0) {
+                slots[slot] = {e + 1, hash};
+                entryFound_[e] = 1;
+                break;
             }
+            if (slots[slot].hash == hash && EqualIgnoringAsciiCase(Effective(entries_[slots[slot].entry - 1].name), name))
+                break;
         }
     }
 }
@@ -269,7 +338,7 @@ const ProfileSection* ProfileImage::FindSection(std::string_view trimmedName) co
     if (last < sections_.size() && sectionSearched_[last] && EqualIgnoringAsciiCase(Effective(sections_[last].name), trimmedName))
         return &sections_[last];
     const std::size_t mask = sectionSlots_.size() - 1;
-    for (std::size_t slot = FoldedHash(trimmedName, 0) & mask; sectionSlots_[slot] != 0; slot = (slot + 1) & mask) {
+    for (std::size_t slot = FoldedHash(trimmedName) & mask; sectionSlots_[slot] != 0; slot = (slot + 1) & mask) {
         const std::uint32_t s = sectionSlots_[slot] - 1;
         if (EqualIgnoringAsciiCase(Effective(sections_[s].name), trimmedName)) {
             lastSection_.store(s, std::memory_order_relaxed);
@@ -283,20 +352,21 @@ const ProfileEntry* ProfileImage::Find(std::string_view section, std::string_vie
     if (encoding_ != ProfileEncoding::Ansi) return nullptr;
     const ProfileSection* found = FindSection(Trim(UpToNul(section)));
     if (!found) return nullptr;
-    const auto sectionIndex = static_cast<std::uint32_t>(found - sections_.data());
     const std::string_view name = Trim(UpToNul(key));
     // Reads come in file order: the entry after the last one found is tried first, and taken when
     // it is the one the table holds for its name.
     const std::uint32_t next = lastEntry_.load(std::memory_order_relaxed) + 1;
-    if (next < entries_.size() && entryFound_[next] && entrySection_[next] == sectionIndex &&
+    if (next >= found->firstEntry && next < found->firstEntry + found->entryCount && entryFound_[next] &&
         EqualIgnoringAsciiCase(Effective(entries_[next].name), name)) {
         lastEntry_.store(next, std::memory_order_relaxed);
         return &entries_[next];
     }
-    const std::size_t mask = entrySlots_.size() - 1;
-    for (std::size_t slot = FoldedHash(name, sectionIndex) & mask; entrySlots_[slot] != 0; slot = (slot + 1) & mask) {
-        const std::uint32_t e = entrySlots_[slot] - 1;
-        if (entrySection_[e] == sectionIndex && EqualIgnoringAsciiCase(Effective(entries_[e].name), name)) {
+    const EntryTable table = entryTables_[static_cast<std::size_t>(found - sections_.data())];
+    const EntrySlot* const slots = entrySlots_.data() + table.start;
+    const std::uint32_t hash = FoldedHash(name);
+    for (std::uint32_t slot = hash & table.mask; slots[slot].entry != 0; slot = (slot + 1) & table.mask) {
+        const std::uint32_t e = slots[slot].entry - 1;
+        if (slots[slot].hash == hash && EqualIgnoringAsciiCase(Effective(entries_[e].name), name)) {
             lastEntry_.store(e, std::memory_order_relaxed);
             return &entries_[e];
         }
@@ -308,7 +378,8 @@ std::string_view ProfileImage::Answer(std::string_view section, std::string_view
                                       std::size_t bufferSize) const noexcept {
     // Wine's ANSI function allocates a wide buffer of bufferSize characters first; a huge size fails.
     if (bufferSize == 0 || bufferSize >= 0x40000000) return {};
-    if (const ProfileEntry* entry = Find(section, key); entry && entry->value) return CopyEntry(*entry->value, bufferSize);
+    if (const ProfileEntry* entry = Find(section, key); entry && entry->value)
+        return CopyEntry(Effective(*entry->value), bufferSize);
     // The default loses its trailing spaces, though never its first character.
     fallback = UpToNul(fallback);
     std::size_t end = fallback.size();

@@ -65,16 +65,24 @@ enum class PlatformDoubt {
     NulByte,                 // a NUL before the end of the text (Windows not pinned)
     PageOrFormFeedOrEof,     // VT, FF or ^Z: Wine trims them as blanks (Windows not pinned)
     QuoteInKeyName,          // Windows was seen not to find such keys
-    QuotedValueFillsBuffer,  // quoted value of exactly bufferSize-1 bytes: Wine drops one more byte
-    BareLineShadowsKey,      // a line without '=' before a key of its name: Wine answers the default
+    QuotedValueFillsBuffer,  // a read quoted value of bufferSize-1 bytes or more inside its quotes
+    BareLineReadAsKey,       // a line without '=' that a read of its name finds: Wine answers the default
     SeveralClosingBrackets,  // a header with two ']': Wine names the section up to the last one
     EmptySectionName,        // [] is reached by "" on Windows, the text before the first header on Wine
+    UnclosedSectionHeader,   // "[Type2" without ']': Windows opens a section, Wine reads a plain line
+    UntrimmedEdgeByte,       // 0xA0 or 0x1C-0x1F at either end of a name or value (Windows not pinned)
+    VeryLongLine,            // 32,768 bytes or more: Windows' length arithmetic is not pinned
 };
 
 struct DoubtAt {
     PlatformDoubt doubt;
     std::uint32_t line;  // 1-based; 1 for byte order marks
+    // For BareLineReadAsKey: the line's name, a view into the image.
+    std::string_view name{};
 };
+
+// Lines this long or longer are a doubt.
+inline constexpr std::size_t kLongestPinnedLine = 32767;
 
 class ProfileImage {
 public:
@@ -109,6 +117,7 @@ private:
     void AddLine(std::string_view line, std::uint32_t lineNumber);
     void NoteDoubts();
     void Index();
+    void IndexEntries(std::uint32_t section);
     const ProfileSection* FindSection(std::string_view trimmedName) const noexcept;
     // A stored name or value as the platform compares and copies it: up to its first NUL.
     std::string_view Effective(std::string_view text) const noexcept {
@@ -120,6 +129,8 @@ private:
     bool hasBytesAbove127_ = false;
     bool hasNul_ = false;
     bool hasPageFeedOrEof_ = false;
+    bool hasUnpinnedEdgeBytes_ = false;
+    bool hasQuotes_ = false;
     std::vector<ProfileSection> sections_;
     std::vector<ProfileEntry> entries_;
     std::vector<DoubtAt> doubts_;
@@ -129,10 +140,22 @@ private:
     // Open-addressed tables of index + 1 (0: free): the first section of each name, and the first
     // entry of each name in those sections.
     std::vector<std::uint32_t> sectionSlots_;
-    std::vector<std::uint32_t> entrySlots_;
-    std::vector<std::uint32_t> entrySection_;  // the section of each entry
-    std::vector<bool> sectionSearched_;        // the first section of its name
-    std::vector<bool> entryFound_;             // the entry that a read of its name finds
+    // Each searched section has a table of its own, a run of entrySlots_, so that building and
+    // searching one stays within a small part of memory.
+    struct EntryTable {
+        std::uint32_t start = 0;
+        std::uint32_t mask = 0;
+    };
+    // An entry's index + 1 (0: free) and its name's hash, so that a probe compares names only
+    // where the hashes agree.
+    struct EntrySlot {
+        std::uint32_t entry = 0;
+        std::uint32_t hash = 0;
+    };
+    std::vector<EntrySlot> entrySlots_;
+    std::vector<EntryTable> entryTables_;      // per section
+    std::vector<std::uint8_t> sectionSearched_;  // the first section of its name
+    std::vector<std::uint8_t> entryFound_;       // the entry that a read of its name finds
     // Where the last read ended, to try its neighbour first; a stale value is only a slower read.
     mutable std::atomic<std::uint32_t> lastSection_{kNone};
     mutable std::atomic<std::uint32_t> lastEntry_{kNone};

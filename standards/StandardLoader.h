@@ -1,23 +1,13 @@
 #pragma once
-// Reads the standard file into the check filter and the four standard name lists.
+// Reads the standard file through the plug-in's INI class, and writes a load into the plug-in's
+// members.
 #include <memory>
 #include <string>
 
-#include "NameList.h"
+#include "StandardLoad.h"
 #include "clsIniFuncs.h"
-#include "com/Variant.h"
 
 namespace standards {
-
-// The plug-in members that a load reads and writes.
-struct StandardTargets {
-    std::unique_ptr<clsIniFuncs>& IniFuncs;
-    kv::Variant& CheckFilter;
-    NameList& StdLayerNames;
-    NameList& StdLinetypeNames;
-    NameList& StdTextStyleNames;
-    NameList& StdDimStyleNames;
-};
 
 // How a load reads the file's values.
 enum class StandardFileReading {
@@ -25,8 +15,21 @@ enum class StandardFileReading {
     ProfileReadPerValue,   // the platform's profile function for every value
 };
 
-// True when the file was found, its type count read and its type sections walked.
-bool LoadStandardFile(const std::wstring& path, const StandardTargets& targets,
-                      StandardFileReading reading = StandardFileReading::OncePerLoad) noexcept;
+// Loads path after the existence test, through iniFuncs (made on first use and kept by the
+// caller). The account of the reading is built only when asked for.
+StandardLoad LoadStandardFile(const std::wstring& path, std::unique_ptr<clsIniFuncs>& iniFuncs,
+                              StandardFileReading reading = StandardFileReading::OncePerLoad,
+                              bool withAccount = false) noexcept;
+
+// The plug-in members that a load writes, the lists in kind order (layers, linetypes, text
+// styles, dimension styles).
+struct StandardMembers {
+    TypeNames& CheckFilter;
+    std::array<NameView*, kStandardKindCount> lists;
+};
+
+// Writes what the load changed, as the loader changes members: the filter once TypeCount was read,
+// each list that a section filled; the others keep what they held. Returns load.loaded.
+bool Apply(StandardLoad&& load, const StandardMembers& members) noexcept;
 
 }  // namespace standards

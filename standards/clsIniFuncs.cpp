@@ -21,12 +21,12 @@ constexpr char kMissingMarkerAnsi[] = "Return Err";
 // The read buffer, in bytes of ANSI text including the terminating NUL.
 constexpr DWORD kReadBufferSize = kStandardReadBufferSize;
 
-constexpr wchar_t kCommonSection[] = L"Common";
-constexpr wchar_t kTypeCountKey[] = L"TypeCount";
-constexpr wchar_t kTypeSection[] = L"Type";
-constexpr wchar_t kTypeKey[] = L"Type";
-constexpr wchar_t kNameCountKey[] = L"NameCount";
-constexpr wchar_t kNameKey[] = L"Name";
+constexpr char kCommonSection[] = "Common";
+constexpr char kTypeCountKey[] = "TypeCount";
+constexpr char kTypeSection[] = "Type";
+constexpr char kTypeKey[] = "Type";
+constexpr char kNameCountKey[] = "NameCount";
+constexpr char kNameKey[] = "Name";
 
 // Any failure of a reading operation ends it with false; nothing reaches the caller.
 template <class Body>
@@ -56,45 +56,51 @@ bool StoreCount(const std::wstring& text, LONG& count) {
     return converted.has_value();
 }
 
-bool StoreText(std::wstring& text, std::wstring& output) noexcept {
-    output.swap(text);
+// Copied, so that both buffers keep their room for the next read.
+bool StoreText(const std::wstring& text, std::wstring& output) {
+    output.assign(text);
     return true;
 }
 
 // A literal followed by an index in decimal ("Type" and 3 give Type3), held without allocating.
+// Both are ASCII, the same text in every code page.
 class Numbered {
 public:
-    Numbered(std::wstring_view literal, SHORT index) noexcept : size_(literal.size()) {
+    Numbered(std::string_view literal, SHORT index) noexcept : size_(literal.size()) {
         std::copy(literal.begin(), literal.end(), text_);
         int value = index;
-        if (value < 0) text_[size_++] = L'-';
-        wchar_t digits[8];
+        if (value < 0) text_[size_++] = '-';
+        char digits[8];
         std::size_t count = 0;
         do {
-            digits[count++] = static_cast<wchar_t>(L'0' + std::abs(value % 10));
+            digits[count++] = static_cast<char>('0' + std::abs(value % 10));
             value /= 10;
         } while (value != 0);
         while (count > 0) text_[size_++] = digits[--count];
+        text_[size_] = '\0';
     }
-    operator std::wstring_view() const noexcept { return {text_, size_}; }
+    operator std::string_view() const noexcept { return {text_, size_}; }
 
 private:
-    wchar_t text_[16];  // the longest literal, "Type" or "Name", and "-32768"
+    char text_[16];  // the longest literal, "Type" or "Name", "-32768" and a NUL
     std::size_t size_;
 };
 
 bool IsAscii(char c) noexcept { return static_cast<unsigned char>(c) < 0x80; }
 
-// ASCII text is the same in every system code page: no conversion call needed.
-std::optional<std::string> ToAnsi(std::wstring_view text) {
-    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; }))
-        return std::string(text.begin(), text.end());
-    return ToCodePage(text);
-}
-
-std::wstring FromAnsi(std::string_view text) {
-    if (std::all_of(text.begin(), text.end(), IsAscii)) return std::wstring(text.begin(), text.end());
-    return FromCodePage(text);
+// The answer as text with its leading spaces removed, into output, whose buffer is reused: ASCII is
+// widened on the stack, since a string assigned from a range of another character type is built
+// in a temporary first.
+void AssignAnswer(std::string_view answer, std::wstring& output) {
+    if (answer.size() < kReadBufferSize && std::all_of(answer.begin(), answer.end(), IsAscii)) {
+        const std::size_t start = std::min(answer.find_first_not_of(' '), answer.size());
+        wchar_t wide[kReadBufferSize];
+        std::copy(answer.begin() + static_cast<std::ptrdiff_t>(start), answer.end(), wide);
+        output.assign(wide, answer.size() - start);
+        return;
+    }
+    output = FromCodePage(answer);
+    output.erase(0, output.find_first_not_of(L' '));
 }
 
 }  // namespace
@@ -142,50 +148,40 @@ bool clsIniFuncs::WriteInfoToIniFile(const std::wstring& SectionName, const std:
 
 bool clsIniFuncs::GetNodeCount(const std::wstring& FilePath, LONG& PassCount) noexcept {
     return Trapped([&] {
-        std::wstring text;
-        return ReadInfoFromIniFile(kCommonSection, kTypeCountKey, text, FilePath) && StoreCount(text, PassCount);
+        return ReadInfoFromIniFile(kCommonSection, kTypeCountKey, text_, FilePath) && StoreCount(text_, PassCount);
     });
 }
 
 bool clsIniFuncs::GetNodeName(const std::wstring& FilePath, std::wstring& PassName, SHORT NodeIndex) noexcept {
     return Trapped([&] {
-        std::wstring text;
-        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), kTypeKey, text, FilePath) &&
-               StoreText(text, PassName);
+        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), kTypeKey, text_, FilePath) &&
+               StoreText(text_, PassName);
     });
 }
 
 bool clsIniFuncs::GetKeyCount(const std::wstring& FilePath, LONG& PassCount, SHORT KeyIndex) noexcept {
     return Trapped([&] {
-        std::wstring text;
-        return ReadInfoFromIniFile(Numbered(kTypeSection, KeyIndex), kNameCountKey, text, FilePath) &&
-               StoreCount(text, PassCount);
+        return ReadInfoFromIniFile(Numbered(kTypeSection, KeyIndex), kNameCountKey, text_, FilePath) &&
+               StoreCount(text_, PassCount);
     });
 }
 
 bool clsIniFuncs::GetKeyValue(const std::wstring& FilePath, std::wstring& PassText, SHORT NodeIndex,
                               SHORT KeyIndex) noexcept {
     return Trapped([&] {
-        std::wstring text;
-        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), Numbered(kNameKey, KeyIndex), text,
+        return ReadInfoFromIniFile(Numbered(kTypeSection, NodeIndex), Numbered(kNameKey, KeyIndex), text_,
                                    FilePath) &&
-               StoreText(text, PassText);
+               StoreText(text_, PassText);
     });
 }
 
-bool clsIniFuncs::ReadInfoFromIniFile(std::wstring_view section, std::wstring_view key, std::wstring& text,
+bool clsIniFuncs::ReadInfoFromIniFile(std::string_view section, std::string_view key, std::wstring& text,
                                       const std::wstring& fileName) {
-    const auto sectionAnsi = ToAnsi(section);
-    const auto keyAnsi = ToAnsi(key);
-    if (!sectionAnsi || !keyAnsi) {
-        // A name the code page cannot hold names nothing the ANSI profile function could find.
-        text = kMissingMarker;
-        return false;
-    }
+    // The names are the class's own, ASCII and NUL-terminated.
     std::string platformAnswer;
     std::string_view answer;
     if (const FileImage* image = ImageFor(fileName)) {
-        answer = image->Answer(*sectionAnsi, *keyAnsi, kMissingMarkerAnsi);
+        answer = image->Answer(section, key, kMissingMarkerAnsi);
     } else {
         const auto fileAnsi = ToCodePage(fileName);
         if (!fileAnsi) {
@@ -193,8 +189,8 @@ bool clsIniFuncs::ReadInfoFromIniFile(std::wstring_view section, std::wstring_vi
             return false;
         }
         std::string buffer(kReadBufferSize, ' ');
-        ::GetPrivateProfileStringA(sectionAnsi->c_str(), keyAnsi->c_str(), kMissingMarkerAnsi, buffer.data(),
-                                   kReadBufferSize, fileAnsi->c_str());
+        ::GetPrivateProfileStringA(section.data(), key.data(), kMissingMarkerAnsi, buffer.data(), kReadBufferSize,
+                                   fileAnsi->c_str());
         // The buffer holds the value, its terminating NUL (always within the size the function is
         // told) and the untouched filler spaces. Only the bytes before the NUL are converted, so a
         // value cut inside a double-byte character cannot swallow the NUL.
@@ -203,9 +199,8 @@ bool clsIniFuncs::ReadInfoFromIniFile(std::wstring_view section, std::wstring_vi
     }
     // Trimming the filler spaces at both ends stops at the NUL, which then goes: the value keeps
     // its trailing spaces and loses its leading ones.
-    text = FromAnsi(answer);
-    text.erase(0, text.find_first_not_of(L' '));
-    return text != kMissingMarker;
+    AssignAnswer(answer, text);
+    return text.size() != std::size(kMissingMarker) - 1 || text != kMissingMarker;
 }
 
 }  // namespace standards

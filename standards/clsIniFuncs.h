@@ -46,8 +46,8 @@ public:
 
 private:
     // Always writes text: the value with its leading spaces removed, or "Return Err" when nothing
-    // was found; true unless it reads "Return Err".
-    bool ReadInfoFromIniFile(std::wstring_view section, std::wstring_view key, std::wstring& text,
+    // was found; true unless it reads "Return Err". section and key are ASCII and NUL-terminated.
+    bool ReadInfoFromIniFile(std::string_view section, std::string_view key, std::wstring& text,
                              const std::wstring& fileName);
     // The image that answers reads of fileName now, or null when the platform answers them.
     const FileImage* ImageFor(const std::wstring& fileName);
@@ -58,6 +58,8 @@ private:
         bool current = false;              // false after a write: read the file again first
     };
     std::unique_ptr<Reading> reading_;  // null outside a OneReading
+    // The text of the read in progress, kept so that reads reuse its buffer.
+    std::wstring text_;
 };
 
 }  // namespace standards

@@ -17,7 +17,7 @@ std::string Folded(const std::string& drawing) {
 }
 
 std::string KindOf(const Finding& finding) {
-    const std::string key = KeyOfKindLabel(finding.kind);
+    const std::string key = KindKey(finding.kind);
     return key.empty() ? EncodeUtf8(finding.kind) : key;
 }
 

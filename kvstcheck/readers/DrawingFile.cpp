@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "com/Handle.h"
 #include "kvstcheck/Files.h"
@@ -17,26 +20,82 @@
 namespace kvstcheck {
 namespace {
 
-// Drawing files beyond this size are not drawings this tool is meant for.
-constexpr LONGLONG kLargestFile = 1LL << 30;
+// JSON drawings are read whole; beyond this size they are not drawings this tool is meant for.
+constexpr LONGLONG kLargestJsonFile = 1LL << 30;
 
-std::string ReadWholeFile(const std::wstring& path) {
-    if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
-    const kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+kv::FileHandle OpenDrawing(const std::wstring& path) {
+    kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        throw InputError(0, "cannot open the file: " + SystemMessage(::GetLastError()));
+        // Asked only now: every question to the file system costs a drawing time.
+        const DWORD error = ::GetLastError();
+        if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
+        throw InputError(0, "cannot open the file: " + SystemMessage(error));
     }
     // Names such as NUL or CON open a device, whatever their extension.
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) throw InputError(0, "this is a device, not a drawing file");
+    return file;
+}
+
+[[noreturn]] void ThrowReadError() { throw InputError(0, "cannot read the file: " + SystemMessage(::GetLastError())); }
+
+LONGLONG SizeOf(HANDLE file) {
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) throw InputError(0, "cannot read the file: " + SystemMessage(::GetLastError()));
-    if (size.QuadPart > kLargestFile) throw InputError(0, "the file is too large (over 1 GiB)");
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    if (!::GetFileSizeEx(file, &size)) ThrowReadError();
+    return size.QuadPart;
+}
+
+// Reads at most size bytes at the file's current position; fewer only at its end.
+std::size_t ReadSome(HANDLE file, char* buffer, std::size_t size) {
     DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()))
-        throw InputError(0, "cannot read the file: " + SystemMessage(::GetLastError()));
+    if (!::ReadFile(file, buffer, static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD)), &read, nullptr))
+        ThrowReadError();
+    return read;
+}
+
+// A DXF file read from its start piece by piece, and its tail read at the end; a file read whole in
+// its first piece gives its tail from that piece.
+class DxfFile final : public DxfBytes {
+public:
+    explicit DxfFile(const std::wstring& path) : file_(OpenDrawing(path)) {}
+
+    std::size_t ReadNext(char* buffer, std::size_t size) override {
+        const std::size_t read = ReadSome(file_.get(), buffer, size);
+        // A disk file reads short only at its end.
+        if (pieces_++ == 0 && read < size) wholeFile_.emplace(buffer, read);
+        return read;
+    }
+
+    std::string ReadTail(std::size_t count) override {
+        if (wholeFile_) return wholeFile_->substr(wholeFile_->size() - std::min(count, wholeFile_->size()));
+        const LONGLONG size = SizeOf(file_.get());
+        const LONGLONG start = size - std::min<LONGLONG>(size, static_cast<LONGLONG>(count));
+        LARGE_INTEGER position{};
+        position.QuadPart = start;
+        if (!::SetFilePointerEx(file_.get(), position, nullptr, FILE_BEGIN)) ThrowReadError();
+        std::string tail(static_cast<std::size_t>(size - start), '\0');
+        std::size_t filled = 0;
+        while (filled < tail.size()) {
+            const std::size_t read = ReadSome(file_.get(), tail.data() + filled, tail.size() - filled);
+            if (read == 0) break;
+            filled += read;
+        }
+        tail.resize(filled);
+        return tail;
+    }
+
+private:
+    kv::FileHandle file_;
+    std::size_t pieces_ = 0;
+    std::optional<std::string> wholeFile_;
+};
+
+std::string ReadWholeFile(const std::wstring& path) {
+    const kv::FileHandle file = OpenDrawing(path);
+    const LONGLONG size = SizeOf(file.get());
+    if (size > kLargestJsonFile) throw InputError(0, "the file is too large (over 1 GiB)");
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (!bytes.empty() && ReadSome(file.get(), bytes.data(), bytes.size()) != bytes.size()) ThrowReadError();
     return bytes;
 }
 
@@ -55,11 +114,14 @@ DrawingContent ReadDrawingFile(const std::wstring& path) {
     if (extension != L".dxf" && extension != L".json")
         throw InputError(0, "unknown kind of drawing file: the name must end in .dxf or .json");
     try {
-        const std::string bytes = ReadWholeFile(path);
-        if (extension == L".dxf") return ReadDxf(bytes, SystemTextDecoder());
-        return DrawingContent{ReadJsonDrawing(bytes), {}};
+        if (extension == L".dxf") {
+            DxfFile file(path);
+            return ReadDxf(file, SystemTextDecoder());
+        }
+        return DrawingContent{ReadJsonDrawing(ReadWholeFile(path)), {}};
     } catch (const std::bad_alloc&) {
-        // A 32-bit process: a drawing of some hundred megabytes may not fit, and the next one still may.
+        // A 32-bit process: tables or a JSON drawing of some hundred megabytes may not fit, and the
+        // next drawing still may.
         throw InputError(0, "the file is too large to read into this program's memory");
     }
 }

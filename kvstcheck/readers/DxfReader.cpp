@@ -62,10 +62,91 @@ struct Pair {
     std::string describe() const { return "group " + std::to_string(code) + " " + Quote(value); }
 };
 
+// The file's lines, read piece by piece; a line stays valid until the next one is read.
+class LineReader {
+public:
+    explicit LineReader(DxfBytes& bytes) : bytes_(bytes), buffer_(kFirstBufferSize, '\0') {}
+
+    // The next unread bytes, at most count; fewer only at the end of the file.
+    std::string_view Peek(std::size_t count) {
+        while (end_ - start_ < count && Fill()) {
+        }
+        return Unread().substr(0, count);
+    }
+
+    // Passes over bytes that Peek returned.
+    void Skip(std::size_t count) noexcept { start_ += count; }
+
+    // Any number of carriage returns before a line's LF belong to the line end.
+    bool NextLine(std::string_view& line) {
+        std::size_t scanned = 0;  // unread bytes known to hold no LF
+        for (;;) {
+            const std::string_view unread = Unread();
+            const auto end = unread.find('\n', scanned);
+            if (end != std::string_view::npos) {
+                line = unread.substr(0, end);
+                start_ += end + 1;
+                break;
+            }
+            scanned = unread.size();
+            if (scanned > kLongestDxfLine) throw TooLong();
+            if (!Fill()) {
+                if (scanned == 0) return false;
+                line = Unread();  // Fill may have moved the bytes
+                start_ = end_;
+                break;
+            }
+        }
+        if (line.size() > kLongestDxfLine) throw TooLong();
+        ++line_;
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return true;
+    }
+
+    int line() const noexcept { return line_; }
+
+private:
+    static constexpr std::size_t kFirstBufferSize = 64 * 1024;
+
+    std::string_view Unread() const noexcept { return std::string_view(buffer_).substr(start_, end_ - start_); }
+
+    InputError TooLong() const {
+        return InputError(line_ + 1, "a line over " + std::to_string(kLongestDxfLine >> 20) +
+                                         " MiB long: this is not a DXF file");
+    }
+
+    // Moves the unread bytes to the front and reads more after them; false at the end of the file.
+    bool Fill() {
+        if (atEnd_) return false;
+        if (start_ > 0) {
+            std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(start_),
+                      buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
+            end_ -= start_;
+            start_ = 0;
+        }
+        if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+        const std::size_t read = bytes_.ReadNext(buffer_.data() + end_, buffer_.size() - end_);
+        if (read == 0) {
+            atEnd_ = true;
+            return false;
+        }
+        end_ += read;
+        return true;
+    }
+
+    DxfBytes& bytes_;
+    std::string buffer_;
+    std::size_t start_ = 0;  // the unread bytes are buffer_[start_, end_)
+    std::size_t end_ = 0;
+    bool atEnd_ = false;
+    int line_ = 0;
+};
+
 // Splits the file into group code / value pairs; comments (group 999) are dropped wherever they are.
+// A pair's value stays valid until the next pair is read.
 class PairReader {
 public:
-    explicit PairReader(std::string_view bytes) : rest_(bytes) {}
+    explicit PairReader(LineReader& lines) : lines_(lines) {}
 
     // False when the data ends before a pair is complete (cutInsidePair() tells whether a group code
     // was left without its value); throws on a bad group code.
@@ -76,7 +157,7 @@ public:
         return true;
     }
 
-    int line() const noexcept { return line_; }
+    int line() const noexcept { return lines_.line(); }
     bool cutInsidePair() const noexcept { return cutInsidePair_; }
 
 private:
@@ -84,36 +165,24 @@ private:
 
     bool NextCompletePair(Pair& pair) {
         std::string_view codeLine;
-        if (!NextLine(codeLine)) return false;
+        if (!lines_.NextLine(codeLine)) return false;
         const auto code = ParseInt(codeLine);
         if (!code) {
-            if (line_ == 1)
-                throw InputError(line_, "not a DXF file: it does not begin with a group code (found " +
-                                            Quote(codeLine) + ")");
-            throw InputError(line_, "expected a group code, found " + Quote(codeLine));
+            if (line() == 1)
+                throw InputError(1, "not a DXF file: it does not begin with a group code (found " + Quote(codeLine) +
+                                        ")");
+            throw InputError(line(), "expected a group code, found " + Quote(codeLine));
         }
         pair.code = *code;
-        pair.line = line_;
-        if (!NextLine(pair.value)) {
+        pair.line = line();
+        if (!lines_.NextLine(pair.value)) {
             cutInsidePair_ = true;
             return false;
         }
         return true;
     }
 
-    // Any number of carriage returns before a line's LF belong to the line end.
-    bool NextLine(std::string_view& line) {
-        if (rest_.empty()) return false;
-        const auto end = rest_.find('\n');
-        line = rest_.substr(0, end);
-        rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
-        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        ++line_;
-        return true;
-    }
-
-    std::string_view rest_;
-    int line_ = 0;
+    LineReader& lines_;
     bool cutInsidePair_ = false;
 };
 
@@ -134,9 +203,27 @@ bool IsStructureWord(std::string_view word) {
     return word == "SECTION" || word == "ENDSEC" || word == "TABLE" || word == "ENDTAB" || word == "EOF";
 }
 
+// How many of a file's last bytes, carriage returns not counted, are searched for its EOF group:
+// LF and CR LF line ends find the same.
+constexpr std::size_t kTailLength = 4096;
+
+bool FileEndsWithEof(DxfBytes& bytes) {
+    // A carriage return before each line end at most doubles the bytes.
+    constexpr std::size_t kRawTailLength = 2 * kTailLength;
+    std::string tail = bytes.ReadTail(kRawTailLength + 1);
+    bool wholeFile = tail.size() <= kRawTailLength;
+    std::erase(tail, '\r');
+    if (tail.size() > kTailLength) {
+        tail.erase(0, tail.size() - kTailLength);
+        wholeFile = false;
+    }
+    return EndsWithEof(tail, wholeFile);
+}
+
 class DxfParser {
 public:
-    DxfParser(std::string_view bytes, const TextDecoder& decoder) : pairs_(bytes), decoder_(decoder) {}
+    DxfParser(LineReader& lines, DxfBytes& bytes, const TextDecoder& decoder)
+        : pairs_(lines), bytes_(bytes), decoder_(decoder) {}
 
     DrawingContent Parse() {
         Pair pair;
@@ -147,21 +234,19 @@ public:
         if (!pair.is(0, "SECTION"))
             throw InputError(pair.line, "not a DXF file: it does not begin with group 0 SECTION (found " +
                                             pair.describe() + ")");
+        ReadUpToTheEndOfTables(pair);
         DrawingContent content;
-        try {
-            ReadOutsideSections(pair);
-        } catch (const CutAfterTables& cut) {
-            content.warnings.push_back("line " + std::to_string(cut.line) +
-                                       ": the file ends without EOF after its TABLES section: it may be cut short");
-        }
-        if (!tablesRead_) throw InputError(eofLine_, "the file has no TABLES section");
         content.names = Decode();
+        if (!FileEndsWithEof(bytes_))
+            content.warnings.push_back("line " + std::to_string(tablesEndLine_) +
+                                       ": the TABLES section ends here, and the file does not end with EOF: it may "
+                                       "be cut short");
         return content;
     }
 
 private:
     struct RawName {
-        std::string_view bytes;
+        std::string bytes;
         int line = 0;
     };
     // A layer's colour (62), linetype (6), lineweight (370) and plot flag (290), as the entry gives them.
@@ -170,23 +255,18 @@ private:
         std::optional<RawName> linetype;
         std::optional<int> lineweight;
         std::optional<int> plot;
-    };
-    // The data ends after the TABLES section was read whole: the names are all there.
-    struct CutAfterTables {
         int line = 0;
     };
 
-    // From the first SECTION to EOF. Groups between sections are ignored, except header variables
-    // that a writer put after an early ENDSEC of the HEADER section; a stray ENDSEC there is ignored.
-    void ReadOutsideSections(Pair pair) {
+    // From the first SECTION to the end of TABLES. Groups between sections are ignored, except
+    // header variables that a writer put after an early ENDSEC of the HEADER section; a stray ENDSEC
+    // there is ignored. EOF before TABLES: the file has none.
+    void ReadUpToTheEndOfTables(Pair pair) {
         for (;;) {
-            if (pair.is(0, "EOF")) {
-                eofLine_ = pair.line;
-                return;
-            }
+            if (pair.is(0, "EOF")) throw InputError(pair.line, "the file has no TABLES section");
             if (pair.is(0, "SECTION")) {
-                ReadSection();
-                variable_ = {};
+                if (ReadSection()) return;
+                variable_.clear();
             } else {
                 ReadHeaderVariable(pair);
             }
@@ -203,20 +283,23 @@ private:
     Pair Expect(const std::string& where) {
         Pair pair;
         if (pairs_.Next(pair)) return pair;
-        if (tablesRead_) throw CutAfterTables{pairs_.line()};
         throw Cut(where);
     }
 
-    void ReadSection() {
+    // True when the section was TABLES.
+    bool ReadSection() {
         const Pair name = Expect("after SECTION");
         if (name.code != 2) throw InputError(name.line, "SECTION without its name, found " + name.describe());
         const std::string section(name.keyword());
+        if (section == "TABLES") {
+            ReadTables();
+            return true;
+        }
         if (section == "HEADER")
             ReadHeader();
-        else if (section == "TABLES")
-            ReadTables();
         else
             SkipSection(Printable(section));
+        return false;
     }
 
     // Ends at ENDSEC; structure words that cannot occur inside a section mean a missing ENDSEC.
@@ -232,7 +315,7 @@ private:
         else if (variable_ == "$ACADVER" && pair.code == 1)
             version_ = pair.keyword();
         else if (variable_ == "$DWGCODEPAGE" && pair.code == 3)
-            codePage_ = {pair.keyword(), pair.line + 1};
+            codePage_ = {std::string(pair.keyword()), pair.line + 1};
     }
 
     void ReadHeader() {
@@ -255,14 +338,16 @@ private:
     void ReadTables() {
         for (;;) {
             const Pair pair = Expect("inside the TABLES section (no ENDSEC)");
-            if (pair.is(0, "ENDSEC")) break;
+            if (pair.is(0, "ENDSEC")) {
+                tablesEndLine_ = pair.line;
+                return;
+            }
             CheckInsideSection(pair, "TABLES");
             if (!pair.is(0, "TABLE"))
                 throw InputError(pair.line, "expected TABLE or ENDSEC in the TABLES section, found " +
                                                 pair.describe());
             ReadTable();
         }
-        tablesRead_ = true;
     }
 
     void ReadTable() {
@@ -304,7 +389,7 @@ private:
                 else if (marker == "}" && openGroups > 0)
                     --openGroups;
             } else if (openGroups == 0 && pair.code == 2 && !name) {
-                name = RawName{pair.value, pair.line + 1};
+                name = RawName{std::string(pair.value), pair.line + 1};
             } else if (openGroups == 0 && pair.code == 70) {
                 const auto value = ParseInt(pair.value);
                 if (!value) throw InputError(pair.line + 1, "group 70 of a " + type + " entry is not a number: " +
@@ -318,7 +403,7 @@ private:
 
     static void ReadLayerGroup(const Pair& pair, RawLayer& layer) {
         if (pair.code == 6) {
-            layer.linetype = RawName{pair.value, pair.line + 1};
+            layer.linetype = RawName{std::string(pair.value), pair.line + 1};
             return;
         }
         std::optional<int>* target = pair.code == 62 ? &layer.color : pair.code == 370 ? &layer.lineweight
@@ -374,15 +459,15 @@ private:
     // AC1009 gives 1009; a missing or odd version counts as an old one.
     int VersionNumber() const {
         if (!version_.starts_with("AC")) return 0;
-        return ParseInt(version_.substr(2)).value_or(0);
+        return ParseInt(std::string_view(version_).substr(2)).value_or(0);
     }
 
     PairReader pairs_;
+    DxfBytes& bytes_;
     const TextDecoder& decoder_;
-    bool tablesRead_ = false;
-    int eofLine_ = 0;
-    std::string_view variable_;  // the header variable whose value comes next
-    std::string_view version_;
+    int tablesEndLine_ = 0;  // of the TABLES section's ENDSEC
+    std::string variable_;   // the header variable whose value comes next
+    std::string version_;
     RawName codePage_;
     std::array<std::vector<RawName>, 4> names_;
     std::vector<RawLayer> layers_;  // one per kept LAYER entry
@@ -430,12 +515,51 @@ std::optional<std::wstring> DecodeMultibyteEscape(std::wstring_view escape, cons
 
 }  // namespace
 
-DrawingContent ReadDxf(std::string_view bytes, const TextDecoder& decoder) {
-    if (bytes.size() >= kBinaryMarkerOffset + kBinaryMarkerTail.size() &&
-        bytes.substr(kBinaryMarkerOffset, kBinaryMarkerTail.size()) == kBinaryMarkerTail)
+DxfMemoryBytes::DxfMemoryBytes(std::string_view bytes, std::size_t pieceSize)
+    : bytes_(bytes), pieceSize_(std::max<std::size_t>(pieceSize, 1)) {}
+
+std::size_t DxfMemoryBytes::ReadNext(char* buffer, std::size_t size) {
+    const std::size_t count = std::min({size, pieceSize_, bytes_.size() - next_});
+    std::copy_n(bytes_.data() + next_, count, buffer);
+    next_ += count;
+    return count;
+}
+
+std::string DxfMemoryBytes::ReadTail(std::size_t count) {
+    return std::string(bytes_.substr(bytes_.size() - std::min(count, bytes_.size())));
+}
+
+DrawingContent ReadDxf(DxfBytes& bytes, const TextDecoder& decoder) {
+    LineReader lines(bytes);
+    const std::string_view head = lines.Peek(kBinaryMarkerOffset + kBinaryMarkerTail.size());
+    if (head.size() == kBinaryMarkerOffset + kBinaryMarkerTail.size() &&
+        head.substr(kBinaryMarkerOffset) == kBinaryMarkerTail)
         throw InputError(1, "this is a binary DXF file; only ASCII DXF can be read (save the drawing as ASCII DXF)");
-    if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
-    return DxfParser(bytes, decoder).Parse();
+    if (head.starts_with(kUtf8Mark)) lines.Skip(kUtf8Mark.size());
+    return DxfParser(lines, bytes, decoder).Parse();
+}
+
+DrawingContent ReadDxf(std::string_view bytes, const TextDecoder& decoder) {
+    DxfMemoryBytes memory(bytes);
+    return ReadDxf(memory, decoder);
+}
+
+bool EndsWithEof(std::string_view lastBytes, bool wholeFile) {
+    if (!wholeFile) {
+        // The first line may be the end of a longer one.
+        const auto firstEnd = lastBytes.find('\n');
+        if (firstEnd == std::string_view::npos) return false;
+        lastBytes.remove_prefix(firstEnd + 1);
+    }
+    std::optional<std::string_view> previous;
+    while (!lastBytes.empty()) {
+        const auto end = lastBytes.find('\n');
+        const std::string_view line = Trim(lastBytes.substr(0, end));
+        lastBytes = end == std::string_view::npos ? std::string_view() : lastBytes.substr(end + 1);
+        if (line == "EOF" && previous && ParseInt(*previous) == 0) return true;
+        previous = line;
+    }
+    return false;
 }
 
 std::optional<unsigned> CodePageOfDxfName(std::string_view name) {

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "kvstcheck/Text.h"
+#include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/reports/KindKey.h"
 
 namespace kvstcheck {
@@ -38,8 +39,8 @@ std::string CsvRows(const DrawingResult& drawing) {
     if (!drawing.error.empty()) return Row({path, "not audited", "", "", "", "", "", drawing.error});
     std::string rows;
     for (const Finding& finding : drawing.findings)
-        rows += Row({path, finding.accepted ? "accepted" : "finding", KeyOfKindLabel(finding.kind), EncodeUtf8(finding.kind),
-                     EncodeUtf8(finding.name), finding.rule.empty() ? DescribeHints(finding.hints) : finding.message,
+        rows += Row({path, finding.accepted ? "accepted" : "finding", KindKey(finding.kind), EncodeUtf8(finding.kind),
+                     DisplayNameUtf8(finding.name), finding.rule.empty() ? DescribeHints(finding.hints) : finding.message,
                      finding.rule, ""});
     return rows;
 }

@@ -2,30 +2,45 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
+#include <utility>
 #include <vector>
 
-#include "kvstcheck/Text.h"
+#include "kvstcheck/reports/DisplayName.h"
+#include "kvstcheck/reports/KindLabels.h"
 
 namespace kvstcheck {
 namespace {
 
 constexpr std::string_view kStyle = R"(
 :root { color-scheme: light; --line: #c8ccd2; --muted: #5b6470; --finding: #9b1c1c; --ok: #1d6b34; }
-body { font: 15px/1.45 system-ui, sans-serif; margin: 1.5rem auto; max-width: 70rem; padding: 0 1rem; color: #1b1f24; }
+body { font: 15px/1.45 system-ui, sans-serif; margin: 1.5rem auto; max-width: 76rem; padding: 0 1rem; color: #1b1f24; }
 h1 { font-size: 1.5rem; margin: 0 0 .25rem; }
 h2 { font-size: 1.05rem; margin: 0; overflow-wrap: anywhere; }
-code, .name { font-family: ui-monospace, monospace; overflow-wrap: anywhere; white-space: pre-wrap; }
+code, .path { font-family: ui-monospace, monospace; overflow-wrap: anywhere; }
+.name { font-family: ui-monospace, monospace; white-space: pre; }
+bdi { unicode-bidi: isolate; }
+.wide { overflow-x: auto; }
 table { border-collapse: collapse; margin: .5rem 0; }
 th, td { border: 1px solid var(--line); padding: .2rem .6rem; text-align: left; vertical-align: top; }
 th { background: #eef0f3; }
-td.number { text-align: right; font-variant-numeric: tabular-nums; }
+td.number { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+td.kind { white-space: nowrap; }
+td.hints { min-width: 18rem; }
+.facts th { background: none; border: none; padding-left: 0; font-weight: 600; white-space: nowrap; }
+.facts td { border: none; }
 .totals td { font-size: 1.2rem; font-weight: 600; }
 .filter-box { position: absolute; opacity: 0; pointer-events: none; }
 .filters { display: flex; flex-wrap: wrap; gap: .3rem 1.5rem; margin: 1rem 0; padding: .6rem .8rem; background: #f6f7f9; border: 1px solid var(--line); }
 .filters p { margin: 0; width: 100%; font-weight: 600; }
 .filters label { cursor: pointer; padding: .1rem .5rem; border: 1px solid var(--line); border-radius: .8rem; background: #fff; }
 .filters .group { display: flex; flex-wrap: wrap; gap: .3rem; align-items: center; }
+.index tr.has-findings td:nth-child(2) { color: var(--finding); font-weight: 600; }
+.index tr.not-audited td { color: #8a4b00; }
 .drawing { border: 1px solid var(--line); border-radius: .3rem; padding: .7rem 1rem; margin: 1rem 0; break-inside: avoid-page; }
+.drawing:target { border-color: #4a7cc2; box-shadow: 0 0 0 2px #4a7cc2; }
+.drawing .up { float: right; font-size: .85rem; }
+details summary { cursor: pointer; color: #24558f; margin: .3rem 0; }
 .summary { margin: .2rem 0; color: var(--muted); }
 .has-findings .summary { color: var(--finding); }
 .no-findings .summary { color: var(--ok); }
@@ -34,45 +49,63 @@ td.number { text-align: right; font-variant-numeric: tabular-nums; }
 tr.accepted td { color: var(--muted); }
 .accepted-mark { font: .8rem system-ui, sans-serif; padding: 0 .3rem; border: 1px solid var(--line); border-radius: .3rem; }
 tr { break-inside: avoid; }
+#only-findings:checked ~ main .no-findings, #only-findings:checked ~ .index tr.no-findings { display: none; }
+#only-findings:checked ~ .filters label[for=only-findings] { background: #dce9f9; border-color: #4a7cc2; }
+#only-findings:focus-visible ~ .filters label[for=only-findings] { outline: 2px solid #4a7cc2; }
 @media print {
   body { margin: 0; max-width: none; font-size: 10pt; }
-  .filters, .filter-box { display: none; }
-  .drawing { border: none; border-top: 1px solid #000; border-radius: 0; padding: .4rem 0; }
+  .filters, .filter-box, .drawing .up, details summary { display: none; }
+  .drawing { border: none; border-top: 1px solid #000; border-radius: 0; padding: .4rem 0; box-shadow: none; }
   th { background: none; }
 }
 )";
 
-std::string Text(const std::wstring& text) { return EscapeHtml(EncodeUtf8(text)); }
+// A name or path in its display form, kept apart from the text around it whatever its direction.
+std::string Shown(const std::wstring& name) { return "<bdi>" + EscapeHtml(DisplayNameUtf8(name)) + "</bdi>"; }
+
+std::string QuotedName(const std::wstring& name) { return "<q class=\"name\">" + Shown(name) + "</q>"; }
 
 std::string Count(std::size_t count) { return std::to_string(count); }
+
+std::string Plural(std::size_t count, const char* one, const char* many) { return count == 1 ? one : many; }
+
+// A finding's kind as one label whoever found it: the plug-in's word, or its own label for a kind
+// the tool does not know.
+std::wstring KindIdentity(const std::wstring& label) {
+    const auto kind = KindOfFindingLabel(label);
+    return kind ? std::wstring(audit::kKinds[static_cast<std::size_t>(*kind)].label) : label;
+}
 
 // The kinds of the whole run, in the order in which they first appear.
 std::vector<std::wstring> KindsOf(const RunReport& report) {
     std::vector<std::wstring> kinds;
     for (const DrawingResult& drawing : report.drawings)
         for (const Finding& finding : drawing.findings)
-            if (std::find(kinds.begin(), kinds.end(), finding.kind) == kinds.end()) kinds.push_back(finding.kind);
+            if (std::find(kinds.begin(), kinds.end(), KindIdentity(finding.kind)) == kinds.end())
+                kinds.push_back(KindIdentity(finding.kind));
     return kinds;
 }
 
 std::size_t IndexOf(const std::vector<std::wstring>& kinds, const std::wstring& kind) {
-    return static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), kind) - kinds.begin());
+    return static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), KindIdentity(kind)) - kinds.begin());
 }
 
-// Each kind's box hides that kind's rows when cleared; each drawing's radio button shows that
-// drawing alone. The boxes come before the content in the page, so that "~" reaches it.
-std::string FilterRules(std::size_t kinds, std::size_t drawings) {
+// The kind's key where the tool knows the kind, else the plug-in's label: what data-kind holds.
+std::string KindData(const std::wstring& label) {
+    const std::string key = KindKey(label);
+    return key.empty() ? EscapeHtml(DisplayNameUtf8(label)) : key;
+}
+
+// Each kind's box hides that kind's rows when cleared. The boxes come before the content in the
+// page, so that "~" reaches it.
+std::string FilterRules(std::size_t kinds) {
     std::string rules;
     for (std::size_t k = 0; k < kinds; ++k) {
         const std::string id = "kind-" + Count(k);
-        rules += "#" + id + ":not(:checked) ~ main .k" + Count(k) + " { display: none; }\n";
-        rules += "#" + id + ":checked ~ .filters label[for=" + id + "] { background: #dce9f9; border-color: #4a7cc2; }\n";
-        rules += "#" + id + ":focus-visible ~ .filters label[for=" + id + "] { outline: 2px solid #4a7cc2; }\n";
-    }
-    for (std::size_t d = 0; d <= drawings; ++d) {
-        const std::string id = d == drawings ? std::string("drawing-all") : "drawing-" + Count(d);
-        if (d < drawings) rules += "#" + id + ":checked ~ main .drawing:not(.d" + Count(d) + ") { display: none; }\n";
-        rules += "#" + id + ":checked ~ .filters label[for=" + id + "] { background: #dce9f9; border-color: #4a7cc2; }\n";
+        rules += "#" + id + ":not(:checked) ~ main .k" + Count(k) + ", #" + id + ":not(:checked) ~ .by-name .k" +
+                 Count(k) + " { display: none; }\n";
+        rules += "#" + id + ":checked ~ .filters label[for=" + id +
+                 "] { background: #dce9f9; border-color: #4a7cc2; }\n";
         rules += "#" + id + ":focus-visible ~ .filters label[for=" + id + "] { outline: 2px solid #4a7cc2; }\n";
     }
     return rules;
@@ -81,26 +114,43 @@ std::string FilterRules(std::size_t kinds, std::size_t drawings) {
 // The allowed names the finding's author may have meant, each quoted; empty when there are none.
 std::string Hints(const NameHints& hints) {
     if (hints.names.empty()) return {};
+    if (!hints.differences.empty()) {
+        std::string html = "the standard has " + QuotedName(hints.names.front()) + ": ";
+        for (std::size_t i = 0; i < hints.differences.size(); ++i)
+            html += (i > 0 ? "; " : "") + EscapeHtml(hints.differences[i]);
+        return html;
+    }
     std::string html = hints.letterCase ? "the standard has " : hints.names.size() == 1 ? "nearest allowed name: "
                                                                                        : "nearest allowed names: ";
-    for (std::size_t i = 0; i < hints.names.size(); ++i)
-        html += (i > 0 ? ", " : "") + std::string("<q class=\"name\">") + Text(hints.names[i]) + "</q>";
+    for (std::size_t i = 0; i < hints.names.size(); ++i) html += (i > 0 ? ", " : "") + QuotedName(hints.names[i]);
     return html + (hints.letterCase ? ": only the letter case differs" : "");
 }
 
-std::string DrawingSection(const DrawingResult& drawing, std::size_t number, const std::vector<std::wstring>& kinds) {
-    const bool audited = drawing.error.empty();
-    const char* state = !audited ? "not-audited" : NewFindingCount(drawing) == 0 ? "no-findings" : "has-findings";
-    std::string html = "<section class=\"drawing d" + Count(number) + " " + state + "\" id=\"d" + Count(number) +
-                       "\" data-findings=\"" + Count(drawing.findings.size()) + "\">\n<h2>" + Text(drawing.path) +
+// A rule's finding says which rule and why; the plug-in's, which allowed names it may have meant.
+std::string Explanation(const Finding& finding) {
+    return finding.rule.empty() ? Hints(finding.hints) : EscapeHtml(finding.rule + ": " + finding.message);
+}
+
+const char* StateOf(const DrawingResult& drawing) {
+    return !drawing.error.empty() ? "not-audited" : NewFindingCount(drawing) == 0 ? "no-findings" : "has-findings";
+}
+
+std::string DrawingSection(const RunReport& report, std::size_t number, const std::vector<std::wstring>& kinds) {
+    const DrawingResult& drawing = report.drawings[number];
+    const Language language = report.language;
+    std::string html = "<section class=\"drawing d" + Count(number) + " " + StateOf(drawing) + "\" id=\"d" +
+                       Count(number) + "\" data-findings=\"" + Count(drawing.findings.size()) +
+                       "\">\n<a class=\"up\" href=\"#index\">drawings</a>\n<h2 class=\"path\">" + Shown(drawing.path) +
                        "</h2>\n";
-    for (const std::string& warning : drawing.warnings) html += "<p class=\"warning\">Warning: " + EscapeHtml(warning) + "</p>\n";
-    if (!audited) return html + "<p class=\"summary\">Not audited: " + EscapeHtml(drawing.error) + "</p>\n</section>\n";
+    for (const std::string& warning : drawing.warnings)
+        html += "<p class=\"warning\">Warning: " + EscapeHtml(warning) + "</p>\n";
+    if (!drawing.error.empty())
+        return html + "<p class=\"summary\">Not audited: " + EscapeHtml(drawing.error) + "</p>\n</section>\n";
     const std::size_t found = NewFindingCount(drawing);
     const std::size_t accepted = drawing.findings.size() - found;
     html += "<p class=\"summary\"><span data-count=\"findings\">" + Count(found) + "</span> " +
-            (found == 1 ? "finding" : "findings") + " in <span data-count=\"names\">" + Count(drawing.names) +
-            "</span> " + (drawing.names == 1 ? "name" : "names") +
+            Plural(found, "finding", "findings") + " in <span data-count=\"names\">" + Count(drawing.names) +
+            "</span> " + Plural(drawing.names, "name", "names") +
             (accepted > 0 ? ", <span data-count=\"accepted\">" + Count(accepted) + "</span> accepted" : std::string()) +
             "</p>\n";
     if (drawing.findings.empty()) return html + "</section>\n";
@@ -109,18 +159,153 @@ std::string DrawingSection(const DrawingResult& drawing, std::size_t number, con
     for (const Finding& finding : drawing.findings) ++perKind[IndexOf(kinds, finding.kind)];
     html += "<table class=\"counts\">\n<thead><tr><th>Kind</th><th>Findings</th></tr></thead>\n<tbody>\n";
     for (const auto& [kind, count] : perKind)
-        html += "<tr class=\"k" + Count(kind) + "\"><td>" + Text(kinds[kind]) + "</td><td class=\"number\" data-kind=\"" +
-                Text(kinds[kind]) + "\">" + Count(count) + "</td></tr>\n";
+        html += "<tr class=\"k" + Count(kind) + "\"><td>" + EscapeHtml(KindName(kinds[kind], language)) +
+                "</td><td class=\"number\" data-kind=\"" + KindData(kinds[kind]) + "\">" + Count(count) +
+                "</td></tr>\n";
     html += "</tbody>\n</table>\n";
 
-    html += "<table class=\"findings\">\n<thead><tr><th>Kind</th><th>Name</th><th>Hints</th></tr></thead>\n<tbody>\n";
+    html += "<div class=\"wide\"><table class=\"findings\">\n<thead><tr><th>Kind</th><th>Name</th><th>Hints</th></tr>"
+            "</thead>\n<tbody>\n";
     for (const Finding& finding : drawing.findings)
         html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + (finding.accepted ? " accepted" : "") +
-                "\"><td class=\"kind\">" + Text(finding.kind) + "</td><td class=\"name\">" + Text(finding.name) +
-                (finding.accepted ? " <span class=\"accepted-mark\">accepted</span>" : "") + "</td><td class=\"hints\">" +
-                (finding.rule.empty() ? Hints(finding.hints) : EscapeHtml(finding.rule + ": " + finding.message)) +
-                "</td></tr>\n";
-    return html + "</tbody>\n</table>\n</section>\n";
+                "\"><td class=\"kind\">" + EscapeHtml(KindName(finding.kind, language)) + "</td><td class=\"name\">" +
+                QuotedName(finding.name) +
+                (finding.accepted ? " <span class=\"accepted-mark\">accepted</span>" : "") +
+                "</td><td class=\"hints\">" + Explanation(finding) + "</td></tr>\n";
+    return html + "</tbody>\n</table></div>\n</section>\n";
+}
+
+std::string FactsTable(const RunReport& report) {
+    const RunFacts& facts = report.facts;
+    std::string html = "<table class=\"facts\">\n";
+    html += "<tr><th>Date</th><td data-fact=\"when\">" + EscapeHtml(facts.when.empty() ? "(not known)" : facts.when) +
+            "</td></tr>\n";
+    html += "<tr><th>Tool</th><td data-fact=\"tool\">kvstcheck " + EscapeHtml(facts.toolVersion) + "</td></tr>\n";
+    const std::string version = facts.pluginVersion.empty() ? "(none)" : facts.pluginVersion;
+    html += "<tr><th>Plug-in</th><td data-fact=\"plugin\">" +
+            (facts.pluginModule.empty()
+                 ? std::string("(not known)")
+                 : "<code>" + Shown(facts.pluginModule) + "</code>, file version " + EscapeHtml(version)) +
+            "</td></tr>\n";
+    html += "<tr><th>Standard file</th><td data-fact=\"standard\">";
+    html += report.standardFile.empty() ? std::string("(not known)")
+                                        : "<code>" + Shown(report.standardFile) + "</code>";
+    if (facts.standardSize)
+        html += ", " + Count(*facts.standardSize) + " bytes, SHA-256 <code data-fact=\"sha256\">" +
+                EscapeHtml(facts.standardSha256) + "</code>";
+    else if (!report.standardFile.empty())
+        html += " (could not be read)";
+    return html + "</td></tr>\n</table>\n";
+}
+
+// The names of the findings-by-name table shown before the rest is opened.
+constexpr std::size_t kNamesAtFirst = 20;
+
+// One row per name found, with the number of drawings it was found in, most widespread first:
+// what a manager acts on. The most widespread come first; the rest open on demand.
+std::string ByNameSection(const RunReport& report, const std::vector<std::wstring>& kinds) {
+    struct Row {
+        std::size_t kind;
+        const Finding* first;  // whose explanation the row shows
+        std::size_t drawings = 0;
+        std::size_t lastDrawing = 0;
+    };
+    std::vector<Row> rows;
+    std::map<std::tuple<std::size_t, std::wstring, std::string>, std::size_t> rowOf;
+    std::size_t audited = 0;
+    for (std::size_t d = 0; d < report.drawings.size(); ++d) {
+        audited += report.drawings[d].error.empty() ? 1 : 0;
+        for (const Finding& finding : report.drawings[d].findings) {
+            const std::size_t kind = IndexOf(kinds, finding.kind);
+            auto [at, added] = rowOf.try_emplace({kind, finding.name, finding.rule}, rows.size());
+            if (added) rows.push_back({kind, &finding, 0, d});
+            Row& row = rows[at->second];
+            if (row.drawings > 0 && row.lastDrawing == d) continue;
+            ++row.drawings;
+            row.lastDrawing = d;
+        }
+    }
+    if (rows.empty()) return {};
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        if (a.drawings != b.drawings) return a.drawings > b.drawings;
+        if (a.kind != b.kind) return a.kind < b.kind;
+        return std::tie(a.first->name, a.first->rule) < std::tie(b.first->name, b.first->rule);
+    });
+    const std::string head = "<div class=\"wide\"><table>\n<thead><tr><th>Name</th><th>Kind</th><th>Drawings (of " +
+                             Count(audited) + ")</th><th>Hints</th></tr></thead>\n<tbody>\n";
+    std::string html = "<section class=\"by-name\" id=\"by-name\">\n<h2>Findings by name</h2>\n" + head;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i == kNamesAtFirst)
+            html += "</tbody>\n</table></div>\n<details>\n<summary>All " + Count(rows.size()) + " names</summary>\n" +
+                    head;
+        const Row& row = rows[i];
+        html += "<tr class=\"k" + Count(row.kind) + "\"><td class=\"name\">" + QuotedName(row.first->name) +
+                "</td><td class=\"kind\" data-kind=\"" + KindData(kinds[row.kind]) + "\">" +
+                EscapeHtml(KindName(kinds[row.kind], report.language)) + "</td><td class=\"number\">" +
+                Count(row.drawings) + "</td><td class=\"hints\">" + Explanation(*row.first) + "</td></tr>\n";
+    }
+    return html + "</tbody>\n</table></div>\n" + (rows.size() > kNamesAtFirst ? "</details>\n" : "") + "</section>\n";
+}
+
+// Every drawing with its counts, each linking to its section: finding a drawing among a thousand
+// needs no script, only the browser's own search and links.
+std::string IndexSection(const RunReport& report) {
+    std::string html = "<section class=\"index\" id=\"index\">\n<h2>Drawings</h2>\n<div class=\"wide\"><table>\n"
+                       "<thead><tr><th>Drawing</th><th>Findings</th><th>Names</th></tr></thead>\n<tbody>\n";
+    for (std::size_t d = 0; d < report.drawings.size(); ++d) {
+        const DrawingResult& drawing = report.drawings[d];
+        const bool audited = drawing.error.empty();
+        html += "<tr class=\"" + std::string(StateOf(drawing)) + "\"><td class=\"path\"><a href=\"#d" + Count(d) +
+                "\">" +
+                Shown(drawing.path) + "</a></td><td class=\"number\">" +
+                (audited ? Count(drawing.findings.size()) : std::string("not audited")) + "</td><td class=\"number\">" +
+                (audited ? Count(drawing.names) : std::string()) + "</td></tr>\n";
+    }
+    return html + "</tbody>\n</table></div>\n</section>\n";
+}
+
+std::string TotalsTables(const RunReport& report, const std::vector<std::wstring>& kinds) {
+    std::vector<std::size_t> kindTotals(kinds.size());
+    std::size_t findings = 0;
+    std::size_t names = 0;
+    std::size_t notAudited = 0;
+    for (const DrawingResult& drawing : report.drawings) {
+        for (const Finding& finding : drawing.findings) ++kindTotals[IndexOf(kinds, finding.kind)];
+        findings += NewFindingCount(drawing);
+        names += drawing.names;
+        notAudited += drawing.error.empty() ? 0 : 1;
+    }
+    std::string html =
+        "<table class=\"totals\">\n<thead><tr><th>Drawings</th><th>Findings</th><th>Names</th><th>Not audited</th>"
+        "</tr></thead>\n<tbody><tr><td class=\"number\" data-total=\"drawings\">" + Count(report.drawings.size()) +
+        "</td><td class=\"number\" data-total=\"findings\">" + Count(findings) +
+        "</td><td class=\"number\" data-total=\"names\">" + Count(names) +
+        "</td><td class=\"number\" data-total=\"not-audited\">" + Count(notAudited) + "</td></tr></tbody>\n</table>\n";
+    if (kinds.empty()) return html;
+    html += "<table class=\"kind-totals\">\n<thead><tr><th>Kind</th><th>Findings</th></tr></thead>\n<tbody>\n";
+    for (std::size_t k = 0; k < kinds.size(); ++k)
+        html += "<tr><td>" + EscapeHtml(KindName(kinds[k], report.language)) +
+                "</td><td class=\"number\" data-kind=\"" +
+                KindData(kinds[k]) + "\">" + Count(kindTotals[k]) + "</td></tr>\n";
+    return html + "</tbody>\n</table>\n";
+}
+
+// The check boxes come first, so that the style rules reach everything after them.
+std::string Filters(const RunReport& report, const std::vector<std::wstring>& kinds) {
+    std::string html;
+    for (std::size_t k = 0; k < kinds.size(); ++k)
+        html += "<input type=\"checkbox\" class=\"filter-box\" id=\"kind-" + Count(k) + "\" checked>\n";
+    html += "<input type=\"checkbox\" class=\"filter-box\" id=\"only-findings\">\n";
+    html += "<nav class=\"filters\">\n<p>Show</p>\n";
+    if (!kinds.empty()) {
+        html += "<div class=\"group\"><span>Kinds:</span>";
+        for (std::size_t k = 0; k < kinds.size(); ++k)
+            html += "<label for=\"kind-" + Count(k) + "\">" + EscapeHtml(KindName(kinds[k], report.language)) +
+                    "</label>";
+        html += "</div>\n";
+    }
+    return html + "<div class=\"group\"><span>Drawings:</span><label for=\"only-findings\">only those with findings"
+                  "</label></div>\n</nav>\n";
 }
 
 }  // namespace
@@ -151,58 +336,19 @@ std::string EscapeHtml(std::string_view utf8) {
 
 std::string FormatHtml(const RunReport& report) {
     const std::vector<std::wstring> kinds = KindsOf(report);
-    std::vector<std::size_t> kindTotals(kinds.size());
-    std::size_t findings = 0;
-    std::size_t names = 0;
-    std::size_t notAudited = 0;
-    for (const DrawingResult& drawing : report.drawings) {
-        for (const Finding& finding : drawing.findings) ++kindTotals[IndexOf(kinds, finding.kind)];
-        findings += NewFindingCount(drawing);
-        names += drawing.names;
-        notAudited += drawing.error.empty() ? 0 : 1;
-    }
-
     std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                        "<meta name=\"generator\" content=\"kvstcheck\">\n"
                        "<title>Drawing audit</title>\n<style>";
     html += kStyle;
-    html += FilterRules(kinds.size(), report.drawings.size());
-    html += "</style>\n</head>\n<body>\n<header>\n<h1>Drawing audit</h1>\n<p>Standard file: <code>" +
-            (report.standardFile.empty() ? std::string("(not known)") : Text(report.standardFile)) + "</code></p>\n";
+    html += FilterRules(kinds.size());
+    html += "</style>\n</head>\n<body>\n<header>\n<h1>Drawing audit</h1>\n" + FactsTable(report);
     if (!report.setupError.empty())
         html += "<p class=\"warning\">The audit could not run: " + EscapeHtml(report.setupError) + "</p>\n";
-    html += "<table class=\"totals\">\n<thead><tr><th>Drawings</th><th>Findings</th><th>Names</th><th>Not audited</th>"
-            "</tr></thead>\n<tbody><tr><td class=\"number\" data-total=\"drawings\">" + Count(report.drawings.size()) +
-            "</td><td class=\"number\" data-total=\"findings\">" + Count(findings) +
-            "</td><td class=\"number\" data-total=\"names\">" + Count(names) +
-            "</td><td class=\"number\" data-total=\"not-audited\">" + Count(notAudited) + "</td></tr></tbody>\n</table>\n";
-    if (!kinds.empty()) {
-        html += "<table class=\"kind-totals\">\n<thead><tr><th>Kind</th><th>Findings</th></tr></thead>\n<tbody>\n";
-        for (std::size_t k = 0; k < kinds.size(); ++k)
-            html += "<tr><td>" + Text(kinds[k]) + "</td><td class=\"number\" data-kind=\"" + Text(kinds[k]) + "\">" +
-                    Count(kindTotals[k]) + "</td></tr>\n";
-        html += "</tbody>\n</table>\n";
-    }
-    html += "</header>\n";
-
-    for (std::size_t k = 0; k < kinds.size(); ++k)
-        html += "<input type=\"checkbox\" class=\"filter-box\" id=\"kind-" + Count(k) + "\" checked>\n";
-    html += "<input type=\"radio\" class=\"filter-box\" name=\"drawing\" id=\"drawing-all\" checked>\n";
-    for (std::size_t d = 0; d < report.drawings.size(); ++d)
-        html += "<input type=\"radio\" class=\"filter-box\" name=\"drawing\" id=\"drawing-" + Count(d) + "\">\n";
-    html += "<nav class=\"filters\">\n<p>Show</p>\n";
-    if (!kinds.empty()) {
-        html += "<div class=\"group\"><span>Kinds:</span>";
-        for (std::size_t k = 0; k < kinds.size(); ++k)
-            html += "<label for=\"kind-" + Count(k) + "\">" + Text(kinds[k]) + "</label>";
-        html += "</div>\n";
-    }
-    html += "<div class=\"group\"><span>Drawings:</span><label for=\"drawing-all\">all</label>";
-    for (std::size_t d = 0; d < report.drawings.size(); ++d)
-        html += "<label for=\"drawing-" + Count(d) + "\">" + Text(report.drawings[d].path) + "</label>";
-    html += "</div>\n</nav>\n<main>\n";
-    for (std::size_t d = 0; d < report.drawings.size(); ++d) html += DrawingSection(report.drawings[d], d, kinds);
+    html += TotalsTables(report, kinds) + "</header>\n" + Filters(report, kinds) + ByNameSection(report, kinds);
+    if (!report.drawings.empty()) html += IndexSection(report);
+    html += "<main>\n";
+    for (std::size_t d = 0; d < report.drawings.size(); ++d) html += DrawingSection(report, d, kinds);
     return html + "</main>\n</body>\n</html>\n";
 }
 

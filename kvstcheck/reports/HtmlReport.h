@@ -1,8 +1,10 @@
 #pragma once
-// A run's report as one self-contained HTML page for people who do not read command lines: the
-// standard file, the totals, a table per drawing with its findings per kind, every finding. It needs
-// nothing from the network and no script: filtering by kind and by drawing is done by the page's
-// own style rules on its check boxes and radio buttons, and a printout shows what the page shows.
+// A run's report as one self-contained HTML page for people who do not read command lines, fit to be
+// forwarded: when and with what it was made (tool and plug-in versions, the standard file's path,
+// size and SHA-256), the totals, the findings by name across drawings (most widespread first), a
+// table of the drawings linking to their sections, and for each drawing its findings. It needs
+// nothing from the network and no script: filtering by kind and "only drawings with findings" are
+// the page's own style rules on its check boxes, and a printout shows what the page shows.
 #include <string>
 
 #include "kvstcheck/reports/Report.h"

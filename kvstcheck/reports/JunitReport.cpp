@@ -1,6 +1,7 @@
 #include "kvstcheck/reports/JunitReport.h"
 
 #include "kvstcheck/Text.h"
+#include "kvstcheck/reports/DisplayName.h"
 
 namespace kvstcheck {
 namespace {
@@ -28,7 +29,7 @@ std::string Lines(const DrawingResult& drawing, bool accepted) {
         if (!finding.rule.empty())
             lines += "[" + finding.rule + "] " + finding.message + "\n";
         else
-            lines += EncodeUtf8(finding.kind) + " \"" + EncodeUtf8(finding.name) + "\"" +
+            lines += EncodeUtf8(finding.kind) + " \"" + DisplayNameUtf8(finding.name) + "\"" +
                      (hints.empty() ? std::string() : " (" + hints + ")") + "\n";
     }
     return lines;

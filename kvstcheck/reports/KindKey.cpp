@@ -15,12 +15,6 @@ std::string KeyOf(const audit::KindNames& kind) {
 
 }  // namespace
 
-std::string KeyOfKindLabel(std::wstring_view label) {
-    for (const audit::KindNames& kind : audit::kKinds)
-        if (label == kind.label) return KeyOf(kind);
-    return {};
-}
-
 std::wstring LabelOfKindKey(std::string_view key) {
     for (const audit::KindNames& kind : audit::kKinds)
         if (key == KeyOf(kind)) return kind.label;

@@ -6,8 +6,6 @@
 
 namespace kvstcheck {
 
-// The key of a kind label as the plug-in gives it; empty for a label of no known kind.
-std::string KeyOfKindLabel(std::wstring_view label);
 // The plug-in's label of a kind key; empty for no known key.
 std::wstring LabelOfKindKey(std::string_view key);
 

@@ -5,6 +5,7 @@
 
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
+#include "kvstcheck/reports/DisplayName.h"
 
 namespace kvstcheck {
 namespace {
@@ -28,7 +29,7 @@ std::string FormatDuration(double seconds) {
     return std::to_string(whole) + " s";
 }
 
-std::wstring FormatProgress(std::size_t done, std::size_t total, std::wstring_view current, double elapsedSeconds,
+std::wstring FormatProgress(std::size_t done, std::size_t total, std::wstring_view pathNow, double elapsedSeconds,
                             std::size_t width) {
     std::string counts = std::to_string(done) + " of " + std::to_string(total) + " drawings";
     if (done > 0 && done < total)
@@ -36,13 +37,19 @@ std::wstring FormatProgress(std::size_t done, std::size_t total, std::wstring_vi
                   " left";
     std::wstring line = DecodeUtf8(counts).value_or(std::wstring()) + L": ";
     if (line.size() >= width) return line.substr(0, width);
+    // A CR or an escape sequence in a file name would break the line that is rewritten in place.
+    const std::wstring shown = DisplayName(pathNow);
+    const std::wstring_view current = shown;
     const std::size_t room = width - line.size();
     if (current.size() <= room) return line.append(current);
     if (room <= kCut.size()) return line.append(kCut.substr(0, room));
-    std::size_t keep = room - kCut.size();
-    // Half of a surrogate pair alone would show as a broken character.
-    if (keep > 0 && (current[current.size() - keep] & 0xFC00) == 0xDC00) --keep;
-    return line.append(kCut).append(current.substr(current.size() - keep));
+    std::size_t start = current.size() - (room - kCut.size());
+    // Half of a surrogate pair alone would show as a broken character, part of a <U+XXXX> as another.
+    if (start < current.size() && (current[start] & 0xFC00) == 0xDC00) ++start;
+    const std::size_t notation = current.rfind(L"<U+", start);
+    if (notation != std::wstring_view::npos && notation < start && current.find(L'>', notation) >= start)
+        start = current.find(L'>', notation) + 1;
+    return line.append(kCut).append(current.substr(start));
 }
 
 ProgressLine::ProgressLine(bool shown, std::size_t total)

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/rules/CodePoints.h"
 
 namespace kvstcheck::rules {
@@ -45,7 +46,10 @@ std::string CodePointName(char32_t c) {
     return text;
 }
 
-std::string Quoted(std::u32string_view text) { return "\"" + ToUtf8(text) + "\""; }
+// Names in messages in their display form: nothing of a name acts on the terminal it reaches.
+std::string Quoted(std::u32string_view text) {
+    return "\"" + DisplayNameUtf8(kvstcheck::FromCodePoints(text)) + "\"";
+}
 
 std::string Millimetres(int lineweight) {
     if (lineweight == kDefaultLineweight) return "the default lineweight";

@@ -2,6 +2,7 @@
 
 #include <wrl/client.h>
 
+#include "audit/Snapshot.h"
 #include "com/Bstr.h"
 #include "com/Variant.h"
 #include "kvstcheck/SystemError.h"
@@ -31,20 +32,8 @@ void RequireLoadedStandard(IKVStPlugin& plugin, const std::wstring& standardFile
     if (filter.empty())
         throw SetupError("the plug-in did not load its standard file: it expects a readable standard file at " +
                          ExpectedStandardFile(plugin, standardFile));
-    const VARIANT& value = filter.get();
-    bool hasFirstType = false;
-    if (value.vt == (VT_ARRAY | VT_VARIANT) && ::SafeArrayGetDim(value.parray) == 1) {
-        LONG lower = 0;
-        LONG upper = -1;
-        ::SafeArrayGetLBound(value.parray, 1, &lower);
-        ::SafeArrayGetUBound(value.parray, 1, &upper);
-        if (lower == 0 && upper >= 0) {
-            kv::Variant first;
-            LONG index = 0;
-            if (SUCCEEDED(::SafeArrayGetElement(value.parray, &index, &first)))
-                hasFirstType = !(first.empty() || (first.type() == VT_BSTR && ::SysStringLen(first.get().bstrVal) == 0));
-        }
-    }
+    // The plug-in's own reading of the filter decides.
+    const bool hasFirstType = audit::FilterNamesFirstType(filter.get());
     if (!hasFirstType)
         throw SetupError("the standard file at " + ExpectedStandardFile(plugin, standardFile) +
                          " names no type in its section [Type1], so the plug-in checks nothing");

@@ -7,9 +7,6 @@
 
 namespace kvstcheck {
 
-// "1.0.0.0" from the module's fixed version information. Throws SetupError when it has none.
-std::string VersionResourceOf(const std::wstring& module);
-
 // Prints the versions; 0, or 2 when the plug-in module cannot be found or has no version.
 int PrintVersions(const Options& options);
 

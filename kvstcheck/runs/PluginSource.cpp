@@ -36,8 +36,47 @@ public:
         return plugin;
     }
 
+    std::unique_ptr<PluginSource> ForThisThread() override { return std::make_unique<RegisteredSource>(classId_); }
+
 private:
     CLSID classId_;
+};
+
+using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+ComPtr<IClassFactory> ClassFactory(GetClassObjectFunction getClassObject, const std::wstring& modulePath) {
+    ComPtr<IClassFactory> factory;
+    const HRESULT hr = getClassObject(kPluginClass, IID_IClassFactory, &factory);
+    if (FAILED(hr))
+        throw SetupError(EncodeUtf8(modulePath) + " does not serve the plug-in class: " + HresultMessage(hr));
+    return factory;
+}
+
+ComPtr<IKVStPlugin> CreateFrom(IClassFactory& factory) {
+    ComPtr<IKVStPlugin> plugin;
+    const HRESULT hr = factory.CreateInstance(nullptr, IID_IKVStPlugin, &plugin);
+    if (FAILED(hr)) throw SetupError("the plug-in module cannot create a plug-in object: " + HresultMessage(hr));
+    return plugin;
+}
+
+// Objects of a module that another source loaded, from the class factory it gives this thread, as
+// COM asks a module for one in each apartment.
+class ThreadFactorySource : public PluginSource {
+public:
+    ThreadFactorySource(GetClassObjectFunction getClassObject, std::wstring modulePath)
+        : getClassObject_(getClassObject), modulePath_(std::move(modulePath)),
+          factory_(ClassFactory(getClassObject_, modulePath_)) {}
+
+    ComPtr<IKVStPlugin> Create() override { return CreateFrom(*factory_.Get()); }
+
+    std::unique_ptr<PluginSource> ForThisThread() override {
+        return std::make_unique<ThreadFactorySource>(getClassObject_, modulePath_);
+    }
+
+private:
+    GetClassObjectFunction getClassObject_;
+    std::wstring modulePath_;
+    ComPtr<IClassFactory> factory_;
 };
 
 // A temporary folder that holds the private copies; removed with them.
@@ -82,7 +121,8 @@ private:
 
 class ModuleSource : public PluginSource {
 public:
-    ModuleSource(const std::wstring& modulePath, std::unique_ptr<StagingFolder> folder) : folder_(std::move(folder)) {
+    ModuleSource(const std::wstring& modulePath, std::unique_ptr<StagingFolder> folder)
+        : folder_(std::move(folder)), modulePath_(modulePath) {
         module_.reset(::LoadLibraryW(modulePath.c_str()));
         if (!module_)
             throw SetupError("cannot load the plug-in module " + EncodeUtf8(modulePath) + ": " +
@@ -95,23 +135,22 @@ public:
             Unload();
             throw SetupError(EncodeUtf8(modulePath) + " is not a COM server: it does not export DllGetClassObject");
         }
-        const HRESULT hr = getClassObject_(kPluginClass, IID_IClassFactory, &factory_);
-        if (FAILED(hr)) {
+        try {
+            factory_ = ClassFactory(getClassObject_, modulePath_);
+        } catch (const SetupError&) {
             Unload();
-            throw SetupError(EncodeUtf8(modulePath) + " does not serve the plug-in class: " + HresultMessage(hr));
+            throw;
         }
     }
     ~ModuleSource() override { Unload(); }
 
-    ComPtr<IKVStPlugin> Create() override {
-        ComPtr<IKVStPlugin> plugin;
-        const HRESULT hr = factory_->CreateInstance(nullptr, IID_IKVStPlugin, &plugin);
-        if (FAILED(hr)) throw SetupError("the plug-in module cannot create a plug-in object: " + HresultMessage(hr));
-        return plugin;
+    ComPtr<IKVStPlugin> Create() override { return CreateFrom(*factory_.Get()); }
+
+    std::unique_ptr<PluginSource> ForThisThread() override {
+        return std::make_unique<ThreadFactorySource>(getClassObject_, modulePath_);
     }
 
 private:
-    using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
 
     // The module stays loaded while any object of it is alive: freeing it then would pull code from
@@ -123,6 +162,7 @@ private:
     }
 
     std::unique_ptr<StagingFolder> folder_;  // destroyed after the module is unloaded
+    std::wstring modulePath_;
     kv::LoadedModule module_;
     GetClassObjectFunction getClassObject_ = nullptr;
     CanUnloadNowFunction canUnloadNow_ = nullptr;

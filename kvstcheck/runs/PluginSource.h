@@ -15,8 +15,12 @@ namespace kvstcheck {
 class PluginSource {
 public:
     virtual ~PluginSource() = default;
-    // A new plug-in object; one object carries one audit. Throws SetupError.
+    // A new plug-in object for the calling thread's apartment; one object carries one audit.
+    // Throws SetupError.
     virtual Microsoft::WRL::ComPtr<IKVStPlugin> Create() = 0;
+    // A source of the same class for the calling thread, another one than this source's: its objects
+    // live in that thread's apartment. This source must outlive it. Throws SetupError.
+    virtual std::unique_ptr<PluginSource> ForThisThread() = 0;
 };
 
 // Each call of Create makes the class registered under the plug-in's ProgID. Throws SetupError

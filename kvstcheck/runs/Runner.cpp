@@ -16,6 +16,7 @@
 #include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/readers/InputError.h"
 #include "kvstcheck/reports/Console.h"
+#include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/reports/HtmlReport.h"
 #include "kvstcheck/reports/Progress.h"
 #include "kvstcheck/rules/CodePoints.h"
@@ -27,6 +28,7 @@
 #include "kvstcheck/runs/RunFiles.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/SetupError.h"
+#include "kvstcheck/runs/WorkerPool.h"
 #include "kvstcheck/standardtools/Hints.h"
 #include "kvstcheck/standardtools/StandardReadiness.h"
 
@@ -53,6 +55,15 @@ std::wstring StandardFileOf(const Options& options) {
     try {
         const std::wstring module = FullPath(options.plugin.empty() ? RegisteredModulePath() : options.plugin);
         return module.substr(0, module.find_last_of(L"\\/") + 1) + kStandardName;
+    } catch (const SetupError&) {
+        return {};
+    }
+}
+
+// The plug-in module the audits go through, for the report's facts; empty when none is registered.
+std::wstring PluginModuleOf(const Options& options) {
+    try {
+        return FullPath(options.plugin.empty() ? RegisteredModulePath() : options.plugin);
     } catch (const SetupError&) {
         return {};
     }
@@ -107,11 +118,8 @@ std::optional<StandardReadiness> CheckStandard(RunReport& report) {
     return readiness;
 }
 
-DrawingResult NotAudited(const WalkEntry& entry, const std::string& why, ProgressLine& progress) {
-    DrawingResult result{entry.path, 0, {}, entry.error.empty() ? why : entry.error, {}};
-    progress.Clear();
-    WriteError(EncodeUtf8(entry.path) + ": " + result.error);
-    return result;
+DrawingResult NotAudited(const WalkEntry& entry, const std::string& why) {
+    return DrawingResult{entry.path, 0, {}, entry.error.empty() ? why : entry.error, {}};
 }
 
 // The rules files' findings, beside the plug-in's.
@@ -124,35 +132,51 @@ std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, 
     return findings;
 }
 
-DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::wstring& standardFile, RunHints& hints,
-                       ProgressLine& progress, const std::optional<rules::RuleSet>& ruleSet) {
+// Reads and audits one drawing on the calling worker; prints nothing, the run does that in order.
+DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::wstring& standardFile,
+                       const std::optional<rules::RuleSet>& ruleSet) {
     DrawingResult result{entry.path, 0, {}, entry.error, {}};
+    if (!result.error.empty()) return result;
     DrawingContent content;
-    if (result.error.empty()) {
-        try {
-            content = ReadDrawingFile(entry.path);
-        } catch (const InputError& error) {
-            result.error = error.what();
-        }
-    }
-    if (!result.error.empty()) {
-        progress.Clear();
-        WriteError(EncodeUtf8(entry.path) + ": " + result.error);
+    try {
+        content = ReadDrawingFile(entry.path);
+    } catch (const InputError& error) {
+        result.error = error.what();
         return result;
     }
     result.warnings = std::move(content.warnings);
-    if (!result.warnings.empty()) progress.Clear();
-    for (const std::string& warning : result.warnings) WriteError(EncodeUtf8(entry.path) + ": warning: " + warning);
     result.names = content.names.total();
     std::vector<Finding> ruleFindings = RuleFindings(ruleSet, content.names);
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names, standardFile);
-    for (Finding& finding : result.findings) hints.Add(finding);
     result.findings.insert(result.findings.end(), std::make_move_iterator(ruleFindings.begin()),
                            std::make_move_iterator(ruleFindings.end()));
     return result;
 }
+
+// What a drawing leaves to say: why it was not audited, or its warnings, on the standard error; its
+// lines on the standard output unless the run writes JSON or only its summary.
+void ShowDrawing(const DrawingResult& result, const Options& options, Language language, bool colour,
+                 ProgressLine& progress) {
+    const std::string path = DisplayNameUtf8(result.path);
+    if (!result.error.empty()) {
+        progress.Clear();
+        WriteError(path + ": " + result.error);
+        return;
+    }
+    if (!result.warnings.empty()) progress.Clear();
+    for (const std::string& warning : result.warnings) WriteError(path + ": warning: " + warning);
+    if (options.json || options.quiet) return;
+    const std::string lines = FormatDrawing(result, language, colour);
+    if (lines.empty()) return;
+    progress.Clear();
+    WriteOut(lines);
+}
+
+// Whether a report written at the end of the run needs every drawing's result; the text lines
+// need none after they are printed, and the CSV, JUnit and baseline files keep only what they write.
+bool KeepsResults(const Options& options) { return options.json || !options.html.empty(); }
 
 // Each drawing audited, reported as it goes and handed to the files of the run; none when the plug-in
 // would check nothing.
@@ -161,6 +185,7 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         std::optional<rules::RuleSet> ruleSet;
         if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
         report.standardFile = StandardFileOf(options);
+        report.facts = GatherFacts(PluginModuleOf(options), report.standardFile);
         const std::optional<StandardReadiness> readiness = CheckStandard(report);
         const std::unique_ptr<PluginSource> source = readiness && !readiness->checks ? nullptr : ChooseSource(options);
         // The module's own problems come before those of the standard file that it would read.
@@ -169,18 +194,26 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         const bool colour = UsesColour(options.colour);
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json || options.quiet, entries.size()),
                               entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            progress.Show(i, entries[i].path);
-            report.drawings.push_back(
-                source ? AuditOne(*source, entries[i], report.standardFile, hints, progress, ruleSet)
-                       : NotAudited(entries[i], NothingCheckedMessage(*readiness, report.standardFile), progress));
-            outputs.Add(report.drawings.back());
-            if (options.json || options.quiet) continue;
-            const std::string lines = FormatDrawing(report.drawings.back(), colour);
-            if (lines.empty()) continue;
-            progress.Clear();
-            WriteOut(lines);
+        if (!entries.empty()) progress.Show(0, entries.front().path);
+        const auto take = [&](std::size_t index, DrawingResult result) {
+            // Hints explain the plug-in's findings; a rule's finding says its own why.
+            for (Finding& finding : result.findings)
+                if (finding.rule.empty()) hints.Add(finding);
+            outputs.Add(result);
+            ShowDrawing(result, options, report.language, colour, progress);
+            report.Add(std::move(result), KeepsResults(options));
+            if (index + 1 < entries.size()) progress.Show(index + 1, entries[index + 1].path);
+        };
+        if (!source) {
+            const std::string why = NothingCheckedMessage(*readiness, report.standardFile);
+            for (std::size_t i = 0; i < entries.size(); ++i) take(i, NotAudited(entries[i], why));
+            return;
         }
+        const std::wstring standardFile = report.standardFile;
+        const auto audit = [&standardFile, &ruleSet](PluginSource& worker, const WalkEntry& entry) {
+            return AuditOne(worker, entry, standardFile, ruleSet);
+        };
+        AuditInOrder(entries, options.jobs > 0 ? options.jobs : ProcessorCount(), *source, audit, take);
     } catch (const SetupError& error) {
         report.setupError = error.what();
         WriteError(report.setupError);
@@ -194,6 +227,7 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
 
 RunReport RunAudits(const Options& options) {
     RunReport report;
+    report.language = UserLanguage();
     std::vector<WalkEntry> entries;
     report.outputError = RefusedOutput(options);
     if (report.outputError.empty()) report.outputError = ListRunDrawings(options, entries);
@@ -216,7 +250,7 @@ RunReport RunAudits(const Options& options) {
         WriteOut(FormatJson(report));
     else if (report.setupError.empty())
         WriteOut(FormatNoLongerFound(report) +
-                 (report.drawings.size() > 1 || options.quiet || !options.baseline.empty()
+                 (report.Counts().drawings > 1 || options.quiet || !options.baseline.empty()
                       ? FormatTotals(report, UsesColour(options.colour))
                       : std::string()));
     if (html) {

@@ -1,6 +1,7 @@
 #pragma once
-// One run: every drawing of the command line, and below its folders, audited by a new plug-in object,
-// reported as it goes; a progress line on a console for long runs, an HTML page when asked.
+// One run: every drawing of the command line, and below its folders, audited by a new plug-in object
+// on one of the run's workers, reported in order as it goes; a progress line on a console for long
+// runs, an HTML page when asked.
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/reports/Report.h"
 

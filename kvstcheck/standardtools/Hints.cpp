@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "kvstcheck/standardtools/HintsDifferences.h"
 #include "kvstcheck/standardtools/LetterCase.h"
 
 namespace kvstcheck {
@@ -23,6 +24,8 @@ HintFinder::HintFinder(const LoadedStandard& standard) {
         for (std::size_t i = 0; i < index.names.size(); ++i) {
             std::wstring folded = FoldLetterCase(index.names[i]);
             index.firstOfFolded.emplace(folded, i);
+            if (std::wstring skeleton = FoldLetterCase(Skeleton(index.names[i])); !skeleton.empty())
+                index.firstOfSkeleton.emplace(std::move(skeleton), i);
             if (index.byLength.size() <= folded.size()) index.byLength.resize(folded.size() + 1);
             index.byLength[folded.size()].push_back(i);
             index.folded.push_back(std::move(folded));
@@ -34,11 +37,15 @@ NameHints HintFinder::For(std::wstring_view kindLabel, std::wstring_view name) c
     const auto kind = KindOfLabel(kindLabel);
     if (!kind) return {};
     const KindIndex& index = kinds_[static_cast<std::size_t>(*kind)];
-    const std::wstring folded = FoldLetterCase(name);
-
-    if (const auto same = index.firstOfFolded.find(folded);
+    if (const auto same = index.firstOfFolded.find(FoldLetterCase(name));
         same != index.firstOfFolded.end() && index.names[same->second] != name)
         return NameHints{{index.names[same->second]}, true};
+    const std::wstring folded = FoldLetterCase(Skeleton(name));
+    if (const auto alike = index.firstOfSkeleton.find(folded);
+        alike != index.firstOfSkeleton.end() && index.names[alike->second] != name) {
+        const std::wstring& allowed = index.names[alike->second];
+        return NameHints{{allowed}, false, InvisibleDifferences(name, allowed)};
+    }
 
     const std::size_t limit = HintDistanceLimit(folded.size());
     if (limit == 0) return {};

@@ -22,7 +22,9 @@ class HintFinder {
 public:
     explicit HintFinder(const LoadedStandard& standard);
 
-    // The hints for a finding of this kind label and name; none for a label of no kind.
+    // The hints for a finding of this kind label and name; none for a label of no kind. A name that
+    // looks like an allowed one gets that name and what a reader cannot see; else the nearest names,
+    // by how the names read.
     NameHints For(std::wstring_view kindLabel, std::wstring_view name) const;
 
 private:
@@ -30,6 +32,7 @@ private:
         std::vector<std::wstring> names;   // in file order, each once, no empty name
         std::vector<std::wstring> folded;  // the same in upper case
         std::unordered_map<std::wstring, std::size_t> firstOfFolded;
+        std::unordered_map<std::wstring, std::size_t> firstOfSkeleton;  // skeletons in upper case
         std::vector<std::vector<std::size_t>> byLength;  // indices of names by folded length
     };
     audit::PerKind<KindIndex> kinds_;

@@ -14,6 +14,7 @@
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
+#include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/reports/Report.h"
 #include "kvstcheck/standardtools/InstalledStandards.h"
 #include "kvstcheck/standardtools/LetterCase.h"
@@ -39,7 +40,7 @@ std::wstring Widened(std::string_view bytes, UINT codePage) {
     return text;
 }
 
-std::string Shown(std::string_view bytes, UINT codePage) { return EncodeUtf8(Widened(bytes, codePage)); }
+std::string Shown(std::string_view bytes, UINT codePage) { return DisplayNameUtf8(Widened(bytes, codePage)); }
 
 enum class Decoding { Ansi, Utf8ByteOrderMark, Utf16Le, Utf16Be };
 
@@ -92,7 +93,7 @@ void WarnOfLostCharacters(std::wstring_view text, UINT codePage, std::vector<Lin
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (standards::ToCodePage(lines[i], codePage)) continue;
         warnings.push_back({static_cast<std::uint32_t>(i + 1),
-                            Quoted(EncodeUtf8(lines[i])) + " holds characters that code page " + std::to_string(codePage) +
+                            Quoted(DisplayNameUtf8(lines[i])) + " holds characters that code page " + std::to_string(codePage) +
                                 " cannot hold: the plug-in reads " +
                                 Quoted(Shown(ToCodePageAsThePlatformDoes(lines[i], codePage), codePage)),
                             "use only characters of code page " + std::to_string(codePage) +
@@ -168,7 +169,7 @@ std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::stri
 std::string NamesText(const standards::NameList& names) {
     std::string text;
     for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
-        text += (i > 0 ? ", " : "") + Quoted(EncodeUtf8(names[i]));
+        text += (i > 0 ? ", " : "") + Quoted(DisplayNameUtf8(names[i]));
     if (names.size() > kNamesShown) text += " and " + std::to_string(names.size() - kNamesShown) + " more";
     return text;
 }
@@ -183,7 +184,8 @@ public:
     explicit PlatformText(UINT codePage) : codePage_(codePage) {}
     unsigned CodePage() const override { return codePage_; }
     std::wstring Widen(std::string_view bytes) const override { return Widened(bytes, codePage_); }
-    std::string Utf8(std::wstring_view text) const override { return EncodeUtf8(text); }
+    // Names and lines of the file in their display form: a message never carries a control character.
+    std::string Utf8(std::wstring_view text) const override { return DisplayNameUtf8(text); }
     bool Readable(std::string_view bytes) const override { return DecodeCodePage(bytes, codePage_).has_value(); }
     bool IsUtf8(std::string_view bytes) const override { return DecodeUtf8(bytes).has_value(); }
     // The count conversion of the plug-in's INI class: Automation's, in the invariant locale.
@@ -286,11 +288,12 @@ std::string FormatLintText(const LintReport& report) {
         }
         std::string types;
         for (const auto& typeName : loaded.typeNames)
-            types += (types.empty() ? "" : ", ") + (typeName ? Quoted(EncodeUtf8(*typeName)) : std::string("(none)"));
+            types += (types.empty() ? "" : ", ") + (typeName ? Quoted(DisplayNameUtf8(*typeName)) : std::string("(none)"));
         text += "  type names the host is given: " + types + "\n";
     }
     for (const LintWarning& warning : report.warnings) {
-        text += path + (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) + ": " + warning.problem + "\n";
+        text += path + (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) + ": " + warning.problem +
+                (warning.rule.empty() ? "" : " [" + warning.rule + "]") + "\n";
         text += "    fix: " + warning.fix + "\n";
     }
     text += path + ": " + (report.warnings.empty() ? "nothing to fix" : Plural(report.warnings.size(), "warning", "warnings")) + "\n";
@@ -326,8 +329,11 @@ std::string FormatLintJson(const LintReport& report) {
     }
     document["kinds"] = std::move(kinds);
     Json warnings = Json::array();
-    for (const LintWarning& warning : report.warnings)
-        warnings.push_back({{"line", warning.line}, {"problem", warning.problem}, {"fix", warning.fix}});
+    for (const LintWarning& warning : report.warnings) {
+        Json entry = {{"line", warning.line}, {"problem", warning.problem}, {"fix", warning.fix}};
+        if (!warning.rule.empty()) entry["rule"] = warning.rule;
+        warnings.push_back(std::move(entry));
+    }
     document["warnings"] = std::move(warnings);
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "com/Variant.h"
 #include "kvstcheck/Files.h"
 #include "standards/AnsiText.h"
 #include "standards/StandardLoader.h"
@@ -33,40 +32,23 @@ private:
 
 }  // namespace
 
-LoadedStandard LoadAsThePluginDoes(const std::wstring& path) {
+LoadedStandard LoadAsThePluginDoes(const std::wstring& path, bool withAccount) {
     // The plug-in reads its own KVStPluginDefault.ini through ANSI functions; a file whose path the
     // code page cannot name, or too long for them, is read from a copy, as kvstcheck's audits read it.
     if (!standards::ToCodePage(path) || path.size() >= MAX_PATH) {
         const TemporaryCopy copy(path);
-        if (!copy.path().empty()) return LoadAsThePluginDoes(copy.path());
+        if (!copy.path().empty()) return LoadAsThePluginDoes(copy.path(), withAccount);
     }
     std::unique_ptr<standards::clsIniFuncs> iniFuncs;
-    kv::Variant filter;
-    // A list that the load leaves alone stays unfilled; the marker tells it from a filled one.
-    audit::PerKind<standards::NameList> lists;
-    const std::wstring untouched = L"\x1F untouched";
-    for (auto& list : lists) list = {untouched};
+    standards::StandardLoad load =
+        standards::LoadStandardFile(path, iniFuncs, standards::StandardFileReading::OncePerLoad, withAccount);
     LoadedStandard standard;
-    standard.loaded = standards::LoadStandardFile(path, {iniFuncs, filter, lists[0], lists[1], lists[2], lists[3]});
-
-    const VARIANT& value = filter.get();
-    if (value.vt == (VT_ARRAY | VT_VARIANT)) {
-        LONG lower = 0;
-        LONG upper = -1;
-        ::SafeArrayGetLBound(value.parray, 1, &lower);
-        ::SafeArrayGetUBound(value.parray, 1, &upper);
-        for (LONG index = lower; index <= upper; ++index) {
-            kv::Variant element;
-            if (FAILED(::SafeArrayGetElement(value.parray, &index, &element)) || element.type() != VT_BSTR) {
-                standard.typeNames.emplace_back();
-                continue;
-            }
-            const BSTR text = element.get().bstrVal;
-            standard.typeNames.emplace_back(std::wstring(text, ::SysStringLen(text)));
-        }
-    }
+    standard.loaded = load.loaded;
+    if (load.typeNames) standard.typeNames = std::move(*load.typeNames);
     for (std::size_t kind = 0; kind < audit::kKindCount; ++kind)
-        if (lists[kind] != standards::NameList{untouched}) standard.names[kind] = std::move(lists[kind]);
+        if (load.kinds[kind].filled)
+            standard.names[kind].emplace(load.kinds[kind].names.begin(), load.kinds[kind].names.end());
+    standard.account = std::move(load.account);
     return standard;
 }
 

@@ -7,12 +7,12 @@
 
 #include "audit/Kinds.h"
 #include "standards/NameList.h"
+#include "standards/StandardLoad.h"
 
 namespace kvstcheck {
 
 // The type name that selects each kind's list, in walk order.
-inline constexpr audit::PerKind<const wchar_t*> kTypeNames = {L"AcadLayer", L"AcadLineType", L"AcadTextStyle",
-                                                              L"AcadDimStyle"};
+inline constexpr const audit::PerKind<const wchar_t*>& kTypeNames = standards::kStandardTypeNames;
 
 struct LoadedStandard {
     bool loaded = false;  // the loader's answer; false: every audit against the file fails
@@ -20,10 +20,12 @@ struct LoadedStandard {
     std::vector<std::optional<std::wstring>> typeNames;
     // Each kind's allowed names; nothing when no section filled the list.
     audit::PerKind<std::optional<standards::NameList>> names;
+    // The loader's account of its reading, when asked for.
+    std::optional<standards::LoadAccount> account;
 };
 
 // Loads path as SetupForAudit does on a fresh plug-in object.
-LoadedStandard LoadAsThePluginDoes(const std::wstring& path);
+LoadedStandard LoadAsThePluginDoes(const std::wstring& path, bool withAccount = false);
 
 // The plug-in copies no drawing name, so every audit passes: the load failed, or left no first type name.
 bool ChecksNothing(const LoadedStandard& loaded);

@@ -10,6 +10,7 @@
 #include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/readers/InputError.h"
 #include "kvstcheck/reports/Console.h"
+#include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/reports/Report.h"
 #include "kvstcheck/standardtools/LoadedStandard.h"
 #include "standards/AnsiText.h"
@@ -101,7 +102,8 @@ StandardDraft DraftStandard(const std::vector<ReferenceDrawing>& drawings, UINT 
         for (const ReferenceDrawing& drawing : drawings) {
             for (const std::wstring& name : NamesOf(drawing.names, kind)) {
                 if (!seen.insert(name).second) continue;
-                const std::string where = EncodeUtf8(drawing.path) + ": " + kKindWords[kind] + " \"" + EncodeUtf8(name) + "\" ";
+                const std::string where =
+                    DisplayNameUtf8(drawing.path) + ": " + kKindWords[kind] + " \"" + DisplayNameUtf8(name) + "\" ";
                 std::string encoded;
                 const std::string problem = ProblemOf(name, codePage, encoded);
                 if (!problem.empty()) {

@@ -6,6 +6,8 @@
 
 #include "kvstcheck/standardtools/EditDistance.h"
 #include "kvstcheck/standardtools/LoadedStandard.h"
+#include "standards/StandardKeys.h"
+#include "standards/StandardLoad.h"
 
 namespace kvstcheck {
 namespace {
@@ -66,6 +68,41 @@ std::optional<long> NumberAfter(std::string_view text, std::string_view literal)
 }
 
 std::string TypeSection(long index) { return "Type" + std::to_string(index); }
+
+// The loader's reads answered from the image, as the plug-in's INI class answers them.
+class ImageValues final : public standards::StandardValues {
+public:
+    ImageValues(const ProfileImage& image, const CodePageText& text) : image_(image), text_(text) {}
+
+    bool TypeCount(std::int32_t& count) override { return CountOf("Common", "TypeCount", count); }
+    bool NameCount(std::int16_t section, std::int32_t& count) override {
+        return CountOf(TypeSection(section), "NameCount", count);
+    }
+    bool TypeName(std::int16_t section, std::wstring& text) override { return TextOf(TypeSection(section), "Type", text); }
+    bool Name(std::int16_t section, std::int16_t name, std::wstring& text) override {
+        return TextOf(TypeSection(section), "Name" + std::to_string(name), text);
+    }
+
+private:
+    // The value through the read buffer, converted, leading spaces gone; the missing marker is no value.
+    bool TextOf(const std::string& section, const std::string& key, std::wstring& text) const {
+        std::wstring value = text_.Widen(image_.Answer(section, key, "Return Err"));
+        value.erase(0, value.find_first_not_of(L' '));
+        if (value == kMissingMarker) return false;
+        text.swap(value);
+        return true;
+    }
+    bool CountOf(const std::string& section, const std::string& key, std::int32_t& count) const {
+        std::wstring text;
+        if (!TextOf(section, key, text)) return false;
+        const auto converted = text_.Count(text);
+        if (converted) count = *converted;
+        return converted.has_value();
+    }
+
+    const ProfileImage& image_;
+    const CodePageText& text_;
+};
 
 // The loader's way through an image, noting what it reads and where it reads otherwise than meant.
 class LoaderWalk {
@@ -132,8 +169,15 @@ private:
         return Shown(entry.name) + "=" + Shown(*entry.value);
     }
 
+    // The loader's own walk over the image, told line by line from its account of the reading.
     void WalkSections() {
+        ImageValues values(image_, text_);
+        const standards::StandardLoad load = standards::LoadStandard(values, true);
+        if (!load.account) return;
+        reads_ = &load.account->reads;
+        next_ = 0;
         const ProfileSection* common = FirstSection("Common");
+        const standards::LoadRead* typeCountRead = Take();
         if (common == nullptr) {
             StopAt(1, nullptr);
             Warn(1, "there is no [Common] section, so the plug-in loads nothing and every audit against this file fails",
@@ -142,9 +186,7 @@ private:
         }
         read_.insert(common);
         const ProfileEntry* typeCountEntry = Entry("Common", "TypeCount");
-        const std::wstring typeCountText = typeCountEntry ? Value("Common", "TypeCount") : kMissingMarker;
-        const auto typeCount = typeCountText == kMissingMarker ? std::nullopt : text_.Count(typeCountText);
-        if (!typeCount || *typeCount < 1) {
+        if (typeCountRead == nullptr || !typeCountRead->found || typeCountRead->count < 1) {
             StopAt(typeCountEntry ? typeCountEntry->line : common->line, nullptr);
             if (typeCountEntry == nullptr)
                 Warn(common->line, "[Common] has no TypeCount=, so the plug-in loads nothing and every audit fails",
@@ -156,96 +198,109 @@ private:
                      "write the number of [TypeN] sections, for example TypeCount=4");
             return;
         }
-        CheckNumberForm(*typeCountEntry, typeCountText, *typeCount);
-        typeCount_ = *typeCount;
-        audit::PerKind<std::optional<std::pair<long, std::uint32_t>>> declaredBy;  // section number, its line
+        CheckNumberForm(*typeCountEntry, Value("Common", "TypeCount"), static_cast<short>(typeCountRead->count));
+        typeCount_ = typeCountRead->count;
+        for (long type = 1; type <= typeCount_; ++type)
+            if (!WalkTypeSection(type, *typeCountEntry)) return;
+    }
 
-        for (long type = 1; type <= typeCount_; ++type) {
-            const std::string section = TypeSection(type);
-            const std::string later = type < typeCount_ ? ", so [" + TypeSection(type + 1) + "] and later are never read" : "";
-            const ProfileSection* header = FirstSection(section);
-            if (header == nullptr) {
-                StopAt(typeCountEntry->line, nullptr);
-                Warn(typeCountEntry->line,
-                     "TypeCount=" + std::to_string(typeCount_) + ", but there is no [" + section +
-                         "]: the plug-in stops loading there" + later,
-                     "number the type sections from [Type1] without a gap, or write TypeCount=" + std::to_string(type - 1));
-                return;
-            }
-            read_.insert(header);
-            const ProfileEntry* typeEntry = Entry(section, "Type");
-            const std::wstring typeName = typeEntry ? Value(section, "Type") : kMissingMarker;
-            if (typeName == kMissingMarker) {
-                StopAt(header->line, header);
-                Warn(header->line, "[" + section + "] has no Type=: the plug-in stops loading here" + later,
-                     "add Type= the type of its names (AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle)");
-                return;
-            }
-            CheckValue(*typeEntry, "Type");
-            const auto kind = KindOfTypeName(typeName);
-            if (!kind) WarnOfTypeName(*typeEntry, typeName, type == 1);
-
-            const ProfileEntry* countEntry = Entry(section, "NameCount");
-            const std::wstring countText = countEntry ? Value(section, "NameCount") : kMissingMarker;
-            const auto count = countText == kMissingMarker ? std::nullopt : text_.Count(countText);
-            if (!count) {
-                const std::uint32_t line = countEntry ? countEntry->line : header->line;
-                StopAt(line, header);
-                if (countEntry == nullptr)
-                    Warn(line, "[" + section + "] has no NameCount=: the plug-in stops loading here" + later,
-                         "add NameCount= the number of its names");
-                else
-                    Warn(line, Assignment(*countEntry) + " is not a number from 1 to 32767: the plug-in stops loading here" + later,
-                         "write the number of its names, for example NameCount=3");
-                return;
-            }
-            CheckNumberForm(*countEntry, countText, *count);
-            SectionState& state = sections_[header];
-            state.nameCount = *count;
-            if (*count < 1) {
-                if (kind) {
-                    StopAt(countEntry->line, header);
-                    Warn(countEntry->line,
-                         Assignment(*countEntry) + " under Type=" + text_.Utf8(typeName) +
-                             ": the plug-in cannot load the file at all, and every audit against it fails",
-                         "list at least one name, or remove the section and lower TypeCount");
-                    return;
-                }
-                continue;
-            }
-            if (kind) {
-                if (declaredBy[*kind])
-                    Warn(declaredBy[*kind]->second,
-                         "[" + TypeSection(declaredBy[*kind]->first) + "] and [" + section + "] (line " +
-                             std::to_string(header->line) + ") both declare " + text_.Utf8(typeName) +
-                             ": the later one wins, so the names of [" + TypeSection(declaredBy[*kind]->first) +
-                             "] are never used",
-                         "merge the names into one section");
-                declaredBy[*kind] = std::make_pair(type, header->line);
-                names_[*kind].clear();
-            }
-            for (long number = 1; number <= *count; ++number) {
-                const std::string key = "Name" + std::to_string(number);
-                const ProfileEntry* nameEntry = Entry(section, key);
-                const std::wstring name = nameEntry ? Value(section, key) : kMissingMarker;
-                if (name == kMissingMarker) {
-                    state.stoppedAt = number;
-                    const long empty = *count - number + 1;
-                    std::string problem = nameEntry ? Assignment(*nameEntry) + " reads as a missing name"
-                                                    : "NameCount=" + std::to_string(*count) + ", but [" + section +
-                                                          "] has no " + key;
-                    problem += ": the plug-in stops reading the section there";
-                    if (number < *count) problem += ", so Name" + std::to_string(number + 1) + " and later are never read";
-                    if (kind) problem += ", and the list of " + std::string(kKindPlurals[*kind]) + " keeps " +
-                                         std::to_string(empty) + (empty == 1 ? " empty name" : " empty names");
-                    Warn(nameEntry ? nameEntry->line : countEntry->line, std::move(problem),
-                         "number the names from Name1 without a gap, or write NameCount=" + std::to_string(number - 1));
-                    break;
-                }
-                CheckValue(*nameEntry, key);
-                if (kind) names_[*kind].push_back({name, key, nameEntry->line});
-            }
+    // One type section as the loader read it; false where loading stopped.
+    bool WalkTypeSection(long type, const ProfileEntry& typeCountEntry) {
+        const std::string section = TypeSection(type);
+        const std::string later = type < typeCount_ ? ", so [" + TypeSection(type + 1) + "] and later are never read" : "";
+        const ProfileSection* header = FirstSection(section);
+        const standards::LoadRead* typeRead = Take();
+        if (header == nullptr) {
+            StopAt(typeCountEntry.line, nullptr);
+            Warn(typeCountEntry.line,
+                 "TypeCount=" + std::to_string(typeCount_) + ", but there is no [" + section +
+                     "]: the plug-in stops loading there" + later,
+                 "number the type sections from [Type1] without a gap, or write TypeCount=" + std::to_string(type - 1));
+            return false;
         }
+        read_.insert(header);
+        const ProfileEntry* typeEntry = Entry(section, "Type");
+        if (typeRead == nullptr || !typeRead->found || typeEntry == nullptr) {
+            StopAt(header->line, header);
+            Warn(header->line, "[" + section + "] has no Type=: the plug-in stops loading here" + later,
+                 "add Type= the type of its names (AcadLayer, AcadLineType, AcadTextStyle or AcadDimStyle)");
+            return false;
+        }
+        const std::wstring& typeName = typeRead->text;
+        CheckValue(*typeEntry, "Type");
+        const auto kind = KindOfTypeName(typeName);
+        if (!kind) WarnOfTypeName(*typeEntry, typeName, type == 1);
+
+        const standards::LoadRead* countRead = Take();
+        const ProfileEntry* countEntry = Entry(section, "NameCount");
+        if (countRead == nullptr || !countRead->found || countEntry == nullptr) {
+            const std::uint32_t line = countEntry ? countEntry->line : header->line;
+            StopAt(line, header);
+            if (countEntry == nullptr)
+                Warn(line, "[" + section + "] has no NameCount=: the plug-in stops loading here" + later,
+                     "add NameCount= the number of its names");
+            else
+                Warn(line, Assignment(*countEntry) + " is not a number from 1 to 32767: the plug-in stops loading here" + later,
+                     "write the number of its names, for example NameCount=3");
+            return false;
+        }
+        const long count = countRead->count;
+        CheckNumberForm(*countEntry, Value(section, "NameCount"), static_cast<short>(count));
+        SectionState& state = sections_[header];
+        state.nameCount = count;
+        if (count < 1) {
+            if (!kind) return true;
+            StopAt(countEntry->line, header);
+            Warn(countEntry->line,
+                 Assignment(*countEntry) + " under Type=" + text_.Utf8(typeName) +
+                     ": the plug-in cannot load the file at all, and every audit against it fails",
+                 "list at least one name, or remove the section and lower TypeCount");
+            return false;
+        }
+        if (kind) {
+            if (declaredBy_[*kind])
+                Warn(declaredBy_[*kind]->second,
+                     "[" + TypeSection(declaredBy_[*kind]->first) + "] and [" + section + "] (line " +
+                         std::to_string(header->line) + ") both declare " + text_.Utf8(typeName) +
+                         ": the later one wins, so the names of [" + TypeSection(declaredBy_[*kind]->first) +
+                         "] are never used",
+                     "merge the names into one section");
+            declaredBy_[*kind] = std::make_pair(type, header->line);
+            names_[*kind].clear();
+        }
+        WalkNames(section, count, kind, *countEntry, state);
+        return true;
+    }
+
+    void WalkNames(const std::string& section, long count, std::optional<std::size_t> kind, const ProfileEntry& countEntry,
+                   SectionState& state) {
+        for (long number = 1; number <= count; ++number) {
+            const std::string key = "Name" + std::to_string(number);
+            const standards::LoadRead* nameRead = Take();
+            const ProfileEntry* nameEntry = Entry(section, key);
+            if (nameRead == nullptr || !nameRead->found || nameEntry == nullptr) {
+                state.stoppedAt = number;
+                const long empty = count - number + 1;
+                const ProfileEntry* written = image_.Find(section, key);
+                std::string problem = written && written->value ? Assignment(*written) + " reads as a missing name"
+                                                                : "NameCount=" + std::to_string(count) + ", but [" +
+                                                                      section + "] has no " + key;
+                problem += ": the plug-in stops reading the section there";
+                if (number < count) problem += ", so Name" + std::to_string(number + 1) + " and later are never read";
+                if (kind) problem += ", and the list of " + std::string(kKindPlurals[*kind]) + " keeps " +
+                                     std::to_string(empty) + (empty == 1 ? " empty name" : " empty names");
+                Warn(written && written->value ? written->line : countEntry.line, std::move(problem),
+                     "number the names from Name1 without a gap, or write NameCount=" + std::to_string(number - 1));
+                return;
+            }
+            CheckValue(*nameEntry, key);
+            if (kind) names_[*kind].push_back({nameRead->text, key, nameEntry->line});
+        }
+    }
+
+    // The loader's next read, in its order.
+    const standards::LoadRead* Take() noexcept {
+        return reads_ != nullptr && next_ < reads_->size() ? &(*reads_)[next_++] : nullptr;
     }
 
     // Where loading ends, and the section it ends in (whose other lines that warning covers).
@@ -439,29 +494,48 @@ private:
 
     void ReportDoubts() {
         using standards::PlatformDoubt;
-        for (const auto& [doubt, line] : image_.Doubts()) {
-            switch (doubt) {
+        for (const standards::DoubtAt& at : image_.Doubts()) {
+            const auto warn = [&](std::string problem, std::string fix) {
+                warnings_.push_back({at.line, std::move(problem), std::move(fix), kWindowsDiffersRule});
+            };
+            switch (at.doubt) {
                 case PlatformDoubt::PageOrFormFeedOrEof:
-                    Warn(line, "the line holds a page break, form feed or end-of-file character, which platforms read differently",
+                    warn("the line holds a page break, form feed or end-of-file character, which Windows may read "
+                         "otherwise than other platforms",
                          "remove the character");
                     break;
                 case PlatformDoubt::QuoteInKeyName:
-                    Warn(line, "the key's name holds a quote; Windows does not find such keys", "remove the quote");
+                    warn("the key's name holds a quote; Windows does not find such keys", "remove the quote");
                     break;
                 case PlatformDoubt::QuotedValueFillsBuffer:
-                    Warn(line, "the quoted value is 254 bytes long: some platforms read one byte less",
+                    warn("the quoted value is 254 bytes long or longer: Windows may read it otherwise",
                          "shorten the name, or remove the quotes");
                     break;
-                case PlatformDoubt::BareLineShadowsKey:
-                    Warn(line, "this line without '=' hides a later key of the same name on some platforms",
-                         "remove the line");
+                case PlatformDoubt::BareLineReadAsKey:
+                    // Only a name the plug-in reads is read otherwise; other lines are told as unread.
+                    if (standards::IsStandardKeyName(at.name))
+                        warn("this line without '=' names a key the plug-in reads: Windows may read it otherwise",
+                             "write it as Key=Value, or remove the line");
                     break;
                 case PlatformDoubt::SeveralClosingBrackets:
-                    Warn(line, "the section header holds more than one ']': platforms may name the section differently",
+                    warn("the section header holds more than one ']': Windows names the section up to the first one",
                          "write the header as [Name] with one ']'");
                     break;
                 case PlatformDoubt::EmptySectionName:
-                    Warn(line, "[] names no section, and platforms disagree on what it holds", "name the section or remove it");
+                    warn("[] names no section, and Windows reads what it holds otherwise", "name the section or remove it");
+                    break;
+                case PlatformDoubt::UnclosedSectionHeader:
+                    warn("the line opens a section without ']': Windows reads it as a section header, other platforms "
+                         "as a plain line",
+                         "close the header with ']'");
+                    break;
+                case PlatformDoubt::UntrimmedEdgeByte:
+                    warn("a name or value begins or ends with a no-break space or a control character (0x1C-0x1F), "
+                         "which Windows may trim",
+                         "remove the character");
+                    break;
+                case PlatformDoubt::VeryLongLine:
+                    warn("the line is 32,768 bytes long or longer: Windows may read it otherwise", "shorten the line");
                     break;
                 case PlatformDoubt::Utf8ByteOrderMark:
                 case PlatformDoubt::Utf16ByteOrderMark:
@@ -483,6 +557,10 @@ private:
     std::unordered_map<const ProfileSection*, SectionState> sections_;
     // The names each kind's list receives, with their lines.
     audit::PerKind<std::vector<ReadName>> names_;
+    // The section that declared each kind last, and its header's line.
+    audit::PerKind<std::optional<std::pair<long, std::uint32_t>>> declaredBy_;
+    const std::vector<standards::LoadRead>* reads_ = nullptr;
+    std::size_t next_ = 0;
 };
 
 

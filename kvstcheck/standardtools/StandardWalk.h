@@ -16,6 +16,7 @@ struct LintWarning {
     std::uint32_t line = 0;  // 1-based; 0 for the file as a whole
     std::string problem;     // UTF-8
     std::string fix;         // UTF-8
+    std::string rule{};      // a stable id, where the warning has one
 
     bool operator==(const LintWarning&) const = default;
 };
@@ -35,6 +36,9 @@ public:
     virtual std::optional<short> Count(const std::wstring& text) const = 0;
     virtual std::wstring FoldLetterCase(std::wstring_view name) const = 0;
 };
+
+// The rule of lines that Windows reads otherwise than the image, or may.
+inline constexpr char kWindowsDiffersRule[] = "windows-differs";
 
 // The warnings for an image of a file in text's code page. checkBytes: the bytes are the file's
 // own (not a conversion of UTF-16 or UTF-8 text), so their characters are checked too.

@@ -30,7 +30,7 @@ protected:
     void Fill(const audit::PerKind<NameList>& drawing, const audit::PerKind<NameList>& standard) {
         for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
             *PluginInternals::DrawingLists(plugin.Get())[kind] = drawing[kind];
-            *PluginInternals::StandardLists(plugin.Get())[kind] = standard[kind];
+            *PluginInternals::StandardLists(plugin.Get())[kind] = standards::NameView::Of(standard[kind]);
         }
         PluginInternals::IndexStandardLists(plugin.Get());
     }
@@ -175,7 +175,7 @@ TEST_F(PluginAuditTest, ANullDrawingChangesNothing) {
 TEST_F(PluginAuditTest, SetupWithADrawingStartsAFreshAudit) {
     Fill(kDrawing, kStandard);
     ASSERT_TRUE(Next());
-    PluginInternals::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
+    PluginInternals::CheckFilter(plugin.Get()) = {L"AcadLayer"};
     auto drawing = drawing::MakeDrawing({{L"New"}, {}, {}, {}});
     kv::Bstr path(L"C:\\b.dwg");
     // No standard file beside the module: the load fails and the setup ends after the reset.
@@ -184,8 +184,8 @@ TEST_F(PluginAuditTest, SetupWithADrawingStartsAFreshAudit) {
     EXPECT_EQ(PluginInternals::CheckPathName(plugin.Get()), L"C:\\b.dwg");
     EXPECT_EQ(PluginInternals::AuditCursor(plugin.Get()), audit::Cursor{});
     EXPECT_EQ(PluginInternals::CurrentError(plugin.Get()).Get(), nullptr);
-    EXPECT_EQ(PluginInternals::CheckFilter(plugin.Get()).type(), VT_EMPTY);
-    for (standards::NameList* list : PluginInternals::Lists(plugin.Get())) EXPECT_TRUE(list->empty());
+    EXPECT_TRUE(PluginInternals::CheckFilter(plugin.Get()).empty());
+    for (const standards::NameList& list : PluginInternals::Lists(plugin.Get())) EXPECT_TRUE(list.empty());
     EXPECT_EQ(Next(), std::nullopt);
 }
 

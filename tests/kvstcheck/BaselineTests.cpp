@@ -125,7 +125,7 @@ TEST(AcceptedFindings, EachEntryAcceptsAsManyFindingsAsItsCount) {
 }
 
 TEST(AcceptedFindings, ARulesFindingIsAcceptedByItsRule) {
-    kvstcheck::AcceptedFindings accepted({{"a.dxf", "layer", "x", "layers.pattern", 1, ""}});
+    kvstcheck::AcceptedFindings accepted({{"a.dxf", "layers", "x", "layers.pattern", 1, ""}});
     Finding byRule{L"layer", L"x", {}};
     byRule.rule = "layers.pattern";
     Finding byOtherRule = byRule;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 using kvstcheck::ParseCommandLine;
@@ -57,6 +59,34 @@ TEST(CommandLine, TheStandardFileTools) {
     const auto audit = ParseCommandLine({"kvstcheck", "a.dxf"});
     ASSERT_TRUE(audit.options);
     EXPECT_EQ(audit.options->command, kvstcheck::Command::Audit);
+}
+
+TEST(CommandLine, JobsFromOneToSixtyFourDefaultingToOnePerProcessor) {
+    const std::pair<std::vector<std::string>, std::optional<unsigned>> cases[] = {
+        {{"kvstcheck", "a.dxf"}, 0u},
+        {{"kvstcheck", "--jobs", "1", "a.dxf"}, 1u},
+        {{"kvstcheck", "--jobs=64", "a.dxf"}, 64u},
+        {{"kvstcheck", "a.dxf", "--jobs", "3"}, 3u},
+        {{"kvstcheck", "--jobs", "0", "a.dxf"}, std::nullopt},
+        {{"kvstcheck", "--jobs", "65", "a.dxf"}, std::nullopt},
+        {{"kvstcheck", "--jobs", "-2", "a.dxf"}, std::nullopt},
+        {{"kvstcheck", "--jobs", "two", "a.dxf"}, std::nullopt},
+        {{"kvstcheck", "a.dxf", "--jobs"}, std::nullopt},
+    };
+    for (const auto& [arguments, jobs] : cases) {
+        const auto parsed = ParseCommandLine(arguments);
+        std::string label;
+        for (const std::string& argument : arguments) label += argument + " ";
+        if (!jobs) {
+            EXPECT_FALSE(parsed.options) << label;
+            EXPECT_EQ(parsed.exitStatus, 2) << label;
+            EXPECT_NE(parsed.error.find("--jobs"), std::string::npos) << label << ": " << parsed.error;
+            continue;
+        }
+        ASSERT_TRUE(parsed.options) << label << ": " << parsed.error;
+        EXPECT_EQ(parsed.options->jobs, *jobs) << label;
+        EXPECT_EQ(parsed.options->drawings, std::vector<std::wstring>{L"a.dxf"}) << label;
+    }
 }
 
 // Linux paths through the launcher begin with '/': they are drawings and files, never options.

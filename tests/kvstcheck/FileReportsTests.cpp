@@ -61,7 +61,7 @@ TEST(Csv, ARulesFindingCarriesItsRuleAndMessage) {
     rule.message = "layer \"a wall\" does not match the pattern";
     const DrawingResult drawing{L"a.dxf", 2, {rule}, {}, {}};
     EXPECT_EQ(kvstcheck::CsvRows(drawing),
-              "a.dxf,finding,,layer,a wall,\"layer \"\"a wall\"\" does not match the pattern\",layers.pattern,\r\n");
+              "a.dxf,finding,layers,layer,a wall,\"layer \"\"a wall\"\" does not match the pattern\",layers.pattern,\r\n");
 }
 
 TEST(Csv, ARunThatCouldNotStartIsARowToo) {

@@ -119,4 +119,55 @@ TEST(HintFinder, AtMostThreeNamesOfManyEqualCandidates) {
     EXPECT_FALSE(found.letterCase);
 }
 
+// Names that print like an allowed name: the hint names it and says what a reader cannot see.
+TEST(HintFinder, InvisibleDifferencesAreSpelledOut) {
+    const HintFinder hints(Allowing({L"0", L"A-WALL", L"A-DOOR", L"STAIR", L"\u5899\u4F53", L"A WALL"}));
+    const std::wstring layer = L"\u56FE\u5C42";
+    using Differences = std::vector<std::string>;
+    const struct {
+        std::wstring name, allowed;
+        Differences differences;
+    } cases[] = {
+        {L"A-WALL ", L"A-WALL", {"a trailing space"}},
+        {L"0 ", L"0", {"a trailing space"}},
+        {L"  A-DOOR", L"A-DOOR", {"2 leading spaces"}},
+        {L" 0\t", L"0", {"a leading space", "trailing U+0009 CHARACTER TABULATION"}},
+        {L"A-WALL\u200B", L"A-WALL", {"U+200B ZERO WIDTH SPACE after position 6"}},
+        {L"A-W\u200BALL", L"A-WALL", {"U+200B ZERO WIDTH SPACE after position 3"}},
+        {L"\u200BA-WALL", L"A-WALL", {"U+200B ZERO WIDTH SPACE at the start"}},
+        {L"A-WALL \u202E", L"A-WALL", {"U+202E RIGHT-TO-LEFT OVERRIDE after position 6", "a trailing space"}},
+        {L"A-WALL\r\n", L"A-WALL",
+         {"U+000D CARRIAGE RETURN after position 6", "U+000A LINE FEED after position 6"}},
+        {L"A\u2011WALL", L"A-WALL",
+         {"U+2011 NON-BREAKING HYPHEN at position 2 where the standard has a hyphen-minus (-)"}},
+        {L"\u0410-WALL", L"A-WALL", {"Cyrillic \xD0\x90 (U+0410) at position 1 where the standard has Latin A"}},
+        {L"\u0430-wall", L"A-WALL",
+         {"Cyrillic \xD0\xB0 (U+0430) at position 1 where the standard has Latin A", "the letter case differs"}},
+        {L"ST\u0391IR", L"STAIR", {"Greek \xCE\x91 (U+0391) at position 3 where the standard has Latin A"}},
+        {L"\uFF33TAIR", L"STAIR", {"fullwidth \xEF\xBC\xB3 (U+FF33) at position 1 where the standard has Latin S"}},
+        {L"A-WALL\u00A0", L"A-WALL", {"trailing U+00A0 NO-BREAK SPACE"}},
+        {L"A\u00A0WALL", L"A WALL", {"U+00A0 NO-BREAK SPACE at position 2 where the standard has a space"}},
+        {L"\u5899\u4F53\u3000", L"\u5899\u4F53", {"trailing U+3000 IDEOGRAPHIC SPACE"}},
+        {L"A-DOOR\uFEFF\u00AD", L"A-DOOR",
+         {"U+FEFF ZERO WIDTH NO-BREAK SPACE after position 6", "U+00AD SOFT HYPHEN after position 6"}},
+    };
+    for (const auto& c : cases) {
+        const NameHints found = hints.For(layer, c.name);
+        EXPECT_EQ(found.names, std::vector<std::wstring>{c.allowed}) << kvtest::Utf8(c.name);
+        EXPECT_FALSE(found.letterCase) << kvtest::Utf8(c.name);
+        EXPECT_EQ(found.differences, c.differences) << kvtest::Utf8(c.name);
+    }
+}
+
+TEST(HintFinder, NearNamesAreSoughtByHowTheNameReads) {
+    const HintFinder hints(Allowing({L"0", L"A-WALL", L"A-DOOR"}));
+    const std::wstring layer = L"\u56FE\u5C42";
+    // A typo behind an invisible character is still a typo of the allowed name.
+    EXPECT_EQ(hints.For(layer, L"A-WAL\u200B"), (NameHints{{L"A-WALL"}, false, {}}));
+    // Letter case alone keeps its own hint; the allowed name itself and unrelated names get none.
+    EXPECT_EQ(hints.For(layer, L"a-wall"), (NameHints{{L"A-WALL"}, true, {}}));
+    EXPECT_EQ(hints.For(layer, L"\u200B"), NameHints{});
+    EXPECT_EQ(hints.For(layer, L"X "), NameHints{});
+}
+
 }  // namespace

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -48,19 +50,19 @@ RunReport SampleRun() {
 TEST(HtmlReport, ShowsTotalsCountsPerKindAndEveryFinding) {
     const std::string html = FormatHtml(SampleRun());
     EXPECT_TRUE(html.starts_with("<!DOCTYPE html>"));
-    EXPECT_NE(html.find("<code>C:\\standards\\office &quot;A&quot;.ini</code>"), std::string::npos);
+    EXPECT_NE(html.find("<code><bdi>C:\\standards\\office &quot;A&quot;.ini</bdi></code>"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"drawings\">3<"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"findings\">3<"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"names\">12<"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"not-audited\">1<"), std::string::npos);
     // Per kind: two layers and one linetype, in the run and in the first drawing.
-    EXPECT_EQ(Occurrences(html, "data-kind=\"\xE5\x9B\xBE\xE5\xB1\x82\">2<"), 2u);
-    EXPECT_EQ(Occurrences(html, "data-kind=\"\xE7\xBA\xBF\xE5\x9E\x8B\">1<"), 2u);
+    EXPECT_EQ(Occurrences(html, "data-kind=\"layers\">2<"), 2u);
+    EXPECT_EQ(Occurrences(html, "data-kind=\"linetypes\">1<"), 2u);
     EXPECT_EQ(Occurrences(html, "<tr class=\"finding "), 3u);
-    EXPECT_NE(html.find("<h2>office&lt;1&gt;.dxf</h2>"), std::string::npos);
+    EXPECT_NE(html.find("<h2 class=\"path\"><bdi>office&lt;1&gt;.dxf</bdi></h2>"), std::string::npos);
     EXPECT_NE(html.find("Warning: line 40: the file ends without EOF"), std::string::npos);
     EXPECT_NE(html.find("Not audited: line 3: expected a group code"), std::string::npos);
-    EXPECT_NE(html.find("<h2>broken &amp; bad.dxf</h2>"), std::string::npos);
+    EXPECT_NE(html.find("<h2 class=\"path\"><bdi>broken &amp; bad.dxf</bdi></h2>"), std::string::npos);
 }
 
 TEST(HtmlReport, NoTextOfTheRunBecomesMarkupAndNothingComesFromOutside) {
@@ -75,16 +77,24 @@ TEST(HtmlReport, NoTextOfTheRunBecomesMarkupAndNothingComesFromOutside) {
     }
 }
 
-TEST(HtmlReport, EachKindAndDrawingHasItsFilter) {
+TEST(HtmlReport, EachKindHasItsFilterAndEachDrawingItsLink) {
     const std::string html = FormatHtml(SampleRun());
     // Two kinds: a check box each, and a rule that hides the kind's rows when it is cleared.
-    EXPECT_EQ(Occurrences(html, "type=\"checkbox\""), 2u);
-    EXPECT_NE(html.find("#kind-1:not(:checked) ~ main .k1 { display: none; }"), std::string::npos);
+    EXPECT_EQ(Occurrences(html, "type=\"checkbox\" class=\"filter-box\" id=\"kind-"), 2u);
+    EXPECT_NE(html.find("#kind-1:not(:checked) ~ main .k1, #kind-1:not(:checked) ~ .by-name .k1 { display: none; }"),
+              std::string::npos);
     EXPECT_EQ(Occurrences(html, "<tr class=\"finding k0\">"), 2u);
     EXPECT_EQ(Occurrences(html, "<tr class=\"finding k1\">"), 1u);
-    // Three drawings and "all": a radio button each, and a rule that shows the chosen drawing alone.
-    EXPECT_EQ(Occurrences(html, "type=\"radio\""), 4u);
-    EXPECT_NE(html.find("#drawing-2:checked ~ main .drawing:not(.d2) { display: none; }"), std::string::npos);
+    // Three drawings: a row each in the table of drawings, linking to its section; no per-drawing inputs.
+    EXPECT_EQ(html.find("type=\"radio\""), std::string::npos);
+    for (const char* link : {"href=\"#d0\"><bdi>office&lt;1&gt;.dxf", "href=\"#d1\"><bdi>clean.json",
+                             "href=\"#d2\"><bdi>broken &amp; bad.dxf"})
+        EXPECT_EQ(Occurrences(html, link), 1u) << link;
+    EXPECT_EQ(Occurrences(html, "<section class=\"drawing d"), 3u);
+    EXPECT_NE(html.find("id=\"d2\""), std::string::npos);
+    EXPECT_NE(html.find("<tr class=\"no-findings\"><td class=\"path\"><a href=\"#d1\">"), std::string::npos);
+    EXPECT_NE(html.find("#only-findings:checked ~ main .no-findings, #only-findings:checked ~ .index tr.no-findings"),
+              std::string::npos);
     EXPECT_NE(html.find("@media print"), std::string::npos);
 }
 
@@ -102,22 +112,158 @@ TEST(HtmlReport, HintsFollowTheirFindingEscaped) {
                            {},
                            {}};
     const std::string html = FormatHtml(report);
-    EXPECT_NE(html.find("<td class=\"hints\">the standard has <q class=\"name\">A-DOOR</q>: only the letter case "
+    EXPECT_NE(html.find("<td class=\"hints\">the standard has <q class=\"name\"><bdi>A-DOOR</bdi></q>: only the letter case "
                         "differs</td>"),
               std::string::npos);
-    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed names: <q class=\"name\">A-WALL</q>, "
-                        "<q class=\"name\">&lt;b&gt;A&amp;W&lt;/b&gt;</q></td>"),
+    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed names: <q class=\"name\"><bdi>A-WALL</bdi></q>, "
+                        "<q class=\"name\"><bdi>&lt;b&gt;A&amp;W&lt;/b&gt;</bdi></q></td>"),
               std::string::npos);
-    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed name: <q class=\"name\">DASHED</q></td>"),
+    EXPECT_NE(html.find("<td class=\"hints\">nearest allowed name: <q class=\"name\"><bdi>DASHED</bdi></q></td>"),
               std::string::npos);
-    EXPECT_NE(html.find("HIDDEN2</td><td class=\"hints\"></td>"), std::string::npos);
+    EXPECT_NE(html.find("HIDDEN2</bdi></q></td><td class=\"hints\"></td>"), std::string::npos);
 }
 
 TEST(HtmlReport, ARunThatCouldNotStartSaysWhy) {
     const std::string html = FormatHtml(RunReport{{}, "the plug-in is not <registered>", {}, {}});
     EXPECT_NE(html.find("The audit could not run: the plug-in is not &lt;registered&gt;"), std::string::npos);
-    EXPECT_NE(html.find("Standard file: <code>(not known)</code>"), std::string::npos);
+    EXPECT_NE(html.find("<th>Standard file</th><td data-fact=\"standard\">(not known)</td>"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"drawings\">0<"), std::string::npos);
+}
+
+TEST(HtmlReport, NamesAreShownQuotedIsolatedAndVisible) {
+    using kvstcheck::NameHints;
+    const RunReport report{{DrawingResult{L"o\u202E.dxf",
+                                          3,
+                                          {{L"k", L"abc\u202Edef", {}},
+                                           {L"k", L"A-WALL ", NameHints{{L"A-WALL"}, false, {"a trailing space"}}},
+                                           {L"k", L"a\x1B[2Jb", {}}},
+                                          {},
+                                          {}}},
+                           {},
+                           {},
+                           {}};
+    const std::string html = FormatHtml(report);
+    EXPECT_EQ(html.find("\xE2\x80\xAE"), std::string::npos);
+    EXPECT_EQ(html.find('\x1B'), std::string::npos);
+    EXPECT_NE(html.find("<h2 class=\"path\"><bdi>o&lt;U+202E&gt;.dxf</bdi></h2>"), std::string::npos);
+    EXPECT_NE(html.find("<td class=\"name\"><q class=\"name\"><bdi>abc&lt;U+202E&gt;def</bdi></q></td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<bdi>A-WALL&lt;U+0020&gt;</bdi></q></td><td class=\"hints\">the standard has "
+                        "<q class=\"name\"><bdi>A-WALL</bdi></q>: a trailing space</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<bdi>a&lt;U+001B&gt;[2Jb</bdi>"), std::string::npos);
+    EXPECT_NE(html.find("bdi { unicode-bidi: isolate; }"), std::string::npos);
+}
+
+TEST(HtmlReport, TheFactsOfTheRunForAReaderElsewhere) {
+    RunReport report = SampleRun();
+    report.facts = {"2026-12-08 12:30:05 UTC+08:00", "1.0", L"C:\\kv\\KVStVB7Default.dll", "1.0.0.0", 1234,
+                    std::string(64, 'a')};
+    const std::string html = FormatHtml(report);
+    EXPECT_NE(html.find("<td data-fact=\"when\">2026-12-08 12:30:05 UTC+08:00</td>"), std::string::npos);
+    EXPECT_NE(html.find("<td data-fact=\"tool\">kvstcheck 1.0</td>"), std::string::npos);
+    EXPECT_NE(html.find("<td data-fact=\"plugin\"><code><bdi>C:\\kv\\KVStVB7Default.dll</bdi></code>, file version "
+                        "1.0.0.0</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find(", 1234 bytes, SHA-256 <code data-fact=\"sha256\">" + std::string(64, 'a') + "</code>"),
+              std::string::npos);
+    report.facts = {};
+    const std::string unknown = FormatHtml(report);
+    EXPECT_NE(unknown.find("<td data-fact=\"plugin\">(not known)</td>"), std::string::npos);
+    EXPECT_NE(unknown.find("office &quot;A&quot;.ini</bdi></code> (could not be read)"), std::string::npos);
+}
+
+// Rows of the findings-by-name table as (name, kind key, drawings).
+std::vector<std::tuple<std::string, std::string, std::string>> ByNameRows(const std::string& html) {
+    std::vector<std::tuple<std::string, std::string, std::string>> rows;
+    const std::size_t begin = html.find("<section class=\"by-name\"");
+    const std::size_t end = html.find("</section>", begin);
+    const std::string marker = "<td class=\"name\"><q class=\"name\"><bdi>";
+    for (std::size_t at = html.find(marker, begin); at < end; at = html.find(marker, at + 1)) {
+        const std::size_t nameEnd = html.find("</bdi>", at);
+        const std::size_t kindAt = html.find("data-kind=\"", nameEnd) + 11;
+        const std::size_t countAt = html.find("<td class=\"number\">", kindAt) + 19;
+        rows.emplace_back(html.substr(at + marker.size(), nameEnd - at - marker.size()),
+                          html.substr(kindAt, html.find('"', kindAt) - kindAt),
+                          html.substr(countAt, html.find('<', countAt) - countAt));
+    }
+    return rows;
+}
+
+TEST(HtmlReport, FindingsByNameAcrossDrawingsMostWidespreadFirst) {
+    const std::wstring layer = L"\u56FE\u5C42";
+    const std::wstring linetype = L"\u7EBF\u578B";
+    auto drawing = [](std::wstring path, std::vector<kvstcheck::Finding> findings) {
+        return DrawingResult{std::move(path), 10, std::move(findings), {}, {}};
+    };
+    const RunReport report{{drawing(L"a.dxf", {{layer, L"OLD"}, {linetype, L"HIDDEN2"}, {layer, L"OLD"}}),
+                            drawing(L"b.dxf", {{linetype, L"HIDDEN2"}, {layer, L"Z"}}),
+                            drawing(L"c.dxf", {{linetype, L"HIDDEN2"}, {layer, L"OLD"}, {layer, L"A"}}),
+                            drawing(L"d.dxf", {{linetype, L"OLD"}}),
+                            DrawingResult{L"e.dxf", 0, {}, "broken", {}}},
+                           {},
+                           {},
+                           {}};
+    const std::string html = FormatHtml(report);
+    using Row = std::tuple<std::string, std::string, std::string>;
+    // A name twice in one drawing counts once; the same name of two kinds is two rows; equals by kind, then name.
+    EXPECT_EQ(ByNameRows(html), (std::vector<Row>{{"HIDDEN2", "linetypes", "3"},
+                                                  {"OLD", "layers", "2"},
+                                                  {"A", "layers", "1"},
+                                                  {"Z", "layers", "1"},
+                                                  {"OLD", "linetypes", "1"}}));
+    EXPECT_NE(html.find("<th>Drawings (of 4)</th>"), std::string::npos);
+    EXPECT_TRUE(ByNameRows(FormatHtml(RunReport{{drawing(L"a.dxf", {})}, {}, {}, {}})).empty());
+    EXPECT_EQ(html.find("<details>"), std::string::npos);
+
+    // Past the first twenty, the rest of the names open on demand, in the same order.
+    std::vector<kvstcheck::Finding> many;
+    for (wchar_t letter = L'A'; letter <= L'Y'; ++letter) many.push_back({layer, std::wstring(3, letter)});
+    const std::string long_ = FormatHtml(RunReport{{drawing(L"a.dxf", many)}, {}, {}, {}});
+    const auto rows = ByNameRows(long_);
+    ASSERT_EQ(rows.size(), 25u);
+    EXPECT_EQ(std::get<0>(rows[19]), "TTT");
+    EXPECT_EQ(std::get<0>(rows[20]), "UUU");
+    EXPECT_LT(long_.find("TTT"), long_.find("<details>\n<summary>All 25 names</summary>"));
+    EXPECT_LT(long_.find("<details>"), long_.find("UUU"));
+}
+
+TEST(HtmlReport, KindsInTheReadersLanguage) {
+    RunReport report = SampleRun();
+    report.drawings[0].findings.push_back({L"other kind", L"X", {}});
+    const std::string english = FormatHtml(report);
+    EXPECT_NE(english.find("<td class=\"kind\">layer</td>"), std::string::npos);
+    EXPECT_NE(english.find("<td class=\"kind\">linetype</td>"), std::string::npos);
+    EXPECT_NE(english.find("<td class=\"kind\">other kind</td>"), std::string::npos);
+    EXPECT_EQ(english.find("<td class=\"kind\">\xE5\x9B\xBE\xE5\xB1\x82</td>"), std::string::npos);
+    report.language = kvstcheck::Language::Chinese;
+    const std::string chinese = FormatHtml(report);
+    EXPECT_NE(chinese.find("<td class=\"kind\">\xE5\x9B\xBE\xE5\xB1\x82</td>"), std::string::npos);
+    EXPECT_EQ(chinese.find("<td class=\"kind\">layer</td>"), std::string::npos);
+}
+
+// A rules file's findings name their kind in English; they share the plug-in's kind, filter and rows.
+TEST(HtmlReport, RuleFindingsShareTheirKindWithThePlugins) {
+    const RunReport report{{DrawingResult{L"a.dxf",
+                                          5,
+                                          {{L"\u56FE\u5C42", L"OLD", {}},
+                                           {L"layer", L"OLD", {}, "layers.pattern", "layer \"OLD\" matches none"},
+                                           {L"linetype", L"X", {}, "linetypes.pattern", "linetype \"X\" matches none"}},
+                                          {},
+                                          {}}},
+                           {},
+                           {},
+                           {}};
+    const std::string html = FormatHtml(report);
+    EXPECT_EQ(Occurrences(html, "class=\"filter-box\" id=\"kind-"), 2u);
+    EXPECT_EQ(Occurrences(html, "<tr class=\"finding k0\"><td class=\"kind\">layer</td>"), 2u);
+    EXPECT_EQ(Occurrences(html, "data-kind=\"layers\">2<"), 2u);
+    EXPECT_NE(html.find("<td class=\"hints\">layers.pattern: layer &quot;OLD&quot; matches none</td>"),
+              std::string::npos);
+    // The plug-in's finding and the rule's are two rows of the summary by name.
+    using Row = std::tuple<std::string, std::string, std::string>;
+    EXPECT_EQ(ByNameRows(html),
+              (std::vector<Row>{{"OLD", "layers", "1"}, {"OLD", "layers", "1"}, {"X", "linetypes", "1"}}));
 }
 
 }  // namespace

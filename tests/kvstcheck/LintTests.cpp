@@ -98,7 +98,7 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
                                   "Name2=x"}),
          6, "Name1=Return Err reads as a missing name"},
         {"leading spaces", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=\"  x\""}), 6,
-         "Name1=\"  x\": the plug-in drops the leading spaces and reads \"x\""},
+         "Name1=\"<U+0020><U+0020>x\": the plug-in drops the leading spaces and reads \"x\""},
         {"too long", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=" + std::string(300, 'n')}),
          6, "Name1 is 300 bytes long; the plug-in reads only its first 254 bytes"},
         {"utf-8 text", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=W\xC3\xA4nde"}), 6,
@@ -108,6 +108,10 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
          3, "[Type1] and [Type2] (line 7) both declare AcadLayer: the later one wins"},
         {"repeated name", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=0", "Name2=0"}), 7,
          "Name2=0 repeats Name1 (line 6)"},
+        // Names are shown in their display form: a no-break space is seen as such.
+        {"repeated name with a no-break space", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer",
+                                                       "NameCount=2", "Name1=A\xA0" "B", "Name2=A\xA0" "B"}),
+         7, "Name2=A<U+00A0>B repeats Name1 (line 6)"},
         {"letter case of names", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=Walls",
                                         "Name2=WALLS"}),
          7, "Name2=WALLS differs from \"Walls\" (line 6) only in letter case"},
@@ -249,6 +253,47 @@ TEST_F(LintTest, Utf8ByteOrderMarkIsAWarningOnLine1) {
 }
 
 // Damaged files of every sort: each warning names a line of the file and says how to fix it.
+// Lines that Windows reads otherwise than Wine, or may: each one pointed at by its rule, the rest
+// of the file still linted.
+TEST_F(LintTest, LinesWindowsMayReadOtherwiseCarryTheirRule) {
+    const std::string head = Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=0"});
+    const struct {
+        const char* what;
+        std::string file;
+        std::uint32_t line;
+        const char* problem;
+    } cases[] = {
+        {"header without ']'", head + Lines({"Name2=x", "[Type2", "Type=AcadTextStyle", "NameCount=1", "Name1=S"}), 8,
+         "reads it as a section header"},
+        {"no-break space", head + Lines({"Name2=Walls\xA0"}), 7, "no-break space"},
+        {"no-break space in a section name", head + Lines({"Name2=x", "[\xA0Type2]"}), 8, "no-break space"},
+        {"bare key line", head + Lines({"Name2", "Name2=x"}), 7, "names a key the plug-in reads"},
+        {"long quoted value", head + Lines({"Name2=\"" + std::string(260, 'q') + "\""}), 7, "254 bytes long or longer"},
+        {"very long line", head + Lines({"Name2=" + std::string(40000, 'v')}), 7, "32,768 bytes long or longer"},
+        {"two closing brackets", Lines({"[Common] ]", "TypeCount=1"}), 1, "up to the first one"},
+    };
+    for (const auto& c : cases) {
+        const LintReport report = LintOf(c.file);
+        const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
+            return warning.line == c.line && warning.rule == "windows-differs" &&
+                   warning.problem.find(c.problem) != std::string::npos && !warning.fix.empty();
+        });
+        EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
+        EXPECT_NE(kvstcheck::FormatLintText(report).find("[windows-differs]"), std::string::npos) << c.what;
+        EXPECT_NE(kvstcheck::FormatLintJson(report).find("\"rule\": \"windows-differs\""), std::string::npos) << c.what;
+    }
+    // A file with control characters is refused as binary; its lines are still known.
+    const auto warnings = kvstcheck::FindLintWarnings(head + Lines({"\x1FName2=Walls"}), 1252, {});
+    EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [](const auto& warning) {
+        return warning.line == 7 && warning.rule == "windows-differs" && warning.problem.find("control character") != std::string::npos;
+    }));
+    // A line without '=' under a name the plug-in never reads is no such line.
+    const LintReport heading = LintOf(head + Lines({"Name2=x", "Walls of the office"}));
+    EXPECT_TRUE(std::none_of(heading.warnings.begin(), heading.warnings.end(),
+                             [](const auto& warning) { return warning.rule == "windows-differs"; }))
+        << Listed(heading);
+}
+
 TEST_F(LintTest, DamagedFilesGiveWarningsAtTheirOwnLines) {
     std::mt19937 random(11);
     const std::string pieces[] = {"[", "]", "=", "\r", "\n", "\r\n", "\"", "'", " ", "\t", ";", "Name", "Type",

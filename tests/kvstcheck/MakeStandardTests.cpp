@@ -33,15 +33,18 @@ TEST(MakeStandard, EveryNameOnceInFirstSeenOrderInTheFilesFormat) {
 
 TEST(MakeStandard, RefusesEachNameItCannotWriteFaithfullyAndWritesNothing) {
     const std::wstring tooMany(32767, L'x');
+    // Each name as the message shows it: in its display form, so that nothing of it acts on a terminal.
     const struct {
         std::wstring name;
         const char* problem;
+        const char* shown = nullptr;  // when it differs from the name
     } cases[] = {
-        {L" lead", "begins or ends with a space or tab"},
-        {L"trail ", "begins or ends with a space or tab"},
-        {L"\tlead", "begins or ends with a space or tab"},
-        {L"two\r\nlines", "holds a control character"},
-        {std::wstring(L"nul\0", 4), "holds a control character"},
+        {L" lead", "begins or ends with a space or tab", "<U+0020>lead"},
+        {L"trail ", "begins or ends with a space or tab", "trail<U+0020>"},
+        {L"\tlead", "begins or ends with a space or tab", "<U+0009>lead"},
+        {L"two\r\nlines", "holds a control character", "two<U+000D><U+000A>lines"},
+        {std::wstring(L"nul\0", 4), "holds a control character", "nul<U+0000>"},
+        {L"esc\x1B[2J", "holds a control character", "esc<U+001B>[2J"},
         {L"Return Err", "reads as a missing name"},
         {L"\u56FE\u5C42", "cannot be written in the system code page 1252"},
         {std::wstring(255, L'a'), "is 255 bytes long in code page 1252; the plug-in reads at most 254"},
@@ -51,8 +54,8 @@ TEST(MakeStandard, RefusesEachNameItCannotWriteFaithfullyAndWritesNothing) {
         const auto draft = DraftStandard({{L"d.json", DrawingNames{{L"0", c.name}, {}, {}, {}}}}, kWestern);
         EXPECT_TRUE(draft.bytes.empty()) << kvtest::Utf8(c.name);
         ASSERT_EQ(draft.refusals.size(), 1u) << kvtest::Utf8(c.name);
-        EXPECT_EQ(draft.refusals[0].find("d.json: layer \"" + kvtest::Utf8(c.name) + "\" " + c.problem), 0u)
-            << draft.refusals[0];
+        const std::string shown = c.shown ? c.shown : kvtest::Utf8(c.name);
+        EXPECT_EQ(draft.refusals[0].find("d.json: layer \"" + shown + "\" " + c.problem), 0u) << draft.refusals[0];
     }
     // The longest names that can be written are written.
     const auto longest = DraftStandard({{L"d.json", DrawingNames{{std::wstring(254, L'a')}, {}, {}, {}}}}, kWestern);

@@ -41,6 +41,18 @@ TEST(Progress, TheLineCountsEstimatesAndKeepsTheFileName) {
     EXPECT_EQ(FormatProgress(3, 9, deep, 3.0, 20), L"3 of 9 drawings, 6 s");
 }
 
+TEST(Progress, APathShowsNothingThatMovesTheCursor) {
+    EXPECT_EQ(FormatProgress(0, 9, L"a\r\x1B[2Jb.dxf", 0.0, 79), L"0 of 9 drawings: a<U+000D><U+001B>[2Jb.dxf");
+    // A cut path never starts inside the notation.
+    const std::wstring path = L"x\n\u202E.dxf";  // shown as x<U+000A><U+202E>.dxf
+    EXPECT_EQ(FormatProgress(0, 9, path, 0.0, 32), L"0 of 9 drawings: ...<U+202E>.dxf");
+    for (std::size_t width = 17 + 4; width < 17 + 21; ++width) {
+        const std::wstring shown = FormatProgress(0, 9, path, 0.0, width).substr(17 + 3);
+        EXPECT_TRUE(std::wstring_view(L".dxf").ends_with(shown) || shown.starts_with(L"<U+") || shown.starts_with(L"x"))
+            << width;
+    }
+}
+
 TEST(Progress, ACutPathNeverStartsInsideACharacterPair) {
     const std::wstring path = std::wstring(L"abc") + L"\U0001F600" + L"d.dxf";  // a pair of UTF-16 units
     const std::wstring prefix = L"0 of 9 drawings: ";

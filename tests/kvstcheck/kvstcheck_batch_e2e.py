@@ -4,6 +4,7 @@ programs write them, folders, the progress line on a console, the HTML report in
 Each class is one CTest test: kvstcheck_batch_e2e.py CLASS. Environment as for kvstcheck_e2e.py,
 plus KVST_CHROMIUM (the browser) for HtmlReport.
 """
+import hashlib
 import html.parser
 import json
 import os
@@ -23,7 +24,8 @@ import unittest
 import ezdxf
 import ezdxf.recover
 
-from kvstcheck_e2e import (DIM_STYLE, LAYER, LINETYPE, OFFICE, SITE, SOURCE, STANDARD, STANDARD_PATH, TEXT_STYLE,
+from kvstcheck_e2e import (DIM_STYLE, ENGLISH_KINDS, LAYER, LINETYPE, OFFICE, SITE, SOURCE, STANDARD, STANDARD_PATH,
+                           TEXT_STYLE,
                            WINE_RUN, EXE, decode_escapes, finding_lines, kvstcheck, scratch, windows_path,
                            write_standard)
 
@@ -172,6 +174,92 @@ class OtherWriters(unittest.TestCase):
                 run = kvstcheck("--json", "--standard", windows_path(self.standard), windows_path(path))
                 self.assertEqual(run.status, 2, run)
                 self.assertIn("line ", run.json()["drawings"][0]["error"])
+
+
+def generated_dxf(layers, linetypes, version="AC1015", eof=True):
+    pairs = [(0, "SECTION"), (2, "HEADER"), (9, "$ACADVER"), (1, version), (9, "$DWGCODEPAGE"), (3, "ANSI_1252"),
+             (0, "ENDSEC"), (0, "SECTION"), (2, "TABLES")]
+    for table, names in (("LTYPE", linetypes), ("LAYER", layers)):
+        pairs += [(0, "TABLE"), (2, table), (70, len(names))]
+        for name in names:
+            pairs += [(0, table), (2, name), (70, 0)]
+        pairs.append((0, "ENDTAB"))
+    pairs += [(0, "ENDSEC"), (0, "SECTION"), (2, "ENTITIES")]
+    for number, layer in enumerate(layers):
+        pairs += [(0, "LINE"), (8, layer), (10, number), (20, 0.5)]
+    pairs.append((0, "ENDSEC"))
+    if eof:
+        pairs.append((0, "EOF"))
+    return "".join(f"{code}\n{value}\n" for code, value in pairs).encode("cp1252")
+
+
+def jobs_corpus(root, count):
+    """count drawings in nested folders: allowed and not allowed names, warnings, drawings that
+    cannot be read, slow big ones among small ones."""
+    allowed = ["0", "A-WALL", "A-DOOR", "A-GLAZ"]
+    other = ["a-wall", "Walls", "A-WAL", "Möbel", "X-{0}"]
+    for number in range(count):
+        folder = root / f"level-{number % 7}" / f"part-{number % 3}"
+        folder.mkdir(parents=True, exist_ok=True)
+        path = folder / f"drawing-{number:04}.dxf"
+        kind = number % 10
+        layers = allowed[: 1 + number % 4] + [other[number % 5].format(number)] * (number % 3 > 0)
+        if kind == 0:
+            path.write_bytes(generated_dxf(layers, ["Continuous"], eof=False))  # a warning
+        elif kind == 1 and number % 20 == 1:
+            path.write_bytes(generated_dxf(layers, ["DASHED"])[:60])  # cut before its tables end
+        elif kind == 2 and number % 40 == 2:
+            path.with_suffix(".json").write_text('{"Layers": ["A-WALL", "Walls"', encoding="utf-8")  # broken JSON
+        elif kind == 3 and number % 100 == 3:
+            path.write_bytes(generated_dxf(layers * 200, ["Continuous"]))  # a slow one
+        elif kind == 4:
+            shutil.copy(SOURCE / "examples/drawings/office.dxf", path)
+        else:
+            path.write_bytes(generated_dxf(layers, ["Continuous", "DASHED", "Dots"][: 1 + number % 3]))
+
+
+class Jobs(unittest.TestCase):
+    """Several workers report what one reports: the same lines, messages, JSON, HTML page and exit
+    status, in the same order."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = scratch("jobs")
+        jobs_corpus(cls.folder / "corpus", 1000)
+
+    def run_with(self, jobs, *arguments):
+        return kvstcheck("--jobs", jobs, "--standard", windows_path(STANDARD_PATH), *arguments, "corpus",
+                         windows_path(SOURCE / "examples/drawings"), cwd=self.folder)
+
+    def test_text_and_messages_alike_whatever_the_jobs(self):
+        one = self.run_with(1)
+        self.assertEqual(one.status, 2, one)
+        # 50 cut drawings and 25 broken JSON files are not audited; 100 drawings without EOF warn.
+        summaries = [line for line in one.lines if re.search(r": (no findings|\d+ findings?) in \d+ names?$", line)]
+        self.assertEqual(len(summaries), 930, one.lines[-1])
+        findings = len(one.lines) - len(summaries) - 1
+        self.assertEqual(one.lines[-1], f"1005 drawings: {findings} findings, 75 not audited")
+        self.assertEqual(one.err.count(": warning: line "), 100)
+        self.assertEqual(one.err.count(": line ") - one.err.count(": warning: line "), 50 + 25)
+        self.assertTrue(any(": no findings in " in line for line in summaries))
+        self.assertGreater(findings, 1000)
+        for jobs in (2, 3, 8):
+            with self.subTest(jobs=jobs):
+                many = self.run_with(jobs)
+                self.assertEqual((many.status, many.out, many.err), (one.status, one.out, one.err))
+
+    def test_json_and_html_alike_whatever_the_jobs(self):
+        outputs = {}
+        for jobs in (1, 4):
+            page = self.folder / f"report-{jobs}.html"
+            run = self.run_with(jobs, "--json", "--html", windows_path(page))
+            # The page's time of writing is the one thing two runs may not share.
+            written = re.sub(rb"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC[+-]\d\d:\d\d", b"(time)", page.read_bytes())
+            outputs[jobs] = (run.status, run.out, run.err, written)
+        self.assertEqual(outputs[4], outputs[1])
+        document = json.loads(outputs[1][1])
+        self.assertEqual(len(document["drawings"]), 1005)
+        self.assertEqual(document["status"], 2)
 
 
 def office_tree(root):
@@ -336,50 +424,84 @@ class Progress(unittest.TestCase):
 
 
 class RenderedPage(html.parser.HTMLParser):
-    """What a rendered report shows: totals, each drawing's counts and findings, and any element
-    that a text of the run should never have become."""
+    """What a rendered report shows: its facts, totals, the findings by name, the table of drawings,
+    each drawing's counts and findings, and any element that a text of the run should never have become."""
 
     def __init__(self):
         super().__init__()
+        self.facts = {}
         self.totals = {}
-        self.drawings = []  # {"path", "findings" (data), "counts": {kind: n}, "rows": [(kind, name)]}
+        self.by_name = []  # (name, kind key, drawings)
+        self.index = []  # (link target, path, findings)
+        self.drawings = []  # {"path", "id", "findings" (data), "counts": {kind key: n}, "rows": [(kind, name)]}
         self.elements = {}
-        self._stack = []
-        self._text = None
+        self._stack = []  # (tag, attrs, classes, text so far)
+        self._row = []  # the cells of the table row being read: (text, attributes)
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
         self.elements[tag] = self.elements.get(tag, 0) + 1
         classes = (attrs.get("class") or "").split()
         if tag == "section" and "drawing" in classes:
-            self.drawings.append({"findings": int(attrs["data-findings"]), "counts": {}, "rows": [], "path": ""})
-        if tag == "tr" and "finding" in classes:
-            self.drawings[-1]["rows"].append([])
-        self._stack.append((tag, attrs, classes))
-        self._text = ""
+            self.drawings.append({"findings": int(attrs["data-findings"]), "counts": {}, "rows": [], "path": "",
+                                  "id": attrs["id"]})
+        if tag == "tr" and self._inside("tr") is None:
+            self._row = []
+        self._stack.append([tag, attrs, classes, ""])
 
     def handle_endtag(self, tag):
-        opened, attrs, classes = self._stack.pop()
-        text = self._text or ""
+        opened, attrs, classes, text = self._stack.pop()
+        if opened == "td" and "data-fact" in attrs:
+            self.facts[attrs["data-fact"]] = text
+        if opened == "code" and "data-fact" in attrs:
+            self.facts[attrs["data-fact"]] = text
         if opened == "td" and "data-total" in attrs:
             self.totals[attrs["data-total"]] = int(text)
-        elif opened == "td" and "data-kind" in attrs and self.drawings and self._in_section():
-            self.drawings[-1]["counts"][attrs["data-kind"]] = int(text)
-        elif opened == "td" and ("kind" in classes or "name" in classes):
-            self.drawings[-1]["rows"][-1].append(text)
-        elif opened == "h2":
+        section = self._inside("section")
+        if opened == "td" and section is not None:
+            self._row.append((text, attrs))
+        if opened == "a" and section is not None and "index" in section[2]:
+            self._row.append((attrs["href"], {}))
+        if opened == "tr" and section is not None and self._row:
+            self._end_row(section, classes)
+        if opened == "h2" and "path" in classes:
             self.drawings[-1]["path"] = text
-        self._text = ""
+        if self._stack:
+            self._stack[-1][3] += text
+
+    def _end_row(self, section, row_classes):
+        cells = [text for text, _ in self._row]
+        if "by-name" in section[2]:
+            self.by_name.append((cells[0], self._row[1][1]["data-kind"], int(cells[2])))
+        elif "index" in section[2]:
+            self.index.append((cells[0], cells[1], cells[2]))
+        elif "drawing" in section[2] and "finding" in row_classes:
+            self.drawings[-1]["rows"].append((cells[0], cells[1]))
+        elif "drawing" in section[2]:
+            self.drawings[-1]["counts"][self._row[1][1]["data-kind"]] = int(cells[1])
+        self._row = []
 
     def handle_data(self, data):
-        if self._text is not None:
-            self._text += data
+        if self._stack:
+            self._stack[-1][3] += data
 
-    def _in_section(self):
-        return any(tag == "section" for tag, _, _ in self._stack)
+    def _inside(self, tag):
+        return next((entry for entry in reversed(self._stack) if entry[0] == tag), None)
 
 
-HOSTILE = ["<script>document.title='x'</script>", "</td></tr></table><b>bold", 'a & b "c" \'d\'', "&amp;"]
+HOSTILE = ["<script>document.title='x'</script>", "</td></tr></table><b>bold", 'a & b "c" \'d\'', "&amp;",
+           "abc\u202edef", "TRAIL ", "\x1b[2J"]
+
+
+def by_name_of(document):
+    """The findings-by-name table as the JSON gives it: (display name, kind key, drawings), most first."""
+    drawings_of = {}
+    for drawing in document["drawings"]:
+        for finding in drawing.get("findings", []):
+            key = (finding["displayName"], finding["kindKey"])
+            drawings_of.setdefault(key, set()).add(drawing["path"])
+    rows = [(name, kind, len(paths)) for (name, kind), paths in drawings_of.items()]
+    return rows
 
 
 class HtmlReport(unittest.TestCase):
@@ -390,6 +512,20 @@ class HtmlReport(unittest.TestCase):
                    "--disable-quic", "--no-first-run", "--disable-background-networking",
                    "--disable-component-update", "--disable-sync", f"--user-data-dir={profile}", *arguments]
         return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+
+    def probed(self, page, folder, probe, replacements=(), width=1000):
+        """The DOM of a copy of the page with a probe script added (the page itself has none)."""
+        text = page.read_text(encoding="utf-8")
+        self.assertNotIn("<script", text)
+        for old, new in replacements:
+            self.assertIn(old, text)
+            text = text.replace(old, new)
+        copy = folder / f"probed-{len(list(folder.glob('probed-*')))}.html"
+        copy.write_text(text.replace("</body>", f"<script>{probe}</script></body>"), encoding="utf-8")
+        rendered = self.browser(f"--window-size={width},800", "--dump-dom", copy.as_uri(),
+                                profile=tempfile.mkdtemp(dir=folder))
+        self.assertEqual(rendered.returncode, 0, rendered.stderr)
+        return rendered.stdout.decode()
 
     def test_the_rendered_page_shows_the_json_counts_and_names(self):
         folder = scratch("html")
@@ -419,15 +555,33 @@ class HtmlReport(unittest.TestCase):
         self.assertEqual([d["path"] for d in shown.drawings], [d["path"] for d in document["drawings"]])
         for page_drawing, drawing in zip(shown.drawings, document["drawings"]):
             with self.subTest(drawing["path"]):
-                findings = [(f["kind"], f["name"]) for f in drawing.get("findings", [])]
+                findings = [(ENGLISH_KINDS[f["kind"]], f["displayName"]) for f in drawing.get("findings", [])]
                 self.assertEqual(page_drawing["findings"], len(findings))
-                self.assertEqual([tuple(row) for row in page_drawing["rows"]], findings)
+                self.assertEqual(page_drawing["rows"], findings)
                 per_kind = {}
-                for kind, _ in findings:
-                    per_kind[kind] = per_kind.get(kind, 0) + 1
+                for finding in drawing.get("findings", []):
+                    per_kind[finding["kindKey"]] = per_kind.get(finding["kindKey"], 0) + 1
                 self.assertEqual(page_drawing["counts"], per_kind)
         hostile = next(d for d in shown.drawings if d["path"].endswith("hostile.json"))
-        self.assertTrue(set(HOSTILE) <= {name for _, name in hostile["rows"]})
+        self.assertTrue({"abc<U+202E>def", "TRAIL<U+0020>", "<U+001B>[2J"} | set(HOSTILE[:4]) <=
+                        {name for _, name in hostile["rows"]})
+
+        # The facts a reader elsewhere needs, the findings by name, and a link to every drawing.
+        standard = STANDARD_PATH.read_bytes()
+        self.assertRegex(shown.facts["when"], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC[+-]\d\d:\d\d$")
+        self.assertRegex(shown.facts["tool"], r"^kvstcheck \d+\.\d+")
+        self.assertRegex(shown.facts["plugin"], r"KVStVB7Default\.dll, file version 1\.0\.0\.0$")
+        self.assertIn(f"KVStPluginDefault.ini, {len(standard)} bytes, SHA-256 ", shown.facts["standard"])
+        self.assertEqual(shown.facts["sha256"], hashlib.sha256(standard).hexdigest())
+        self.assertEqual(sorted(shown.by_name), sorted(by_name_of(document)))
+        counts = [count for _, _, count in shown.by_name]
+        self.assertEqual(counts, sorted(counts, reverse=True))
+        self.assertEqual(shown.by_name[0], ("A-WALL-OLD", "layers", 3))
+        self.assertEqual([(target, path) for target, path, _ in shown.index],
+                         [("#" + d["id"], d["path"]) for d in shown.drawings])
+        self.assertEqual([findings for _, _, findings in shown.index],
+                         [str(len(d["findings"])) if "error" not in d else "not audited"
+                          for d in document["drawings"]])
 
         shot = folder / "report.png"
         taken = self.browser(f"--screenshot={shot}", "--window-size=1000,800", "--hide-scrollbars", page.as_uri(),
@@ -437,32 +591,59 @@ class HtmlReport(unittest.TestCase):
         self.assertEqual(png[:8], b"\x89PNG\r\n\x1a\n")
         self.assertEqual(struct.unpack(">II", png[16:24]), (1000, 800))
 
-    def test_the_page_filters_by_kind_and_drawing_by_itself(self):
-        # A copy of the page with the first kind cleared and the second drawing chosen, and a probe that
-        # records which rows the browser lays out; the page itself has no script.
+    def test_the_page_filters_by_kind_and_shows_only_drawings_with_findings(self):
+        # Copies of the page with the first kind cleared, or "only with findings" checked, and a probe
+        # that records which rows the browser lays out.
         folder = scratch("html-filters")
         page = folder / "report.html"
         run = kvstcheck("--html", windows_path(page), "--standard", windows_path(STANDARD_PATH), "examples/drawings")
         self.assertEqual(run.status, 1, run)
-        text = page.read_text(encoding="utf-8")
-        self.assertNotIn("<script", text)
-        text = text.replace('id="kind-0" checked>', 'id="kind-0">')
-        text = text.replace('id="drawing-all" checked>', 'id="drawing-all">')
-        text = text.replace('id="drawing-1">', 'id="drawing-1" checked>')
-        probe = ("<script>for (const e of document.querySelectorAll('section.drawing, tr.finding'))"
-                 " e.setAttribute('data-laid-out', e.getClientRects().length > 0 ? 'yes' : 'no');</script>")
-        filtered = folder / "filtered.html"
-        filtered.write_text(text.replace("</body>", probe + "</body>"), encoding="utf-8")
-        rendered = self.browser("--dump-dom", filtered.as_uri(), profile=tempfile.mkdtemp(dir=folder))
-        dom = rendered.stdout.decode()
-        sections = re.findall(r'<section class="drawing (d\d+)[^"]*"[^>]*data-laid-out="(yes|no)"', dom)
-        self.assertEqual(len(sections), 5, dom[:500])
-        self.assertEqual([d for d, shown in sections if shown == "yes"], ["d1"])
-        chosen = dom[dom.index('id="d1"'):dom.index("</section>", dom.index('id="d1"'))]
-        rows = re.findall(r'<tr class="finding (k\d+)"[^>]*data-laid-out="(yes|no)"', chosen)
-        self.assertEqual(len(rows), 5)
+        probe = ("for (const e of document.querySelectorAll('section.drawing, tr'))"
+                 " e.setAttribute('data-laid-out', e.getClientRects().length > 0 ? 'yes' : 'no');")
+        dom = self.probed(page, folder, probe, [('id="kind-0" checked>', 'id="kind-0">')])
+        rows = re.findall(r'<tr class="finding (k\d+)"[^>]*data-laid-out="(yes|no)"', dom)
+        self.assertEqual(len(rows), 19)
         self.assertEqual({kind for kind, shown in rows if shown == "no"}, {"k0"})
         self.assertTrue(any(shown == "yes" for kind, shown in rows if kind != "k0"))
+        summary = dom[dom.index('class="by-name"'):dom.index('class="index"')]
+        self.assertEqual({kind for kind, shown in re.findall(r'<tr class="(k\d+)"[^>]*data-laid-out="(yes|no)"',
+                                                             summary) if shown == "no"}, {"k0"})
+
+        dom = self.probed(page, folder, probe, [('id="only-findings">', 'id="only-findings" checked>')])
+        sections = re.findall(r'<section class="drawing d\d+ ([a-z-]+)"[^>]*data-laid-out="(yes|no)"', dom)
+        self.assertEqual(len(sections), 5)
+        self.assertEqual({state for state, shown in sections if shown == "no"}, {"no-findings"})
+        self.assertEqual({state for state, shown in sections if shown == "yes"}, {"has-findings"})
+        index = re.findall(r'<tr class="([a-z-]+)"[^>]*data-laid-out="(yes|no)"><td class="path">', dom)
+        self.assertEqual(sorted(index), [("has-findings", "yes")] * 4 + [("no-findings", "no")])
+
+    def test_names_stay_on_one_line_and_links_reach_each_drawing(self):
+        folder = scratch("html-layout")
+        drawings = folder / "many"
+        drawings.mkdir()
+        long_names = ["A-WALL-EXTERIOR-INSULATION-2024", "M-HVAC-SUPPLY-DUCT-LEVEL-03-NORTH", "TRAIL  "]
+        for number in range(60):
+            (drawings / f"plan-{number:03}.json").write_text(json.dumps(
+                {"Layers": long_names + [f"X-{number}"] if number % 3 else ["0"]}))
+        page = folder / "report.html"
+        run = kvstcheck("--html", windows_path(page), "--standard", windows_path(STANDARD_PATH), windows_path(drawings))
+        self.assertEqual(run.status, 1, run)
+        probe = ("for (const e of document.querySelectorAll('td.name bdi'))"
+                 " e.setAttribute('data-lines', String(e.getClientRects().length));"
+                 "for (const a of document.querySelectorAll('.index a'))"
+                 " a.setAttribute('data-reaches', document.getElementById(a.getAttribute('href').slice(1)) ? 'yes' : 'no');")
+        # A narrow window, where the hints column competes with the names for room.
+        dom = self.probed(page, folder, probe, width=520)
+        lines = re.findall(r'<bdi data-lines="(\d+)">', dom)
+        self.assertGreater(len(lines), 120)
+        self.assertEqual(set(lines), {"1"})
+        # The probe sees a name that breaks: with names allowed to wrap, some do.
+        wrapping = self.probed(page, folder, probe, [(".name { font-family: ui-monospace, monospace; white-space: pre; }",
+                                                      ".name { white-space: pre-wrap; overflow-wrap: anywhere; }")],
+                               width=520)
+        self.assertNotEqual(set(re.findall(r'<bdi data-lines="(\d+)">', wrapping)), {"1"})
+        reaches = re.findall(r'data-reaches="(yes|no)"', dom)
+        self.assertEqual(reaches, ["yes"] * 60)
 
     def test_a_report_that_cannot_be_written_stops_the_run_first(self):
         folder = scratch("html-unwritable")

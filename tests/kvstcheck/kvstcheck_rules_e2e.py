@@ -114,7 +114,7 @@ class RulesAudit(unittest.TestCase):
         run = kvstcheck("--standard", "examples/standard/KVStPluginDefault.ini", "--rules", OFFICE_RULES,
                         "examples/drawings/office.dxf")
         self.assertEqual(run.status, 1, run)
-        self.assertIn('examples/drawings/office.dxf: 图层 "A-WALL-OLD"', run.lines)
+        self.assertIn('examples/drawings/office.dxf: layer "A-WALL-OLD"', run.lines)
         self.assertIn("examples/drawings/office.dxf: [layers.required] the drawing has no layer \"A-ANNO-TTLB\", "
                       "which the rules require", run.lines)
         self.assertIn("examples/drawings/office.dxf: [layers.fields] layer \"A-GLAZ\": major group \"GLAZ\" is not "
@@ -139,7 +139,8 @@ class RulesAudit(unittest.TestCase):
         self.assertIn(("layers.fields", "A-WAL", 'layer "A-WAL": major group "WAL" is not a code (nearest: WALL)'),
                       rule_findings(run)[0])
         finding = next(f for f in document["drawings"][0]["findings"] if f["rule"] == "layers.required")
-        self.assertEqual(finding, {"rule": "layers.required", "kind": "layer", "name": "A-ANNO-TTLB",
+        self.assertEqual(finding, {"rule": "layers.required", "kind": "layer", "kindKey": "layers",
+                                   "name": "A-ANNO-TTLB", "displayName": "A-ANNO-TTLB",
                                    "message": 'the drawing has no layer "A-ANNO-TTLB", which the rules require',
                                    "accepted": False})
 

@@ -103,38 +103,43 @@ TEST(PluginLifeCycleTest, FreshObjectHasNoErrorAndNoFilter) {
 
 TEST(PluginLifeCycleTest, GetCheckFilterHandsOutADeepCopy) {
     auto plugin = NewPlugin();
-    kv::SafeArray types = kv::SafeArray::Vector(VT_VARIANT, 2);
-    kv::PutElement(types.get(), 0, kv::Variant::FromString(L"AcadLayer"));
-    VARIANT raw;
-    ::VariantInit(&raw);
-    raw.vt = VT_ARRAY | VT_VARIANT;
-    raw.parray = types.release();
-    PluginInternals::CheckFilter(plugin.Get()) = kv::Variant::Take(raw);
+    PluginInternals::CheckFilter(plugin.Get()) = {L"AcadLayer", std::nullopt};
 
     kv::Variant copy;
     ASSERT_EQ(plugin->GetCheckFilter(&copy), S_OK);
     ASSERT_EQ(copy.type(), VT_ARRAY | VT_VARIANT);
-    EXPECT_NE(copy.get().parray, PluginInternals::CheckFilter(plugin.Get()).get().parray);
     LONG index = 0;
     ASSERT_EQ(::SafeArrayPutElement(copy.get().parray, &index, const_cast<VARIANT*>(&kvtest::Str(L"x").get())), S_OK);
-    kv::Variant kept;
-    ASSERT_EQ(::SafeArrayGetElement(PluginInternals::CheckFilter(plugin.Get()).get().parray, &index, &kept), S_OK);
+    kv::Variant again;
+    ASSERT_EQ(plugin->GetCheckFilter(&again), S_OK);
+    ASSERT_EQ(again.type(), VT_ARRAY | VT_VARIANT);
+    EXPECT_NE(again.get().parray, copy.get().parray);
+    LONG lower = -1, upper = -1;
+    ::SafeArrayGetLBound(again.get().parray, 1, &lower);
+    ::SafeArrayGetUBound(again.get().parray, 1, &upper);
+    EXPECT_EQ(lower, 0);
+    EXPECT_EQ(upper, 1);
+    kv::Variant kept, stopped;
+    ASSERT_EQ(::SafeArrayGetElement(again.get().parray, &index, &kept), S_OK);
     EXPECT_STREQ(kept.get().bstrVal, L"AcadLayer");
+    index = 1;
+    ASSERT_EQ(::SafeArrayGetElement(again.get().parray, &index, &stopped), S_OK);
+    EXPECT_EQ(stopped.type(), VT_EMPTY) << "a section loading did not reach";
 }
 
 TEST(PluginLifeCycleTest, ClearEmptiesTheAuditStateButKeepsTheCursor) {
     auto plugin = NewPlugin();
     PluginInternals::AuditCursor(plugin.Get()) = audit::Cursor{2, 5};
-    PluginInternals::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
-    for (standards::NameList* list : PluginInternals::Lists(plugin.Get())) list->assign(3, L"name");
+    PluginInternals::CheckFilter(plugin.Get()) = {L"AcadLayer"};
+    PluginInternals::FillLists(plugin.Get(), {L"name", L"name", L"name"});
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(plugin->Clear(), S_OK);
         EXPECT_EQ(PluginInternals::AuditCursor(plugin.Get()), (audit::Cursor{2, 5}));
         EXPECT_TRUE(PluginInternals::StdFilePath(plugin.Get()).empty());
         EXPECT_TRUE(PluginInternals::CheckPathName(plugin.Get()).empty());
-        EXPECT_EQ(PluginInternals::CheckFilter(plugin.Get()).type(), VT_EMPTY);
+        EXPECT_TRUE(PluginInternals::CheckFilter(plugin.Get()).empty());
         EXPECT_EQ(PluginInternals::CheckDb(plugin.Get()).Get(), nullptr);
-        for (standards::NameList* list : PluginInternals::Lists(plugin.Get())) EXPECT_TRUE(list->empty());
+        for (const standards::NameList& list : PluginInternals::Lists(plugin.Get())) EXPECT_TRUE(list.empty());
         kv::Variant filter;
         ASSERT_EQ(plugin->GetCheckFilter(&filter), S_OK);
         EXPECT_EQ(filter.type(), VT_EMPTY);
@@ -281,9 +286,9 @@ TEST_F(PluginDispatchTest, TheSameIdentifierMeansDifferentThingsOnEachInterface)
     EXPECT_EQ(icon.value.type(), VT_I4);
     EXPECT_EQ(icon.value.get().lVal, 2);
 
-    PluginInternals::CheckFilter(plugin.Get()) = kvtest::Str(L"AcadLayer");
+    PluginInternals::CheckFilter(plugin.Get()) = {L"AcadLayer"};
     ASSERT_EQ(kvtest::Call(host(), 0x6003000D, DISPATCH_METHOD).hr, S_OK);  // Clear
-    EXPECT_EQ(PluginInternals::CheckFilter(plugin.Get()).type(), VT_EMPTY);
+    EXPECT_TRUE(PluginInternals::CheckFilter(plugin.Get()).empty());
     auto next = kvtest::Call(own(), 0x6003000D, DISPATCH_METHOD);  // CheckNext
     ASSERT_EQ(next.hr, S_OK);
     EXPECT_EQ(next.value.type(), VT_BOOL);

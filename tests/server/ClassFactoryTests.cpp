@@ -87,16 +87,16 @@ TEST(ClassFactoryTest, EachRequestMakesAnObjectThatSharesNothing) {
     EXPECT_NE(first.Get(), second.Get());
 
     PluginInternals::AuditCursor(first.Get()) = audit::Cursor{1, 50};
-    PluginInternals::CheckFilter(first.Get()) = kvtest::Str(L"AcadLayer");
-    PluginInternals::Lists(first.Get())[0]->assign(2, L"0");
+    PluginInternals::CheckFilter(first.Get()) = {L"AcadLayer"};
+    PluginInternals::DrawingLists(first.Get())[0]->assign(2, L"0");
     ASSERT_EQ(second->Clear(), S_OK);
 
     EXPECT_EQ(PluginInternals::AuditCursor(second.Get()), audit::Cursor{});
     EXPECT_TRUE(PluginInternals::CheckFilter(second.Get()).empty());
-    EXPECT_TRUE(PluginInternals::Lists(second.Get())[0]->empty());
+    EXPECT_TRUE(PluginInternals::Lists(second.Get())[0].empty());
     EXPECT_TRUE(PluginInternals::StdFilePath(second.Get()).empty());
     EXPECT_EQ(PluginInternals::StdFilePath(first.Get()), staged.folder() + L"\\KVStPluginDefault.ini");
-    EXPECT_EQ(PluginInternals::Lists(first.Get())[0]->size(), 2u);
+    EXPECT_EQ(PluginInternals::Lists(first.Get())[0].size(), 2u);
 }
 
 TEST(UnloadTest, ModuleStaysWhileAnObjectAFactoryOrALockLives) {

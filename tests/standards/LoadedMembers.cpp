@@ -28,15 +28,16 @@ std::vector<std::wstring> FilterElements(const kv::Variant& filter) {
     return elements;
 }
 
-kv::Variant FilterOf(std::initializer_list<std::wstring_view> elements) {
-    kv::SafeArray array = kv::SafeArray::Vector(VT_VARIANT, static_cast<ULONG>(elements.size()));
-    LONG index = 0;
-    for (std::wstring_view element : elements) kv::PutElement(array.get(), index++, kv::Variant::FromString(element));
-    VARIANT value;
-    ::VariantInit(&value);
-    value.parray = array.release();
-    value.vt = VT_ARRAY | VT_VARIANT;
-    return kv::Variant::Take(value);
+std::vector<std::wstring> FilterElements(const standards::TypeNames& filter) {
+    std::vector<std::wstring> elements;
+    for (const auto& element : filter) elements.push_back(element ? *element : kEmptyElement);
+    return elements;
+}
+
+standards::TypeNames FilterOf(std::initializer_list<std::wstring_view> elements) {
+    standards::TypeNames names;
+    for (std::wstring_view element : elements) names.emplace_back(std::wstring(element));
+    return names;
 }
 
 std::string Utf16WithByteOrderMark(std::wstring_view text) {

@@ -243,21 +243,19 @@ LoadOutcome LoadAndWalk(const std::wstring& path, standards::StandardFileReading
     LoadedMembers members;
     // Members filled before the load show what a load leaves unchanged.
     members.CheckFilter = FilterOf({L"<before>"});
-    for (standards::NameList* list : {&members.StdLayerNames, &members.StdLinetypeNames, &members.StdTextStyleNames,
+    for (standards::NameView* list : {&members.StdLayerNames, &members.StdLinetypeNames, &members.StdTextStyleNames,
                                       &members.StdDimStyleNames})
-        *list = {L"<before>"};
+        *list = standards::NameView::Of(std::vector<std::wstring>{L"<before>"});
     LoadOutcome outcome;
-    outcome.loaded = standards::LoadStandardFile(
-        path,
-        {members.IniFuncs, members.CheckFilter, members.StdLayerNames, members.StdLinetypeNames,
-         members.StdTextStyleNames, members.StdDimStyleNames},
-        reading);
+    outcome.loaded = members.Load(path, reading);
     outcome.filter = FilterElements(members.CheckFilter);
-    outcome.lists = {members.StdLayerNames, members.StdLinetypeNames, members.StdTextStyleNames,
-                     members.StdDimStyleNames};
+    const audit::PerKind<const standards::NameView*> loaded = {&members.StdLayerNames, &members.StdLinetypeNames,
+                                                                &members.StdTextStyleNames, &members.StdDimStyleNames};
+    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind)
+        outcome.lists[kind].assign(loaded[kind]->begin(), loaded[kind]->end());
 
     audit::StandardIndex index;
-    index.Build({&outcome.lists[0], &outcome.lists[1], &outcome.lists[2], &outcome.lists[3]});
+    index.Build(loaded);
     const audit::ListsByKind drawing = {&drawingNames, &drawingNames, &drawingNames, &drawingNames};
     audit::Cursor cursor;
     while (const auto finding = audit::NextFinding(cursor, drawing, index))

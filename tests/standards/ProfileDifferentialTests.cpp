@@ -2,8 +2,10 @@
 // cases those runs found, and the files that the image leaves to the platform.
 #include <gtest/gtest.h>
 
+#include "com/Handle.h"
 #include "standards/FileImage.h"
 #include "standards/ProfileImage.h"
+#include "standards/clsIniFuncs.h"
 #include "support/TempFolder.h"
 #include "tests/standards/LoadedMembers.h"
 #include "tests/standards/ProfileDifferential.h"
@@ -137,6 +139,13 @@ TEST(FallbackTest, FilesWithUncertainAnswersAreLeftToThePlatform) {
         {"line without '=' before its key", IniLines({"[Common]", "TypeCount", "TypeCount=1"})},
         {"empty section name", standard + "[]\r\nx=1\r\n"},
         {"two closing brackets", IniLines({"[Common] ; [1]", "TypeCount=1"})},
+        {"a header without ']'", standard + "[Type2\r\nType=AcadLayer\r\n"},
+        {"no-break space at the end of a value", standard + "Name3=x\xA0\r\n"},
+        {"control character at the start of a name", standard + "\x1DName3=x\r\n"},
+        {"control character at the end of a section name", standard + "[Type2\x1F]\r\nx=1\r\n"},
+        {"line without '=' under a name the loader reads", standard + "Name3\r\n"},
+        {"quoted value longer than the buffer", standard + "Name3=\"" + std::string(300, 'v') + "\"\r\n"},
+        {"a value of 32,768 bytes", standard + "Name3=" + std::string(32768, 'v') + "\r\n"},
     };
     kvtest::TempFolder folder;
     int number = 0;
@@ -163,6 +172,83 @@ TEST(FallbackTest, CertainFilesAndPathsAreReadOnce) {
     };
     for (const std::wstring& other : unreadable)
         EXPECT_EQ(standards::FileImage::Read(other), nullptr) << kvtest::Utf8(other);
+}
+
+TEST(FallbackTest, ALineWithoutEqualsUnderAnotherNameIsReadOnce) {
+    kvtest::TempFolder folder;
+    const std::wstring path = folder / L"KVStPluginDefault.ini";
+    kvtest::WriteFileBytes(path, IniLines({"; comment", "[Common]", "Layers of the office", "TypeCount=1"}));
+    EXPECT_NE(standards::FileImage::Read(path), nullptr);
+}
+
+// The registry may map a file's name to its own keys; the profile functions then answer from there.
+// The name is this test's own: the prefix is shared by tests that run at once.
+TEST(FallbackTest, AFileNameTheRegistryMapsIsLeftToThePlatform) {
+    constexpr wchar_t kFileName[] = L"kvtest-mapped-standard-17.ini";
+    const std::wstring mappingKey =
+        std::wstring(L"Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\") + kFileName;
+    constexpr wchar_t kValuesKey[] = L"Software\\kvtest-mapped-standard-17";
+    kvtest::TempFolder folder;
+    const std::wstring path = folder / kFileName;
+    kvtest::WriteFileBytes(path, IniLines({"[Common]", "TypeCount=1"}));
+    ASSERT_NE(standards::FileImage::Read(path), nullptr);
+
+    kv::RegistryKey mapping, values;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, mappingKey.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                nullptr, mapping.put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kValuesKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                values.put(), nullptr),
+              ERROR_SUCCESS);
+    const std::wstring target = std::wstring(L"USR:") + kValuesKey;
+    ::RegSetValueExW(mapping.get(), L"Common", 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
+                     static_cast<DWORD>((target.size() + 1) * sizeof(wchar_t)));
+    constexpr wchar_t kMappedCount[] = L"3";
+    ::RegSetValueExW(values.get(), L"TypeCount", 0, REG_SZ, reinterpret_cast<const BYTE*>(kMappedCount),
+                     sizeof kMappedCount);
+
+    const bool imaged = standards::FileImage::Read(path) != nullptr;
+    standards::clsIniFuncs ini;
+    LONG count = 0;
+    bool read = false;
+    {
+        standards::clsIniFuncs::OneReading reading(ini, path);
+        read = ini.GetNodeCount(path, count);
+    }
+    values.reset();
+    mapping.reset();
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, kValuesKey);
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, mappingKey.c_str());
+
+    EXPECT_FALSE(imaged);
+    EXPECT_TRUE(read);
+    EXPECT_EQ(count, 3) << "the registry's value, not the file's";
+}
+
+// A relative path is resolved against the current folder; a full path of MAX_PATH or more goes to
+// the platform, a shorter one is read once.
+TEST(FallbackTest, ARelativePathWhoseFullPathReachesMaxPathIsLeftToThePlatform) {
+    kvtest::TempFolder folder;
+    std::wstring deep = folder.path();
+    while (deep.size() < MAX_PATH - 40) {
+        deep += L"\\" + std::wstring(20, L'd');
+        ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    const std::wstring shortName = L"s.ini";
+    const std::wstring longName = std::wstring(60, L'n') + L".ini";
+    const std::string bytes = IniLines({"[Common]", "TypeCount=1"});
+    kvtest::WriteFileBytes(deep + L"\\" + shortName, bytes);
+    kvtest::WriteFileBytes(L"\\\\?\\" + deep + L"\\" + longName, bytes);
+
+    wchar_t previous[MAX_PATH * 4];
+    ASSERT_NE(::GetCurrentDirectoryW(MAX_PATH * 4, previous), 0u);
+    ASSERT_TRUE(::SetCurrentDirectoryW(deep.c_str()));
+    const bool shortImaged = standards::FileImage::Read(L".\\" + shortName) != nullptr;
+    const bool longImaged = standards::FileImage::Read(L".\\" + longName) != nullptr;
+    ::SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(shortImaged);
+    EXPECT_FALSE(longImaged);
+    ::DeleteFileW((L"\\\\?\\" + deep + L"\\" + longName).c_str());
 }
 
 TEST(FallbackTest, CodePagesThatKeepEveryByteAreTheSingleByteOnes) {

@@ -10,6 +10,7 @@
 namespace {
 
 using standards::PlatformDoubt;
+using standards::kLongestPinnedLine;
 using standards::ProfileEncoding;
 using standards::ProfileImage;
 
@@ -72,9 +73,20 @@ TEST(ProfileImageTest, DoubtsNameTheirKindAndLine) {
         {Bytes("\0\r\n[A]"), PlatformDoubt::NulByte, 1},
         {"[A]\n\nk=\f\n", PlatformDoubt::PageOrFormFeedOrEof, 3},
         {"[A]\r\nk=1\r\n\x1a", PlatformDoubt::PageOrFormFeedOrEof, 3},
-        {"[A]\nx\n'k'=1\n", PlatformDoubt::QuoteInKeyName, 3},
+        {"[A]\n;x\n'k'=1\n", PlatformDoubt::QuoteInKeyName, 3},
         {"[A]\nk=\"" + std::string(254, 'v') + "\"\n", PlatformDoubt::QuotedValueFillsBuffer, 2},
-        {"[A]\nk\nK=1\n", PlatformDoubt::BareLineShadowsKey, 2},
+        {"[A]\nk=\"" + std::string(255, 'v') + "\"\n", PlatformDoubt::QuotedValueFillsBuffer, 2},
+        {"[A]\nk=\'" + std::string(4000, 'v') + "\'\n", PlatformDoubt::QuotedValueFillsBuffer, 2},
+        {"[A]\nk\nK=1\n", PlatformDoubt::BareLineReadAsKey, 2},
+        {"[A]\nk=1\nName1\n", PlatformDoubt::BareLineReadAsKey, 3},
+        {"[A]\nk=1\n[Type2\nk=2\n", PlatformDoubt::UnclosedSectionHeader, 3},
+        {"[A]\n[\n", PlatformDoubt::UnclosedSectionHeader, 2},
+        {"[A]\nk=v\xA0\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\nk=\x1Cv\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\n\x1Fk=v\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\nk\x1E=v\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\nk=1\n[\xA0" "B]\n", PlatformDoubt::UntrimmedEdgeByte, 3},
+        {"[A]\nk=1\n\n\nk2=" + std::string(kLongestPinnedLine, 'v') + "\n", PlatformDoubt::VeryLongLine, 5},
         {"[A]\n[ ]\nk=1\n", PlatformDoubt::EmptySectionName, 2},
         {"[A] ; [note]\n", PlatformDoubt::SeveralClosingBrackets, 1},
     };
@@ -92,6 +104,11 @@ TEST(ProfileImageTest, OrdinaryContentRaisesNoDoubt) {
         "[A]\r\n;'quoted' comment=1\r\nk=\"" + std::string(253, 'v') + "\"\r\nk=\"" + std::string(255, 'v') + "\"\r\n",
         "[A]\nK=1\nk\n[A]\nk=2\n",
         "top=1\n[A]\n\tk\t=\tv\t\n",
+        // Inside a name or value these bytes are plain characters; a bare comment line is never read.
+        "[A]\nk\xA0x=v\x1Fw\n; a comment without equals\n",
+        // A long quoted value that no read reaches: a later duplicate of its key.
+        "[A]\nk=1\nk=\"" + std::string(300, 'v') + "\"\n",
+        "[A]\nk=" + std::string(kLongestPinnedLine - 2, 'v') + "\n",
     };
     for (const std::string& bytes : files) {
         const ProfileImage image(bytes);

@@ -47,10 +47,10 @@ class StandardLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         members.CheckFilter = standardstest::FilterOf({L"Previous"});
-        members.StdLayerNames = kOldLayers;
-        members.StdLinetypeNames = kOldLinetypes;
-        members.StdTextStyleNames = kOldTextStyles;
-        members.StdDimStyleNames = kOldDimStyles;
+        members.StdLayerNames = standards::NameView::Of(kOldLayers);
+        members.StdLinetypeNames = standards::NameView::Of(kOldLinetypes);
+        members.StdTextStyleNames = standards::NameView::Of(kOldTextStyles);
+        members.StdDimStyleNames = standards::NameView::Of(kOldDimStyles);
     }
     // Writes the bytes to a file of their own, which becomes file, and loads it.
     bool LoadBytes(std::string_view bytes) {
@@ -334,9 +334,9 @@ TEST(PluginLoaderWiringTest, ThePluginsLoaderFillsItsOwnMembers) {
     kv::Variant filter;
     ASSERT_EQ(plugin->GetCheckFilter(&filter), S_OK);
     EXPECT_THAT(FilterElements(filter), ElementsAre(L"AcadLayer", L"AcadLineType", L"AcadTextStyle", L"AcadDimStyle"));
-    const std::vector<NameList*> lists = plugin::PluginInternals::Lists(plugin.Get());
+    const std::vector<NameList> lists = plugin::PluginInternals::Lists(plugin.Get());
     const NameList expected[] = {{}, {}, {}, {}, {L"Layer"}, {L"Linetype"}, {L"Dim"}, {L"Text"}};
-    for (std::size_t list = 0; list < lists.size(); ++list) EXPECT_EQ(*lists[list], expected[list]) << list;
+    for (std::size_t list = 0; list < lists.size(); ++list) EXPECT_EQ(lists[list], expected[list]) << list;
 }
 
 }  // namespace

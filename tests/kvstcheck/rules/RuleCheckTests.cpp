@@ -86,15 +86,16 @@ TEST(RuleCheck, TheChecksEveryOfficeAsksFor) {
                                    L"A\u200BB", L"X|Y", L"\u00C4-WAND", L"\u00E4-wand", L"\u0421\u0422\u0415\u041D\u0410",
                                    L"\u0441\u0442\u0435\u043D\u0430"});
     drawing.textStyles = {L"Notes", L"NOTES"};
+    // Names in the messages are in their display form; the findings keep the exact names.
     EXPECT_EQ(Findings(rules, drawing),
               (Lines{"names.letter-case|a-wall|layer \"a-wall\" differs from \"A-WALL\" only in letter case: programs "
                      "that ignore case take them for one",
                      "names.characters|A:B|layer \"A:B\" holds ':', which other programs refuse in names",
-                     "names.characters|A\tB|layer \"A\tB\" holds the control character U+0009, which other programs "
+                     "names.characters|A\tB|layer \"A<U+0009>B\" holds the control character U+0009, which other programs "
                      "refuse in names",
-                     "names.spaces| A-DOOR|layer \" A-DOOR\" begins with a space, which is easily missed and often lost",
-                     "names.spaces|A-DOOR |layer \"A-DOOR \" ends with a space, which is easily missed and often lost",
-                     "names.invisible|A\xE2\x80\x8B" "B|layer \"A\xE2\x80\x8B" "B\" holds the invisible character U+200B",
+                     "names.spaces| A-DOOR|layer \"<U+0020>A-DOOR\" begins with a space, which is easily missed and often lost",
+                     "names.spaces|A-DOOR |layer \"A-DOOR<U+0020>\" ends with a space, which is easily missed and often lost",
+                     "names.invisible|A\xE2\x80\x8B" "B|layer \"A<U+200B>B\" holds the invisible character U+200B",
                      "names.letter-case|\xC3\xA4-wand|layer \"\xC3\xA4-wand\" differs from \"\xC3\x84-WAND\" only in "
                      "letter case: programs that ignore case take them for one",
                      "names.letter-case|\xD1\x81\xD1\x82\xD0\xB5\xD0\xBD\xD0\xB0|layer \"\xD1\x81\xD1\x82\xD0\xB5\xD0\xBD"

@@ -1,0 +1,64 @@
+#pragma once
+// The names of one load in one pooled store, and lists of names that view it: no heap allocation
+// per name. Portable C++20.
+#include <cstddef>
+#include <iterator>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace standards {
+
+// Text appended into blocks that never move, so every view it hands out stays valid as long as
+// the pool. A few allocations per load, however many names.
+class NamePool {
+public:
+    NamePool() = default;
+    NamePool(const NamePool&) = delete;
+    NamePool& operator=(const NamePool&) = delete;
+
+    // A copy of text inside the pool. Throws std::bad_alloc.
+    std::wstring_view Add(std::wstring_view text);
+
+private:
+    std::vector<std::unique_ptr<wchar_t[]>> blocks_;
+    std::size_t used_ = 0;      // in the last block
+    std::size_t capacity_ = 0;  // of the last block
+};
+
+// A zero-based list of names, read-only, that shares the pool its names live in: copies are
+// cheap, and a list kept from an earlier load keeps that load's pool alive.
+class NameView {
+public:
+    using value_type = std::wstring_view;
+    using const_iterator = std::vector<std::wstring_view>::const_iterator;
+    using iterator = const_iterator;
+
+    NameView() = default;
+    NameView(std::shared_ptr<const NamePool> pool, std::vector<std::wstring_view> names) noexcept
+        : pool_(std::move(pool)), names_(std::move(names)) {}
+
+    std::size_t size() const noexcept { return names_.size(); }
+    bool empty() const noexcept { return names_.empty(); }
+    std::wstring_view operator[](std::size_t index) const noexcept { return names_[index]; }
+    const_iterator begin() const noexcept { return names_.begin(); }
+    const_iterator end() const noexcept { return names_.end(); }
+
+    // A list of copies of names, in a pool of its own. Throws std::bad_alloc.
+    template <class Names>
+    static NameView Of(const Names& names) {
+        auto pool = std::make_shared<NamePool>();
+        std::vector<std::wstring_view> views;
+        views.reserve(std::size(names));
+        for (const auto& name : names) views.push_back(pool->Add(name));
+        return NameView(std::move(pool), std::move(views));
+    }
+
+    friend bool operator==(const NameView& a, const NameView& b) noexcept { return a.names_ == b.names_; }
+
+private:
+    std::shared_ptr<const NamePool> pool_;
+    std::vector<std::wstring_view> names_;
+};
+
+}  // namespace standards
