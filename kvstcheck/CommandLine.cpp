@@ -1,6 +1,5 @@
 #include "kvstcheck/CommandLine.h"
 
-#include <sstream>
 
 #include <CLI/CLI.hpp>
 
@@ -15,6 +14,37 @@ constexpr unsigned kMostJobs = 64;
 
 std::wstring Wide(const std::string& utf8) { return DecodeUtf8(utf8).value_or(std::wstring()); }
 
+// Every message of the tool starts with its name, so that in a log of many programs its lines show whose they are.
+std::string Prefixed(const std::string& message, const std::string& helpCommand) {
+    std::string text;
+    std::size_t start = 0;
+    while (start < message.size()) {
+        std::size_t end = message.find('\n', start);
+        if (end == std::string::npos) end = message.size();
+        if (end > start) text += "kvstcheck: " + message.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
+    return text + "kvstcheck: " + helpCommand + " lists the options\n";
+}
+
+// The help of the command, with its usage line as typed: "kvstcheck lint [OPTIONS] standard". (The
+// help() of a parsed app would show that of its parsed subcommand, "help" itself.)
+std::string HelpOf(const CLI::App& app, const CLI::App* command) {
+    const std::string usage = command == &app ? "kvstcheck" : "kvstcheck " + command->get_name();
+    return app.get_formatter()->make_help(command, usage, CLI::AppFormatMode::Normal);
+}
+
+std::vector<Glob> ParseExcludes(const std::vector<std::string>& patterns) {
+    std::vector<Glob> globs;
+    for (const std::string& pattern : patterns) {
+        std::string problem;
+        auto glob = Glob::Parse(Wide(pattern), problem);
+        if (!glob) throw CLI::ValidationError("--exclude", "\"" + pattern + "\": " + problem);
+        globs.push_back(std::move(*glob));
+    }
+    return globs;
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -27,6 +57,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     std::string standard;
     std::string plugin;
     std::string html;
+    std::string csv;
+    std::string junit;
+    std::string baseline;
+    std::string writeBaseline;
+    std::string filesFrom;
+    std::vector<std::string> excludes;
+    std::string colour = "auto";
+    bool quiet = false;
+    bool version = false;
     bool json = false;
     app.add_option("drawings", drawings,
                    "Drawing files: ASCII DXF (.dxf, R12 or later) or JSON (.json); a folder stands for every such "
@@ -47,6 +86,29 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_flag("--json", json, "Print one JSON document instead of lines");
     app.add_option("--html", html, "Also write the report as one self-contained HTML page to this file")
         ->type_name("FILE");
+    app.add_option("--csv", csv, "Also write the findings as CSV (UTF-8), one row per finding, to this file")
+        ->type_name("FILE");
+    app.add_option("--junit", junit, "Also write the run as JUnit XML, one test case per drawing, to this file")
+        ->type_name("FILE");
+    app.add_option("--baseline", baseline,
+                   "Accept the findings this baseline lists: shown apart, and the exit status counts only the others")
+        ->type_name("FILE");
+    app.add_option("--write-baseline", writeBaseline,
+                   "Write the run's findings as a baseline to this file (comments of an existing one are kept)")
+        ->type_name("FILE");
+    app.add_option("--files-from", filesFrom,
+                   "Audit the drawings this file lists, one path per line (UTF-8, or UTF-16 with a byte order mark); "
+                   "- for the standard input")
+        ->type_name("FILE");
+    app.add_option("--exclude", excludes,
+                   "Leave out what a folder holds whose path below the folder matches GLOB (* ** ? [...]); repeatable")
+        ->type_name("GLOB")
+        ->allow_extra_args(false);
+    app.add_flag("-q,--quiet", quiet, "Print only the closing summary");
+    app.add_option("--color", colour, "Colours in the text: auto (on a console, unless NO_COLOR is set), always, never")
+        ->check(CLI::IsMember({"auto", "always", "never"}))
+        ->type_name("WHEN");
+    app.add_flag("--version", version, "Print the version of kvstcheck and of the plug-in module it would use");
     bool replace = false;
     app.add_flag("--force", replace, "Replace an output file that kvstcheck did not write");
     unsigned jobs = 0;
@@ -55,9 +117,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                    "report keeps the drawings' order")
         ->check(CLI::Range(1u, kMostJobs))
         ->type_name("N");
-    app.footer("Exit status: 0 no findings, 1 findings, 2 a drawing could not be read or the plug-in or its "
-               "standard file is not ready.\nThe standard file's own tools: kvstcheck lint --help, "
-               "kvstcheck make-standard --help.");
+    app.footer("Exit status: 0 no findings (but accepted ones), 1 findings, 2 a drawing could not be read, the "
+               "plug-in or its standard file is not ready, or a baseline, list or output file cannot be used.\nThe "
+               "standard file's own tools: kvstcheck help lint, kvstcheck help make-standard.");
     app.require_subcommand(0, 1);
 
     std::vector<std::string> lintFiles;
@@ -94,23 +156,39 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     make->footer("Exit status: 0 written, 2 nothing written (a drawing cannot be read, or a name cannot be "
                  "written faithfully).");
 
+    std::string helpTopic;
+    CLI::App* help = app.add_subcommand("help", "Explains kvstcheck, or one of its commands");
+    help->add_option("command", helpTopic, "lint or make-standard")->check(CLI::IsMember({"lint", "make-standard"}));
+
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
     ParsedCommandLine parsed;
+    std::vector<Glob> parsedExcludes;
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
-        if (app.get_subcommands().empty() && drawings.empty()) throw CLI::RequiredError("drawings");
+        if (app.get_subcommands().empty() && !version && drawings.empty() && filesFrom.empty())
+            throw CLI::RequiredError("drawings (or --files-from)");
+        parsedExcludes = ParseExcludes(excludes);
         if (lint->parsed() && lintFiles.empty() && !installed) throw CLI::RequiredError("standard");
     } catch (const CLI::ParseError& error) {
-        std::ostringstream output;
-        std::ostringstream errors;
-        parsed.exitStatus = app.exit(error, output, errors) == 0 ? kNoFindings : kBroken;
-        parsed.output = output.str();
-        parsed.error = errors.str();
+        const CLI::App* failed = lint->parsed() ? lint : make->parsed() ? make : &app;
+        if (error.get_exit_code() == 0) {
+            parsed.output = HelpOf(app, failed);
+            return parsed;
+        }
+        parsed.exitStatus = kBroken;
+        parsed.error = Prefixed(error.what(), failed == &app ? "kvstcheck --help" : "kvstcheck help " + failed->get_name());
+        return parsed;
+    }
+    if (help->parsed()) {
+        parsed.output = HelpOf(app, helpTopic.empty() ? &app : app.get_subcommand(helpTopic));
         return parsed;
     }
     Options options;
-    if (lint->parsed()) {
+    if (version) {
+        options.command = Command::Version;
+        options.plugin = Wide(plugin);
+    } else if (lint->parsed()) {
         options.command = Command::Lint;
         for (const std::string& file : lintFiles) options.standards.push_back(Wide(file));
         if (!options.standards.empty()) options.standard = options.standards.front();
@@ -127,6 +205,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         options.standard = Wide(standard);
         options.plugin = Wide(plugin);
         options.html = Wide(html);
+        options.csv = Wide(csv);
+        options.junit = Wide(junit);
+        options.baseline = Wide(baseline);
+        options.writeBaseline = Wide(writeBaseline);
+        options.filesFrom = Wide(filesFrom);
+        options.excludes = std::move(parsedExcludes);
+        options.quiet = quiet;
+        options.colour = colour == "always" ? ColourChoice::Always : colour == "never" ? ColourChoice::Never
+                                                                                       : ColourChoice::Auto;
         for (const std::string& file : rules) options.rules.push_back(Wide(file));
         options.json = json;
         options.force = replace;

@@ -5,13 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "kvstcheck/selection/Glob.h"
+
 namespace kvstcheck {
 
 enum class Command {
     Audit,         // audit the drawings through the plug-in
     Lint,          // explain the standard file (or a .toml rules file): what reads otherwise than meant
     MakeStandard,  // write a standard file that allows every name of the drawings
+    Version,       // print the tool's version and the plug-in module's
 };
+
+// Whether text output uses a terminal's colours: Auto on a console, unless NO_COLOR is set.
+enum class ColourChoice { Auto, Always, Never };
 
 struct Options {
     Command command = Command::Audit;
@@ -19,6 +25,14 @@ struct Options {
     std::wstring standard;  // audit: empty for the file installed beside the plug-in; lint: the file
     std::wstring plugin;    // empty: the registered plug-in module
     std::wstring html;      // audit: empty for no HTML report
+    std::wstring csv;       // audit: empty for no CSV file
+    std::wstring junit;     // audit: empty for no JUnit XML file
+    std::wstring baseline;       // audit: the accepted findings; empty for none
+    std::wstring writeBaseline;  // audit: where to write the run's findings as a baseline; empty for nowhere
+    std::wstring filesFrom;      // audit: a list of drawings, one per line; "-" for the standard input
+    std::vector<Glob> excludes;  // audit: what folder walks leave out
+    bool quiet = false;          // audit: the closing summary only
+    ColourChoice colour = ColourChoice::Auto;
     std::vector<std::wstring> rules;  // audit: rules files, each over the ones before
     std::wstring output;    // make-standard: the file to write
     bool force = false;     // replace an existing output file that kvstcheck did not write

@@ -11,6 +11,7 @@
 #include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
+#include "kvstcheck/selection/NaturalOrder.h"
 
 namespace kvstcheck {
 namespace {
@@ -30,19 +31,30 @@ struct FolderEntry {
 
 class Walker {
 public:
-    Walker(std::vector<WalkEntry>& entries, const std::vector<FileIdentity>& skipped)
-        : entries_(entries), skipped_(skipped) {}
+    Walker(std::vector<WalkEntry>& entries, const std::vector<FileIdentity>& skipped, const std::vector<Glob>& excludes)
+        : entries_(entries), excludes_(excludes), skipped_(skipped) {}
 
     // separator: the one the user wrote in the folder's path, so that the paths shown read alike.
     void Walk(const std::wstring& folder, wchar_t separator) {
         separator_ = separator;
+        excluded_ = 0;
         const std::size_t before = entries_.size();
-        WalkFolder(folder);
-        if (entries_.size() == before) entries_.push_back({folder, "no .dxf or .json files in this folder"});
+        WalkFolder(folder, {});
+        if (entries_.size() == before)
+            entries_.push_back({folder, excluded_ == 0 ? "no .dxf or .json files in this folder"
+                                                       : "no .dxf or .json files in this folder that --exclude leaves"});
     }
 
 private:
-    void WalkFolder(const std::wstring& folder) {
+    bool Excluded(const std::wstring& below) {
+        const bool excluded =
+            std::any_of(excludes_.begin(), excludes_.end(), [&](const Glob& glob) { return glob.Matches(below); });
+        excluded_ += excluded;
+        return excluded;
+    }
+
+    // below: the folder's path below the folder given, with "/"; empty for that folder itself.
+    void WalkFolder(const std::wstring& folder, const std::wstring& below) {
         const auto identity = IdentityOf(folder);
         if (identity) {
             const auto above = std::find(ancestors_.begin(), ancestors_.end(), *identity);
@@ -61,9 +73,12 @@ private:
         ancestors_.push_back(identity);
         for (const FolderEntry& child : children) {
             const std::wstring path = folder + separator_ + child.name;
+            const std::wstring childBelow = below.empty() ? child.name : below + L'/' + child.name;
+            if (!child.folder && !IsDrawingFileName(child.name)) continue;
+            if (Excluded(childBelow)) continue;
             if (child.folder)
-                WalkFolder(path);
-            else if (IsDrawingFileName(child.name) && !Skipped(path))
+                WalkFolder(path, childBelow);
+            else if (!Skipped(path))
                 entries_.push_back({path, {}});
         }
         ancestors_.pop_back();
@@ -93,15 +108,14 @@ private:
         } while (::FindNextFileW(search.get(), &found));
         if (const DWORD error = ::GetLastError(); error != ERROR_NO_MORE_FILES)
             entries_.push_back({folder, "the folder could not be read to its end: " + SystemMessage(error)});
-        std::sort(children.begin(), children.end(), [](const FolderEntry& a, const FolderEntry& b) {
-            const std::wstring lowerA = Lower(a.name);
-            const std::wstring lowerB = Lower(b.name);
-            return lowerA != lowerB ? lowerA < lowerB : a.name < b.name;
-        });
+        std::sort(children.begin(), children.end(),
+                  [](const FolderEntry& a, const FolderEntry& b) { return NaturalLess(a.name, b.name); });
         return true;
     }
 
     std::vector<WalkEntry>& entries_;
+    const std::vector<Glob>& excludes_;
+    std::size_t excluded_ = 0;
     // The folders above the one being walked; one whose identity is unknown matches none.
     std::vector<std::optional<FileIdentity>> ancestors_;
     const std::vector<FileIdentity>& skipped_;
@@ -122,7 +136,8 @@ bool IsDrawingFileName(const std::wstring& name) {
     return lower.ends_with(L".dxf") || lower.ends_with(L".json");
 }
 
-std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments, const std::vector<FileIdentity>& skipped) {
+std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments, const std::vector<FileIdentity>& skipped,
+                                    const std::vector<Glob>& excludes) {
     std::vector<WalkEntry> entries;
     for (const std::wstring& argument : arguments) {
         if (KindOfPath(argument) != PathKind::Folder) {
@@ -132,7 +147,7 @@ std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments, 
         // "C:\" becomes "C:", whose entries are joined back as "C:\name".
         std::wstring folder = argument;
         while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-        Walker(entries, skipped).Walk(folder, SeparatorOf(argument));
+        Walker(entries, skipped, excludes).Walk(folder, SeparatorOf(argument));
     }
     return entries;
 }

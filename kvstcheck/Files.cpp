@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "kvstcheck/SystemError.h"
+
 namespace kvstcheck {
 
 std::wstring FullPath(const std::wstring& path) {
@@ -36,6 +38,36 @@ PathKind KindOfPath(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+}
+
+std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t limit, std::string& error) {
+    if (KindOfPath(path) == PathKind::Folder) {
+        error = "this is a folder, not a file";
+        return std::nullopt;
+    }
+    const kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        error = "cannot open the file: " + SystemMessage(::GetLastError());
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size)) {
+        error = "this is a device, not a file";
+        return std::nullopt;
+    }
+    if (static_cast<unsigned long long>(size.QuadPart) > limit) {
+        error = "the file is larger than " + std::to_string(limit >> 20) + " MiB";
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())) {
+        error = "cannot read the file: " + SystemMessage(::GetLastError());
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 std::optional<FileIdentity> IdentityOf(const std::wstring& path) {

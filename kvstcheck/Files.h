@@ -1,5 +1,6 @@
 #pragma once
 // Small questions about paths, answered by the file system.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,10 @@ std::wstring FolderOf(const std::wstring& fullPath);
 enum class PathKind { Missing, Folder, File };
 // What is at path, so that a message can say a folder stands where a file belongs.
 PathKind KindOfPath(const std::wstring& path);
+
+// The whole content of a small file (a list, a baseline) of at most limit bytes; nullopt, with why
+// in error (UTF-8), when it cannot be read.
+std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t limit, std::string& error);
 
 // A file's identity: two spellings of one file (relative, short name, link, other letter case) give the same.
 struct FileIdentity {

@@ -15,6 +15,7 @@
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
 #include "kvstcheck/rules/RulesLint.h"
+#include "kvstcheck/runs/ModuleVersion.h"
 #include "kvstcheck/runs/Runner.h"
 #include "kvstcheck/standardtools/Lint.h"
 #include "kvstcheck/standardtools/MakeStandard.h"
@@ -59,6 +60,7 @@ int main() {
         kvstcheck::WriteOut(parsed.output);
         kvstcheck::WriteErr(parsed.error);
         if (!parsed.options) return parsed.exitStatus;
+        if (parsed.options->command == kvstcheck::Command::Version) return kvstcheck::PrintVersions(*parsed.options);
         const kv::Apartment apartment;
         if (FAILED(apartment.result())) {
             kvstcheck::WriteError("COM cannot be started on this thread");
@@ -67,7 +69,8 @@ int main() {
         switch (parsed.options->command) {
             case kvstcheck::Command::Lint: return LintFiles(*parsed.options);
             case kvstcheck::Command::MakeStandard: return kvstcheck::MakeStandard(*parsed.options);
-            case kvstcheck::Command::Audit: break;
+            case kvstcheck::Command::Audit:
+            case kvstcheck::Command::Version: break;
         }
         return kvstcheck::RunAudits(*parsed.options).Status();
     } catch (const std::exception& error) {

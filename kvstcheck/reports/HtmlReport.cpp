@@ -46,6 +46,8 @@ details summary { cursor: pointer; color: #24558f; margin: .3rem 0; }
 .no-findings .summary { color: var(--ok); }
 .not-audited .summary, .warning { color: #8a4b00; }
 .hints { color: var(--muted); }
+tr.accepted td { color: var(--muted); }
+.accepted-mark { font: .8rem system-ui, sans-serif; padding: 0 .3rem; border: 1px solid var(--line); border-radius: .3rem; }
 tr { break-inside: avoid; }
 #only-findings:checked ~ main .no-findings, #only-findings:checked ~ .index tr.no-findings { display: none; }
 #only-findings:checked ~ .filters label[for=only-findings] { background: #dce9f9; border-color: #4a7cc2; }
@@ -130,7 +132,7 @@ std::string Explanation(const Finding& finding) {
 }
 
 const char* StateOf(const DrawingResult& drawing) {
-    return !drawing.error.empty() ? "not-audited" : drawing.findings.empty() ? "no-findings" : "has-findings";
+    return !drawing.error.empty() ? "not-audited" : NewFindingCount(drawing) == 0 ? "no-findings" : "has-findings";
 }
 
 std::string DrawingSection(const RunReport& report, std::size_t number, const std::vector<std::wstring>& kinds) {
@@ -144,9 +146,13 @@ std::string DrawingSection(const RunReport& report, std::size_t number, const st
         html += "<p class=\"warning\">Warning: " + EscapeHtml(warning) + "</p>\n";
     if (!drawing.error.empty())
         return html + "<p class=\"summary\">Not audited: " + EscapeHtml(drawing.error) + "</p>\n</section>\n";
-    html += "<p class=\"summary\"><span data-count=\"findings\">" + Count(drawing.findings.size()) + "</span> " +
-            Plural(drawing.findings.size(), "finding", "findings") + " in <span data-count=\"names\">" +
-            Count(drawing.names) + "</span> " + Plural(drawing.names, "name", "names") + "</p>\n";
+    const std::size_t found = NewFindingCount(drawing);
+    const std::size_t accepted = drawing.findings.size() - found;
+    html += "<p class=\"summary\"><span data-count=\"findings\">" + Count(found) + "</span> " +
+            Plural(found, "finding", "findings") + " in <span data-count=\"names\">" + Count(drawing.names) +
+            "</span> " + Plural(drawing.names, "name", "names") +
+            (accepted > 0 ? ", <span data-count=\"accepted\">" + Count(accepted) + "</span> accepted" : std::string()) +
+            "</p>\n";
     if (drawing.findings.empty()) return html + "</section>\n";
 
     std::map<std::size_t, std::size_t> perKind;
@@ -161,8 +167,10 @@ std::string DrawingSection(const RunReport& report, std::size_t number, const st
     html += "<div class=\"wide\"><table class=\"findings\">\n<thead><tr><th>Kind</th><th>Name</th><th>Hints</th></tr>"
             "</thead>\n<tbody>\n";
     for (const Finding& finding : drawing.findings)
-        html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + "\"><td class=\"kind\">" +
-                EscapeHtml(KindName(finding.kind, language)) + "</td><td class=\"name\">" + QuotedName(finding.name) +
+        html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + (finding.accepted ? " accepted" : "") +
+                "\"><td class=\"kind\">" + EscapeHtml(KindName(finding.kind, language)) + "</td><td class=\"name\">" +
+                QuotedName(finding.name) +
+                (finding.accepted ? " <span class=\"accepted-mark\">accepted</span>" : "") +
                 "</td><td class=\"hints\">" + Explanation(finding) + "</td></tr>\n";
     return html + "</tbody>\n</table></div>\n</section>\n";
 }
@@ -263,7 +271,7 @@ std::string TotalsTables(const RunReport& report, const std::vector<std::wstring
     std::size_t notAudited = 0;
     for (const DrawingResult& drawing : report.drawings) {
         for (const Finding& finding : drawing.findings) ++kindTotals[IndexOf(kinds, finding.kind)];
-        findings += drawing.findings.size();
+        findings += NewFindingCount(drawing);
         names += drawing.names;
         notAudited += drawing.error.empty() ? 0 : 1;
     }

@@ -1,11 +1,13 @@
 #include "kvstcheck/reports/Report.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/DisplayName.h"
+#include "kvstcheck/reports/KindKey.h"
 
 namespace kvstcheck {
 namespace {
@@ -14,25 +16,56 @@ std::string Count(std::size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-
 std::string Quoted(const std::wstring& name) { return "\"" + DisplayNameUtf8(name) + "\""; }
 
-// " (the standard has "A-DOOR": only the letter case differs)", what a reader cannot see, or the
-// nearest names; empty without hints.
-std::string FormatHints(const NameHints& hints) {
-    if (hints.names.empty()) return {};
-    if (!hints.differences.empty()) {
-        std::string text = " (the standard has " + Quoted(hints.names.front()) + ": ";
-        for (std::size_t i = 0; i < hints.differences.size(); ++i) text += (i > 0 ? "; " : "") + hints.differences[i];
-        return text + ")";
-    }
-    if (hints.letterCase) return " (the standard has " + Quoted(hints.names.front()) + ": only the letter case differs)";
-    std::string text = hints.names.size() == 1 ? " (nearest allowed name: " : " (nearest allowed names: ";
-    for (std::size_t i = 0; i < hints.names.size(); ++i) text += (i > 0 ? ", " : "") + Quoted(hints.names[i]);
-    return text + ")";
+// Select Graphic Rendition sequences of a terminal.
+constexpr std::string_view kRed = "\x1b[31m";
+constexpr std::string_view kGreen = "\x1b[32m";
+constexpr std::string_view kBold = "\x1b[1m";
+constexpr std::string_view kDim = "\x1b[2m";
+
+std::string Paint(std::string_view style, const std::string& text, bool colour) {
+    return colour ? std::string(style) + text + "\x1b[0m" : text;
+}
+
+// "office.dxf: layer "A-WALL-OLD"", or a rule's "office.dxf: [layers.pattern] ..."; accepted ones marked so.
+std::string FindingLine(const std::string& path, const Finding& finding, Language language, bool colour) {
+    const std::string hints = DescribeHints(finding.hints);
+    const std::string what =
+        finding.rule.empty()
+            ? KindName(finding.kind, language) + " " + Paint(kBold, Quoted(finding.name), colour && !finding.accepted) +
+                  (hints.empty() ? std::string() : " (" + hints + ")")
+            : "[" + finding.rule + "] " + finding.message;
+    if (finding.accepted) return Paint(kDim, path + ": accepted: " + what, colour) + "\n";
+    return path + ": " + what + "\n";
+}
+
+void AddCounts(RunCounts& counts, const DrawingResult& drawing) {
+    const std::size_t found = NewFindingCount(drawing);
+    counts.findings += found;
+    counts.accepted += drawing.findings.size() - found;
+    counts.notAudited += drawing.error.empty() ? 0 : 1;
 }
 
 }  // namespace
+
+std::size_t NewFindingCount(const DrawingResult& drawing) {
+    return static_cast<std::size_t>(
+        std::count_if(drawing.findings.begin(), drawing.findings.end(), [](const Finding& f) { return !f.accepted; }));
+}
+
+std::string DescribeHints(const NameHints& hints) {
+    if (hints.names.empty()) return {};
+    if (!hints.differences.empty()) {
+        std::string text = "the standard has " + Quoted(hints.names.front()) + ": ";
+        for (std::size_t i = 0; i < hints.differences.size(); ++i) text += (i > 0 ? "; " : "") + hints.differences[i];
+        return text;
+    }
+    if (hints.letterCase) return "the standard has " + Quoted(hints.names.front()) + ": only the letter case differs";
+    std::string text = hints.names.size() == 1 ? "nearest allowed name: " : "nearest allowed names: ";
+    for (std::size_t i = 0; i < hints.names.size(); ++i) text += (i > 0 ? ", " : "") + Quoted(hints.names[i]);
+    return text;
+}
 
 void RunReport::Add(DrawingResult result, bool keep) {
     if (keep) {
@@ -40,17 +73,13 @@ void RunReport::Add(DrawingResult result, bool keep) {
         return;
     }
     ++letGo.drawings;
-    letGo.findings += result.findings.size();
-    letGo.notAudited += result.error.empty() ? 0 : 1;
+    AddCounts(letGo, result);
 }
 
 RunCounts RunReport::Counts() const {
     RunCounts counts = letGo;
     counts.drawings += drawings.size();
-    for (const DrawingResult& drawing : drawings) {
-        counts.findings += drawing.findings.size();
-        counts.notAudited += drawing.error.empty() ? 0 : 1;
-    }
+    for (const DrawingResult& drawing : drawings) AddCounts(counts, drawing);
     return counts;
 }
 
@@ -61,27 +90,40 @@ ExitStatus RunReport::Status() const {
     return counts.findings > 0 ? kFindings : kNoFindings;
 }
 
-std::string FormatDrawing(const DrawingResult& drawing, Language language) {
+std::string FormatDrawing(const DrawingResult& drawing, Language language, bool colour) {
     if (!drawing.error.empty()) return {};
     const std::string path = DisplayNameUtf8(drawing.path);
     std::string text;
-    for (const Finding& finding : drawing.findings) {
-        if (!finding.rule.empty())
-            text += path + ": [" + finding.rule + "] " + finding.message + "\n";
-        else
-            text += path + ": " + KindName(finding.kind, language) + " " + Quoted(finding.name) +
-                    FormatHints(finding.hints) + "\n";
-    }
-    const std::string found =
-        drawing.findings.empty() ? "no findings" : Count(drawing.findings.size(), "finding", "findings");
-    return text + path + ": " + found + " in " + Count(drawing.names, "name", "names") + "\n";
+    for (const bool accepted : {false, true})
+        for (const Finding& finding : drawing.findings)
+            if (finding.accepted == accepted) text += FindingLine(path, finding, language, colour);
+    const std::size_t found = NewFindingCount(drawing);
+    const std::string summary = found == 0 ? Paint(kGreen, "no findings", colour)
+                                           : Paint(kRed, Count(found, "finding", "findings"), colour);
+    const std::size_t accepted = drawing.findings.size() - found;
+    return text + path + ": " + summary + " in " + Count(drawing.names, "name", "names") +
+           (accepted > 0 ? ", " + std::to_string(accepted) + " accepted" : std::string()) + "\n";
 }
 
-std::string FormatTotals(const RunReport& report) {
+std::string FormatTotals(const RunReport& report, bool colour) {
     const RunCounts counts = report.Counts();
     std::string text = Count(counts.drawings, "drawing", "drawings") + ": " + Count(counts.findings, "finding", "findings");
+    if (counts.accepted > 0) text += ", " + std::to_string(counts.accepted) + " accepted";
+    if (!report.noLongerFound.empty())
+        text += ", " + std::to_string(report.noLongerFound.size()) + " accepted no longer found";
     if (counts.notAudited > 0) text += ", " + std::to_string(counts.notAudited) + " not audited";
-    return text + "\n";
+    return Paint(kBold, text, colour) + "\n";
+}
+
+std::string FormatNoLongerFound(const RunReport& report) {
+    std::string text;
+    for (const BaselineEntry& entry : report.noLongerFound) {
+        const std::wstring label = LabelOfKindKey(entry.kind);
+        text += "no longer found: " + entry.drawing + ": " + (label.empty() ? entry.kind : KindName(label, report.language)) + " \"" +
+                entry.name + "\"" + (entry.count > 1 ? " (" + std::to_string(entry.count) + " times)" : std::string()) +
+                ": accepted in the baseline\n";
+    }
+    return text;
 }
 
 std::string FormatJson(const RunReport& report) {
@@ -101,7 +143,8 @@ std::string FormatJson(const RunReport& report) {
                                         {"kindKey", key.empty() ? Json() : Json(key)},
                                         {"name", EncodeUtf8(finding.name)},
                                         {"displayName", DisplayNameUtf8(finding.name)},
-                                        {"message", finding.message}});
+                                        {"message", finding.message},
+                                        {"accepted", finding.accepted}});
                     continue;
                 }
                 Json hints = Json::array();
@@ -112,7 +155,8 @@ std::string FormatJson(const RunReport& report) {
                                     {"displayName", DisplayNameUtf8(finding.name)},
                                     {"hints", {{"names", std::move(hints)},
                                                {"letterCase", finding.hints.letterCase},
-                                               {"differences", finding.hints.differences}}}});
+                                               {"differences", finding.hints.differences}}},
+                                    {"accepted", finding.accepted}});
             }
             entry["names"] = drawing.names;
             entry["findings"] = std::move(findings);
@@ -120,12 +164,19 @@ std::string FormatJson(const RunReport& report) {
         if (!drawing.warnings.empty()) entry["warnings"] = drawing.warnings;
         drawings.push_back(std::move(entry));
     }
-    Json document = {{"status", static_cast<int>(report.Status())}};
+    Json noLongerFound = Json::array();
+    for (const BaselineEntry& entry : report.noLongerFound)
+        noLongerFound.push_back({{"drawing", entry.drawing}, {"kind", entry.kind}, {"name", entry.name},
+                                 {"rule", entry.rule}, {"count", entry.count}});
+    const RunCounts counts = report.Counts();
+    Json document = {{"schemaVersion", kAuditSchemaVersion}, {"status", static_cast<int>(report.Status())}};
     if (!report.setupError.empty()) document["error"] = report.setupError;
     if (report.standardProblems)
         document["standard"] = {{"path", EncodeUtf8(report.standardFile)}, {"problems", *report.standardProblems}};
-    document["findings"] = report.Counts().findings;
+    document["findings"] = counts.findings;
+    document["accepted"] = counts.accepted;
     document["drawings"] = std::move(drawings);
+    document["noLongerFound"] = std::move(noLongerFound);
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "kvstcheck/baseline/BaselineFile.h"
 #include "kvstcheck/reports/KindLabels.h"
 #include "kvstcheck/reports/RunFacts.h"
 
@@ -27,6 +28,7 @@ struct Finding {
     NameHints hints{};
     std::string rule{};     // a rules file's finding: its rule id ("layers.pattern"); empty for the plug-in's
     std::string message{};  // UTF-8; a rule's finding in words
+    bool accepted = false;  // the baseline lists it: shown apart, and the exit status leaves it out
 };
 
 struct DrawingResult {
@@ -42,7 +44,8 @@ enum ExitStatus : int { kNoFindings = 0, kFindings = 1, kBroken = 2 };
 // What remains of drawings whose results were printed and let go.
 struct RunCounts {
     std::size_t drawings = 0;
-    std::size_t findings = 0;
+    std::size_t findings = 0;  // those the baseline does not accept
+    std::size_t accepted = 0;
     std::size_t notAudited = 0;
 };
 
@@ -51,6 +54,9 @@ struct RunReport {
     std::string setupError;    // UTF-8; empty when the plug-in and its standard file were ready
     std::wstring standardFile;  // the standard file audited against; empty when not known
     std::string outputError;    // UTF-8; empty when every report asked for was written
+    // Accepted findings of the baseline that drawings of this run no longer have, each drawing named
+    // as the run names it; count: how many of the entry's repeats are gone.
+    std::vector<BaselineEntry> noLongerFound{};
     Language language = Language::English;  // of the kinds' names in reports for people
     RunFacts facts{};
     std::optional<std::size_t> standardProblems{};  // lines lint doubts in a standard file that loads
@@ -63,10 +69,22 @@ struct RunReport {
     ExitStatus Status() const;
 };
 
-// One line per finding, then the drawing's summary; nothing for a drawing that was not audited.
-std::string FormatDrawing(const DrawingResult& drawing, Language language = Language::English);
+inline constexpr int kAuditSchemaVersion = 1;
+
+// One line per finding (the kind named in language), the accepted ones after the others, then the
+// drawing's summary; nothing for a drawing that was not audited. colour: with the terminal's colour
+// sequences.
+std::string FormatDrawing(const DrawingResult& drawing, Language language = Language::English, bool colour = false);
 // The closing line of a run over several drawings.
-std::string FormatTotals(const RunReport& report);
+std::string FormatTotals(const RunReport& report, bool colour = false);
+// One line per accepted finding that the run no longer finds; nothing when there are none.
+std::string FormatNoLongerFound(const RunReport& report);
 std::string FormatJson(const RunReport& report);
+
+// What the hints say: "the standard has "A-DOOR": only the letter case differs",
+// "nearest allowed names: "A-WALL", "A-WALLS""; empty without hints.
+std::string DescribeHints(const NameHints& hints);
+// How many findings the exit status counts: those the baseline does not accept.
+std::size_t NewFindingCount(const DrawingResult& drawing);
 
 }  // namespace kvstcheck

@@ -24,6 +24,8 @@
 #include "kvstcheck/rules/RulesFiles.h"
 #include "kvstcheck/runs/AuditDriver.h"
 #include "kvstcheck/runs/DrawingObject.h"
+#include "kvstcheck/runs/FileOutputs.h"
+#include "kvstcheck/runs/RunFiles.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/SetupError.h"
 #include "kvstcheck/runs/WorkerPool.h"
@@ -100,6 +102,7 @@ RunInputs InputsOf(const Options& options, const std::vector<WalkEntry>& entries
     if (!options.standard.empty()) inputs.Add(options.standard, "the standard file of this run");
     if (!options.plugin.empty()) inputs.Add(options.plugin, "the plug-in module of this run");
     for (const std::wstring& rulesFile : options.rules) inputs.Add(rulesFile, "a rules file of this run");
+    if (!options.filesFrom.empty() && options.filesFrom != L"-") inputs.Add(options.filesFrom, "the list of files of this run");
     return inputs;
 }
 
@@ -153,8 +156,9 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::
 }
 
 // What a drawing leaves to say: why it was not audited, or its warnings, on the standard error; its
-// lines on the standard output unless the run writes JSON.
-void ShowDrawing(const DrawingResult& result, bool json, Language language, ProgressLine& progress) {
+// lines on the standard output unless the run writes JSON or only its summary.
+void ShowDrawing(const DrawingResult& result, const Options& options, Language language, bool colour,
+                 ProgressLine& progress) {
     const std::string path = DisplayNameUtf8(result.path);
     if (!result.error.empty()) {
         progress.Clear();
@@ -163,19 +167,20 @@ void ShowDrawing(const DrawingResult& result, bool json, Language language, Prog
     }
     if (!result.warnings.empty()) progress.Clear();
     for (const std::string& warning : result.warnings) WriteError(path + ": warning: " + warning);
-    if (json) return;
-    const std::string lines = FormatDrawing(result, language);
+    if (options.json || options.quiet) return;
+    const std::string lines = FormatDrawing(result, language, colour);
     if (lines.empty()) return;
     progress.Clear();
     WriteOut(lines);
 }
 
 // Whether a report written at the end of the run needs every drawing's result; the text lines
-// need none after they are printed.
+// need none after they are printed, and the CSV, JUnit and baseline files keep only what they write.
 bool KeepsResults(const Options& options) { return options.json || !options.html.empty(); }
 
-// Each drawing audited, reported as it goes; none when the plug-in would check nothing.
-void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, RunReport& report) {
+// Each drawing audited, reported as it goes and handed to the files of the run; none when the plug-in
+// would check nothing.
+void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, RunReport& report, FileOutputs& outputs) {
     try {
         std::optional<rules::RuleSet> ruleSet;
         if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
@@ -186,13 +191,16 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         // The module's own problems come before those of the standard file that it would read.
         if (!source) ChooseModule(options);
         RunHints hints(source ? report.standardFile : std::wstring());
-        ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json, entries.size()), entries.size());
+        const bool colour = UsesColour(options.colour);
+        ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json || options.quiet, entries.size()),
+                              entries.size());
         if (!entries.empty()) progress.Show(0, entries.front().path);
         const auto take = [&](std::size_t index, DrawingResult result) {
             // Hints explain the plug-in's findings; a rule's finding says its own why.
             for (Finding& finding : result.findings)
                 if (finding.rule.empty()) hints.Add(finding);
-            ShowDrawing(result, options.json, report.language, progress);
+            outputs.Add(result);
+            ShowDrawing(result, options, report.language, colour, progress);
             report.Add(std::move(result), KeepsResults(options));
             if (index + 1 < entries.size()) progress.Show(index + 1, entries[index + 1].path);
         };
@@ -220,26 +228,37 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
 RunReport RunAudits(const Options& options) {
     RunReport report;
     report.language = UserLanguage();
+    std::vector<WalkEntry> entries;
+    report.outputError = RefusedOutput(options);
+    if (report.outputError.empty()) report.outputError = ListRunDrawings(options, entries);
     std::optional<OutputFile> html;
     if (!options.html.empty()) html.emplace(options.html, "the HTML report", IsKvstcheckHtml);
-    std::vector<FileIdentity> outputs;
-    if (html && html->identity()) outputs.push_back(*html->identity());
-    const std::vector<WalkEntry> entries = ListDrawings(options.drawings, outputs);
-    if (html) {
-        report.outputError = html->Refusal(InputsOf(options, entries), options.force);
-        if (!report.outputError.empty()) {
-            WriteError(report.outputError);
-            return report;
-        }
+    const RunInputs inputs = InputsOf(options, entries);
+    if (html && report.outputError.empty()) report.outputError = html->Refusal(inputs, options.force);
+    FileOutputs outputs(options, inputs);
+    if (report.outputError.empty()) report.outputError = outputs.error();
+    if (!report.outputError.empty()) {
+        WriteError(report.outputError);
+        return report;
     }
-    AuditAll(options, entries, report);
+    AuditAll(options, entries, report, outputs);
+    if (!outputs.Finish(report)) {
+        report.outputError = outputs.error();
+        WriteError(report.outputError);
+    }
     if (options.json)
         WriteOut(FormatJson(report));
-    else if (report.setupError.empty() && report.Counts().drawings > 1)
-        WriteOut(FormatTotals(report));
+    else if (report.setupError.empty())
+        WriteOut(FormatNoLongerFound(report) +
+                 (report.Counts().drawings > 1 || options.quiet || !options.baseline.empty()
+                      ? FormatTotals(report, UsesColour(options.colour))
+                      : std::string()));
     if (html) {
-        report.outputError = html->Write(FormatHtml(report));
-        if (!report.outputError.empty()) WriteError(report.outputError);
+        const std::string error = html->Write(FormatHtml(report));
+        if (!error.empty()) {
+            report.outputError = error;
+            WriteError(report.outputError);
+        }
     }
     return report;
 }

@@ -332,7 +332,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 Json LintDocument(const LintReport& report) {
-    Json document = {{"path", EncodeUtf8(report.path)}, {"status", report.Status()}};
+    Json document = {{"schemaVersion", kLintSchemaVersion}, {"path", EncodeUtf8(report.path)}, {"status", report.Status()}};
     if (!report.unreadable.empty()) {
         document["error"] = report.unreadable;
         return document;
@@ -400,7 +400,7 @@ int LintSeveral(const Options& options) {
             PrintLint(report, options);
         }
     }
-    if (options.json) WriteOut(Dumped(Json{{"files", std::move(files)}}));
+    if (options.json) WriteOut(Dumped(Json{{"schemaVersion", kLintSchemaVersion}, {"files", std::move(files)}}));
     return status;
 }
 

@@ -141,6 +141,76 @@ TEST(CommandLine, HelpEndsTheRunWithSuccess) {
     EXPECT_NE(parsed.output.find("--standard"), std::string::npos);
 }
 
+TEST(CommandLine, ReportsBaselinesListsAndExclusions) {
+    const auto parsed = ParseCommandLine({"kvstcheck", "--csv", "r.csv", "--junit", "r.xml", "--baseline", "b.json",
+                                          "--write-baseline", "\xE6\x96\xB0.json", "--exclude", "old/**", "plans",
+                                          "--exclude", "*.bak.dxf", "-q", "--color", "always", "--files-from", "-"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const kvstcheck::Options& options = *parsed.options;
+    EXPECT_EQ(options.csv, L"r.csv");
+    EXPECT_EQ(options.junit, L"r.xml");
+    EXPECT_EQ(options.baseline, L"b.json");
+    EXPECT_EQ(options.writeBaseline, L"\u65B0.json");
+    EXPECT_EQ(options.filesFrom, L"-");
+    // Each --exclude takes one pattern: "plans" after it is a drawing.
+    EXPECT_EQ(options.drawings, std::vector<std::wstring>{L"plans"});
+    ASSERT_EQ(options.excludes.size(), 2u);
+    EXPECT_TRUE(options.excludes[0].Matches(L"old/a.dxf"));
+    EXPECT_TRUE(options.excludes[1].Matches(L"x.bak.dxf"));
+    EXPECT_TRUE(options.quiet);
+    EXPECT_EQ(options.colour, kvstcheck::ColourChoice::Always);
+
+    const auto listOnly = ParseCommandLine({"kvstcheck", "--files-from", "list.txt"});
+    ASSERT_TRUE(listOnly.options);
+    EXPECT_TRUE(listOnly.options->drawings.empty());
+    EXPECT_EQ(listOnly.options->colour, kvstcheck::ColourChoice::Auto);
+    EXPECT_FALSE(listOnly.options->quiet);
+}
+
+TEST(CommandLine, VersionNeedsNoDrawings) {
+    const auto parsed = ParseCommandLine({"kvstcheck", "--version", "--plugin", "p.dll"});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->command, kvstcheck::Command::Version);
+    EXPECT_EQ(parsed.options->plugin, L"p.dll");
+}
+
+TEST(CommandLine, HelpForEachCommand) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"kvstcheck", "help"}, "--write-baseline"},
+        {{"kvstcheck", "help", "lint"}, "Explains a standard file"},
+        {{"kvstcheck", "lint", "--help"}, "Explains a standard file"},
+        {{"kvstcheck", "help", "make-standard"}, "--output"},
+        {{"kvstcheck", "make-standard", "-h"}, "--output"},
+    };
+    for (const auto& [arguments, text] : cases) {
+        const auto parsed = ParseCommandLine(arguments);
+        EXPECT_FALSE(parsed.options);
+        EXPECT_EQ(parsed.exitStatus, 0);
+        EXPECT_NE(parsed.output.find(text), std::string::npos) << arguments.back() << "\n" << parsed.output;
+        EXPECT_EQ(parsed.error, "");
+    }
+}
+
+TEST(CommandLine, EveryLineOfAUsageErrorIsTheTools) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"kvstcheck", "--exclude", "[a", "x.dxf"}, "kvstcheck: --exclude: \"[a\": the [ at character 1 has no closing ]\n"},
+        {{"kvstcheck", "--color", "blue", "x.dxf"}, "kvstcheck: --color: "},
+        {{"kvstcheck", "help", "audit"}, "kvstcheck: "},
+        {{"kvstcheck", "lint", "a.ini", "--bogus"}, "kvstcheck: "},
+    };
+    for (const auto& [arguments, start] : cases) {
+        const auto parsed = ParseCommandLine(arguments);
+        EXPECT_FALSE(parsed.options);
+        EXPECT_EQ(parsed.exitStatus, 2);
+        EXPECT_EQ(parsed.error.substr(0, std::string(start).size()), start) << parsed.error;
+        std::size_t lines = 0;
+        for (std::size_t at = 0; at < parsed.error.size(); at = parsed.error.find('\n', at) + 1, ++lines)
+            EXPECT_EQ(parsed.error.compare(at, 11, "kvstcheck: "), 0) << parsed.error;
+        EXPECT_GE(lines, 2u);
+    }
+    EXPECT_NE(ParseCommandLine({"kvstcheck", "lint", "--bogus", "a.ini"}).error.find("kvstcheck help lint"), std::string::npos);
+}
+
 TEST(CommandLine, UsageErrorsEndTheRunWithStatus2) {
     const std::vector<std::vector<std::string>> cases = {
         {"kvstcheck"}, {"kvstcheck", "--standard"}, {"kvstcheck", "--colour", "a.dxf"}, {"kvstcheck", "--json"},

@@ -39,11 +39,11 @@ protected:
     kvtest::TempFolder root_;
 };
 
-TEST_F(DrawingWalk, EveryDrawingBelowInNameOrderIgnoringLetterCase) {
+TEST_F(DrawingWalk, EveryDrawingBelowInNaturalOrderIgnoringLetterCase) {
     const std::wstring& r = root_.path();
     EXPECT_EQ(Paths(ListDrawings({r})),
-              (std::vector<std::wstring>{r + L"\\A\\a.dxf", r + L"\\A\\z\\deep.dxf", r + L"\\b\\10.DXF",
-                                         r + L"\\b\\2.json", r + L"\\c.dxf\\in.dxf", r + L"\\e.dxf",
+              (std::vector<std::wstring>{r + L"\\A\\a.dxf", r + L"\\A\\z\\deep.dxf", r + L"\\b\\2.json",
+                                         r + L"\\b\\10.DXF", r + L"\\c.dxf\\in.dxf", r + L"\\e.dxf",
                                          r + L"\\Z.Json", r + L"\\\u00E9t\u00E9.dxf",
                                          r + L"\\\u56FE\u7EB8\\\u529E\u516C\u5BA4.dxf"}));
 }
@@ -63,6 +63,26 @@ TEST_F(DrawingWalk, AFolderWithoutDrawingsIsReported) {
     EXPECT_EQ(entries[0].path, root_ / L"empty");
     EXPECT_EQ(entries[0].error, "no .dxf or .json files in this folder");
     EXPECT_EQ(entries[1].error, "");
+}
+
+TEST_F(DrawingWalk, ExcludedFilesAndFoldersAreLeftOut) {
+    const std::wstring& r = root_.path();
+    const auto globs = [](std::vector<const wchar_t*> patterns) {
+        std::vector<kvstcheck::Glob> parsed;
+        std::string problem;
+        for (const wchar_t* pattern : patterns) parsed.push_back(*kvstcheck::Glob::Parse(pattern, problem));
+        return parsed;
+    };
+    EXPECT_EQ(Paths(ListDrawings({r + L"\\A", r + L"\\b"}, {}, globs({L"z", L"*.json"}))),
+              (std::vector<std::wstring>{r + L"\\A\\a.dxf", r + L"\\b\\10.DXF"}));
+    // Matched below each folder given: "b/*" leaves out nothing of the folder b itself.
+    EXPECT_EQ(Paths(ListDrawings({r}, {}, globs({L"b/*", L"**/*.dxf", L"\u56FE*"}))),
+              (std::vector<std::wstring>{r + L"\\Z.Json"}));
+    EXPECT_EQ(Paths(ListDrawings({r + L"\\b"}, {}, globs({L"b/*"}))),
+              (std::vector<std::wstring>{r + L"\\b\\2.json", r + L"\\b\\10.DXF"}));
+    const auto none = ListDrawings({r + L"\\A"}, {}, globs({L"**"}));
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].error, "no .dxf or .json files in this folder that --exclude leaves");
 }
 
 TEST(DrawingFileNames, ByExtensionInAnyLetterCase) {

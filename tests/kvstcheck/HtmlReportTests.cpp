@@ -267,3 +267,26 @@ TEST(HtmlReport, RuleFindingsShareTheirKindWithThePlugins) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HtmlReport, AcceptedFindingsAreMarkedAndLeftOutOfTheCounts) {
+    kvstcheck::Finding accepted{L"\u56FE\u5C42", L"OLD", {}};
+    accepted.accepted = true;
+    const RunReport report{{DrawingResult{L"a.dxf", 9, {accepted, {L"\u56FE\u5C42", L"NEW"}}, {}, {}},
+                            DrawingResult{L"b.dxf", 4, {accepted}, {}, {}}},
+                           {},
+                           {},
+                           {}};
+    const std::string html = FormatHtml(report);
+    EXPECT_NE(html.find("<td class=\"number\" data-total=\"findings\">1</td>"), std::string::npos);
+    EXPECT_EQ(Occurrences(html, "<tr class=\"finding k0 accepted\">"), 2u);
+    EXPECT_EQ(Occurrences(html, "<span class=\"accepted-mark\">accepted</span>"), 2u);
+    EXPECT_NE(html.find("<span data-count=\"findings\">1</span> finding in <span data-count=\"names\">9</span> names, "
+                        "<span data-count=\"accepted\">1</span> accepted"),
+              std::string::npos);
+    // A drawing whose findings are all accepted reads as one without findings.
+    EXPECT_NE(html.find("<section class=\"drawing d1 no-findings\""), std::string::npos);
+}
+
+}  // namespace

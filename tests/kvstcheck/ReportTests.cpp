@@ -104,6 +104,46 @@ TEST(Report, WarningsGoIntoTheJsonOfTheirDrawingOnly) {
     EXPECT_FALSE(document["drawings"][1].contains("warnings"));
 }
 
+TEST(Report, AcceptedFindingsComeApartAndLeaveTheExitStatus) {
+    kvstcheck::Finding accepted{L"\u56FE\u5C42", L"OLD", {}};
+    accepted.accepted = true;
+    const DrawingResult mixed = Audited(L"a.dxf", 9, {accepted, {L"\u56FE\u5C42", L"NEW"}});
+    const DrawingResult onlyAccepted = Audited(L"b.dxf", 4, {accepted, accepted});
+    EXPECT_EQ(kvstcheck::FormatDrawing(mixed),
+              "a.dxf: layer \"NEW\"\n"
+              "a.dxf: accepted: layer \"OLD\"\n"
+              "a.dxf: 1 finding in 9 names, 1 accepted\n");
+    const std::string acceptedLine = "b.dxf: accepted: layer \"OLD\"\n";
+    EXPECT_EQ(kvstcheck::FormatDrawing(onlyAccepted),
+              acceptedLine + acceptedLine + "b.dxf: no findings in 4 names, 2 accepted\n");
+
+    RunReport report{{mixed, onlyAccepted}, {}, {}, {}};
+    EXPECT_EQ(report.Status(), 1);
+    EXPECT_EQ((RunReport{{onlyAccepted}, {}, {}, {}}).Status(), 0);
+    report.noLongerFound = {{"a.dxf", "linetypes", "DASH", "", 2, ""}, {"b.dxf", "odd", "X", "", 1, ""}};
+    EXPECT_EQ(kvstcheck::FormatTotals(report), "2 drawings: 1 finding, 3 accepted, 2 accepted no longer found\n");
+    EXPECT_EQ(kvstcheck::FormatNoLongerFound(report),
+              "no longer found: a.dxf: linetype \"DASH\" (2 times): accepted in the baseline\n"
+              "no longer found: b.dxf: odd \"X\": accepted in the baseline\n");
+    const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
+    EXPECT_EQ(document["schemaVersion"], 1);
+    EXPECT_EQ(document["findings"], 1);
+    EXPECT_EQ(document["accepted"], 3);
+    EXPECT_EQ(document["drawings"][0]["findings"][0]["accepted"], true);
+    EXPECT_EQ(document["drawings"][0]["findings"][1]["accepted"], false);
+    EXPECT_EQ(document["noLongerFound"][0], nlohmann::json::parse(
+                                                R"({"drawing": "a.dxf", "kind": "linetypes", "name": "DASH", "rule": "", "count": 2})"));
+}
+
+TEST(Report, ColoursOnlyWhenAsked) {
+    const std::string coloured = kvstcheck::FormatDrawing(kOffice, kvstcheck::Language::English, true);
+    EXPECT_NE(coloured.find("\x1b[1m\"\xE7\x82\xB9\"\x1b[0m"), std::string::npos) << coloured;
+    EXPECT_NE(coloured.find("\x1b[31m2 findings\x1b[0m"), std::string::npos);
+    EXPECT_NE(kvstcheck::FormatDrawing(kClean, kvstcheck::Language::English, true).find("\x1b[32mno findings\x1b[0m"), std::string::npos);
+    EXPECT_EQ(kvstcheck::FormatDrawing(kOffice, kvstcheck::Language::English, false).find('\x1b'), std::string::npos);
+    EXPECT_EQ(kvstcheck::FormatTotals(RunReport{{kClean}, {}, {}, {}}, true), "\x1b[1m1 drawing: 0 findings\x1b[0m\n");
+}
+
 // A run in text mode lets its drawings go once their lines are printed: the totals and the exit
 // status count them all the same.
 TEST(Report, DrawingsLetGoStillCountInTotalsAndStatus) {

@@ -8,17 +8,24 @@ architecture of the build tree's programs and Wine prefix), KVST_OTHER_PLUGIN_DL
 built for the other architecture, when the build made one), KVST_LAUNCHER_BUILD_DIR and KVST_LAUNCHER_ARCH
 (how kvstcheck.sh reaches this tree).
 """
+import csv
+import io
 import json
 import os
 import pathlib
+import pty
 import re
+import select
 import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
+from xml.etree import ElementTree
 
 import ezdxf
+import jsonschema
 
 WINE_RUN = os.environ["KVST_WINE_RUN"]
 EXE = os.environ["KVST_EXE"]
@@ -62,15 +69,17 @@ class Run:
         return f"status {self.status}\n--- out\n{self.out}--- err\n{self.err}"
 
 
-def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None):
+def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None, stdin=b""):
     """Runs kvstcheck with the arguments; the working folder defaults to the source tree."""
     full_env = dict(os.environ, **(env or {}))
     # Files, not pipes: Wine's helper processes inherit the handles and would hold a pipe open after
     # the program has ended.
     for attempt in range(3):
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, tempfile.TemporaryFile() as given:
+            given.write(stdin)
+            given.seek(0)
             completed = subprocess.run((command or [WINE_RUN, EXE]) + [str(a) for a in arguments], cwd=cwd,
-                                       env=full_env, stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=300)
+                                       env=full_env, stdin=given, stdout=out, stderr=err, timeout=300)
             out.seek(0)
             err.seek(0)
             run = Run(completed.returncode, out.read(), err.read())
@@ -638,6 +647,317 @@ class Names(unittest.TestCase):
             self.assertNotIn(raw, html)
         self.assertIn("<bdi>abc&lt;U+202E&gt;def</bdi>", html)
         self.assertIn("<bdi>A-WALL&lt;U+0020&gt;</bdi>", html)
+
+
+OFFICE_DXF, SITE_JSON = "examples/drawings/office.dxf", "examples/drawings/site.json"
+
+
+class Conventions(unittest.TestCase):
+    """What a user of command-line checkers expects: versions, quiet runs, lists, exclusions, help, colours."""
+
+    def test_version_names_the_plugin_module_and_its_file_version(self):
+        for plugin in ([], ["--plugin", windows_path(PLUGIN_DLL)]):
+            with self.subTest(plugin=bool(plugin)):
+                run = kvstcheck("--version", *plugin)
+                self.assertEqual(run.status, 0, run)
+                self.assertEqual(run.lines[0], "kvstcheck 1.0")
+                self.assertRegex(run.lines[1], r"^plug-in: .*\\KVStVB7Default\.dll, file version 1\.0\.0\.0$")
+        run = kvstcheck("--version", "--plugin", windows_path(SOURCE / "README.md"))
+        self.assertEqual(run.status, 2, run)
+        self.assertTrue(run.err.startswith("kvstcheck: "), run)
+
+    def test_quiet_prints_the_summary_only(self):
+        run = kvstcheck("-q", "--standard", STANDARD, OFFICE_DXF, SITE_JSON)
+        self.assertEqual((run.status, run.lines), (1, ["2 drawings: 9 findings"]), run)
+        run = kvstcheck("--quiet", "--standard", STANDARD, "examples/drawings/clean.json")
+        self.assertEqual((run.status, run.lines), (0, ["1 drawing: 0 findings"]), run)
+
+    def test_files_from_a_file_or_the_standard_input(self):
+        folder = scratch("files-from")
+        text = f"{OFFICE_DXF}\r\n\r\n{SITE_JSON}\r\n"
+        expected = finding_lines(OFFICE_DXF, OFFICE, 19) + finding_lines(SITE_JSON, SITE, 7) + ["2 drawings: 9 findings"]
+        lists = {"utf8.txt": text.encode("utf-8"), "utf16.txt": b"\xff\xfe" + text.encode("utf-16-le"),
+                 "utf16be.txt": b"\xfe\xff" + text.encode("utf-16-be")}
+        for name, content in lists.items():
+            with self.subTest(name):
+                (folder / name).write_bytes(content)
+                run = kvstcheck("--standard", STANDARD, "--files-from", windows_path(folder / name))
+                self.assertEqual((run.status, run.lines), (1, expected), run)
+        run = kvstcheck("--standard", STANDARD, "--files-from", "-", stdin=text.replace("\r", "").encode("utf-8"))
+        self.assertEqual((run.status, run.lines), (1, expected), run)
+        # Drawings named on the command line come first.
+        run = kvstcheck("--standard", STANDARD, "--files-from", "-", "examples/drawings/clean.json",
+                        stdin=SITE_JSON.encode())
+        self.assertEqual(run.lines[0], "examples/drawings/clean.json: no findings in 7 names", run)
+
+    def test_an_empty_or_unreadable_list_stops_the_run(self):
+        folder = scratch("files-from-bad")
+        (folder / "empty.txt").write_bytes(b"\r\n\n")
+        (folder / "latin1.txt").write_bytes(b"examples/drawings/M\xf6bel.dxf\n")
+        cases = {"empty.txt": "names no drawings", "latin1.txt": "line 1 is not UTF-8 text", "absent.txt": "cannot open"}
+        for name, problem in cases.items():
+            with self.subTest(name):
+                run = kvstcheck("--standard", STANDARD, "--files-from", windows_path(folder / name))
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(problem, run.err)
+                self.assertTrue(run.err.startswith("kvstcheck: the list of files "), run)
+                self.assertEqual(run.out, "")
+        run = kvstcheck("--standard", STANDARD, "--files-from", "-")
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("the standard input names no drawings", run.err)
+
+    def test_folders_in_natural_order_with_exclusions(self):
+        folder = scratch("natural")
+        for name in ["plan-10.dxf", "plan-2.dxf", "Plan-1.dxf", "old/plan-3.dxf", "plan-2.bak.dxf", "x/old/y.json"]:
+            (folder / name).parent.mkdir(parents=True, exist_ok=True)
+            shutil.copy(SOURCE / ("examples/drawings/clean.json" if name.endswith(".json") else OFFICE_DXF),
+                        folder / name)
+        run = kvstcheck("-q", "--json", "--standard", windows_path(STANDARD_PATH), "natural", cwd=SCRATCH)
+        paths = [d["path"] for d in run.json()["drawings"]]
+        self.assertEqual(paths, ["natural\\old\\plan-3.dxf", "natural\\Plan-1.dxf", "natural\\plan-2.bak.dxf",
+                                 "natural\\plan-2.dxf", "natural\\plan-10.dxf", "natural\\x\\old\\y.json"], run)
+        run = kvstcheck("--json", "--standard", windows_path(STANDARD_PATH), "natural/", "--exclude", "old",
+                        "--exclude", "**/*.bak.dxf", "--exclude", "x/**/*.JSON", cwd=SCRATCH)
+        paths = [d["path"] for d in run.json()["drawings"]]
+        self.assertEqual(paths, ["natural/Plan-1.dxf", "natural/plan-2.dxf", "natural/plan-10.dxf"], run)
+        run = kvstcheck("--standard", STANDARD, "--exclude", "[old", OFFICE_DXF)
+        self.assertEqual(run.status, 2, run)
+        self.assertEqual(run.err.splitlines()[0], 'kvstcheck: --exclude: "[old": the [ at character 1 has no closing ]')
+
+    def test_help_per_command_and_every_message_prefixed(self):
+        for arguments, text in [(["help"], "--files-from FILE"), (["--help"], "--exclude GLOB"),
+                                (["help", "lint"], "Usage: kvstcheck lint"), (["lint", "--help"], "Usage: kvstcheck lint"),
+                                (["help", "make-standard"], "--force"), (["make-standard", "--help"], "--force")]:
+            with self.subTest(arguments):
+                run = kvstcheck(*arguments)
+                self.assertEqual(run.status, 0, run)
+                self.assertIn(text, run.out)
+        for arguments in (["--colour", OFFICE_DXF], [], ["lint"], ["help", "audit"], ["--color", "red", OFFICE_DXF]):
+            with self.subTest(arguments):
+                run = kvstcheck(*arguments)
+                self.assertEqual(run.status, 2, run)
+                self.assertTrue(run.err.splitlines(), run)
+                for line in run.err.splitlines():
+                    self.assertTrue(line.startswith("kvstcheck: "), run)
+
+    @staticmethod
+    def on_console(*arguments, env=None):
+        """What a console (a pseudo-terminal as the standard output) receives from kvstcheck."""
+        master, slave = pty.openpty()
+        process = subprocess.Popen([WINE_RUN, EXE] + list(arguments), cwd=SOURCE, env=dict(os.environ, **(env or {})),
+                                   stdin=subprocess.DEVNULL, stdout=slave, stderr=subprocess.DEVNULL)
+        os.close(slave)
+        received = b""
+        while True:
+            ready, _, _ = select.select([master], [], [], 0.5)
+            chunk = b""
+            if ready:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:  # the terminal's other side is closed
+                    pass
+            if chunk:
+                received += chunk
+            elif process.poll() is not None:
+                break
+            elif ready:
+                time.sleep(0.1)
+        os.close(master)
+        return received.decode(errors="replace")
+
+    def test_colours_on_a_console_unless_no_color(self):
+        shown = self.on_console("--standard", STANDARD, OFFICE_DXF)
+        self.assertIn('\x1b[1m"HIDDEN2"\x1b[0m', shown)
+        self.assertIn("\x1b[31m6 findings\x1b[0m in 19 names", shown)
+        shown = self.on_console("--standard", STANDARD, OFFICE_DXF, env={"NO_COLOR": "1"})
+        self.assertIn("6 findings in 19 names", shown)
+        self.assertNotIn("\x1b[31m", shown)
+        self.assertNotIn("\x1b[1m", shown)
+
+    def test_colours_only_when_asked_or_on_a_console(self):
+        plain = kvstcheck("--standard", STANDARD, OFFICE_DXF)
+        self.assertNotIn("\x1b", plain.out)
+        coloured = kvstcheck("--color", "always", "--standard", STANDARD, OFFICE_DXF)
+        self.assertIn('\x1b[1m"A-WALL-OLD"\x1b[0m', coloured.out)
+        self.assertEqual(re.sub(r"\x1b\[\d+m", "", coloured.out), plain.out)
+        for choice in ("never", "auto"):
+            run = kvstcheck("--color", choice, "--standard", STANDARD, OFFICE_DXF, env={"NO_COLOR": "1"})
+            self.assertEqual(run.out, plain.out)
+
+
+def accepted_office(folder):
+    """A baseline in folder accepting office.dxf's findings, with comments, and one finding that is gone."""
+    baseline = folder / "baseline.json"
+    run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "--write-baseline", windows_path(baseline))
+    assert run.status == 1, run
+    document = json.loads(baseline.read_text(encoding="utf-8"))
+    for entry in document["accepted"]:
+        entry["comment"] = f"accepted: {entry['name']}"
+    document["accepted"].append({"drawing": document["accepted"][0]["drawing"], "kind": "layers", "name": "GONE",
+                                 "rule": "", "count": 2, "comment": "fixed since"})
+    baseline.write_text(json.dumps(document, ensure_ascii=False), encoding="utf-8")
+    return baseline
+
+
+class FilesForOtherPrograms(unittest.TestCase):
+    """CSV for spreadsheets, JUnit XML for CI jobs, baselines of accepted findings."""
+
+    def test_csv_rows_per_finding_and_per_drawing_not_audited(self):
+        folder = scratch("csv")
+        (folder / "broken.json").write_bytes(b"{")
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "examples/drawings/clean.json",
+                        windows_path(folder / "broken.json"), "--csv", windows_path(folder / "r.csv"))
+        self.assertEqual(run.status, 2, run)
+        content = (folder / "r.csv").read_bytes()
+        self.assertTrue(content.startswith(b"\xef\xbb\xbfdrawing,result,kind key,kind,name,hint,rule,reason\r\n"))
+        rows = list(csv.reader(io.StringIO(content.decode("utf-8-sig"), newline="")))
+        self.assertEqual(rows[0], ["drawing", "result", "kind key", "kind", "name", "hint", "rule", "reason"])
+        keys = {LAYER: "layers", LINETYPE: "linetypes", TEXT_STYLE: "textStyles", DIM_STYLE: "dimStyles"}
+        hints = {"a-door": 'the standard has "A-DOOR": only the letter case differs'}
+        self.assertEqual(rows[1:7], [[OFFICE_DXF, "finding", keys[kind], kind, name, hints.get(name, ""), "", ""]
+                                     for kind, name in OFFICE])
+        self.assertEqual(rows[7][:2], [windows_path(folder / "broken.json"), "not audited"])
+        self.assertIn("line 1", rows[7][7])
+        self.assertEqual(len(rows), 8)
+
+    def test_junit_one_case_per_drawing(self):
+        folder = scratch("junit")
+        (folder / "broken.json").write_bytes(b"{")
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "examples/drawings/clean.json",
+                        windows_path(folder / "broken.json"), "--junit", windows_path(folder / "r.xml"))
+        self.assertEqual(run.status, 2, run)
+        suite = ElementTree.parse(folder / "r.xml").getroot().find("testsuite")
+        self.assertEqual({k: suite.get(k) for k in ("tests", "failures", "errors")},
+                         {"tests": "3", "failures": "1", "errors": "1"})
+        office, clean, broken = suite.findall("testcase")
+        self.assertEqual((office.get("classname"), office.get("name")), ("examples/drawings", "office.dxf"))
+        failure = office.find("failure")
+        self.assertEqual(failure.get("message"), "6 findings in 19 names")
+        self.assertEqual(failure.text.splitlines()[0], f'{LAYER} "A-WALL-OLD"')
+        self.assertEqual(list(clean), [])
+        self.assertEqual(broken.get("name"), "broken.json")
+        self.assertIn("line 1", broken.find("error").get("message"))
+
+    def test_a_baseline_accepts_its_findings_and_lists_those_gone(self):
+        folder = scratch("baseline")
+        baseline = accepted_office(folder)
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, SITE_JSON, "--baseline", windows_path(baseline))
+        self.assertEqual(run.status, 1, run)  # site.json's findings are new
+        accepted = [line[len(OFFICE_DXF) + 2:] for line in finding_lines(OFFICE_DXF, OFFICE, 19)[:-1]]
+        self.assertEqual(run.lines[:7], [f"{OFFICE_DXF}: accepted: {line}" for line in accepted] +
+                         [f"{OFFICE_DXF}: no findings in 19 names, 6 accepted"], run)
+        self.assertIn(f'no longer found: {OFFICE_DXF}: layer "GONE" (2 times): accepted in the baseline', run.lines)
+        self.assertEqual(run.lines[-1], "2 drawings: 3 findings, 6 accepted, 1 accepted no longer found")
+        only = kvstcheck("--json", "--standard", STANDARD, OFFICE_DXF, "--baseline", windows_path(baseline))
+        self.assertEqual(only.status, 0, only)
+        document = only.json()
+        self.assertEqual((document["findings"], document["accepted"]), (0, 6))
+        self.assertTrue(all(f["accepted"] for f in document["drawings"][0]["findings"]))
+        self.assertEqual(document["noLongerFound"],
+                         [{"drawing": OFFICE_DXF, "kind": "layers", "name": "GONE", "rule": "", "count": 2}])
+        # The drawing path is relative to the baseline's folder, whatever the working folder.
+        elsewhere = kvstcheck("--standard", windows_path(STANDARD_PATH), windows_path(SOURCE / OFFICE_DXF),
+                              "--baseline", windows_path(baseline), cwd=folder)
+        self.assertEqual(elsewhere.status, 0, elsewhere)
+
+    def test_rewriting_a_baseline_in_one_run_keeps_its_comments(self):
+        folder = scratch("baseline-rewrite")
+        baseline = accepted_office(folder)
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, SITE_JSON, "--baseline", windows_path(baseline),
+                        "--write-baseline", windows_path(baseline))
+        self.assertEqual(run.status, 1, run)
+        text = baseline.read_text(encoding="utf-8")
+        entries = json.loads(text)["accepted"]
+        self.assertEqual(len(text.splitlines()), len(entries) + 6)  # one line per entry
+        self.assertEqual(len(entries), 9)
+        self.assertNotIn("GONE", text)
+        comments = {e["name"]: e["comment"] for e in entries}
+        self.assertEqual(comments["HIDDEN2"], "accepted: HIDDEN2")
+        self.assertEqual(comments["C-TOPO"], "")
+        self.assertEqual(kvstcheck("--standard", STANDARD, OFFICE_DXF, SITE_JSON, "--baseline",
+                                   windows_path(baseline)).status, 0)
+
+    def test_a_baseline_that_is_not_ours_stops_the_run_before_anything_is_written(self):
+        folder = scratch("baseline-not-ours")
+        (folder / "later.json").write_text('{"generator": "kvstcheck baseline", "schemaVersion": 9, "accepted": []}')
+        cases = {windows_path(SOURCE / SITE_JSON): "not a kvstcheck baseline",
+                 windows_path(folder / "later.json"): "schema version 9",
+                 windows_path(folder / "absent.json"): "cannot open the file"}
+        for baseline, problem in cases.items():
+            with self.subTest(baseline):
+                run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "--baseline", baseline,
+                                "--csv", windows_path(folder / "r.csv"))
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(problem, run.err)
+                self.assertEqual(run.out, "")
+                self.assertFalse((folder / "r.csv").exists())
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "--write-baseline", windows_path(SOURCE / SITE_JSON))
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("not a kvstcheck baseline", run.err)
+
+    def test_outputs_that_clash_or_cannot_be_written_are_refused_first(self):
+        folder = scratch("outputs-refused")
+        office = (SOURCE / OFFICE_DXF).read_bytes()
+        cases = [(["--csv", OFFICE_DXF], "is a drawing of this run"),
+                 (["--junit", STANDARD], "is the standard file of this run"),
+                 (["--csv", windows_path(folder / "r"), "--junit", windows_path(folder / "r")], "cannot be both"),
+                 (["--junit", windows_path(folder / "no-folder" / "r.xml")], "cannot write the JUnit file"),
+                 (["--write-baseline", windows_path(folder)], "this is a folder")]
+        for arguments, problem in cases:
+            with self.subTest(arguments):
+                run = kvstcheck("--standard", STANDARD, OFFICE_DXF, *arguments)
+                self.assertEqual(run.status, 2, run)
+                self.assertIn(problem, run.err)
+                self.assertEqual(run.out, "")
+        self.assertEqual((SOURCE / OFFICE_DXF).read_bytes(), office)
+
+
+class Schemas(unittest.TestCase):
+    """Every JSON document kvstcheck writes validates against its schema in docs/schemas."""
+
+    @staticmethod
+    def validator(name):
+        schema = json.loads((SOURCE / "docs/schemas" / f"{name}.schema.json").read_text(encoding="utf-8"))
+        jsonschema.Draft202012Validator.check_schema(schema)
+        return jsonschema.Draft202012Validator(schema)
+
+    def test_audit_documents(self):
+        folder = scratch("schema-audit")
+        (folder / "broken.json").write_bytes(b"{")
+        baseline = accepted_office(folder)
+        runs = [kvstcheck("--json", "--standard", STANDARD, OFFICE_DXF, SITE_JSON, windows_path(folder / "broken.json"),
+                          "--baseline", windows_path(baseline)),
+                kvstcheck("--json", "--standard", STANDARD, "examples/drawings/clean.json"),
+                kvstcheck("--json", "--standard", windows_path(folder / "absent.ini"), OFFICE_DXF)]
+        validator = self.validator("audit")
+        for run in runs:
+            document = run.json()
+            self.assertEqual(document["schemaVersion"], 1)
+            validator.validate(document)
+        self.assertFalse(validator.is_valid({"schemaVersion": 1, "status": 1, "findings": 1, "accepted": 0,
+                                             "drawings": [{"path": "a.dxf"}], "noLongerFound": []}))
+
+    def test_lint_documents(self):
+        validator = self.validator("lint")
+        for standard in ("examples/standard/mistakes.ini", STANDARD, "examples/standard/absent.ini"):
+            with self.subTest(standard):
+                document = kvstcheck("lint", "--json", standard).json()
+                self.assertEqual(document["schemaVersion"], 1)
+                validator.validate(document)
+        several = kvstcheck("lint", "--json", "examples/standard/mistakes.ini", STANDARD, "examples/standard/absent.ini")
+        validator.validate(several.json())
+        # A warning without its rule or severity is no lint document.
+        document = kvstcheck("lint", "--json", "examples/standard/mistakes.ini").json()
+        del document["warnings"][0]["severity"]
+        self.assertFalse(validator.is_valid(document))
+
+    def test_baseline_files(self):
+        folder = scratch("schema-baseline")
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, SITE_JSON, "--write-baseline", windows_path(folder / "b.json"))
+        self.assertEqual(run.status, 1, run)
+        document = json.loads((folder / "b.json").read_text(encoding="utf-8"))
+        self.validator("baseline").validate(document)
+        self.assertEqual(len(document["accepted"]), 9)
 
 
 if __name__ == "__main__":

@@ -141,7 +141,8 @@ class RulesAudit(unittest.TestCase):
         finding = next(f for f in document["drawings"][0]["findings"] if f["rule"] == "layers.required")
         self.assertEqual(finding, {"rule": "layers.required", "kind": "layer", "kindKey": "layers",
                                    "name": "A-ANNO-TTLB", "displayName": "A-ANNO-TTLB",
-                                   "message": 'the drawing has no layer "A-ANNO-TTLB", which the rules require'})
+                                   "message": 'the drawing has no layer "A-ANNO-TTLB", which the rules require',
+                                   "accepted": False})
 
     def test_a_project_file_adds_to_the_office(self):
         folder = scratch("rules-project")

@@ -1,0 +1,57 @@
+#pragma once
+// A baseline at work in a run: which findings it accepts, which of its entries no longer occur,
+// and the entries a run writes as the new baseline.
+#include <cstddef>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "kvstcheck/baseline/BaselineFile.h"
+#include "kvstcheck/reports/Report.h"
+
+namespace kvstcheck {
+
+// How a baseline in folder names the drawing at path (as given, relative to the working folder or
+// absolute); UTF-8.
+std::string BaselineDrawingName(const std::wstring& path, const std::wstring& folder);
+
+// A finding as a baseline identifies it: drawing (letter case folded), kind, name, rule.
+using BaselineKey = std::tuple<std::string, std::string, std::string, std::string>;
+
+class AcceptedFindings {
+public:
+    explicit AcceptedFindings(const std::vector<BaselineEntry>& entries);
+
+    // Marks as accepted the findings the baseline lists for the drawing, each entry as many times as
+    // its count; drawing: as BaselineDrawingName gives it; path: as the run names the drawing.
+    void Accept(const std::string& drawing, const std::string& path, std::vector<Finding>& findings);
+    // The entries of drawings seen by Accept that were not found again, with the count not found,
+    // each drawing named as the run names it.
+    std::vector<BaselineEntry> NoLongerFound() const;
+
+private:
+    std::map<BaselineKey, std::size_t> left_;
+    std::map<BaselineKey, BaselineEntry> entries_;
+    std::map<std::string, std::string> seen_;  // drawing folded: its path in the run
+};
+
+// The baseline a run writes: every finding of its audited drawings, repeats counted, each with the
+// comment the previous file gave it; entries of drawings the run did not audit are kept as they were.
+class BaselineWriter {
+public:
+    BaselineWriter(std::wstring folder, const std::vector<BaselineEntry>& previous);
+
+    void Add(const DrawingResult& drawing);
+    std::string Bytes() const;
+
+private:
+    std::wstring folder_;
+    std::vector<BaselineEntry> previous_;
+    std::map<BaselineKey, std::string> comments_;  // of the previous entries
+    std::map<BaselineKey, BaselineEntry> entries_;
+    std::set<std::string> audited_;  // drawings folded
+};
+
+}  // namespace kvstcheck
