@@ -20,7 +20,7 @@ if [[ ${#drawings[@]} -eq 0 ]]; then
   python3 - "$work/library" <<'PY'
 import json, pathlib, random, sys
 root = pathlib.Path(sys.argv[1])
-random.seed(1000)
+chance = random.Random(1000)  # the same library every time
 layers = ["0", "Defpoints", "A-WALL", "A-DOOR", "A-GLAZ", "A-FURN", "A-ANNO-TEXT"]
 mistakes = [(0.45, "Linetypes", "HIDDEN2"), (0.30, "Layers", "A-WALL-OLD"), (0.18, "Layers", "a-door"),
             (0.12, "TextStyles", "Title"), (0.08, "DimStyles", "Arch-50"), (0.05, "Layers", "A-WALL "),
@@ -31,7 +31,7 @@ for number in range(1000):
     drawing = {"Layers": list(layers), "Linetypes": ["ByBlock", "ByLayer", "Continuous", "DASHED"],
                "TextStyles": ["Standard", "Notes"], "DimStyles": ["Standard"]}
     for share, kind, name in mistakes:
-        if random.random() < share:
+        if chance.random() < share:
             drawing[kind].append(name)
     path = root / project / f"level-{number % 12:02}" / f"plan-{number}.json"
     path.parent.mkdir(parents=True, exist_ok=True)

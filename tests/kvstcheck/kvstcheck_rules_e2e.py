@@ -39,10 +39,10 @@ def layer_drawing(path, version):
     """Layers on and off, in colours, linetypes, lineweights, plotted and not."""
     doc = ezdxf.new(version)
     doc.linetypes.add("DASHED", [0.6, 0.5, -0.1])
-    specs = [("A-WALL", 1, "CONTINUOUS", 35, True, True), ("A-DOOR", 3, "DASHED", 25, False, False),
+    layer_settings = [("A-WALL", 1, "CONTINUOUS", 35, True, True), ("A-DOOR", 3, "DASHED", 25, False, False),
              ("A-GLAZ", 250, "Continuous", 211, True, False), ("A-ANNO-TTLB", 7, "Continuous", -3, False, True),
              ("Defpoints", 7, "Continuous", 0, True, False)]
-    for name, color, linetype, lineweight, on, plot in specs:
+    for name, color, linetype, lineweight, on, plot in layer_settings:
         layer = doc.layers.get(name) if doc.layers.has_entry(name) else doc.layers.add(name)
         layer.dxf.color, layer.dxf.linetype, layer.dxf.lineweight = color, linetype, lineweight
         layer.dxf.plot = 1 if plot else 0
