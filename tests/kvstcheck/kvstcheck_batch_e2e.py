@@ -11,14 +11,12 @@ import os
 import pathlib
 import pty
 import re
-import select
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import threading
-import time
 import unittest
 
 import ezdxf
@@ -28,6 +26,7 @@ from kvstcheck_e2e import (DIM_STYLE, ENGLISH_KINDS, LAYER, LINETYPE, OFFICE, SI
                            TEXT_STYLE,
                            WINE_RUN, EXE, decode_escapes, finding_lines, kvstcheck, scratch, windows_path,
                            write_standard)
+from terminal import read_until_exit
 
 NOTHING_ALLOWED = [(kind, ["(none)"]) for kind in ("AcadLayer", "AcadLineType", "AcadTextStyle", "AcadDimStyle")]
 
@@ -370,22 +369,7 @@ def on_terminal(arguments, cwd, columns=100):
         process = subprocess.Popen([WINE_RUN, EXE] + arguments, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
                                    stderr=slave)
         os.close(slave)
-        received = b""
-        while True:
-            ready, _, _ = select.select([master], [], [], 0.5)
-            chunk = b""
-            if ready:
-                try:
-                    chunk = os.read(master, 65536)
-                except OSError:  # the terminal's other side is closed
-                    pass
-            if chunk:
-                received += chunk
-            elif process.poll() is not None:
-                break
-            elif ready:
-                time.sleep(0.1)
-        os.close(master)
+        received = read_until_exit(master, process)
         out.seek(0)
         return process.returncode, out.read().decode(), received.decode(errors="replace")
 

@@ -15,17 +15,17 @@ import os
 import pathlib
 import pty
 import re
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 from xml.etree import ElementTree
 
 import ezdxf
 import jsonschema
+
+from terminal import read_until_exit
 
 WINE_RUN = os.environ["KVST_WINE_RUN"]
 EXE = os.environ["KVST_EXE"]
@@ -747,22 +747,7 @@ class Conventions(unittest.TestCase):
         process = subprocess.Popen([WINE_RUN, EXE] + list(arguments), cwd=SOURCE, env=dict(os.environ, **(env or {})),
                                    stdin=subprocess.DEVNULL, stdout=slave, stderr=subprocess.DEVNULL)
         os.close(slave)
-        received = b""
-        while True:
-            ready, _, _ = select.select([master], [], [], 0.5)
-            chunk = b""
-            if ready:
-                try:
-                    chunk = os.read(master, 65536)
-                except OSError:  # the terminal's other side is closed
-                    pass
-            if chunk:
-                received += chunk
-            elif process.poll() is not None:
-                break
-            elif ready:
-                time.sleep(0.1)
-        os.close(master)
+        received = read_until_exit(master, process)
         return received.decode(errors="replace")
 
     def test_colours_on_a_console_unless_no_color(self):
