@@ -48,7 +48,7 @@ const ProfileEntry* ScanFor(const ProfileImage& image, std::string_view section,
     for (const ProfileSection& candidate : image.Sections()) {
         if (!SameName(candidate.name, wantedSection)) continue;
         for (const ProfileEntry& entry : image.EntriesOf(candidate))
-            if (!entry.dropped && SameName(entry.name, wantedKey)) return &entry;
+            if (!entry.dropped && SameName(image.Name(entry), wantedKey)) return &entry;
         return nullptr;
     }
     return nullptr;
@@ -67,9 +67,9 @@ std::string CopyLikeThePlatform(std::string_view value, std::size_t size) {
     return copy;
 }
 
-std::string Expected(const ProfileEntry* entry, std::string_view fallback, std::size_t size) {
+std::string Expected(const ProfileImage& image, const ProfileEntry* entry, std::string_view fallback, std::size_t size) {
     if (size == 0) return {};
-    if (entry && entry->value) return CopyLikeThePlatform(*entry->value, size);
+    if (entry && entry->hasValue) return CopyLikeThePlatform(*image.Value(*entry), size);
     std::string text(CString(fallback));
     while (text.size() > 1 && text.back() == ' ') text.pop_back();
     return CopyLikeThePlatform(text, size);
@@ -92,15 +92,37 @@ std::string CheckStructure(const ProfileImage& image, std::string_view bytes) {
         for (const ProfileEntry& entry : image.EntriesOf(section)) {
             if (entry.line <= lastLine || entry.line > lines) return "entry lines out of order";
             lastLine = entry.line;
-            if (entry.name.find_first_of("\r\n") != std::string_view::npos) return "a name spans lines";
-            if (entry.value && entry.value->find_first_of("\r\n") != std::string_view::npos) return "a value spans lines";
-            if (entry.name != Trimmed(entry.name)) return "a name not trimmed";
-            if (entry.value && !entry.value->empty() && IsBlank(entry.value->front())) return "value not trimmed";
-            if (entry.name.empty() && !entry.value) return "an empty line kept";
+            const std::string_view name = image.Name(entry);
+            const std::optional<std::string_view> value = image.Value(entry);
+            if (name.find_first_of("\r\n") != std::string_view::npos) return "a name spans lines";
+            if (value && value->find_first_of("\r\n") != std::string_view::npos) return "a value spans lines";
+            if (name != Trimmed(name)) return "a name not trimmed";
+            if (value && !value->empty() && IsBlank(value->front())) return "value not trimmed";
+            if (name.empty() && !value) return "an empty line kept";
         }
     }
     for (const standards::DoubtAt& doubt : image.Doubts())
         if (doubt.line < 1 || doubt.line > lines) return "a doubt outside the file";
+    return {};
+}
+
+// found marks, in the first section of each name, the first kept entry of each name: checked
+// against a plain scan of the earlier sections and entries.
+std::string CheckFoundEntries(const ProfileImage& image) {
+    const auto sections = image.Sections();
+    for (std::size_t s = 0; s < sections.size(); ++s) {
+        const std::string sectionName = Folded(CString(sections[s].name));
+        const bool searched = std::none_of(sections.begin(), sections.begin() + static_cast<std::ptrdiff_t>(s),
+                                           [&](const ProfileSection& earlier) { return SameName(earlier.name, sectionName); });
+        const auto entries = image.EntriesOf(sections[s]);
+        for (std::size_t e = 0; e < entries.size(); ++e) {
+            const std::string name = Folded(CString(image.Name(entries[e])));
+            const bool first = std::none_of(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(e), [&](const ProfileEntry& earlier) {
+                return !earlier.dropped && SameName(image.Name(earlier), name);
+            });
+            if (entries[e].found != (searched && !entries[e].dropped && first)) return "an entry marked found wrongly";
+        }
+    }
     return {};
 }
 
@@ -109,6 +131,7 @@ std::string CheckStructure(const ProfileImage& image, std::string_view bytes) {
 std::string CheckStandardFile(std::string_view bytes) {
     const ProfileImage image{std::string(bytes)};
     if (std::string broken = CheckStructure(image, bytes); !broken.empty()) return broken;
+    if (std::string broken = CheckFoundEntries(image); !broken.empty()) return broken;
 
     // Requests: the standard file's own names and every name in the file, padded and in other
     // letter case, with buffers around each answer's length.
@@ -117,7 +140,7 @@ std::string CheckStandardFile(std::string_view bytes) {
     for (const ProfileSection& section : image.Sections()) {
         if (sections.size() < 8) sections.emplace_back(CString(section.name));
         for (const ProfileEntry& entry : image.EntriesOf(section))
-            if (keys.size() < 14) keys.emplace_back(CString(entry.name));
+            if (keys.size() < 14) keys.emplace_back(CString(image.Name(entry)));
     }
     const std::size_t count = sections.size();
     for (std::size_t i = 0; i < count; ++i) sections.push_back(" \t" + Folded(sections[i]) + "\v");
@@ -126,11 +149,11 @@ std::string CheckStandardFile(std::string_view bytes) {
             const ProfileEntry* found = image.Find(section, key);
             const ProfileEntry* scanned = ScanFor(image, section, key);
             if (found != scanned) return "Find differs from a scan for [" + section + "] " + key;
-            const std::size_t length = found && found->value ? found->value->size() : 3;
+            const std::size_t length = found && found->hasValue ? found->valueSize : 3;
             for (std::size_t size : {std::size_t{0}, std::size_t{1}, length, length + 1, length + 2,
                                      standards::kStandardReadBufferSize}) {
                 const std::string answer = image.ReadString(section, key, "d \"", size);
-                if (answer != Expected(scanned, "d \"", size))
+                if (answer != Expected(image, scanned, "d \"", size))
                     return "ReadString differs from the platform's rules for [" + section + "] " + key;
                 if (size > 0 && answer.size() >= size) return "an answer does not fit its buffer";
             }

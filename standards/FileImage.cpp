@@ -18,22 +18,21 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > kLargestImagedFile)
         return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    // One byte more than the file holds: a read that comes back short has met the end, so a file
+    // that keeps its size takes one read. A file that changes while it is read is taken as far as
+    // it goes now.
+    std::string bytes(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
     std::size_t filled = 0;
-    // A file that changes while it is read is taken as far as it goes now.
     for (;;) {
-        char more[4096];
-        const bool intoBytes = filled < bytes.size();
-        char* target = intoBytes ? bytes.data() + filled : more;
-        const DWORD wanted = intoBytes ? static_cast<DWORD>(bytes.size() - filled) : sizeof more;
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), target, wanted, &got, nullptr)) return std::nullopt;
-        if (got == 0) break;
-        if (!intoBytes) {
-            if (bytes.size() + got > kLargestImagedFile) return std::nullopt;
-            bytes.append(more, got);
+        if (filled == bytes.size()) {
+            if (bytes.size() > kLargestImagedFile) return std::nullopt;
+            bytes.resize(std::min<std::size_t>(bytes.size() * 2, kLargestImagedFile + 1));
         }
+        const auto wanted = static_cast<DWORD>(bytes.size() - filled);
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), bytes.data() + filled, wanted, &got, nullptr)) return std::nullopt;
         filled += got;
+        if (got < wanted) break;
     }
     bytes.resize(filled);
     return bytes;

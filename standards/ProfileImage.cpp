@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <stdexcept>
 
 namespace standards {
 namespace {
@@ -26,8 +27,13 @@ std::string_view TrimEnd(std::string_view text) noexcept {
 
 std::string_view Trim(std::string_view text) noexcept { return TrimEnd(TrimStart(text)); }
 
-// The platform keeps names and values as C strings: what follows a NUL is never seen.
-std::string_view UpToNul(std::string_view text) noexcept { return text.substr(0, text.find('\0')); }
+// The platform keeps names and values as C strings: what follows a NUL is never seen. A loop of
+// its own: the texts are short, and a call to the library's search costs more than they do.
+std::string_view UpToNul(std::string_view text) noexcept {
+    std::size_t size = 0;
+    while (size < text.size() && text[size] != '\0') ++size;
+    return text.substr(0, size);
+}
 
 // Classes of bytes that the quick pass over a file looks for.
 constexpr unsigned kAbove127 = 1, kNul = 2, kPageFeedOrEof = 4, kLineEnd = 8, kUnpinnedEdge = 16;
@@ -60,13 +66,21 @@ std::size_t SkipPlainText(std::string_view bytes, std::size_t position) noexcept
 
 constexpr char FoldAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
+// Names are short, and most often asked for as they are written: four bytes at a time while they
+// agree, then byte by byte with letter case folded (a loop of its own; the library's compare is a
+// call per name).
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
-    // Names are most often asked for as they are written.
-    if (a == b) return true;
-    return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return FoldAscii(x) == FoldAscii(y);
-           });
+    std::size_t i = 0;
+    for (; i + 4 <= a.size(); i += 4) {
+        std::uint32_t x, y;
+        std::memcpy(&x, a.data() + i, 4);
+        std::memcpy(&y, b.data() + i, 4);
+        if (x != y) break;
+    }
+    for (; i < a.size(); ++i)
+        if (a[i] != b[i] && FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    return true;
 }
 
 // A hash that names equal but for ASCII letter case share: four bytes at a time, each with its 0x20
@@ -88,9 +102,11 @@ std::uint32_t FoldedHash(std::string_view text) noexcept {
     return hash;
 }
 
+// A power of two, at most two thirds full: a probe rarely goes past its first slot, and a section of
+// 32,767 names (and its Type and NameCount) takes 65,536 slots, not twice as many.
 std::size_t TableSizeFor(std::size_t count) {
     std::size_t size = 8;
-    while (size < count * 2) size *= 2;
+    while (size < count + count / 2) size *= 2;
     return size;
 }
 
@@ -125,6 +141,7 @@ std::string_view CopyEntry(std::string_view value, std::size_t bufferSize) noexc
 }  // namespace
 
 ProfileImage::ProfileImage(std::string bytes) : bytes_(std::move(bytes)) {
+    if (bytes_.size() > kLargestProfileImage) throw std::length_error("a profile image of more than 256 MiB");
     Parse();
     Index();
     NoteDoubts();
@@ -164,53 +181,65 @@ void ProfileImage::Parse() {
             if (byteClass & kLineEnd) break;
             seen |= byteClass;
         }
-        const std::uint32_t startLine = lineNumber;
-        const std::string_view line = bytes.substr(start, position - start);
+        AddLine(start, position, lineNumber);
         while (position < bytes.size() && (bytes[position] == '\r' || bytes[position] == '\n')) {
             const bool crBeforeLf = bytes[position] == '\r' && position + 1 < bytes.size() && bytes[position + 1] == '\n';
             if (!crBeforeLf) ++lineNumber;
             ++position;
         }
-        AddLine(line, startLine);
     }
     hasBytesAbove127_ = (seen & kAbove127) != 0;
     hasNul_ = (seen & kNul) != 0;
     hasPageFeedOrEof_ = (seen & kPageFeedOrEof) != 0;
     hasUnpinnedEdgeBytes_ = (seen & kUnpinnedEdge) != 0;
-    hasQuotes_ = bytes.find('"') != std::string_view::npos || bytes.find('\'') != std::string_view::npos;
 }
 
-void ProfileImage::AddLine(std::string_view line, std::uint32_t lineNumber) {
-    line = Trim(line);
-    if (line.empty()) return;
-    if (line.size() > kLongestPinnedLine) doubts_.push_back({PlatformDoubt::VeryLongLine, lineNumber});
-    if (line.front() == '[') {
-        const std::size_t close = line.rfind(']');
+// The line is bytes_[start, end), without its line break.
+void ProfileImage::AddLine(std::size_t start, std::size_t end, std::uint32_t lineNumber) {
+    const char* const bytes = bytes_.data();
+    while (start < end && IsBlank(bytes[start])) ++start;
+    while (end > start && IsBlank(bytes[end - 1])) --end;
+    if (start == end) return;
+    if (end - start > kLongestPinnedLine) doubts_.push_back({PlatformDoubt::VeryLongLine, lineNumber});
+    if (bytes[start] == '[') {
+        if (AddSection(std::string_view(bytes + start, end - start), lineNumber)) return;
         // A '[' line without a later ']' is an ordinary line here, a header on Windows.
-        if (close != std::string_view::npos && close > 0) {
-            sections_.push_back(ProfileSection{Trim(line.substr(1, close - 1)), lineNumber,
-                                               static_cast<std::uint32_t>(entries_.size()), 0});
-            lastKept_ = kNone;
-            return;
-        }
         doubts_.push_back({PlatformDoubt::UnclosedSectionHeader, lineNumber});
     }
     ProfileEntry entry;
     entry.line = lineNumber;
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) {
-        entry.name = line;
+    entry.nameStart = static_cast<std::uint32_t>(start);
+    std::size_t equals = start;
+    bool quote = false;
+    for (; equals < end && bytes[equals] != '='; ++equals) quote |= IsQuote(bytes[equals]);
+    hasQuoteInName_ |= quote;
+    std::size_t nameEnd = equals;
+    while (nameEnd > start && IsBlank(bytes[nameEnd - 1])) --nameEnd;
+    entry.nameSize = static_cast<std::uint32_t>(nameEnd - start);
+    if (equals < end) {
+        std::size_t valueStart = equals + 1;
+        while (valueStart < end && IsBlank(bytes[valueStart])) ++valueStart;
+        entry.hasValue = 1;
+        entry.valueStart = static_cast<std::uint32_t>(valueStart);
+        entry.valueSize = static_cast<std::uint32_t>(end - valueStart);
+        hasLongQuotedValue_ |= entry.valueSize >= kStandardReadBufferSize + 1 && IsQuote(bytes[valueStart]);
     } else {
-        entry.name = TrimEnd(line.substr(0, equals));
-        entry.value = TrimStart(line.substr(equals + 1));
+        hasBareLine_ |= bytes[start] != ';' && bytes[start] != '[';
     }
-    ProfileSection& section = sections_.back();
-    if (entry.name.empty()) {
-        entry.dropped = lastKept_ != kNone && UpToNul(entries_[lastKept_].name).empty();
-    }
+    if (entry.nameSize == 0) entry.dropped = lastKept_ != kNone && UpToNul(Name(entries_[lastKept_])).empty();
     if (!entry.dropped) lastKept_ = static_cast<std::uint32_t>(entries_.size());
     entries_.push_back(entry);
-    ++section.entryCount;
+    ++sections_.back().entryCount;
+}
+
+// A header: the name between '[' and the last ']'. False for a line without a later ']'.
+bool ProfileImage::AddSection(std::string_view line, std::uint32_t lineNumber) {
+    const std::size_t close = line.rfind(']');
+    if (close == std::string_view::npos || close == 0) return false;
+    sections_.push_back(ProfileSection{Trim(line.substr(1, close - 1)), lineNumber,
+                                       static_cast<std::uint32_t>(entries_.size()), 0});
+    lastKept_ = kNone;
+    return true;
 }
 
 void ProfileImage::NoteDoubts() {
@@ -254,29 +283,34 @@ void ProfileImage::NoteDoubts() {
             doubts_.push_back({PlatformDoubt::SeveralClosingBrackets, section.line});
         if (hasUnpinnedEdgeBytes_ && HasUnpinnedEdge(section.name)) doubts_.push_back({PlatformDoubt::UntrimmedEdgeByte, section.line});
     }
-    for (std::size_t e = 0; e < entries_.size(); ++e) {
-        const ProfileEntry& entry = entries_[e];
-        if (hasUnpinnedEdgeBytes_ && (HasUnpinnedEdge(entry.name) || (entry.value && HasUnpinnedEdge(*entry.value))))
+    // Most files have none of the lines the pass over the entries looks for.
+    if (hasUnpinnedEdgeBytes_ || hasQuoteInName_ || hasBareLine_ || hasLongQuotedValue_) NoteEntryDoubts();
+    std::stable_sort(doubts_.begin(), doubts_.end(),
+                     [](const DoubtAt& a, const DoubtAt& b) { return a.line < b.line; });
+}
+
+void ProfileImage::NoteEntryDoubts() {
+    for (const ProfileEntry& entry : entries_) {
+        const std::optional<std::string_view> rawValue = Value(entry);
+        if (hasUnpinnedEdgeBytes_ && (HasUnpinnedEdge(Name(entry)) || (rawValue && HasUnpinnedEdge(*rawValue))))
             doubts_.push_back({PlatformDoubt::UntrimmedEdgeByte, entry.line});
         if (entry.dropped) continue;
-        const std::string_view name = Effective(entry.name);
-        if (hasQuotes_ && !name.starts_with(';') &&
+        const std::string_view name = Effective(Name(entry));
+        if (hasQuoteInName_ && !name.starts_with(';') &&
             (name.find('"') != std::string_view::npos || name.find('\'') != std::string_view::npos))
             doubts_.push_back({PlatformDoubt::QuoteInKeyName, entry.line});
         // Only the entry a read finds is ever answered from.
-        if (!entryFound_[e]) continue;
-        if (!entry.value) {
+        if (!entry.found) continue;
+        if (!rawValue) {
             // Lines that begin with ';' are comments to Windows: no read of the standard file names
             // them; a '[' line is told as a header.
             if (!name.empty() && !name.starts_with(';') && !name.starts_with('[')) doubts_.push_back({PlatformDoubt::BareLineReadAsKey, entry.line, name});
             continue;
         }
-        const std::string_view value = Effective(*entry.value);
-        if (hasQuotes_ && value.size() >= kStandardReadBufferSize + 1 && IsQuoted(value))
+        const std::string_view value = Effective(*rawValue);
+        if (value.size() >= kStandardReadBufferSize + 1 && IsQuoted(value))
             doubts_.push_back({PlatformDoubt::QuotedValueFillsBuffer, entry.line});
     }
-    std::stable_sort(doubts_.begin(), doubts_.end(),
-                     [](const DoubtAt& a, const DoubtAt& b) { return a.line < b.line; });
 }
 
 void ProfileImage::Index() {
@@ -295,38 +329,36 @@ void ProfileImage::Index() {
         }
     }
     // Only the first section of a name is ever searched, and in it the first entry of a name.
-    entryFound_.assign(entries_.size(), 0);
     entryTables_.assign(sections_.size(), EntryTable{});
     std::size_t slots = 0;
-    for (std::uint32_t s = 0; s < sections_.size(); ++s)
-        if (sectionSearched_[s]) slots += TableSizeFor(sections_[s].entryCount);
-    entrySlots_.assign(slots, EntrySlot{});
-    std::uint32_t start = 0;
     for (std::uint32_t s = 0; s < sections_.size(); ++s) {
         if (!sectionSearched_[s]) continue;
         const auto size = static_cast<std::uint32_t>(TableSizeFor(sections_[s].entryCount));
-        entryTables_[s] = {start, size - 1};
-        start += size;
-        IndexEntries(s);
+        entryTables_[s] = {static_cast<std::uint32_t>(slots), size - 1};
+        slots += size;
     }
+    entrySlots_ = std::make_unique_for_overwrite<EntrySlot[]>(slots);
+    for (std::uint32_t s = 0; s < sections_.size(); ++s)
+        if (sectionSearched_[s]) IndexEntries(s);
 }
 
 void ProfileImage::IndexEntries(std::uint32_t section) {
     const ProfileSection& owner = sections_[section];
     const EntryTable table = entryTables_[section];
-    EntrySlot* const slots = entrySlots_.data() + table.start;
+    EntrySlot* const slots = entrySlots_.get() + table.start;
+    std::fill(slots, slots + table.mask + 1, EntrySlot{});
     for (std::uint32_t e = owner.firstEntry; e < owner.firstEntry + owner.entryCount; ++e) {
-        const ProfileEntry& entry = entries_[e];
+        ProfileEntry& entry = entries_[e];
         if (entry.dropped) continue;
-        const std::string_view name = Effective(entry.name);
+        const std::string_view name = Effective(Name(entry));
         const std::uint32_t hash = FoldedHash(name);
         for (std::uint32_t slot = hash & table.mask;; slot = (slot + 1) & table.mask) {
             if (slots[slot].entry == 0) {
                 slots[slot] = {e + 1, hash};
-                entryFound_[e] = 1;
+                entry.found = 1;
                 break;
             }
-            if (slots[slot].hash == hash && EqualIgnoringAsciiCase(Effective(entries_[slots[slot].entry - 1].name), name))
+            if (slots[slot].hash == hash && EqualIgnoringAsciiCase(Effective(Name(entries_[slots[slot].entry - 1])), name))
                 break;
         }
     }
@@ -356,17 +388,17 @@ const ProfileEntry* ProfileImage::Find(std::string_view section, std::string_vie
     // Reads come in file order: the entry after the last one found is tried first, and taken when
     // it is the one the table holds for its name.
     const std::uint32_t next = lastEntry_.load(std::memory_order_relaxed) + 1;
-    if (next >= found->firstEntry && next < found->firstEntry + found->entryCount && entryFound_[next] &&
-        EqualIgnoringAsciiCase(Effective(entries_[next].name), name)) {
+    if (next >= found->firstEntry && next < found->firstEntry + found->entryCount && entries_[next].found &&
+        EqualIgnoringAsciiCase(Effective(Name(entries_[next])), name)) {
         lastEntry_.store(next, std::memory_order_relaxed);
         return &entries_[next];
     }
     const EntryTable table = entryTables_[static_cast<std::size_t>(found - sections_.data())];
-    const EntrySlot* const slots = entrySlots_.data() + table.start;
+    const EntrySlot* const slots = entrySlots_.get() + table.start;
     const std::uint32_t hash = FoldedHash(name);
     for (std::uint32_t slot = hash & table.mask; slots[slot].entry != 0; slot = (slot + 1) & table.mask) {
         const std::uint32_t e = slots[slot].entry - 1;
-        if (slots[slot].hash == hash && EqualIgnoringAsciiCase(Effective(entries_[e].name), name)) {
+        if (slots[slot].hash == hash && EqualIgnoringAsciiCase(Effective(Name(entries_[e])), name)) {
             lastEntry_.store(e, std::memory_order_relaxed);
             return &entries_[e];
         }
@@ -378,8 +410,8 @@ std::string_view ProfileImage::Answer(std::string_view section, std::string_view
                                       std::size_t bufferSize) const noexcept {
     // Wine's ANSI function allocates a wide buffer of bufferSize characters first; a huge size fails.
     if (bufferSize == 0 || bufferSize >= 0x40000000) return {};
-    if (const ProfileEntry* entry = Find(section, key); entry && entry->value)
-        return CopyEntry(Effective(*entry->value), bufferSize);
+    if (const ProfileEntry* entry = Find(section, key); entry && entry->hasValue)
+        return CopyEntry(Effective(*Value(*entry)), bufferSize);
     // The default loses its trailing spaces, though never its first character.
     fallback = UpToNul(fallback);
     std::size_t end = fallback.size();

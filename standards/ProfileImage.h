@@ -9,7 +9,8 @@
 //   image.Sections()               in file order, duplicates included; element 0 is the text before the
 //                                  first header (unnamed, line 0), present even when empty
 //   image.EntriesOf(section)       the section's other lines in file order: key=value lines, lines
-//                                  without '=', duplicates and ';' lines included
+//                                  without '=', duplicates and ';' lines included;
+//                                  image.Name(entry) and image.Value(entry) read them
 //   image.Doubts()                 lines whose answer the platforms may give differently (see PlatformDoubt)
 //   image.HasBytesAbove127()       a code page that does not keep every byte as one character changes answers
 //   image.ReadString(section, key, fallback, bufferSize), or Answer(...) as a view
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -37,15 +39,22 @@ enum class ProfileEncoding {
     Utf16BeByteOrderMark, // FE FF
 };
 
-// One line of a section other than its header, as the platform stores it.
+// One line of a section other than its header, as the platform stores it. Its name and value are
+// offsets into the image's bytes (ProfileImage::Name and Value give them), so that an entry stays
+// small: a large standard file holds a hundred thousand of them.
 struct ProfileEntry {
     // Before the first '=', whitespace-trimmed; the whole trimmed line when there is no '='.
-    std::string_view name;
-    // After the first '=', whitespace-trimmed, quotes still on; none for a line without '='.
-    std::optional<std::string_view> value;
-    std::uint32_t line = 0;
+    std::uint32_t nameStart = 0;
+    std::uint32_t nameSize = 0;
+    // After the first '=', whitespace-trimmed, quotes still on; only when hasValue.
+    std::uint32_t valueStart = 0;
+    std::uint32_t valueSize = 0;
+    std::uint32_t line : 29 = 0;
+    std::uint32_t hasValue : 1 = 0;
     // The platform drops an empty name that directly follows another empty name.
-    bool dropped = false;
+    std::uint32_t dropped : 1 = 0;
+    // A read of its name finds it: the first kept entry of its name in the first section of its name.
+    std::uint32_t found : 1 = 0;
 };
 
 struct ProfileSection {
@@ -84,8 +93,13 @@ struct DoubtAt {
 // Lines this long or longer are a doubt.
 inline constexpr std::size_t kLongestPinnedLine = 32767;
 
+// The most bytes an image holds (offsets and line numbers of entries are sized for it); the
+// readers of standard files stop far below.
+inline constexpr std::size_t kLargestProfileImage = std::size_t{1} << 28;
+
 class ProfileImage {
 public:
+    // Throws std::length_error for more than kLargestProfileImage bytes.
     explicit ProfileImage(std::string bytes);
 
     // Holds views into its own bytes: not copied, only moved through a pointer.
@@ -97,6 +111,15 @@ public:
     std::span<const ProfileEntry> EntriesOf(const ProfileSection& section) const noexcept;
     std::span<const DoubtAt> Doubts() const noexcept { return doubts_; }
     bool HasBytesAbove127() const noexcept { return hasBytesAbove127_; }
+
+    // An entry's name and value (none for a line without '='), as views into the image's bytes.
+    std::string_view Name(const ProfileEntry& entry) const noexcept {
+        return {bytes_.data() + entry.nameStart, entry.nameSize};
+    }
+    std::optional<std::string_view> Value(const ProfileEntry& entry) const noexcept {
+        if (!entry.hasValue) return std::nullopt;
+        return std::string_view(bytes_.data() + entry.valueStart, entry.valueSize);
+    }
 
     // GetPrivateProfileStringA(section, key, fallback, buffer, bufferSize) on these bytes, with a
     // code page that keeps every byte as one character: the bytes written before the NUL. Wine's
@@ -114,8 +137,10 @@ public:
 
 private:
     void Parse();
-    void AddLine(std::string_view line, std::uint32_t lineNumber);
+    void AddLine(std::size_t start, std::size_t end, std::uint32_t lineNumber);
+    bool AddSection(std::string_view line, std::uint32_t lineNumber);
     void NoteDoubts();
+    void NoteEntryDoubts();
     void Index();
     void IndexEntries(std::uint32_t section);
     const ProfileSection* FindSection(std::string_view trimmedName) const noexcept;
@@ -130,7 +155,10 @@ private:
     bool hasNul_ = false;
     bool hasPageFeedOrEof_ = false;
     bool hasUnpinnedEdgeBytes_ = false;
-    bool hasQuotes_ = false;
+    // Set while parsing: lines whose doubts only a pass over the entries finds.
+    bool hasQuoteInName_ = false;
+    bool hasBareLine_ = false;          // a line without '=' that is neither a comment nor a '[' line
+    bool hasLongQuotedValue_ = false;   // a quoted value that may fill the read buffer
     std::vector<ProfileSection> sections_;
     std::vector<ProfileEntry> entries_;
     std::vector<DoubtAt> doubts_;
@@ -140,22 +168,21 @@ private:
     // Open-addressed tables of index + 1 (0: free): the first section of each name, and the first
     // entry of each name in those sections.
     std::vector<std::uint32_t> sectionSlots_;
-    // Each searched section has a table of its own, a run of entrySlots_, so that building and
-    // searching one stays within a small part of memory.
+    std::vector<std::uint8_t> sectionSearched_;  // the first section of its name
+    // Each searched section has a table of its own, a run of entrySlots_, filled right after it is
+    // cleared, so that building and searching one stays within a small part of memory.
     struct EntryTable {
         std::uint32_t start = 0;
         std::uint32_t mask = 0;
     };
     // An entry's index + 1 (0: free) and its name's hash, so that a probe compares names only
-    // where the hashes agree.
+    // where the hashes agree. Left uninitialized until its table is cleared.
     struct EntrySlot {
-        std::uint32_t entry = 0;
-        std::uint32_t hash = 0;
+        std::uint32_t entry;
+        std::uint32_t hash;
     };
-    std::vector<EntrySlot> entrySlots_;
-    std::vector<EntryTable> entryTables_;      // per section
-    std::vector<std::uint8_t> sectionSearched_;  // the first section of its name
-    std::vector<std::uint8_t> entryFound_;       // the entry that a read of its name finds
+    std::unique_ptr<EntrySlot[]> entrySlots_;
+    std::vector<EntryTable> entryTables_;  // per section
     // Where the last read ended, to try its neighbour first; a stale value is only a slower read.
     mutable std::atomic<std::uint32_t> lastSection_{kNone};
     mutable std::atomic<std::uint32_t> lastEntry_{kNone};

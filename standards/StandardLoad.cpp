@@ -85,9 +85,13 @@ private:
     }
     bool Failed(LoadEnd end, std::int16_t section) noexcept { return !Ended(end, section); }
 
+    // Kept apart from the recording, so that a load without an account pays only the test.
     void Note(LoadRead::Of of, std::int16_t section, std::int16_t name, bool found, std::int32_t count,
               std::wstring_view text) {
-        if (!result_.account) return;
+        if (result_.account) Record(of, section, name, found, count, text);
+    }
+    void Record(LoadRead::Of of, std::int16_t section, std::int16_t name, bool found, std::int32_t count,
+                std::wstring_view text) {
         result_.account->reads.push_back(
             {of, section, name, found, found ? count : 0, found ? std::wstring(text) : std::wstring()});
     }

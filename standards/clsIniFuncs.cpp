@@ -3,7 +3,9 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -56,9 +58,10 @@ bool StoreCount(const std::wstring& text, LONG& count) {
     return converted.has_value();
 }
 
-// Copied, so that both buffers keep their room for the next read.
-bool StoreText(const std::wstring& text, std::wstring& output) {
-    output.assign(text);
+// Swapped rather than copied: the caller's string takes the text, and its old buffer becomes the
+// next read's, so that both keep their room.
+bool StoreText(std::wstring& text, std::wstring& output) noexcept {
+    output.swap(text);
     return true;
 }
 
@@ -86,21 +89,41 @@ private:
     std::size_t size_;
 };
 
-bool IsAscii(char c) noexcept { return static_cast<unsigned char>(c) < 0x80; }
-
-// The answer as text with its leading spaces removed, into output, whose buffer is reused: ASCII is
-// widened on the stack, since a string assigned from a range of another character type is built
-// in a temporary first.
+// The answer as text with its leading spaces removed, into output, whose buffer is reused. ASCII is
+// widened in place as it is checked, in one pass: a string assigned from a range of another
+// character type is built in a temporary first.
 void AssignAnswer(std::string_view answer, std::wstring& output) {
-    if (answer.size() < kReadBufferSize && std::all_of(answer.begin(), answer.end(), IsAscii)) {
-        const std::size_t start = std::min(answer.find_first_not_of(' '), answer.size());
-        wchar_t wide[kReadBufferSize];
-        std::copy(answer.begin() + static_cast<std::ptrdiff_t>(start), answer.end(), wide);
-        output.assign(wide, answer.size() - start);
-        return;
+    const std::size_t start = std::min(answer.find_first_not_of(' '), answer.size());
+    output.resize(answer.size() - start);
+    unsigned char any = 0;
+    wchar_t* target = output.data();
+    for (std::size_t i = start; i < answer.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(answer[i]);
+        any |= byte;
+        *target++ = static_cast<wchar_t>(byte);
     }
+    if (any < 0x80) return;
     output = FromCodePage(answer);
     output.erase(0, output.find_first_not_of(L' '));
+}
+
+// Every read compares its file's path with the one being read: eight bytes at a time, since the
+// library's compare goes a character at a time.
+bool SamePath(const std::wstring& a, const std::wstring& b) noexcept {
+    if (a.size() != b.size()) return false;
+    const auto* x = reinterpret_cast<const unsigned char*>(a.data());
+    const auto* y = reinterpret_cast<const unsigned char*>(b.data());
+    const std::size_t size = a.size() * sizeof(wchar_t);
+    std::size_t i = 0;
+    for (; i + sizeof(std::uint64_t) <= size; i += sizeof(std::uint64_t)) {
+        std::uint64_t u, v;
+        std::memcpy(&u, x + i, sizeof u);
+        std::memcpy(&v, y + i, sizeof v);
+        if (u != v) return false;
+    }
+    for (; i < size; ++i)
+        if (x[i] != y[i]) return false;
+    return true;
 }
 
 }  // namespace
@@ -121,7 +144,7 @@ clsIniFuncs::OneReading::OneReading(clsIniFuncs& ini, const std::wstring& FilePa
 clsIniFuncs::OneReading::~OneReading() { ini_.reading_.reset(); }
 
 const FileImage* clsIniFuncs::ImageFor(const std::wstring& fileName) {
-    if (!reading_ || fileName != reading_->path) return nullptr;
+    if (!reading_ || !SamePath(fileName, reading_->path)) return nullptr;
     if (!reading_->current) {
         reading_->current = true;
         try {

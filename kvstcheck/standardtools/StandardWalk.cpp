@@ -56,9 +56,9 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }
 
 // Lines the platform skips or no reader means: comments, and lines of nothing but NULs.
-bool IsComment(const ProfileEntry& entry) {
-    if (!entry.value && entry.name.substr(0, entry.name.find('\0')).empty()) return true;
-    return !entry.name.empty() && (entry.name[0] == ';' || entry.name[0] == '#');
+bool IsCommentLine(std::string_view name, bool hasValue) {
+    if (!hasValue && name.substr(0, name.find('\0')).empty()) return true;
+    return !name.empty() && (name[0] == ';' || name[0] == '#');
 }
 
 bool IsQuotedValue(std::string_view value) {
@@ -180,7 +180,7 @@ private:
     // The entry a read finds, or null when the read gives the missing marker.
     const ProfileEntry* Entry(std::string_view section, std::string_view key) {
         const ProfileEntry* entry = image_.Find(section, key);
-        if (entry == nullptr || !entry->value) return nullptr;
+        if (entry == nullptr || !entry->hasValue) return nullptr;
         read_.insert(entry);
         return entry;
     }
@@ -196,10 +196,10 @@ private:
     // Bytes of the file as the plug-in sees them, in UTF-8.
     std::string Shown(std::string_view bytes) const { return text_.Utf8(text_.Widen(bytes)); }
 
-    std::string ShownValue(const ProfileEntry& entry) const { return Shown(Unquoted(*entry.value)); }
+    std::string ShownValue(const ProfileEntry& entry) const { return Shown(Unquoted(*image_.Value(entry))); }
 
     std::string Assignment(const ProfileEntry& entry) const {
-        return Shown(entry.name) + "=" + Shown(*entry.value);
+        return Shown(image_.Name(entry)) + "=" + Shown(*image_.Value(entry));
     }
 
     // The loader's own walk over the image, told line by line from its account of the reading.
@@ -345,7 +345,7 @@ private:
                        std::optional<std::size_t> kind, const ProfileEntry& countEntry) {
         const long empty = count - number + 1;
         const ProfileEntry* written = image_.Find(section, key);
-        const bool marker = written != nullptr && written->value;
+        const bool marker = written != nullptr && written->hasValue;
         std::string problem = marker ? Assignment(*written) + " reads as a missing name"
                                      : "NameCount=" + std::to_string(count) + ", but [" + section + "] has no " + key;
         problem += ": the plug-in stops reading the section there";
@@ -403,7 +403,7 @@ private:
     void CheckNumberForm(const ProfileEntry& entry, const std::wstring& text, short count) {
         if (IsPlainNumber(text)) return;
         Warn(entry.line, "number-form", Assignment(entry) + " is read as " + std::to_string(count),
-             "write the whole number: " + Shown(entry.name) + "=" + std::to_string(count));
+             "write the whole number: " + Shown(image_.Name(entry)) + "=" + std::to_string(count));
     }
 
     // The kind a type name the plug-in does not know most likely means: one in another letter case, or
@@ -466,9 +466,9 @@ private:
 
     // What the value becomes on its way to the plug-in: spaces, length and characters.
     void CheckValue(const ProfileEntry& entry, const std::string& key) {
-        const std::string_view value = Unquoted(*entry.value);
+        const std::string_view value = Unquoted(*image_.Value(entry));
         const std::string shown = ShownValue(entry);
-        if (IsQuotedValue(*entry.value) && !value.empty() && value.front() == ' ') {
+        if (IsQuotedValue(*image_.Value(entry)) && !value.empty() && value.front() == ' ') {
             const auto kept = value.find_first_not_of(' ');
             Warn(entry.line, "leading-space",
                  key + "=" + Quoted(shown) + ": the plug-in drops the leading spaces and reads " +
@@ -526,7 +526,7 @@ private:
             const std::string name = Shown(section.name);
             if (index == 0) {
                 for (const ProfileEntry& entry : image_.EntriesOf(section))
-                    if (!IsComment(entry) && !entry.dropped)
+                    if (!IsCommentLine(image_.Name(entry), entry.hasValue) && !entry.dropped)
                         Warn(entry.line, "before-first-section", "this line comes before the first [section], so the plug-in never reads it",
                              "move it into its section, or begin it with ';' to make it a comment");
                 continue;
@@ -540,18 +540,18 @@ private:
             const bool isCommon = EqualIgnoringAsciiCase(section.name, "Common");
             std::vector<const ProfileEntry*> seen;
             for (const ProfileEntry& entry : image_.EntriesOf(section)) {
-                if (IsComment(entry) || entry.dropped || read_.contains(&entry) ||
-                    (uncounted && entry.value && NumberAfter(entry.name, "Name"))) {
+                if (IsCommentLine(image_.Name(entry), entry.hasValue) || entry.dropped || read_.contains(&entry) ||
+                    (uncounted && entry.hasValue && NumberAfter(image_.Name(entry), "Name"))) {
                     seen.push_back(&entry);
                     continue;
                 }
                 const auto found = std::find_if(seen.begin(), seen.end(), [&](const ProfileEntry* earlier) {
-                    return earlier->value && EqualIgnoringAsciiCase(earlier->name, entry.name);
+                    return earlier->hasValue && EqualIgnoringAsciiCase(image_.Name(*earlier), image_.Name(entry));
                 });
                 const ProfileEntry* same = found == seen.end() ? nullptr : *found;
                 seen.push_back(&entry);
-                const std::string key = Shown(entry.name);
-                if (!entry.value) {
+                const std::string key = Shown(image_.Name(entry));
+                if (!entry.hasValue) {
                     Warn(entry.line, "no-equals", Quoted(key) + " has no '=', so the plug-in never reads this line",
                          "write it as Key=Value, or begin it with ';' to make it a comment");
                 } else if (same != nullptr) {
@@ -559,7 +559,7 @@ private:
                          key + "= appears again in [" + name + "] (first at line " + std::to_string(same->line) +
                              "): the plug-in reads only the first",
                          "remove one of them");
-                } else if (const auto number = NumberAfter(entry.name, "Name"); number && !isCommon && state != sections_.end()) {
+                } else if (const auto number = NumberAfter(image_.Name(entry), "Name"); number && !isCommon && state != sections_.end()) {
                     // Names after a gap are told with the gap.
                     if (state->second.stoppedAt != 0 && *number <= state->second.nameCount && *number > 0) continue;
                     if (*number > state->second.nameCount)
@@ -569,10 +569,10 @@ private:
                              "write NameCount=" + std::to_string(*number) + " if it belongs, or remove the line");
                     else
                         Warn(entry.line, "name-unread", key + " is never read by the plug-in", "number the names Name1, Name2, ...");
-                } else if (const auto meant = MeantKey(entry.name, isCommon)) {
+                } else if (const auto meant = MeantKey(image_.Name(entry), isCommon)) {
                     Warn(entry.line, "misspelt-key",
                          key + "= is never read by the plug-in: it reads " + std::string(*meant) + "= (misspelt?)",
-                         "write " + std::string(*meant) + "=" + Shown(*entry.value));
+                         "write " + std::string(*meant) + "=" + Shown(*image_.Value(entry)));
                 } else if (isCommon) {
                     Warn(entry.line, "unknown-key", key + "= is never read by the plug-in: [Common] holds only TypeCount",
                          "remove the line");
@@ -589,8 +589,8 @@ private:
     // The kind an unread type section declares has no list because of it.
     void NoteUnreadKind(const ProfileSection& section, const std::string& name) {
         const ProfileEntry* type = image_.Find(section.name, "Type");
-        if (type == nullptr || !type->value) return;
-        std::wstring typeName = text_.Widen(Unquoted(*type->value));
+        if (type == nullptr || !type->hasValue) return;
+        std::wstring typeName = text_.Widen(Unquoted(*image_.Value(*type)));
         typeName.erase(0, typeName.find_first_not_of(L' '));
         auto kind = KindOfTypeName(typeName);
         if (!kind) {
@@ -618,8 +618,8 @@ private:
     std::string MisspeltAt(const ProfileSection& section, std::string_view key) const {
         const bool common = EqualIgnoringAsciiCase(section.name, "Common");
         for (const ProfileEntry& entry : image_.EntriesOf(section))
-            if (entry.value && !IsComment(entry) && MeantKey(entry.name, common) == key)
-                return " (line " + std::to_string(entry.line) + " has " + Shown(entry.name) + "=, misspelt?)";
+            if (entry.hasValue && !IsCommentLine(image_.Name(entry), entry.hasValue) && MeantKey(image_.Name(entry), common) == key)
+                return " (line " + std::to_string(entry.line) + " has " + Shown(image_.Name(entry)) + "=, misspelt?)";
         return {};
     }
 

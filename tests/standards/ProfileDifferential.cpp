@@ -317,7 +317,7 @@ DifferentialCase GenerateCase(std::uint32_t caseNumber) {
     for (const standards::ProfileSection& section : image.Sections()) {
         sectionNames.emplace_back(section.name.substr(0, section.name.find('\0')));
         for (const standards::ProfileEntry& entry : image.EntriesOf(section))
-            keyNames.emplace_back(entry.name.substr(0, entry.name.find('\0')));
+            keyNames.emplace_back(image.Name(entry).substr(0, image.Name(entry).find('\0')));
     }
     static const char* const fallbacks[] = {kMissingMarker, "", "abc  ", "  ", "\"dq\"", "'x'", "abc\t", " lead"};
     for (int i = 0; i < 24; ++i) {

@@ -26,7 +26,8 @@ std::string Outline(const ProfileImage& image) {
     for (const standards::ProfileSection& section : image.Sections()) {
         text += "[" + std::string(section.name) + "]@" + std::to_string(section.line) + "\n";
         for (const standards::ProfileEntry& entry : image.EntriesOf(section)) {
-            text += "  " + std::string(entry.name) + (entry.value ? "=" + std::string(*entry.value) : " (none)") + "@" +
+            const auto value = image.Value(entry);
+            text += "  " + std::string(image.Name(entry)) + (value ? "=" + std::string(*value) : " (none)") + "@" +
                     std::to_string(entry.line) + (entry.dropped ? " dropped" : "") + "\n";
         }
     }
@@ -145,7 +146,7 @@ TEST(ProfileImageTest, ReadsInAnyOrderFindTheFirstOfEachName) {
         std::reverse(std::begin(reads), std::end(reads));
     }
     EXPECT_EQ(image.Find("A", "k")->line, 2u);
-    EXPECT_EQ(image.Find("B", "j")->value, std::nullopt);
+    EXPECT_EQ(image.Value(*image.Find("B", "j")), std::nullopt);
     EXPECT_EQ(image.Find("A", "m"), nullptr);
 }
 
