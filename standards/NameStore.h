@@ -1,6 +1,7 @@
 #pragma once
 // The names of one load in one pooled store, and lists of names that view it: no heap allocation
 // per name. Portable C++20.
+#include <algorithm>
 #include <cstddef>
 #include <iterator>
 #include <memory>
@@ -17,13 +18,22 @@ public:
     NamePool(const NamePool&) = delete;
     NamePool& operator=(const NamePool&) = delete;
 
-    // A copy of text inside the pool. Throws std::bad_alloc.
-    std::wstring_view Add(std::wstring_view text);
+    // A copy of text inside the pool. Throws std::bad_alloc. Inline: a load adds every name.
+    std::wstring_view Add(std::wstring_view text) {
+        if (text.empty()) return {};
+        if (static_cast<std::size_t>(end_ - next_) < text.size()) NewBlock(text.size());
+        wchar_t* const start = next_;
+        next_ = std::copy(text.begin(), text.end(), next_);
+        return {start, text.size()};
+    }
 
 private:
+    void NewBlock(std::size_t atLeast);
+
     std::vector<std::unique_ptr<wchar_t[]>> blocks_;
-    std::size_t used_ = 0;      // in the last block
-    std::size_t capacity_ = 0;  // of the last block
+    std::size_t lastBlockSize_ = 0;
+    wchar_t* next_ = nullptr;  // the free room of the last block
+    wchar_t* end_ = nullptr;
 };
 
 // A zero-based list of names, read-only, that shares the pool its names live in: copies are

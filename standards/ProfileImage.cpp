@@ -13,23 +13,25 @@ constexpr bool IsBlank(char c) noexcept {
     return (c >= '\t' && c <= '\r') || c == '\x1a' || c == ' ';
 }
 
-std::string_view TrimStart(std::string_view text) noexcept {
+// The helpers of every read are inline: the 64-bit calling convention passes and returns a view
+// through memory, and a call per helper costs more than its work.
+inline std::string_view TrimStart(std::string_view text) noexcept {
     std::size_t start = 0;
     while (start < text.size() && IsBlank(text[start])) ++start;
     return text.substr(start);
 }
 
-std::string_view TrimEnd(std::string_view text) noexcept {
+inline std::string_view TrimEnd(std::string_view text) noexcept {
     std::size_t end = text.size();
     while (end > 0 && IsBlank(text[end - 1])) --end;
     return text.substr(0, end);
 }
 
-std::string_view Trim(std::string_view text) noexcept { return TrimEnd(TrimStart(text)); }
+inline std::string_view Trim(std::string_view text) noexcept { return TrimEnd(TrimStart(text)); }
 
 // The platform keeps names and values as C strings: what follows a NUL is never seen. A loop of
 // its own: the texts are short, and a call to the library's search costs more than they do.
-std::string_view UpToNul(std::string_view text) noexcept {
+inline std::string_view UpToNul(std::string_view text) noexcept {
     std::size_t size = 0;
     while (size < text.size() && text[size] != '\0') ++size;
     return text.substr(0, size);
@@ -69,7 +71,7 @@ constexpr char FoldAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static
 // Names are short, and most often asked for as they are written: four bytes at a time while they
 // agree, then byte by byte with letter case folded (a loop of its own; the library's compare is a
 // call per name).
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
+inline bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
     std::size_t i = 0;
     for (; i + 4 <= a.size(); i += 4) {
@@ -120,9 +122,9 @@ bool HasUnpinnedEdge(std::string_view text) noexcept {
     return !text.empty() && (IsUnpinnedEdgeByte(text.front()) || IsUnpinnedEdgeByte(text.back()));
 }
 
-bool IsQuote(char c) noexcept { return c == '"' || c == '\''; }
+inline bool IsQuote(char c) noexcept { return c == '"' || c == '\''; }
 
-bool IsQuoted(std::string_view value) noexcept {
+inline bool IsQuoted(std::string_view value) noexcept {
     return value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
 }
 
@@ -130,7 +132,7 @@ bool IsQuoted(std::string_view value) noexcept {
 // comes off, and a quoted value that fits all but its closing quote loses one character more.
 // Always a part of value.
 // value is already cut at its first NUL.
-std::string_view CopyEntry(std::string_view value, std::size_t bufferSize) noexcept {
+inline std::string_view CopyEntry(std::string_view value, std::size_t bufferSize) noexcept {
     const bool quoted = IsQuoted(value);
     if (quoted) value.remove_prefix(1);
     std::string_view copy = value.substr(0, bufferSize - 1);
@@ -347,20 +349,35 @@ void ProfileImage::IndexEntries(std::uint32_t section) {
     const EntryTable table = entryTables_[section];
     EntrySlot* const slots = entrySlots_.get() + table.start;
     std::fill(slots, slots + table.mask + 1, EntrySlot{});
-    for (std::uint32_t e = owner.firstEntry; e < owner.firstEntry + owner.entryCount; ++e) {
-        ProfileEntry& entry = entries_[e];
-        if (entry.dropped) continue;
-        const std::string_view name = Effective(Name(entry));
-        const std::uint32_t hash = FoldedHash(name);
-        for (std::uint32_t slot = hash & table.mask;; slot = (slot + 1) & table.mask) {
-            if (slots[slot].entry == 0) {
-                slots[slot] = {e + 1, hash};
-                entry.found = 1;
-                break;
-            }
-            if (slots[slot].hash == hash && EqualIgnoringAsciiCase(Effective(Name(entries_[slots[slot].entry - 1])), name))
-                break;
+    // Each name's hash is taken a few entries ahead and its slot fetched meanwhile: a large
+    // section's table does not stay in the cache while the entries and their bytes stream past.
+    constexpr std::uint32_t kAhead = 8;
+    std::uint32_t hashes[kAhead];
+    const std::uint32_t end = owner.firstEntry + owner.entryCount;
+    const auto hashAhead = [&](std::uint32_t e) {
+        if (e >= end) return;
+        hashes[e % kAhead] = FoldedHash(Effective(Name(entries_[e])));
+        __builtin_prefetch(slots + (hashes[e % kAhead] & table.mask));
+    };
+    for (std::uint32_t e = owner.firstEntry; e < owner.firstEntry + kAhead; ++e) hashAhead(e);
+    for (std::uint32_t e = owner.firstEntry; e < end; ++e) {
+        const std::uint32_t hash = hashes[e % kAhead];
+        hashAhead(e + kAhead);
+        if (!entries_[e].dropped) Insert(slots, table.mask, e, hash);
+    }
+}
+
+// Marks entry e found unless the table holds an entry of its name already.
+void ProfileImage::Insert(EntrySlot* slots, std::uint32_t mask, std::uint32_t e, std::uint32_t hash) {
+    const std::string_view name = Effective(Name(entries_[e]));
+    for (std::uint32_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        if (slots[slot].entry == 0) {
+            slots[slot] = {e + 1, hash};
+            entries_[e].found = 1;
+            return;
         }
+        if (slots[slot].hash == hash && EqualIgnoringAsciiCase(Effective(Name(entries_[slots[slot].entry - 1])), name))
+            return;
     }
 }
 

@@ -143,6 +143,8 @@ private:
     void NoteEntryDoubts();
     void Index();
     void IndexEntries(std::uint32_t section);
+    struct EntrySlot;
+    void Insert(EntrySlot* slots, std::uint32_t mask, std::uint32_t entry, std::uint32_t hash);
     const ProfileSection* FindSection(std::string_view trimmedName) const noexcept;
     // A stored name or value as the platform compares and copies it: up to its first NUL.
     std::string_view Effective(std::string_view text) const noexcept {

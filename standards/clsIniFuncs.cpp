@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -71,20 +70,25 @@ class Numbered {
 public:
     Numbered(std::string_view literal, SHORT index) noexcept : size_(literal.size()) {
         std::copy(literal.begin(), literal.end(), text_);
-        int value = index;
-        if (value < 0) text_[size_++] = '-';
-        char digits[8];
-        std::size_t count = 0;
+        if (index < 0) text_[size_++] = '-';
+        // The digits are written from the last one back, in place.
+        unsigned magnitude = index < 0 ? 0u - static_cast<unsigned>(index) : static_cast<unsigned>(index);
+        size_ += DigitCount(magnitude);
+        char* digit = text_ + size_;
         do {
-            digits[count++] = static_cast<char>('0' + std::abs(value % 10));
-            value /= 10;
-        } while (value != 0);
-        while (count > 0) text_[size_++] = digits[--count];
+            *--digit = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
         text_[size_] = '\0';
     }
     operator std::string_view() const noexcept { return {text_, size_}; }
 
 private:
+    // A 16-bit index has at most five digits.
+    static std::size_t DigitCount(unsigned magnitude) noexcept {
+        return magnitude < 10 ? 1 : magnitude < 100 ? 2 : magnitude < 1000 ? 3 : magnitude < 10000 ? 4 : 5;
+    }
+
     char text_[16];  // the longest literal, "Type" or "Name", "-32768" and a NUL
     std::size_t size_;
 };
