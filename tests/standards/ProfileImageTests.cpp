@@ -128,6 +128,46 @@ TEST(ProfileImageTest, EncodingsAndHighBytesAreReported) {
     EXPECT_EQ(ProfileImage("\xEF\xBB\xBF[A]\nk=1").ReadString("A", "k", "d"), "d");
 }
 
+// The entries marked found, as "name@line", in file order.
+std::string FoundEntries(const ProfileImage& image) {
+    std::string text;
+    for (const standards::ProfileSection& section : image.Sections())
+        for (const standards::ProfileEntry& entry : image.EntriesOf(section))
+            if (entry.found) text += std::string(image.Name(entry)) + "@" + std::to_string(entry.line) + " ";
+    return text;
+}
+
+// A large section whose names share their first letters, with a repeat of an early one at its end.
+std::string ManyNames() {
+    std::string text = "[Big]\n";
+    for (int i = 0; i < 300; ++i) text += "Name" + std::to_string(i) + "=v\n";
+    return text + "NAME7=again\n";
+}
+
+std::string ManyNamesFound() {
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "Name" + std::to_string(i) + "@" + std::to_string(i + 2) + " ";
+    return text;
+}
+
+// found marks the entry each read of its name finds: the first kept entry of a name, in the first
+// section of a name.
+TEST(ProfileImageTest, TheFirstEntryOfEachNameInTheFirstSectionOfEachNameIsFound) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string found;
+    } cases[] = {
+        {"a repeat in other letter case is not found", "[A]\nk=1\nK=2\nj=3\n", "k@2 j@4 "},
+        {"a later section of the same name is never searched", "[A]\nk=1\n[B]\nk=2\n[a]\nk=3\nm=4\n", "k@2 k@4 "},
+        {"a dropped empty name is not found, nor a later empty one", "[A]\n=a\n=b\nx\n=c\n", "@2 x@4 "},
+        {"a line without '=' is found like any other", "[A]\nk\nk=1\n", "k@2 "},
+        {"the text before the first header is a section too", "top=1\n[A]\ntop=2\n", "top@1 top@3 "},
+        {"a table that fills past its first slots", ManyNames(), ManyNamesFound()},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FoundEntries(ProfileImage(c.bytes)), c.found) << c.what;
+}
+
 // Reads in any order find what reads in file order find: the first section of a name and its
 // first entry of a name, never a neighbour of the last entry found.
 TEST(ProfileImageTest, ReadsInAnyOrderFindTheFirstOfEachName) {
