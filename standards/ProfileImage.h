@@ -97,6 +97,7 @@ public:
     std::span<const ProfileEntry> EntriesOf(const ProfileSection& section) const noexcept;
     std::span<const DoubtAt> Doubts() const noexcept { return doubts_; }
     bool HasBytesAbove127() const noexcept { return hasBytesAbove127_; }
+    std::string_view Bytes() const noexcept { return bytes_; }
 
     // GetPrivateProfileStringA(section, key, fallback, buffer, bufferSize) on these bytes, with a
     // code page that keeps every byte as one character: the bytes written before the NUL. Wine's
