@@ -1,12 +1,10 @@
 // The standard file images kept per thread, started as the plug-in module starts them: reused only
-// for the same bytes at the same path, kept apart between threads, freed when a thread ends and
-// when the cache stops.
+// for the same bytes at the same path, and kept apart between threads. Their release at thread end
+// and unload is tested through the module (tests/audit/KeptImageTests.cpp).
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <functional>
+#include <barrier>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "standards/FileImage.h"
@@ -30,48 +28,6 @@ const std::string kWalls = Standard("Walls");
 const std::string kDoors = Standard("Doors");
 
 std::string SecondLayer(const Image& image) { return std::string(image->Answer("Type1", "Name2", "")); }
-
-// A thread that runs what it is given, one call at a time, until it goes; it then ends its share of
-// the cache, as the module's entry point does when a thread ends.
-class Thread {
-public:
-    Thread() : thread_([this] { Serve(); }) {}
-    Thread(const Thread&) = delete;
-    Thread& operator=(const Thread&) = delete;
-    ~Thread() {
-        Run(nullptr);
-        thread_.join();
-    }
-
-    // Runs work on the thread and waits for it.
-    void Run(std::function<void()> work) {
-        std::unique_lock lock(mutex_);
-        work_ = std::move(work);
-        pending_ = true;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return !pending_; });
-    }
-
-private:
-    void Serve() {
-        for (;;) {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return pending_; });
-            const bool last = !work_;
-            if (work_) work_();
-            pending_ = false;
-            changed_.notify_all();
-            if (last) break;
-        }
-        cache::EndThread();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::function<void()> work_;
-    bool pending_ = false;
-    std::thread thread_;
-};
 
 class ThreadImageCacheTest : public ::testing::Test {
 protected:
@@ -129,48 +85,33 @@ TEST_F(ThreadImageCacheTest, AFileWhoseAnswersAreUncertainGetsNoImageUntilItsByt
     EXPECT_EQ(standards::FileImage::Read(file), doors);
 }
 
-TEST_F(ThreadImageCacheTest, EachThreadKeepsItsOwnImage) {
-    Thread first, second;
-    Image firstImage, secondImage, firstAgain, secondAgain;
+TEST_F(ThreadImageCacheTest, EachThreadKeepsItsOwnImageWhileAnotherLoadsOtherBytes) {
+    const std::wstring other = folder / L"other.ini";
     kvtest::WriteFileBytes(file, kWalls);
-    first.Run([&] { firstImage = standards::FileImage::Read(file); });
-    kvtest::WriteFileBytes(file, kDoors);
-    second.Run([&] { secondImage = standards::FileImage::Read(file); });
-    ASSERT_NE(firstImage, nullptr);
-    ASSERT_NE(secondImage, nullptr);
-    EXPECT_EQ(SecondLayer(secondImage), "Doors");
-
-    // The second thread's load of other bytes left the first thread's image alone, and the first
-    // thread's image is not handed to the second.
-    kvtest::WriteFileBytes(file, kWalls);
-    first.Run([&] { firstAgain = standards::FileImage::Read(file); });
-    second.Run([&] { secondAgain = standards::FileImage::Read(file); });
-    EXPECT_EQ(firstAgain, firstImage);
-    ASSERT_NE(secondAgain, nullptr);
-    EXPECT_NE(secondAgain, firstImage);
-    EXPECT_EQ(SecondLayer(secondAgain), "Walls");
-}
-
-TEST_F(ThreadImageCacheTest, AThreadsImageGoesWhenTheThreadEndsAndEveryImageWhenTheCacheStops) {
-    kvtest::WriteFileBytes(file, kWalls);
-    std::weak_ptr<const standards::FileImage> ended, running;
-    {
-        Thread thread;
-        thread.Run([&] { ended = standards::FileImage::Read(file); });
-        EXPECT_FALSE(ended.expired());
-    }
-    EXPECT_TRUE(ended.expired());
-
-    Thread thread;
-    thread.Run([&] { running = standards::FileImage::Read(file); });
-    EXPECT_FALSE(running.expired());
-    cache::Stop(false);
-    EXPECT_TRUE(running.expired());
-    // Stopped, the cache keeps nothing: each load makes its own image.
-    thread.Run([&] {
-        std::weak_ptr<const standards::FileImage> image = standards::FileImage::Read(file);
-        EXPECT_TRUE(image.expired());
+    kvtest::WriteFileBytes(other, kDoors);
+    Image walls, wallsAgain, doors, doorsAgain;
+    // In turn: the first thread loads, the second loads, then both load again at once.
+    std::barrier turn(2);
+    std::thread first([&] {
+        walls = standards::FileImage::Read(file);
+        turn.arrive_and_wait();
+        turn.arrive_and_wait();
+        wallsAgain = standards::FileImage::Read(file);
     });
+    std::thread second([&] {
+        turn.arrive_and_wait();
+        doors = standards::FileImage::Read(other);
+        turn.arrive_and_wait();
+        doorsAgain = standards::FileImage::Read(other);
+    });
+    first.join();
+    second.join();
+    ASSERT_NE(walls, nullptr);
+    ASSERT_NE(doors, nullptr);
+    EXPECT_EQ(wallsAgain, walls);
+    EXPECT_EQ(doorsAgain, doors);
+    EXPECT_EQ(SecondLayer(walls), "Walls");
+    EXPECT_EQ(SecondLayer(doors), "Doors");
 }
 
 }  // namespace
