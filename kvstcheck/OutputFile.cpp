@@ -97,12 +97,13 @@ bool HeldByAnotherProgram(DWORD error) {
 
 }  // namespace
 
-void RunInputs::Add(const std::wstring& path, const std::string& what) {
-    if (const auto identity = IdentityOf(path)) inputs_.push_back({*identity, what});
-}
+void RunInputs::Add(const std::wstring& path, const std::string& what) { inputs_.push_back({path, what, {}}); }
 
 std::string RunInputs::Describe(const FileIdentity& identity) const {
-    const auto input = std::find_if(inputs_.begin(), inputs_.end(), [&](const Input& i) { return i.identity == identity; });
+    const auto input = std::find_if(inputs_.begin(), inputs_.end(), [&](const Input& i) {
+        if (!i.identity) i.identity = IdentityOf(i.path);
+        return *i.identity == identity;
+    });
     return input == inputs_.end() ? std::string() : input->what;
 }
 

@@ -11,18 +11,21 @@
 
 namespace kvstcheck {
 
-// The inputs of a run, named as the user gave them.
+// The inputs of a run, named as the user gave them. Their identities are looked up only when an
+// output file already exists, the one case that needs them: a folder of thousands of drawings
+// costs nothing otherwise.
 class RunInputs {
 public:
     // what: how a message names the input, such as "a drawing of this run".
     void Add(const std::wstring& path, const std::string& what);
-    // How the file at path is an input; empty when it is none.
+    // How the file with that identity is an input; empty when it is none.
     std::string Describe(const FileIdentity& identity) const;
 
 private:
     struct Input {
-        FileIdentity identity;
+        std::wstring path;
         std::string what;
+        mutable std::optional<std::optional<FileIdentity>> identity;  // outer: looked up yet
     };
     std::vector<Input> inputs_;
 };
