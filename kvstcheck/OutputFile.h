@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
 
 namespace kvstcheck {
@@ -18,6 +19,8 @@ class RunInputs {
 public:
     // what: how a message names the input, such as "a drawing of this run".
     void Add(const std::wstring& path, const std::string& what);
+    // The run's drawings, kept by reference (so a long list is not copied): they must outlive this.
+    void AddDrawings(const std::vector<WalkEntry>& drawings) noexcept { drawings_ = &drawings; }
     // How the file with that identity is an input; empty when it is none.
     std::string Describe(const FileIdentity& identity) const;
 
@@ -25,9 +28,11 @@ private:
     struct Input {
         std::wstring path;
         std::string what;
-        mutable std::optional<std::optional<FileIdentity>> identity;  // outer: looked up yet
     };
     std::vector<Input> inputs_;
+    const std::vector<WalkEntry>* drawings_ = nullptr;
+    // The drawings' identities, then the other inputs', once an output asked.
+    mutable std::optional<std::vector<std::optional<FileIdentity>>> identities_;
 };
 
 // Whether the first bytes of an existing file show that kvstcheck wrote it; every format carries
