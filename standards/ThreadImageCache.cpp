@@ -1,5 +1,7 @@
 #include "ThreadImageCache.h"
 
+#include <windows.h>
+
 #include <new>
 #include <utility>
 
@@ -84,7 +86,8 @@ void Stop(bool processExiting) noexcept {
         liveSlots = nullptr;
     }
     while (slots != nullptr) delete std::exchange(slots, slots->next);
-    // The system clears every thread's value of a freed slot.
+    // Running threads keep their stale values, which nothing reads: the index is out until the next
+    // Start, whose TlsAlloc gives every thread a zeroed value.
     ::TlsFree(slotIndex);
     slotIndex = TLS_OUT_OF_INDEXES;
 }

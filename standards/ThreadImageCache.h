@@ -6,8 +6,6 @@
 // Off until Start: a program that links the standards library without starting it (the tests, the
 // benches) makes a new image at every load. The plug-in module's entry point starts it when the
 // module loads, ends a thread's share when the thread ends, and stops it when the module goes.
-#include <windows.h>
-
 #include <memory>
 #include <string>
 #include <string_view>
