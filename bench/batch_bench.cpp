@@ -1,10 +1,11 @@
 // A whole office's drawings through kvstcheck: whole runs of kvstcheck.exe, each in its own process,
 // on a tiny drawing, a 22 MB drawing (500 layers, 200,000 entities), a folder of 1,000 drawings (the
-// bundled DXF and JSON drawings copied into ten folders) at one job and at one per core, and text
-// runs over 1,272 and 15,264 drawings (one folder named 12 times). Prints time, drawings/s, MB/s and
-// the peak memory of each, also as differences from the tiny drawing's run (so that Wine's start-up
-// cancels out); then where the time of a folder goes, phase by phase, measured with kvstcheck's own
-// code and the plug-in's host calls.
+// bundled DXF and JSON drawings copied into ten folders) at one job and at one per core, the same
+// folder at one job against a standard of 4 x 10,000 names, and text runs over 1,272 and 15,264
+// drawings (one folder named 12 times). Prints time, drawings/s, MB/s and the peak memory of each,
+// also as differences from the tiny drawing's run (so that Wine's start-up cancels out); then where
+// the time of a folder goes, phase by phase, measured with kvstcheck's own code and the plug-in's
+// host calls.
 //
 // Run (after the tests registered the plug-in):
 //   cmake --build build --target batch_bench kvstcheck && build/wine-run build/bench/batch_bench.exe [RUNS]
@@ -109,6 +110,32 @@ std::string GeneratedDrawing(std::size_t layers, std::size_t entities) {
                 Pair(20, at) + Pair(30, "0.0") + Pair(11, at) + Pair(21, "250.5") + Pair(31, "0.0");
     }
     return text + Pair(0, "ENDSEC") + Pair(0, "EOF");
+}
+
+// The sample standard with each of its kinds filled up to namesPerKind names, so that drawings get the
+// same findings from a file of the size of a large office's standard.
+std::string ManyNameStandard(const std::wstring& sample, int namesPerKind) {
+    // The sample holds ASCII names only.
+    const auto value = [&](const std::string& section, const std::string& key) {
+        wchar_t text[256];
+        ::GetPrivateProfileStringW(Wide(section.c_str()).c_str(), Wide(key.c_str()).c_str(), L"", text,
+                                   static_cast<DWORD>(std::size(text)), sample.c_str());
+        std::string ascii;
+        for (const wchar_t* c = text; *c != 0; ++c) ascii += static_cast<char>(*c);
+        return ascii;
+    };
+    std::string text = "[Common]\r\nTypeCount=4\r\n";
+    for (int kind = 1; kind <= 4; ++kind) {
+        const std::string section = "Type" + std::to_string(kind);
+        const std::string type = value(section, "Type");
+        text += "[" + section + "]\r\nType=" + type + "\r\nNameCount=" + std::to_string(namesPerKind) + "\r\n";
+        const int own = std::atoi(value(section, "NameCount").c_str());
+        for (int name = 1; name <= namesPerKind; ++name)
+            text += "Name" + std::to_string(name) + "=" +
+                    (name <= own ? value(section, "Name" + std::to_string(name)) : type + "-" + std::to_string(name)) +
+                    "\r\n";
+    }
+    return text;
 }
 
 // One kvstcheck.exe process: its wall time, or its peak memory.
@@ -367,6 +394,8 @@ int main(int argc, char** argv) {
         const BenchFile tiny(L"tiny.dxf", tinyBytes);
         const std::string bigBytes = GeneratedDrawing(500, 200000);
         const BenchFile big(L"big.dxf", bigBytes);
+        const std::string manyNamesBytes = ManyNameStandard(standard, 10000);
+        const BenchFile manyNames(L"many-names.ini", manyNamesBytes);
         const DrawingFolder thousand(samples, 1000, L"thousand");
         const DrawingFolder library(samples, 1272, L"library");
         SYSTEM_INFO system{};
@@ -388,6 +417,9 @@ int main(int argc, char** argv) {
                 cases.push_back({"1,000 drawings, " + std::to_string(n) + " jobs",
                                  common + L"--jobs " + std::to_wstring(n) + L" " + Quoted(thousand.root()), 1000,
                                  FolderBytes(thousand.root())});
+        cases.push_back({"1,000 drawings, 40,000 names",
+                         L"--standard " + Quoted(manyNames.path()) + L" " + oneJob + Quoted(thousand.root()), 1000,
+                         FolderBytes(thousand.root())});
         cases.push_back(
             {"text run, 1,272 drawings", common + Quoted(library.root()), 1272, FolderBytes(library.root())});
         cases.push_back({"text run, 15,264 drawings", common + twelve, 15264, 12 * FolderBytes(library.root())});
@@ -405,7 +437,8 @@ int main(int argc, char** argv) {
             PrintRow(cases[i], run, i == 0 ? nullptr : &tinyRun);
         }
         std::printf("  (net: the difference from the tiny drawing's run; peak WS/PF: PeakWorkingSetSize and "
-                    "PeakPagefileUsage in MB)\n");
+                    "PeakPagefileUsage in MB; 40,000 names: a standard file of 4 x 10,000 names, %.1f MB)\n",
+                    Megabytes(static_cast<double>(manyNamesBytes.size())));
 
         kvstcheck::Options options;
         options.drawings = {thousand.root()};

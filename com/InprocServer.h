@@ -22,6 +22,18 @@ struct ClassEntry {
 // Defined once by each module: the classes it serves.
 std::span<const ClassEntry> ServedClasses() noexcept;
 
+// What a module keeps for each thread: the entry point starts it when the module loads, ends a
+// thread's share when the thread ends, and stops it when the module is unloaded or the process ends.
+struct ThreadState {
+    bool (*start)() noexcept;
+    void (*endThread)() noexcept;
+    void (*stop)(bool processExiting) noexcept;
+};
+
+// Defined once by each module: its thread state, or null when it keeps nothing per thread (its
+// entry point then asks for no thread notices).
+const ThreadState* ModuleThreadState() noexcept;
+
 // DllGetClassObject: a class factory for a class of the table, CLASS_E_CLASSNOTAVAILABLE otherwise.
 HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID clsid, REFIID iid, void** factory) noexcept;
 // DllCanUnloadNow: S_OK when no object of the module lives and no lock is held, else S_FALSE.

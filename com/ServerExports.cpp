@@ -6,10 +6,26 @@
 #include "InprocServer.h"
 #include "Module.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
-    if (reason == DLL_PROCESS_ATTACH) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved) {
+    const kv::server::ThreadState* threads = kv::server::ModuleThreadState();
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
         kv::module::RecordHandle(instance);
-        ::DisableThreadLibraryCalls(instance);
+        // A module whose thread state cannot start still serves, without it.
+        if (threads != nullptr)
+            threads->start();
+        else
+            ::DisableThreadLibraryCalls(instance);
+        break;
+    case DLL_THREAD_DETACH:
+        if (threads != nullptr) threads->endThread();
+        break;
+    case DLL_PROCESS_DETACH:
+        // A reserved pointer: the process is ending, not the module being unloaded.
+        if (threads != nullptr) threads->stop(reserved != nullptr);
+        break;
+    default:
+        break;
     }
     return TRUE;
 }

@@ -2,6 +2,7 @@
 // Small questions about paths, answered by the file system.
 #include <cstddef>
 #include <cstdint>
+#include <array>
 #include <optional>
 #include <string>
 
@@ -26,9 +27,12 @@ PathKind KindOfPath(const std::wstring& path);
 std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t limit, std::string& error);
 
 // A file's identity: two spellings of one file (relative, short name, link, other letter case) give the same.
+// The volume's serial and the file's ID as the system's file ID information gives them (128 bits, as
+// ReFS needs), or, where a file system does not give that, the older 32-bit serial and 64-bit index.
 struct FileIdentity {
-    std::uint32_t volume = 0;
-    std::uint64_t index = 0;
+    std::uint64_t volume = 0;
+    std::array<std::uint8_t, 16> id{};
+    bool fullWidth = false;  // from the file ID information
     bool operator==(const FileIdentity&) const = default;
 };
 

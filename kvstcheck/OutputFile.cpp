@@ -97,13 +97,20 @@ bool HeldByAnotherProgram(DWORD error) {
 
 }  // namespace
 
-void RunInputs::Add(const std::wstring& path, const std::string& what) {
-    if (const auto identity = IdentityOf(path)) inputs_.push_back({*identity, what});
-}
+void RunInputs::Add(const std::wstring& path, const std::string& what) { inputs_.push_back({path, what}); }
 
 std::string RunInputs::Describe(const FileIdentity& identity) const {
-    const auto input = std::find_if(inputs_.begin(), inputs_.end(), [&](const Input& i) { return i.identity == identity; });
-    return input == inputs_.end() ? std::string() : input->what;
+    const std::size_t drawings = drawings_ ? drawings_->size() : 0;
+    if (!identities_) {
+        identities_.emplace();
+        identities_->reserve(drawings + inputs_.size());
+        for (std::size_t i = 0; i < drawings; ++i) identities_->push_back(IdentityOf((*drawings_)[i].path));
+        for (const Input& input : inputs_) identities_->push_back(IdentityOf(input.path));
+    }
+    const auto found = std::find(identities_->begin(), identities_->end(), identity);
+    if (found == identities_->end()) return {};
+    const auto index = static_cast<std::size_t>(found - identities_->begin());
+    return index < drawings ? "a drawing of this run" : inputs_[index - drawings].what;
 }
 
 OutputFile::OutputFile(std::wstring path, std::string what, OutputMark mark)

@@ -7,24 +7,32 @@
 #include <string_view>
 #include <vector>
 
+#include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
 
 namespace kvstcheck {
 
-// The inputs of a run, named as the user gave them.
+// The inputs of a run, named as the user gave them. Their identities are looked up only when an
+// output file already exists, the one case that needs them: a folder of thousands of drawings
+// costs nothing otherwise.
 class RunInputs {
 public:
     // what: how a message names the input, such as "a drawing of this run".
     void Add(const std::wstring& path, const std::string& what);
-    // How the file at path is an input; empty when it is none.
+    // The run's drawings, kept by reference (so a long list is not copied): they must outlive this.
+    void AddDrawings(const std::vector<WalkEntry>& drawings) noexcept { drawings_ = &drawings; }
+    // How the file with that identity is an input; empty when it is none.
     std::string Describe(const FileIdentity& identity) const;
 
 private:
     struct Input {
-        FileIdentity identity;
+        std::wstring path;
         std::string what;
     };
     std::vector<Input> inputs_;
+    const std::vector<WalkEntry>* drawings_ = nullptr;
+    // The drawings' identities, then the other inputs', once an output asked.
+    mutable std::optional<std::vector<std::optional<FileIdentity>>> identities_;
 };
 
 // Whether the first bytes of an existing file show that kvstcheck wrote it; every format carries

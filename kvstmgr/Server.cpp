@@ -12,3 +12,5 @@ const kv::server::ClassEntry kClasses[] = {
 }  // namespace
 
 std::span<const kv::server::ClassEntry> kv::server::ServedClasses() noexcept { return kClasses; }
+
+const kv::server::ThreadState* kv::server::ModuleThreadState() noexcept { return nullptr; }

@@ -4,6 +4,7 @@
 
 #include "AnsiText.h"
 #include "StandardKeys.h"
+#include "ThreadImageCache.h"
 #include "com/Handle.h"
 
 namespace standards {
@@ -92,15 +93,17 @@ bool AnswersCertain(const ProfileImage& image, UINT codePage) {
     return !image.HasBytesAbove127() || CodePageKeepsEveryByte(codePage);
 }
 
-std::unique_ptr<FileImage> FileImage::Read(const std::wstring& path) {
+std::shared_ptr<const FileImage> FileImage::Read(const std::wstring& path) {
     // A name without a folder is looked up in the Windows folder; a long path is cut short.
     if (path.find_first_of(L"\\/") == std::wstring::npos || path.size() >= MAX_PATH) return nullptr;
     // The ANSI functions see the path in the code page: one it cannot hold names no file for them.
     if (!ToCodePage(path) || !FullPathFits(path) || RegistryMapsFileName(path)) return nullptr;
     auto bytes = ReadWholeFile(path);
     if (!bytes) return nullptr;
-    auto image = std::make_unique<FileImage>(std::move(*bytes));
+    if (auto kept = thread_image_cache::Reuse(path, *bytes)) return kept;
+    auto image = std::make_shared<const FileImage>(std::move(*bytes));
     if (!AnswersCertain(image->profile_, ::GetACP())) return nullptr;
+    thread_image_cache::Keep(path, image);
     return image;
 }
 

@@ -16,14 +16,18 @@ public:
     // Null when the platform must answer: a path that the profile functions resolve differently
     // (no folder in it, too long, not in the code page), a file that cannot be opened or read
     // (missing, a folder, locked, over kLargestImagedFile), or content whose answers are not
-    // certain (AnswersCertain). Throws std::bad_alloc.
-    static std::unique_ptr<FileImage> Read(const std::wstring& path);
+    // certain (AnswersCertain). Where the module started thread_image_cache, the calling thread's
+    // last image is given again when the file's bytes and path are the same. Throws std::bad_alloc.
+    static std::shared_ptr<const FileImage> Read(const std::wstring& path);
 
     // What GetPrivateProfileStringA(section, key, fallback, buffer, kStandardReadBufferSize)
     // writes before its NUL, as a view into the image or into fallback.
     std::string_view Answer(std::string_view section, std::string_view key, std::string_view fallback) const noexcept {
         return profile_.Answer(section, key, fallback);
     }
+
+    // The file's bytes the image was made from.
+    std::string_view Bytes() const noexcept { return profile_.Bytes(); }
 
     explicit FileImage(std::string bytes) : profile_(std::move(bytes)) {}
 

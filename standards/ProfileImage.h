@@ -111,6 +111,7 @@ public:
     std::span<const ProfileEntry> EntriesOf(const ProfileSection& section) const noexcept;
     std::span<const DoubtAt> Doubts() const noexcept { return doubts_; }
     bool HasBytesAbove127() const noexcept { return hasBytesAbove127_; }
+    std::string_view Bytes() const noexcept { return bytes_; }
 
     // An entry's name and value (none for a line without '='), as views into the image's bytes.
     std::string_view Name(const ProfileEntry& entry) const noexcept {

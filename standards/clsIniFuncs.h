@@ -54,7 +54,7 @@ private:
 
     struct Reading {
         std::wstring path;
-        std::unique_ptr<FileImage> image;  // null: the platform answers
+        std::shared_ptr<const FileImage> image;  // null: the platform answers
         bool current = false;              // false after a write: read the file again first
     };
     std::unique_ptr<Reading> reading_;  // null outside a OneReading

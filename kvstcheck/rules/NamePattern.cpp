@@ -1,6 +1,7 @@
 #include "kvstcheck/rules/NamePattern.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 
@@ -36,42 +37,29 @@ std::optional<unsigned> HexDigit(char32_t c) {
     return std::nullopt;
 }
 
-CodePointSet Single(char32_t c) {
+struct Range {
+    char32_t first, last;
+};
+
+CodePointSet SetOf(std::initializer_list<Range> ranges) {
     CodePointSet set;
-    set.Add(c, c);
+    for (const Range range : ranges) set.Add(range.first, range.last);
     return set;
 }
 
-CodePointSet Digits() {
-    CodePointSet set;
-    set.Add(U'0', U'9');
-    return set;
-}
+CodePointSet Single(char32_t c) { return SetOf({{c, c}}); }
 
-CodePointSet WordCharacters() {
-    CodePointSet set;
-    set.Add(U'0', U'9');
-    set.Add(U'A', U'Z');
-    set.Add(U'_', U'_');
-    set.Add(U'a', U'z');
-    return set;
-}
+CodePointSet Digits() { return SetOf({{U'0', U'9'}}); }
+
+CodePointSet WordCharacters() { return SetOf({{U'0', U'9'}, {U'A', U'Z'}, {U'_', U'_'}, {U'a', U'z'}}); }
 
 // White space and line terminators as ECMAScript's \s has them.
 CodePointSet Spaces() {
-    CodePointSet set;
-    set.Add(U'\t', U'\r');
-    set.Add(U' ', U' ');
-    for (const char32_t c : {0xA0u, 0x1680u, 0x2028u, 0x2029u, 0x202Fu, 0x205Fu, 0x3000u, 0xFEFFu}) set.Add(c, c);
-    set.Add(0x2000, 0x200A);
-    return set;
+    return SetOf({{U'\t', U'\r'}, {U' ', U' '}, {0xA0, 0xA0}, {0x1680, 0x1680}, {0x2000, 0x200A}, {0x2028, 0x2029},
+                  {0x202F, 0x202F}, {0x205F, 0x205F}, {0x3000, 0x3000}, {0xFEFF, 0xFEFF}});
 }
 
-CodePointSet LineTerminators() {
-    CodePointSet set;
-    for (const char32_t c : {U'\n', U'\r', char32_t{0x2028}, char32_t{0x2029}}) set.Add(c, c);
-    return set;
-}
+CodePointSet LineTerminators() { return SetOf({{U'\n', U'\n'}, {U'\r', U'\r'}, {0x2028, 0x2029}}); }
 
 class Parser {
 public:

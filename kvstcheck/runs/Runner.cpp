@@ -98,7 +98,7 @@ private:
 // Every file the run reads, so that no output replaces one of them.
 RunInputs InputsOf(const Options& options, const std::vector<WalkEntry>& entries) {
     RunInputs inputs;
-    for (const WalkEntry& entry : entries) inputs.Add(entry.path, "a drawing of this run");
+    inputs.AddDrawings(entries);
     if (!options.standard.empty()) inputs.Add(options.standard, "the standard file of this run");
     if (!options.plugin.empty()) inputs.Add(options.plugin, "the plug-in module of this run");
     for (const std::wstring& rulesFile : options.rules) inputs.Add(rulesFile, "a rules file of this run");

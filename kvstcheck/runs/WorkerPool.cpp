@@ -3,11 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <exception>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -26,7 +24,27 @@ struct Outcome {
     std::exception_ptr failure;
 };
 
-// What the workers and the reporting thread share; every member is guarded by mutex_.
+// The system's slim lock, held for a scope. It and its condition variable wait in the process
+// itself; the thread library's mutex and condition wait on kernel objects, a round trip to the
+// system for every drawing handed over.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+    // Waits, the lock released meanwhile, until ready() holds.
+    template <typename Ready>
+    void WaitFor(CONDITION_VARIABLE& changed, Ready ready) noexcept {
+        while (!ready()) ::SleepConditionVariableSRW(&changed, &lock_, INFINITE, 0);
+    }
+
+private:
+    SRWLOCK& lock_;
+};
+
+// What the workers and the reporting thread share; every member is guarded by lock_.
 class OrderedOutcomes {
 public:
     OrderedOutcomes(std::size_t count, std::size_t window) : count_(count), window_(window) {}
@@ -34,8 +52,8 @@ public:
     // The next drawing for a worker, once the window has room for its result; false when none is left
     // or the run stopped.
     bool NextToAudit(std::size_t& index) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] {
+        ExclusiveLock lock(lock_);
+        lock.WaitFor(changed_, [this] {
             return stopped_ || nextToAudit_ >= count_ || nextToAudit_ < nextToTake_ + window_;
         });
         if (stopped_ || nextToAudit_ >= count_) return false;
@@ -45,40 +63,40 @@ public:
 
     void Finish(std::size_t index, Outcome outcome) {
         {
-            const std::lock_guard lock(mutex_);
+            const ExclusiveLock lock(lock_);
             finished_.emplace(index, std::move(outcome));
         }
-        changed_.notify_all();
+        ::WakeAllConditionVariable(&changed_);
     }
 
     // Waits for the outcome of the drawing that comes next in the run's order.
     Outcome TakeNext() {
         Outcome outcome;
         {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return finished_.contains(nextToTake_); });
+            ExclusiveLock lock(lock_);
+            lock.WaitFor(changed_, [this] { return finished_.contains(nextToTake_); });
             const auto found = finished_.find(nextToTake_);
             outcome = std::move(found->second);
             finished_.erase(found);
             ++nextToTake_;
         }
-        changed_.notify_all();
+        ::WakeAllConditionVariable(&changed_);
         return outcome;
     }
 
     void Stop() {
         {
-            const std::lock_guard lock(mutex_);
+            const ExclusiveLock lock(lock_);
             stopped_ = true;
         }
-        changed_.notify_all();
+        ::WakeAllConditionVariable(&changed_);
     }
 
 private:
     const std::size_t count_;
     const std::size_t window_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     std::size_t nextToAudit_ = 0;
     std::size_t nextToTake_ = 0;
     std::map<std::size_t, Outcome> finished_;

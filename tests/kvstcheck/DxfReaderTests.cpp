@@ -238,15 +238,6 @@ TEST(DxfReader, EveryTruncationIsReported) {
     }
 }
 
-LayerProperties Layer(std::optional<int> color, std::wstring linetype, int lineweight, bool plot) {
-    LayerProperties layer;
-    layer.color = color;
-    layer.linetype = std::move(linetype);
-    layer.lineweight = lineweight;
-    layer.plot = plot;
-    return layer;
-}
-
 // Colour (62, negative when off), linetype (6), lineweight (370) and plot flag (290) of each layer,
 // with the file's defaults for those left out; other applications' 102 groups hold none of them.
 TEST(DxfReader, ReadsEachLayersProperties) {
@@ -261,8 +252,8 @@ TEST(DxfReader, ReadsEachLayersProperties) {
                                                                Table("STYLE", {Entry("STYLE", "S") + Pair(62, "9")})}));
     EXPECT_EQ(names.layers, (std::vector<std::wstring>{L"A-WALL", L"A-DOOR", L"Defpoints", L"0"}));
     EXPECT_EQ(names.layerProperties, (std::vector<std::optional<LayerProperties>>{
-                                         Layer(1, L"CONTINUOUS", 35, true), Layer(-3, L"DASHED", -1, false),
-                                         Layer(std::nullopt, L"Continuous", 211, true), LayerProperties{}}));
+                                         LayerProperties{1, L"CONTINUOUS", 35, true}, LayerProperties{-3, L"DASHED", -1, false},
+                                         LayerProperties{std::nullopt, L"Continuous", 211, true}, LayerProperties{}}));
 }
 
 TEST(DxfReader, ALinetypeNameIsTextOfTheDrawingsCodePage) {

@@ -55,7 +55,9 @@ protected:
         kvtest::WriteFileBytes(folder_ / L"ours.html", std::string(kOurHtml) + "old report");
         kvtest::WriteFileBytes(folder_ / L"theirs.html", "<html>a page someone wrote</html>");
         ASSERT_TRUE(::CreateDirectoryW((folder_ / L"sub").c_str(), nullptr));
-        inputs_.Add(folder_ / L"drawing.dxf", "a drawing of this run");
+        drawings_.push_back({folder_ / L"other.dxf", {}});
+        drawings_.push_back({folder_ / L"drawing.dxf", {}});
+        inputs_.AddDrawings(drawings_);
         inputs_.Add(folder_ / L"standard.ini", "the standard file of this run");
     }
 
@@ -65,6 +67,7 @@ protected:
     }
 
     kvtest::TempFolder folder_;
+    std::vector<kvstcheck::WalkEntry> drawings_;
     RunInputs inputs_;
 };
 

@@ -27,12 +27,16 @@ void StagedPlugin::Load(std::optional<std::string_view> standardFile) {
     if (!module_) throw std::runtime_error("cannot load the staged KVStVB7Default.dll");
 }
 
-StagedPlugin::~StagedPlugin() {
+StagedPlugin::~StagedPlugin() { Unload(); }
+
+void StagedPlugin::Unload() {
+    if (!module_) return;
     // Unloading under a live object would leave it without code; keep the module instead.
     if (CanUnloadNow() != S_OK) {
         ADD_FAILURE() << "objects of the staged plug-in are still alive";
         module_.release();
     }
+    module_.reset();
 }
 
 HRESULT StagedPlugin::GetClassObject(REFCLSID clsid, REFIID iid, void** object) const {

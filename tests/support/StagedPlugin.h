@@ -48,6 +48,9 @@ public:
     const std::wstring& modulePath() const noexcept { return modulePath_; }
     HMODULE module() const noexcept { return module_.get(); }
 
+    // Frees the module now, as the destructor would; its exports and objects are gone after it.
+    void Unload();
+
     // The copy's four exports.
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) const;
     HRESULT CanUnloadNow() const;

@@ -107,15 +107,6 @@ TEST(RuleCheck, TheChecksEveryOfficeAsksFor) {
     EXPECT_EQ(Findings(off, drawing), Lines{});
 }
 
-LayerProperties Layer(std::optional<int> color, std::wstring linetype, int lineweight, bool plot) {
-    LayerProperties layer;
-    layer.color = color;
-    layer.linetype = std::move(linetype);
-    layer.lineweight = lineweight;
-    layer.plot = plot;
-    return layer;
-}
-
 TEST(RuleCheck, LayerPropertiesAgainstTheRules) {
     const RuleSet rules = Rules("[layers.properties.\"A-WALL\"]\ncolor = 1\nlinetype = 'CONTINUOUS'\nlineweight = 35\n"
                                 "plot = true\n[layers.properties.\"Defpoints\"]\nplot = false\nlineweight = 'default'\n");
@@ -125,23 +116,23 @@ TEST(RuleCheck, LayerPropertiesAgainstTheRules) {
         Lines findings;
     };
     const Case cases[] = {
-        {L"A-WALL", Layer(1, L"Continuous", 35, true), {}},
-        {L"a-wall", Layer(-1, L"continuous", 35, true), {}},  // off keeps its colour; names ignore case
-        {L"PLAN|A-WALL", Layer(1, L"Continuous", 35, true), {}},
+        {L"A-WALL", LayerProperties{1, L"Continuous", 35, true}, {}},
+        {L"a-wall", LayerProperties{-1, L"continuous", 35, true}, {}},  // off keeps its colour; names ignore case
+        {L"PLAN|A-WALL", LayerProperties{1, L"Continuous", 35, true}, {}},
         {L"A-WALL", std::nullopt, {}},  // a plain name from a JSON drawing says nothing of its properties
-        {L"A-WALL", Layer(-3, L"DASHED", 25, false),
+        {L"A-WALL", LayerProperties{-3, L"DASHED", 25, false},
          {"layers.color|A-WALL|layer \"A-WALL\" has colour 3 (the rules ask for 1)",
           "layers.linetype|A-WALL|layer \"A-WALL\" has linetype \"DASHED\" (the rules ask for \"CONTINUOUS\")",
           "layers.lineweight|A-WALL|layer \"A-WALL\" has lineweight 0.25 mm (the rules ask for lineweight 0.35 mm)",
           "layers.plot|A-WALL|layer \"A-WALL\" is not plotted (the rules ask for it to be)"}},
-        {L"A-WALL", Layer(std::nullopt, L"Continuous", -3, true),
+        {L"A-WALL", LayerProperties{std::nullopt, L"Continuous", -3, true},
          {"layers.color|A-WALL|layer \"A-WALL\" gives no colour (the rules ask for 1)",
           "layers.lineweight|A-WALL|layer \"A-WALL\" has the default lineweight (the rules ask for lineweight 0.35 mm)"}},
-        {L"Defpoints", Layer(7, L"Continuous", 211, true),
+        {L"Defpoints", LayerProperties{7, L"Continuous", 211, true},
          {"layers.lineweight|Defpoints|layer \"Defpoints\" has lineweight 2.11 mm (the rules ask for the default "
           "lineweight)",
           "layers.plot|Defpoints|layer \"Defpoints\" is plotted (the rules ask for it not to be)"}},
-        {L"Other", Layer(5, L"X", 0, false), {}},
+        {L"Other", LayerProperties{5, L"X", 0, false}, {}},
     };
     for (const Case& c : cases) {
         DrawingNames drawing = Layers({c.name});

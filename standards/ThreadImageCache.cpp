@@ -1,0 +1,115 @@
+#include "ThreadImageCache.h"
+
+#include <windows.h>
+
+#include <new>
+#include <utility>
+
+#include "FileImage.h"
+
+namespace standards::thread_image_cache {
+namespace {
+
+// One thread's kept image, linked into the module's list of live slots so that unloading the
+// module frees the slots of threads that are still running.
+struct Slot {
+    std::wstring path;
+    std::shared_ptr<const FileImage> image;
+    Slot* previous = nullptr;
+    Slot* next = nullptr;
+};
+
+// Set only while the module loads and unloads, under the loader's lock.
+DWORD slotIndex = TLS_OUT_OF_INDEXES;
+// Taken only when a thread makes or frees its slot, never by a load that finds its slot.
+SRWLOCK liveSlotsLock = SRWLOCK_INIT;
+Slot* liveSlots = nullptr;
+
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK& lock_;
+};
+
+Slot* OwnSlot() noexcept {
+    return slotIndex == TLS_OUT_OF_INDEXES ? nullptr : static_cast<Slot*>(::TlsGetValue(slotIndex));
+}
+
+// The calling thread's slot, made on its first use; null without memory for it.
+Slot* MakeOwnSlot() noexcept {
+    if (Slot* slot = OwnSlot()) return slot;
+    Slot* slot = new (std::nothrow) Slot;
+    if (slot == nullptr) return nullptr;
+    if (!::TlsSetValue(slotIndex, slot)) {
+        delete slot;
+        return nullptr;
+    }
+    const ExclusiveLock lock(liveSlotsLock);
+    slot->next = liveSlots;
+    if (liveSlots != nullptr) liveSlots->previous = slot;
+    liveSlots = slot;
+    return slot;
+}
+
+void Unlink(Slot* slot) noexcept {
+    const ExclusiveLock lock(liveSlotsLock);
+    (slot->previous != nullptr ? slot->previous->next : liveSlots) = slot->next;
+    if (slot->next != nullptr) slot->next->previous = slot->previous;
+}
+
+}  // namespace
+
+bool Start() noexcept {
+    slotIndex = ::TlsAlloc();
+    return slotIndex != TLS_OUT_OF_INDEXES;
+}
+
+void EndThread() noexcept {
+    Slot* slot = OwnSlot();
+    if (slot == nullptr) return;
+    Unlink(slot);
+    ::TlsSetValue(slotIndex, nullptr);
+    delete slot;
+}
+
+void Stop(bool processExiting) noexcept {
+    if (processExiting || slotIndex == TLS_OUT_OF_INDEXES) return;
+    Slot* slots = nullptr;
+    {
+        const ExclusiveLock lock(liveSlotsLock);
+        slots = liveSlots;
+        liveSlots = nullptr;
+    }
+    while (slots != nullptr) delete std::exchange(slots, slots->next);
+    // Running threads keep their stale values, which nothing reads: the index is out until the next
+    // Start, whose TlsAlloc gives every thread a zeroed value.
+    ::TlsFree(slotIndex);
+    slotIndex = TLS_OUT_OF_INDEXES;
+}
+
+std::shared_ptr<const FileImage> Reuse(const std::wstring& path, std::string_view bytes) noexcept {
+    Slot* slot = OwnSlot();
+    if (slot == nullptr || !slot->image) return nullptr;
+    if (slot->path == path && slot->image->Bytes() == bytes) return slot->image;
+    slot->image.reset();
+    return nullptr;
+}
+
+void Keep(const std::wstring& path, std::shared_ptr<const FileImage> image) noexcept {
+    if (slotIndex == TLS_OUT_OF_INDEXES) return;
+    Slot* slot = MakeOwnSlot();
+    if (slot == nullptr) return;
+    try {
+        slot->path = path;
+        slot->image = std::move(image);
+    } catch (const std::bad_alloc&) {
+        slot->image.reset();
+    }
+}
+
+}  // namespace standards::thread_image_cache
