@@ -15,8 +15,8 @@
 //   image.HasBytesAbove127()       a code page that does not keep every byte as one character changes answers
 //   image.ReadString(section, key, fallback, bufferSize), or Answer(...) as a view
 //                                  the bytes GetPrivateProfileStringA writes before its NUL
-// Names and values are views into the image's own bytes, in the file's code page; they stay valid as
-// long as the image. Line numbers are 1-based, counting CRLF, LF and a lone CR as one line break each.
+// Section names, and the names and values Name and Value give, are views into the image's own bytes,
+// in the file's code page; they stay valid as long as the image. Line numbers are 1-based, counting CRLF, LF and a lone CR as one line break each.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
