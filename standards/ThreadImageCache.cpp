@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "FileImage.h"
+#include "com/ExclusiveLock.h"
 
 namespace standards::thread_image_cache {
 namespace {
@@ -25,17 +26,6 @@ DWORD slotIndex = TLS_OUT_OF_INDEXES;
 SRWLOCK liveSlotsLock = SRWLOCK_INIT;
 Slot* liveSlots = nullptr;
 
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
-
-private:
-    SRWLOCK& lock_;
-};
-
 Slot* OwnSlot() noexcept {
     return slotIndex == TLS_OUT_OF_INDEXES ? nullptr : static_cast<Slot*>(::TlsGetValue(slotIndex));
 }
@@ -49,7 +39,7 @@ Slot* MakeOwnSlot() noexcept {
         delete slot;
         return nullptr;
     }
-    const ExclusiveLock lock(liveSlotsLock);
+    const kv::ExclusiveLock lock(liveSlotsLock);
     slot->next = liveSlots;
     if (liveSlots != nullptr) liveSlots->previous = slot;
     liveSlots = slot;
@@ -57,7 +47,7 @@ Slot* MakeOwnSlot() noexcept {
 }
 
 void Unlink(Slot* slot) noexcept {
-    const ExclusiveLock lock(liveSlotsLock);
+    const kv::ExclusiveLock lock(liveSlotsLock);
     (slot->previous != nullptr ? slot->previous->next : liveSlots) = slot->next;
     if (slot->next != nullptr) slot->next->previous = slot->previous;
 }
@@ -81,7 +71,7 @@ void Stop(bool processExiting) noexcept {
     if (processExiting || slotIndex == TLS_OUT_OF_INDEXES) return;
     Slot* slots = nullptr;
     {
-        const ExclusiveLock lock(liveSlotsLock);
+        const kv::ExclusiveLock lock(liveSlotsLock);
         slots = liveSlots;
         liveSlots = nullptr;
     }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "com/Apartment.h"
+#include "com/ExclusiveLock.h"
 #include "kvstcheck/runs/SetupError.h"
 
 namespace kvstcheck {
@@ -24,27 +25,8 @@ struct Outcome {
     std::exception_ptr failure;
 };
 
-// The system's slim lock, held for a scope. It and its condition variable wait in the process
-// itself; the thread library's mutex and condition wait on kernel objects, a round trip to the
-// system for every drawing handed over.
-class ExclusiveLock {
-public:
-    explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
-    // Waits, the lock released meanwhile, until ready() holds.
-    template <typename Ready>
-    void WaitFor(CONDITION_VARIABLE& changed, Ready ready) noexcept {
-        while (!ready()) ::SleepConditionVariableSRW(&changed, &lock_, INFINITE, 0);
-    }
-
-private:
-    SRWLOCK& lock_;
-};
-
-// What the workers and the reporting thread share; every member is guarded by lock_.
+// What the workers and the reporting thread share; every member is guarded by lock_, which waits in
+// the process (the thread library's mutex would wait on a kernel object, a round trip per drawing).
 class OrderedOutcomes {
 public:
     OrderedOutcomes(std::size_t count, std::size_t window) : count_(count), window_(window) {}
@@ -52,7 +34,7 @@ public:
     // The next drawing for a worker, once the window has room for its result; false when none is left
     // or the run stopped.
     bool NextToAudit(std::size_t& index) {
-        ExclusiveLock lock(lock_);
+        kv::ExclusiveLock lock(lock_);
         lock.WaitFor(changed_, [this] {
             return stopped_ || nextToAudit_ >= count_ || nextToAudit_ < nextToTake_ + window_;
         });
@@ -63,7 +45,7 @@ public:
 
     void Finish(std::size_t index, Outcome outcome) {
         {
-            const ExclusiveLock lock(lock_);
+            const kv::ExclusiveLock lock(lock_);
             finished_.emplace(index, std::move(outcome));
         }
         ::WakeAllConditionVariable(&changed_);
@@ -73,7 +55,7 @@ public:
     Outcome TakeNext() {
         Outcome outcome;
         {
-            ExclusiveLock lock(lock_);
+            kv::ExclusiveLock lock(lock_);
             lock.WaitFor(changed_, [this] { return finished_.contains(nextToTake_); });
             const auto found = finished_.find(nextToTake_);
             outcome = std::move(found->second);
@@ -86,7 +68,7 @@ public:
 
     void Stop() {
         {
-            const ExclusiveLock lock(lock_);
+            const kv::ExclusiveLock lock(lock_);
             stopped_ = true;
         }
         ::WakeAllConditionVariable(&changed_);

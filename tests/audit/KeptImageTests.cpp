@@ -115,7 +115,8 @@ TEST(KeptImageTest, ThreadsThatEndAndAnUnloadedModuleLeaveNoImageBehind) {
     for (int thread = 0; thread < 2; ++thread) ASSERT_EQ(AuditOnThread(staged), findings);
     const double afterTwoThreads = PrivateMegabytes();
     for (int thread = 0; thread < 8; ++thread) ASSERT_EQ(AuditOnThread(staged), findings);
-    EXPECT_LT(PrivateMegabytes() - afterTwoThreads, fileMegabytes) << "eight more threads that ended";
+    // Kept images would add eight files' worth at least; the heap's own slack stays well below half that.
+    EXPECT_LT(PrivateMegabytes() - afterTwoThreads, 4 * fileMegabytes) << "eight more threads that ended";
 
     // This thread and one that keeps running hold an image each when the module goes.
     std::promise<void> loaded, end;
