@@ -225,6 +225,29 @@ TEST(FallbackTest, AFileNameTheRegistryMapsIsLeftToThePlatform) {
     EXPECT_EQ(count, 3) << "the registry's value, not the file's";
 }
 
+// A mapping in either registry view sends the file to the platform: which view the 32-bit
+// functions read on a 64-bit system is not pinned.
+TEST(FallbackTest, AMappingInEitherRegistryViewIsLeftToThePlatform) {
+    constexpr wchar_t kFileName[] = L"kvtest-mapped-view-17.ini";
+    const std::wstring mappingKey =
+        std::wstring(L"Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\") + kFileName;
+    kvtest::TempFolder folder;
+    const std::wstring path = folder / kFileName;
+    kvtest::WriteFileBytes(path, IniLines({"[Common]", "TypeCount=1"}));
+    for (const REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}}) {
+        SCOPED_TRACE(view);
+        ASSERT_NE(standards::FileImage::Read(path), nullptr);
+        kv::RegistryKey mapping;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, mappingKey.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                                    KEY_ALL_ACCESS | view, nullptr, mapping.put(), nullptr),
+                  ERROR_SUCCESS);
+        const bool imaged = standards::FileImage::Read(path) != nullptr;
+        mapping.reset();
+        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, mappingKey.c_str(), view, 0);
+        EXPECT_FALSE(imaged);
+    }
+}
+
 // A relative path is resolved against the current folder; a full path of MAX_PATH or more goes to
 // the platform, a shorter one is read once.
 TEST(FallbackTest, ARelativePathWhoseFullPathReachesMaxPathIsLeftToThePlatform) {
