@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/reports/DisplayName.h"
 
 namespace fuzzcheck {
@@ -43,7 +44,7 @@ std::wstring Utf16Units(std::string_view bytes) {
 
 std::string CheckDisplayName(std::wstring_view name) {
     const std::wstring shown = kvstcheck::DisplayName(name);
-    const std::u32string codes = kvstcheck::CodePoints(shown);
+    const std::u32string codes = kvstcheck::FromWide(shown);
     if (std::any_of(codes.begin(), codes.end(), kvstcheck::ShownAsCodePoint))
         return "the display form holds a character that belongs in the notation";
     if (!shown.empty() && (shown.front() == L' ' || shown.back() == L' '))
@@ -53,7 +54,7 @@ std::string CheckDisplayName(std::wstring_view name) {
         return "the UTF-8 display form holds a control byte";
     std::u32string original;
     if (!ReadBack(codes, original)) return "the display form holds a malformed <U+";
-    if (kvstcheck::FromCodePoints(original) != name) return "the display form does not read back as the name";
+    if (kvstcheck::ToWide(original) != name) return "the display form does not read back as the name";
     return {};
 }
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/rules/NamePattern.h"
 
 namespace fuzzcheck {
@@ -12,9 +12,9 @@ using kvstcheck::rules::PatternError;
 
 std::string CheckNamePattern(std::string_view bytes) {
     const auto newline = bytes.find('\n');
-    const std::u32string pattern = kvstcheck::rules::FromUtf8(bytes.substr(0, newline));
+    const std::u32string pattern = kvstcheck::FromUtf8(bytes.substr(0, newline));
     const std::u32string name =
-        newline == std::string_view::npos ? std::u32string() : kvstcheck::rules::FromUtf8(bytes.substr(newline + 1));
+        newline == std::string_view::npos ? std::u32string() : kvstcheck::FromUtf8(bytes.substr(newline + 1));
     std::optional<NamePattern> compiled;
     try {
         compiled.emplace(pattern);

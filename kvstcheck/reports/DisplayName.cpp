@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "kvstcheck/CodePoints.h"
+
 namespace kvstcheck {
 namespace {
 
@@ -21,28 +23,8 @@ constexpr std::pair<char32_t, char32_t> kShownAsCodePoint[] = {
 
 bool IsNonCharacter(char32_t code) noexcept { return (code & 0xFFFE) == 0xFFFE; }
 
-void AppendUtf8(std::string& bytes, char32_t code) {
-    if (code < 0x80) {
-        bytes += static_cast<char>(code);
-    } else if (code < 0x800) {
-        bytes += static_cast<char>(0xC0 | code >> 6);
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        bytes += static_cast<char>(0xE0 | code >> 12);
-        bytes += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        bytes += static_cast<char>(0xF0 | code >> 18);
-        bytes += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        bytes += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// The display form as code points; the ends' spaces are those before the first and after the last
-// other character.
 std::u32string DisplayCodes(std::wstring_view name) {
-    const std::u32string codes = CodePoints(name);
+    const std::u32string codes = FromWide(name);
     const std::size_t first = codes.find_first_not_of(U' ');
     const std::size_t end = first == std::u32string::npos ? 0 : codes.find_last_not_of(U' ') + 1;
     std::u32string shown;
@@ -78,38 +60,7 @@ std::string CodePointLabel(char32_t code) {
     return "U+" + hex;
 }
 
-std::u32string CodePoints(std::wstring_view text) {
-    std::u32string codes;
-    codes.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto unit = static_cast<char32_t>(text[i]);
-        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-        const char32_t next = i + 1 < text.size() ? static_cast<char32_t>(text[i + 1]) : 0;
-        if (sizeof(wchar_t) == 2 && high && next >= 0xDC00 && next <= 0xDFFF) {
-            codes += 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
-            ++i;
-        } else {
-            codes += unit;
-        }
-    }
-    return codes;
-}
-
-std::wstring FromCodePoints(std::u32string_view codes) {
-    std::wstring text;
-    text.reserve(codes.size());
-    for (const char32_t code : codes) {
-        if (sizeof(wchar_t) == 2 && code >= 0x10000) {
-            text += static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
-            text += static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-            text += static_cast<wchar_t>(code);
-        }
-    }
-    return text;
-}
-
-std::wstring DisplayName(std::wstring_view name) { return FromCodePoints(DisplayCodes(name)); }
+std::wstring DisplayName(std::wstring_view name) { return ToWide(DisplayCodes(name)); }
 
 std::string DisplayNameUtf8(std::wstring_view name) {
     std::string bytes;

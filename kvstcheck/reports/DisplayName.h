@@ -22,8 +22,4 @@ std::string CodePointLabel(char32_t code);
 std::wstring DisplayName(std::wstring_view name);
 std::string DisplayNameUtf8(std::wstring_view name);
 
-// Code points of UTF-16 text; an unpaired surrogate stays itself.
-std::u32string CodePoints(std::wstring_view text);
-std::wstring FromCodePoints(std::u32string_view codes);
-
 }  // namespace kvstcheck

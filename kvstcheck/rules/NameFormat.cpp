@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/standardtools/EditDistance.h"
 
 namespace kvstcheck::rules {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/reports/DisplayName.h"
-#include "kvstcheck/rules/CodePoints.h"
 
 namespace kvstcheck::rules {
 namespace {
@@ -48,7 +48,7 @@ std::string CodePointName(char32_t c) {
 
 // Names in messages in their display form: nothing of a name acts on the terminal it reaches.
 std::string Quoted(std::u32string_view text) {
-    return "\"" + DisplayNameUtf8(kvstcheck::FromCodePoints(text)) + "\"";
+    return "\"" + DisplayNameUtf8(kvstcheck::ToWide(text)) + "\"";
 }
 
 std::string Millimetres(int lineweight) {

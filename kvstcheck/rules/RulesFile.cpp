@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/CodePoints.h"
 
 // Errors come back as values: no exception can leave the parser. Its internal assertions would end
 // the program on some malformed files (a table header opening with a character no key can start

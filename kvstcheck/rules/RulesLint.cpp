@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/rules/RuleCheck.h"
 
 namespace kvstcheck::rules {

@@ -19,7 +19,7 @@
 #include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/reports/HtmlReport.h"
 #include "kvstcheck/reports/Progress.h"
-#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/rules/RuleCheck.h"
 #include "kvstcheck/rules/RulesFiles.h"
 #include "kvstcheck/runs/AuditDriver.h"
@@ -127,7 +127,7 @@ std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, 
     std::vector<Finding> findings;
     if (!ruleSet) return findings;
     for (rules::RuleFinding& found : rules::CheckDrawing(*ruleSet, names))
-        findings.push_back({rules::Utf8ToWide(rules::WordOf(found.kind)), std::move(found.name), {},
+        findings.push_back({Utf8ToWide(rules::WordOf(found.kind)), std::move(found.name), {},
                             std::move(found.rule), std::move(found.message)});
     return findings;
 }

@@ -1,5 +1,7 @@
 #include "kvstcheck/selection/FileList.h"
 
+#include "kvstcheck/CodePoints.h"
+
 namespace kvstcheck {
 namespace {
 
@@ -7,26 +9,6 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
-void AppendUtf8(std::string& text, char32_t c) {
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | c >> 6);
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | c >> 12);
-        text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        text += static_cast<char>(0xF0 | c >> 18);
-        text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// The length of the UTF-8 sequence at text[at], or 0 when none starts there (overlong forms,
-// surrogates and values above U+10FFFF are none).
 std::size_t Utf8Sequence(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned lead = byte(at);

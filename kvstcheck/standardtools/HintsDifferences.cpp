@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/standardtools/LetterCase.h"
@@ -91,7 +92,7 @@ char32_t ReadsAs(char32_t code) {
     return code;
 }
 
-std::string Utf8(char32_t code) { return EncodeUtf8(FromCodePoints(std::u32string(1, code))); }
+std::string Utf8(char32_t code) { return EncodeUtf8(ToWide(std::u32string(1, code))); }
 
 // "U+200B ZERO WIDTH SPACE", "Cyrillic А (U+0410)", "Latin A", "a space".
 std::string Describe(char32_t code) {
@@ -108,7 +109,7 @@ std::string Describe(char32_t code) {
 }
 
 bool SameButLetterCase(char32_t a, char32_t b) {
-    return FoldLetterCase(FromCodePoints(std::u32string(1, a))) == FoldLetterCase(FromCodePoints(std::u32string(1, b)));
+    return FoldLetterCase(ToWide(std::u32string(1, a))) == FoldLetterCase(ToWide(std::u32string(1, b)));
 }
 
 // "a trailing space", "3 leading spaces", "trailing U+00A0 NO-BREAK SPACE".
@@ -148,16 +149,16 @@ std::pair<std::size_t, std::size_t> Trimmed(const Read& visible) {
 }  // namespace
 
 std::wstring Skeleton(std::wstring_view name) {
-    const Read visible = Visible(CodePoints(name));
+    const Read visible = Visible(FromWide(name));
     const auto [first, end] = Trimmed(visible);
-    return FromCodePoints(std::u32string_view(visible.reads).substr(first, end - first));
+    return ToWide(std::u32string_view(visible.reads).substr(first, end - first));
 }
 
 std::vector<std::string> InvisibleDifferences(std::wstring_view name, std::wstring_view allowed) {
-    const std::u32string codes = CodePoints(name);
+    const std::u32string codes = FromWide(name);
     const Read visible = Visible(codes);
     const auto [first, end] = Trimmed(visible);
-    const Read allowedVisible = Visible(CodePoints(allowed));
+    const Read allowedVisible = Visible(FromWide(allowed));
     const auto [allowedFirst, allowedEnd] = Trimmed(allowedVisible);
     const std::u32string standard = allowedVisible.original.substr(allowedFirst, allowedEnd - allowedFirst);
     if (end - first != standard.size()) return {};

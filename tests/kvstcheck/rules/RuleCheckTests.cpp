@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/rules/RulesFile.h"
 
 namespace {
@@ -10,6 +10,7 @@ namespace {
 using namespace kvstcheck::rules;
 using kvstcheck::DrawingNames;
 using kvstcheck::LayerProperties;
+using kvstcheck::WideToUtf8;
 
 RuleSet Rules(std::string_view text) {
     RulesBuilder builder([](const std::string&) { return std::optional<std::string>("WALL\nDOOR\nANNO\n"); });

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/CodePoints.h"
 
 namespace {
 

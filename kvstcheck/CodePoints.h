@@ -1,10 +1,10 @@
 #pragma once
-// Text as code points for the rules: names arrive as UTF-16 (Windows) or UTF-32 (the native fuzz
-// build), rules files as UTF-8. Portable.
+// Text as code points: names arrive as UTF-16 (Windows) or UTF-32 (the native fuzz build), rules
+// files and lists of files as UTF-8. Portable.
 #include <string>
 #include <string_view>
 
-namespace kvstcheck::rules {
+namespace kvstcheck {
 
 // Surrogate pairs joined; a lone surrogate stays as its own value.
 std::u32string FromWide(std::wstring_view text);
@@ -13,6 +13,8 @@ std::wstring ToWide(std::u32string_view text);
 std::u32string FromUtf8(std::string_view text);
 std::string ToUtf8(std::u32string_view text);
 std::string WideToUtf8(std::wstring_view text);
+// One code point's UTF-8 bytes, as it is (ToUtf8 replaces what UTF-8 cannot hold first).
+void AppendUtf8(std::string& bytes, char32_t code);
 std::wstring Utf8ToWide(std::string_view text);
 
-}  // namespace kvstcheck::rules
+}  // namespace kvstcheck

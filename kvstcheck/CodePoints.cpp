@@ -1,6 +1,6 @@
-#include "kvstcheck/rules/CodePoints.h"
+#include "kvstcheck/CodePoints.h"
 
-namespace kvstcheck::rules {
+namespace kvstcheck {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -75,31 +75,32 @@ std::u32string FromUtf8(std::string_view text) {
     return points;
 }
 
+void AppendUtf8(std::string& bytes, char32_t code) {
+    if (code < 0x80) {
+        bytes += static_cast<char>(code);
+    } else if (code < 0x800) {
+        bytes += static_cast<char>(0xC0 | (code >> 6));
+        bytes += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        bytes += static_cast<char>(0xE0 | (code >> 12));
+        bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        bytes += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        bytes += static_cast<char>(0xF0 | (code >> 18));
+        bytes += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        bytes += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
 std::string ToUtf8(std::u32string_view text) {
     std::string bytes;
     bytes.reserve(text.size());
-    for (char32_t c : text) {
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes += static_cast<char>(0xC0 | (c >> 6));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes += static_cast<char>(0xE0 | (c >> 12));
-            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | (c >> 18));
-            bytes += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (const char32_t c : text) AppendUtf8(bytes, c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? kReplacement : c);
     return bytes;
 }
 
 std::string WideToUtf8(std::wstring_view text) { return ToUtf8(FromWide(text)); }
 std::wstring Utf8ToWide(std::string_view text) { return ToWide(FromUtf8(text)); }
 
-}  // namespace kvstcheck::rules
+}  // namespace kvstcheck
