@@ -2,12 +2,11 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <cstring>
 #include <new>
 #include <utility>
 
 #include "FileImage.h"
+#include "SameBytes.h"
 #include "com/ExclusiveLock.h"
 
 namespace standards::thread_image_cache {
@@ -52,21 +51,6 @@ void Unlink(Slot* slot) noexcept {
     const kv::ExclusiveLock lock(liveSlotsLock);
     (slot->previous != nullptr ? slot->previous->next : liveSlots) = slot->next;
     if (slot->next != nullptr) slot->next->previous = slot->previous;
-}
-
-// Equal byte for byte, compared a machine word at a time: the runtime's memcmp may go byte by byte,
-// slow over a standard file of megabytes at every load.
-bool SameBytes(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    using Word = std::uintptr_t;
-    std::size_t at = 0;
-    for (; a.size() - at >= sizeof(Word); at += sizeof(Word)) {
-        Word x, y;
-        std::memcpy(&x, a.data() + at, sizeof x);
-        std::memcpy(&y, b.data() + at, sizeof y);
-        if (x != y) return false;
-    }
-    return a.substr(at) == b.substr(at);
 }
 
 }  // namespace

@@ -3,14 +3,13 @@
 #include <oleauto.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string_view>
 
 #include "AnsiText.h"
 #include "FileImage.h"
+#include "SameBytes.h"
 #include "com/Hresult.h"
 
 namespace standards {
@@ -111,23 +110,12 @@ void AssignAnswer(std::string_view answer, std::wstring& output) {
     output.erase(0, output.find_first_not_of(L' '));
 }
 
-// Every read compares its file's path with the one being read: eight bytes at a time, since the
-// library's compare goes a character at a time.
+// Every read compares its file's path with the one being read.
 bool SamePath(const std::wstring& a, const std::wstring& b) noexcept {
-    if (a.size() != b.size()) return false;
-    const auto* x = reinterpret_cast<const unsigned char*>(a.data());
-    const auto* y = reinterpret_cast<const unsigned char*>(b.data());
-    const std::size_t size = a.size() * sizeof(wchar_t);
-    std::size_t i = 0;
-    for (; i + sizeof(std::uint64_t) <= size; i += sizeof(std::uint64_t)) {
-        std::uint64_t u, v;
-        std::memcpy(&u, x + i, sizeof u);
-        std::memcpy(&v, y + i, sizeof v);
-        if (u != v) return false;
-    }
-    for (; i < size; ++i)
-        if (x[i] != y[i]) return false;
-    return true;
+    const auto bytes = [](const std::wstring& text) {
+        return std::string_view(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    };
+    return SameBytes(bytes(a), bytes(b));
 }
 
 }  // namespace
