@@ -11,11 +11,12 @@ bool IsStandardName(std::wstring_view name, const standards::NameList& list, LON
 }
 
 void StandardIndex::Clear() noexcept {
-    for (auto& names : names_) std::unordered_set<std::wstring_view>().swap(names);
+    for (auto& names : names_) names.reset();
 }
 
 bool StandardIndex::Lists(Kind kind, const std::wstring& name) const noexcept {
-    return names_[static_cast<std::size_t>(kind)].contains(std::wstring_view(name));
+    const Index& names = names_[static_cast<std::size_t>(kind)];
+    return names && names->contains(std::wstring_view(name));
 }
 
 std::optional<Finding> NextFinding(Cursor& cursor, const ListsByKind& drawing, const StandardIndex& standard) noexcept {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <memory>
 
 #include "Kinds.h"
 #include "standards/NameList.h"
@@ -32,8 +32,8 @@ bool IsStandardName(std::wstring_view name, const standards::NameList& list, LON
 // The standard's names of each kind, hashed once per load, so that a lookup does not scan them.
 class StandardIndex {
 public:
-    // Indexes every entry of each list (name lists or views), as views: the names must outlive the
-    // index. Throws std::bad_alloc and then keeps the index it had.
+    // Indexes every entry of each list, as views: the names must outlive the index. A view that
+    // carries its index already lends it. Throws std::bad_alloc and then keeps the index it had.
     void Build(const PerKind<const standards::NameList*>& standard) { BuildFrom(standard); }
     void Build(const PerKind<const standards::NameView*>& standard) { BuildFrom(standard); }
     void Clear() noexcept;
@@ -41,15 +41,23 @@ public:
     bool Lists(Kind kind, const std::wstring& name) const noexcept;
 
 private:
+    using Index = std::shared_ptr<const standards::NameSet>;
+
+    static Index IndexOf(const standards::NameView& names) {
+        if (Index index = names.Index()) return index;
+        return std::make_shared<const standards::NameSet>(names.begin(), names.end());
+    }
+    static Index IndexOf(const standards::NameList& names) {
+        return std::make_shared<const standards::NameSet>(names.begin(), names.end());
+    }
     template <class List>
     void BuildFrom(const PerKind<const List*>& standard) {
-        PerKind<std::unordered_set<std::wstring_view>> built;
-        for (std::size_t kind = 0; kind < kKindCount; ++kind)
-            built[kind] = std::unordered_set<std::wstring_view>(standard[kind]->begin(), standard[kind]->end());
+        PerKind<Index> built;
+        for (std::size_t kind = 0; kind < kKindCount; ++kind) built[kind] = IndexOf(*standard[kind]);
         names_.swap(built);
     }
 
-    PerKind<std::unordered_set<std::wstring_view>> names_;
+    PerKind<Index> names_;
 };
 
 struct Finding {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "AnsiText.h"
+#include "SameBytes.h"
 #include "StandardKeys.h"
 #include "ThreadImageCache.h"
 #include "com/Handle.h"
@@ -10,20 +11,21 @@
 namespace standards {
 namespace {
 
-// The whole file, or nothing when it cannot be read to its end.
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return std::nullopt;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > kLargestImagedFile)
-        return std::nullopt;
-    // One byte more than the file holds: a read that comes back short has met the end, so a file
-    // that keeps its size takes one read. A file that changes while it is read is taken as far as
-    // it goes now.
-    std::string bytes(static_cast<std::size_t>(size.QuadPart) + 1, '\0');
-    std::size_t filled = 0;
+// A file read again is compared with the bytes it had in pieces of this size, in a buffer the heap
+// hands out again: a standard that has not changed costs no fresh memory of its size.
+constexpr std::size_t kComparedPiece = std::size_t{128} << 10;
+
+// What a read of a whole file found: that it holds the expected bytes, or the bytes it holds.
+struct WholeFile {
+    bool expected = false;
+    std::string bytes;  // when not the expected ones
+};
+
+// Reads file on to its end into bytes, whose first filled bytes are read already and which has room
+// beyond them. Room for one byte more than the file holds lets a file that keeps its size end in one
+// read, a read that comes back short having met the end. A file that changes while it is read is
+// taken as far as it goes now.
+std::optional<WholeFile> ReadToEnd(HANDLE file, std::string bytes, std::size_t filled) {
     for (;;) {
         if (filled == bytes.size()) {
             if (bytes.size() > kLargestImagedFile) return std::nullopt;
@@ -31,12 +33,53 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
         }
         const auto wanted = static_cast<DWORD>(bytes.size() - filled);
         DWORD got = 0;
-        if (!::ReadFile(file.get(), bytes.data() + filled, wanted, &got, nullptr)) return std::nullopt;
+        if (!::ReadFile(file, bytes.data() + filled, wanted, &got, nullptr)) return std::nullopt;
         filled += got;
         if (got < wanted) break;
     }
     bytes.resize(filled);
-    return bytes;
+    return WholeFile{false, std::move(bytes)};
+}
+
+// Reads file, which has expected's size, comparing it piece by piece. At the first difference the
+// bytes compared equal are taken from expected and the rest is read whole.
+std::optional<WholeFile> ReadAgainst(HANDLE file, std::string_view expected) {
+    const std::size_t room = std::min(kComparedPiece, expected.size() + 1);
+    const auto piece = std::make_unique_for_overwrite<char[]>(room);
+    std::size_t compared = 0;
+    for (;;) {
+        // Up to one byte past the expected end, so that a file that grew is seen.
+        const auto wanted = static_cast<DWORD>(std::min(room, expected.size() + 1 - compared));
+        DWORD got = 0;
+        if (!::ReadFile(file, piece.get(), wanted, &got, nullptr)) return std::nullopt;
+        const std::string_view read(piece.get(), got);
+        if (compared + got > expected.size() || !SameBytes(read, expected.substr(compared, got))) {
+            std::string bytes(expected.substr(0, compared));
+            bytes += read;
+            const std::size_t filled = bytes.size();
+            bytes.resize(std::max(filled, expected.size()) + 1);
+            return ReadToEnd(file, std::move(bytes), filled);
+        }
+        compared += got;
+        if (got < wanted) {
+            if (compared == expected.size()) return WholeFile{true, {}};
+            return WholeFile{false, std::string(expected.substr(0, compared))};
+        }
+    }
+}
+
+// The whole file, or nothing when it cannot be read to its end; expected: bytes the file may hold.
+std::optional<WholeFile> ReadWholeFile(const std::wstring& path, std::string_view expected) {
+    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || static_cast<ULONGLONG>(size.QuadPart) > kLargestImagedFile)
+        return std::nullopt;
+    const auto bytes = static_cast<std::size_t>(size.QuadPart);
+    if (!expected.empty() && bytes == expected.size()) return ReadAgainst(file.get(), expected);
+    return ReadToEnd(file.get(), std::string(bytes + 1, '\0'), 0);
 }
 
 constexpr wchar_t kIniFileMapping[] = L"Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\";
@@ -102,10 +145,14 @@ std::shared_ptr<const FileImage> FileImage::Read(const std::wstring& path) {
     if (path.find_first_of(L"\\/") == std::wstring::npos || path.size() >= MAX_PATH) return nullptr;
     // The ANSI functions see the path in the code page: one it cannot hold names no file for them.
     if (!ToCodePage(path) || !FullPathFits(path) || RegistryMapsFileName(path)) return nullptr;
-    auto bytes = ReadWholeFile(path);
-    if (!bytes) return nullptr;
-    if (auto kept = thread_image_cache::Reuse(path, *bytes)) return kept;
-    auto image = std::make_shared<const FileImage>(std::move(*bytes));
+    auto kept = thread_image_cache::KeptFor(path);
+    auto read = ReadWholeFile(path, kept ? kept->Bytes() : std::string_view());
+    if (!read) return nullptr;
+    if (read->expected) return kept;
+    // The kept image is let go before the next is made: the two are never held side by side.
+    kept.reset();
+    thread_image_cache::Forget();
+    auto image = std::make_shared<const FileImage>(std::move(read->bytes));
     if (!AnswersCertain(image->profile_, ::GetACP())) return nullptr;
     thread_image_cache::Keep(path, image);
     return image;

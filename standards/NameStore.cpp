@@ -21,4 +21,10 @@ void NamePool::NewBlock(std::size_t atLeast) {
     end_ = next_ + size;
 }
 
+NameView NameView::Indexed() const {
+    NameView indexed = *this;
+    indexed.index_ = std::make_shared<const NameSet>(begin(), end());
+    return indexed;
+}
+
 }  // namespace standards

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <memory>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace standards {
@@ -36,8 +37,12 @@ private:
     wchar_t* end_ = nullptr;
 };
 
+// The names of a list hashed for lookups by value; views into the list's pool.
+using NameSet = std::unordered_set<std::wstring_view>;
+
 // A zero-based list of names, read-only, that shares the pool its names live in: copies are
-// cheap, and a list kept from an earlier load keeps that load's pool alive.
+// cheap (the names, their order and any index are shared, never copied), and a list kept from an
+// earlier load keeps that load's pool alive.
 class NameView {
 public:
     using value_type = std::wstring_view;
@@ -45,14 +50,21 @@ public:
     using iterator = const_iterator;
 
     NameView() = default;
-    NameView(std::shared_ptr<const NamePool> pool, std::vector<std::wstring_view> names) noexcept
-        : pool_(std::move(pool)), names_(std::move(names)) {}
+    // Throws std::bad_alloc.
+    NameView(std::shared_ptr<const NamePool> pool, std::vector<std::wstring_view> names)
+        : shared_(std::make_shared<const Shared>(Shared{std::move(pool), std::move(names)})) {}
 
-    std::size_t size() const noexcept { return names_.size(); }
-    bool empty() const noexcept { return names_.empty(); }
-    std::wstring_view operator[](std::size_t index) const noexcept { return names_[index]; }
-    const_iterator begin() const noexcept { return names_.begin(); }
-    const_iterator end() const noexcept { return names_.end(); }
+    std::size_t size() const noexcept { return shared_ ? shared_->names.size() : 0; }
+    bool empty() const noexcept { return size() == 0; }
+    std::wstring_view operator[](std::size_t index) const noexcept { return shared_->names[index]; }
+    const_iterator begin() const noexcept { return shared_ ? shared_->names.begin() : const_iterator(); }
+    const_iterator end() const noexcept { return shared_ ? shared_->names.end() : const_iterator(); }
+
+    // The same list with its names hashed, once, for every copy made from the result. Throws
+    // std::bad_alloc.
+    NameView Indexed() const;
+    // The index Indexed made, or null.
+    std::shared_ptr<const NameSet> Index() const noexcept { return index_; }
 
     // A list of copies of names, in a pool of its own. Throws std::bad_alloc.
     template <class Names>
@@ -64,11 +76,18 @@ public:
         return NameView(std::move(pool), std::move(views));
     }
 
-    friend bool operator==(const NameView& a, const NameView& b) noexcept { return a.names_ == b.names_; }
+    friend bool operator==(const NameView& a, const NameView& b) noexcept {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
 
 private:
-    std::shared_ptr<const NamePool> pool_;
-    std::vector<std::wstring_view> names_;
+    struct Shared {
+        std::shared_ptr<const NamePool> pool;
+        std::vector<std::wstring_view> names;
+    };
+
+    std::shared_ptr<const Shared> shared_;
+    std::shared_ptr<const NameSet> index_;
 };
 
 }  // namespace standards

@@ -26,7 +26,7 @@ public:
             Failed(LoadEnd::Failure, 0);
         }
         for (std::size_t kind = 0; kind < kStandardKindCount; ++kind)
-            if (result_.kinds[kind].filled) result_.kinds[kind].names = NameView(pool_, std::move(lists_[kind]));
+            if (result_.kinds[kind].filled) Publish(kind);
         return std::move(result_);
     }
 
@@ -72,6 +72,17 @@ private:
             Note(LoadRead::Of::Name, section, key, found, 0, text_);
             if (!found) return;
             if (kind) lists_[*kind][static_cast<std::size_t>(name - 1)] = pool_->Add(text_);
+        }
+    }
+
+    // Without memory for the list's view the load fails, and the list keeps what it held.
+    void Publish(std::size_t kind) noexcept {
+        try {
+            result_.kinds[kind].names = NameView(pool_, std::move(lists_[kind]));
+        } catch (...) {
+            result_.kinds[kind].filled = false;
+            result_.loaded = false;
+            Failed(LoadEnd::Failure, 0);
         }
     }
 

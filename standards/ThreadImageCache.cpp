@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "FileImage.h"
-#include "SameBytes.h"
+#include "StandardLoad.h"
 #include "com/ExclusiveLock.h"
 
 namespace standards::thread_image_cache {
@@ -17,6 +17,7 @@ namespace {
 struct Slot {
     std::wstring path;
     std::shared_ptr<const FileImage> image;
+    std::shared_ptr<const StandardLoad> load;  // made from image, or null
     Slot* previous = nullptr;
     Slot* next = nullptr;
 };
@@ -83,12 +84,16 @@ void Stop(bool processExiting) noexcept {
     slotIndex = TLS_OUT_OF_INDEXES;
 }
 
-std::shared_ptr<const FileImage> Reuse(const std::wstring& path, std::string_view bytes) noexcept {
-    Slot* slot = OwnSlot();
-    if (slot == nullptr || !slot->image) return nullptr;
-    if (slot->path == path && SameBytes(slot->image->Bytes(), bytes)) return slot->image;
-    slot->image.reset();
-    return nullptr;
+std::shared_ptr<const FileImage> KeptFor(const std::wstring& path) noexcept {
+    const Slot* slot = OwnSlot();
+    return slot != nullptr && slot->path == path ? slot->image : nullptr;
+}
+
+void Forget() noexcept {
+    if (Slot* slot = OwnSlot()) {
+        slot->image.reset();
+        slot->load.reset();
+    }
 }
 
 void Keep(const std::wstring& path, std::shared_ptr<const FileImage> image) noexcept {
@@ -96,11 +101,25 @@ void Keep(const std::wstring& path, std::shared_ptr<const FileImage> image) noex
     Slot* slot = MakeOwnSlot();
     if (slot == nullptr) return;
     try {
+        slot->load.reset();
         slot->path = path;
         slot->image = std::move(image);
     } catch (const std::bad_alloc&) {
         slot->image.reset();
     }
+}
+
+bool Holds(const FileImage& image) noexcept {
+    const Slot* slot = OwnSlot();
+    return slot != nullptr && slot->image.get() == &image;
+}
+
+std::shared_ptr<const StandardLoad> KeptLoad(const FileImage& image) noexcept {
+    return Holds(image) ? OwnSlot()->load : nullptr;
+}
+
+void KeepLoad(const FileImage& image, std::shared_ptr<const StandardLoad> load) noexcept {
+    if (Holds(image)) OwnSlot()->load = std::move(load);
 }
 
 }  // namespace standards::thread_image_cache

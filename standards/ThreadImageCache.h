@@ -1,7 +1,8 @@
 #pragma once
 // The last standard file image each thread made, kept for its next load: a load still checks the
 // path and reads the whole file, and reuses the image only when the bytes are the same as the
-// kept image's, byte for byte, at the same path. One image per thread, so objects take no locks.
+// kept image's, byte for byte, at the same path. Beside the image, what the loader made of it, so
+// that a reused image is not walked again. One image per thread, so objects take no locks.
 //
 // Off until Start: a program that links the standards library without starting it (the tests, the
 // benches) makes a new image at every load. The plug-in module's entry point starts it when the
@@ -13,6 +14,7 @@
 namespace standards {
 
 class FileImage;
+struct StandardLoad;
 
 namespace thread_image_cache {
 
@@ -24,12 +26,21 @@ void EndThread() noexcept;
 // without their notices and their memory is the system's to reclaim: nothing is touched.
 void Stop(bool processExiting) noexcept;
 
-// The calling thread's image when it was made from these bytes at this path; otherwise null, and
-// the thread's image is let go (one that does not fit is not kept beside the next).
-std::shared_ptr<const FileImage> Reuse(const std::wstring& path, std::string_view bytes) noexcept;
+// The calling thread's image when it was made from the file at path, whose bytes the caller
+// compares with the file's; otherwise null.
+std::shared_ptr<const FileImage> KeptFor(const std::wstring& path) noexcept;
+// Lets the calling thread's image go: the file's bytes are no longer its bytes.
+void Forget() noexcept;
 // Keeps image as the calling thread's, made from the file at path; without memory for that, nothing
 // is kept.
 void Keep(const std::wstring& path, std::shared_ptr<const FileImage> image) noexcept;
+
+// True when image is the calling thread's kept image.
+bool Holds(const FileImage& image) noexcept;
+// The load the calling thread kept for image (without an account of its reading), or null.
+std::shared_ptr<const StandardLoad> KeptLoad(const FileImage& image) noexcept;
+// Keeps load as what the loader made of image, while image is the calling thread's kept one.
+void KeepLoad(const FileImage& image, std::shared_ptr<const StandardLoad> load) noexcept;
 
 }  // namespace thread_image_cache
 }  // namespace standards

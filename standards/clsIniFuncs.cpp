@@ -135,6 +135,10 @@ clsIniFuncs::OneReading::OneReading(clsIniFuncs& ini, const std::wstring& FilePa
 
 clsIniFuncs::OneReading::~OneReading() { ini_.reading_.reset(); }
 
+const FileImage* clsIniFuncs::OneReading::Image() {
+    return ini_.reading_ ? ini_.ImageFor(ini_.reading_->path) : nullptr;
+}
+
 const FileImage* clsIniFuncs::ImageFor(const std::wstring& fileName) {
     if (!reading_ || !SamePath(fileName, reading_->path)) return nullptr;
     if (!reading_->current) {

@@ -28,6 +28,10 @@ public:
         OneReading(const OneReading&) = delete;
         OneReading& operator=(const OneReading&) = delete;
 
+        // The image that answers the reads (read now if no read came first), or null when the
+        // platform answers them. Throws std::bad_alloc.
+        const FileImage* Image();
+
     private:
         clsIniFuncs& ini_;
     };

@@ -45,6 +45,26 @@ TEST(StandardIndexTest, AnswersAsAFullScanOfTheListWould) {
     EXPECT_FALSE(index.Lists(audit::Kind::Layers, L"Walls"));
 }
 
+TEST(StandardIndexTest, AViewIndexedOnceLendsItsIndexAndAnswersAsAPlainView) {
+    const auto layers = standards::NameView::Of(NameList{L"0", L"Walls", L"", L"Doors"});
+    const auto linetypes = standards::NameView::Of(NameList{L"Continuous"});
+    const standards::NameView none;
+    const standards::NameView indexed = layers.Indexed();
+    ASSERT_NE(indexed.Index(), nullptr);
+    EXPECT_EQ(layers.Index(), nullptr) << "the view it was made from is unchanged";
+    EXPECT_EQ(indexed, layers);
+    const standards::NameView copy = indexed;
+    EXPECT_EQ(copy.Index(), indexed.Index()) << "copies share the index";
+
+    audit::StandardIndex plain, lent;
+    plain.Build({&layers, &linetypes, &none, &layers});
+    lent.Build({&indexed, &linetypes, &none, &copy});
+    for (const audit::Kind kind : {audit::Kind::Layers, audit::Kind::Linetypes, audit::Kind::TextStyles,
+                                   audit::Kind::DimStyles})
+        for (const wchar_t* name : {L"0", L"Walls", L"walls", L"", L"Doors", L"Continuous", L"x"})
+            EXPECT_EQ(lent.Lists(kind, name), plain.Lists(kind, name));
+}
+
 // A drawing whose kinds have the given lengths; the names at the finding positions are missing
 // from the standard, every other name is listed.
 struct KindShape {

@@ -71,6 +71,84 @@ TEST_F(ThreadImageCacheTest, TheImageIsReusedOnlyForTheSameBytesAtTheSamePath) {
     }
 }
 
+// A standard of several hundred kilobytes, read again in pieces: a change anywhere, in any piece,
+// and a change of length at the end, are seen.
+TEST_F(ThreadImageCacheTest, ALargeFileIsReusedOnlyWhenEveryByteIsTheSame) {
+    std::string large = kWalls;
+    for (int line = 0; line < 10'000; ++line) large += "; a comment line of thirty bytes\r\n";
+    const auto changedAt = [&](std::size_t at) {
+        std::string changed = large;
+        changed[at] = '#';
+        return changed;
+    };
+    const struct Step {
+        const char* what;
+        std::string bytes;
+        bool reused;
+    } steps[] = {
+        {"the same bytes again", large, true},
+        {"a byte changed in the first piece", changedAt(kWalls.size()), false},
+        {"the first bytes back", large, false},
+        {"a byte changed well past the first piece", changedAt(200'002), false},
+        {"the same again", changedAt(200'002), true},
+        {"a byte changed just before the end", changedAt(large.size() - 3), false},
+        {"one byte more at the end", changedAt(large.size() - 3) + ";", false},
+        {"that byte gone again", changedAt(large.size() - 3), false},
+    };
+    kvtest::WriteFileBytes(file, large);
+    Image kept = standards::FileImage::Read(file);
+    ASSERT_NE(kept, nullptr);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        kvtest::WriteFileBytes(file, step.bytes);
+        Image image = standards::FileImage::Read(file);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image == kept, step.reused);
+        EXPECT_TRUE(image->Bytes() == step.bytes);
+        EXPECT_EQ(SecondLayer(image), "Walls");
+        kept = std::move(image);
+    }
+}
+
+// What the loader made of the kept image is given again, its lists sharing their names and lookup
+// index; other bytes are loaded afresh, and a failing file fails every time.
+TEST_F(ThreadImageCacheTest, ALoadOfTheKeptImageIsTheKeptLoad) {
+    standardstest::LoadedMembers members;
+    const auto load = [&] { return standards::LoadStandardFile(file, members.IniFuncs); };
+    kvtest::WriteFileBytes(file, kWalls);
+    const standards::StandardLoad first = load();
+    const standards::StandardLoad again = load();
+    ASSERT_TRUE(again.loaded);
+    const standards::NameView& layers = again.kinds[0].names;
+    ASSERT_EQ(layers.size(), 2u);
+    EXPECT_EQ(layers[1], L"Walls");
+    ASSERT_NE(layers.Index(), nullptr);
+    EXPECT_EQ(layers.Index(), first.kinds[0].names.Index());
+    EXPECT_EQ(layers[1].data(), first.kinds[0].names[1].data());
+
+    kvtest::WriteFileBytes(file, kDoors);
+    const standards::StandardLoad doors = load();
+    ASSERT_TRUE(doors.loaded);
+    EXPECT_EQ(doors.kinds[0].names[1], L"Doors");
+    EXPECT_NE(doors.kinds[0].names.Index(), layers.Index());
+    EXPECT_EQ(layers[1], L"Walls") << "a list kept by an object outlives the thread's kept load";
+
+    const std::string failing = IniLines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=0"});
+    kvtest::WriteFileBytes(file, failing);
+    EXPECT_FALSE(load().loaded);
+    EXPECT_FALSE(load().loaded);
+}
+
+TEST(ThreadImageCacheOffTest, LoadsOutsideTheModuleAreNotIndexed) {
+    kvtest::TempFolder folder;
+    const std::wstring file = folder / L"KVStPluginDefault.ini";
+    kvtest::WriteFileBytes(file, kWalls);
+    standardstest::LoadedMembers members;
+    const standards::StandardLoad load = standards::LoadStandardFile(file, members.IniFuncs);
+    ASSERT_TRUE(load.loaded);
+    EXPECT_EQ(load.kinds[0].names.Index(), nullptr);
+}
+
 TEST_F(ThreadImageCacheTest, AFileWhoseAnswersAreUncertainGetsNoImageUntilItsBytesAreCertainAgain) {
     kvtest::WriteFileBytes(file, kWalls);
     ASSERT_NE(standards::FileImage::Read(file), nullptr);
