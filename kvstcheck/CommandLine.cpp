@@ -45,6 +45,170 @@ std::vector<Glob> ParseExcludes(const std::vector<std::string>& patterns) {
     return globs;
 }
 
+// What the audit's options give, as the parser fills them.
+struct AuditArguments {
+    std::vector<std::string> drawings, rules, excludes;
+    std::string standard, plugin, html, csv, junit, baseline, writeBaseline, filesFrom;
+    std::string colour = "auto";
+    bool quiet = false, version = false, json = false, replace = false;
+    unsigned jobs = 0;
+};
+
+struct LintArguments {
+    std::vector<std::string> files;
+    bool json = false, allNames = false, installed = false;
+};
+
+struct MakeStandardArguments {
+    std::vector<std::string> references;
+    std::string output = "KVStPluginDefault.ini";
+    bool force = false;
+};
+
+void AddOutputOptions(CLI::App& app, AuditArguments& audit) {
+    app.add_flag("--json", audit.json, "Print one JSON document instead of lines");
+    app.add_option("--html", audit.html, "Also write the report as one self-contained HTML page to this file")
+        ->type_name("FILE");
+    app.add_option("--csv", audit.csv, "Also write the findings as CSV (UTF-8), one row per finding, to this file")
+        ->type_name("FILE");
+    app.add_option("--junit", audit.junit, "Also write the run as JUnit XML, one test case per drawing, to this file")
+        ->type_name("FILE");
+    app.add_option("--baseline", audit.baseline,
+                   "Accept the findings this baseline lists: shown apart, and the exit status counts only the others")
+        ->type_name("FILE");
+    app.add_option("--write-baseline", audit.writeBaseline,
+                   "Write the run's findings as a baseline to this file (comments of an existing one are kept)")
+        ->type_name("FILE");
+}
+
+void AddAuditOptions(CLI::App& app, AuditArguments& audit) {
+    app.add_option("drawings", audit.drawings,
+                   "Drawing files: ASCII DXF (.dxf, R12 or later) or JSON (.json); a folder stands for every such "
+                   "file below it")
+        ->type_name("FILE|FOLDER");
+    app.add_option("--standard", audit.standard,
+                   "Audit against this standard file (KVStPluginDefault.ini format) instead of the one installed "
+                   "beside the plug-in; the installed one stays untouched")
+        ->type_name("FILE");
+    app.add_option("--plugin", audit.plugin, "Use this plug-in module instead of the registered KVStVB7Default.dll")
+        ->type_name("DLL");
+    app.add_option("--rules", audit.rules,
+                   "Also check the names and layers against this rules file (TOML); several --rules layer, "
+                   "each over the ones before")
+        ->type_name("FILE")
+        ->allow_extra_args(false);
+    AddOutputOptions(app, audit);
+    app.add_option("--files-from", audit.filesFrom,
+                   "Audit the drawings this file lists, one path per line (UTF-8, or UTF-16 with a byte order mark); "
+                   "- for the standard input")
+        ->type_name("FILE");
+    app.add_option("--exclude", audit.excludes,
+                   "Leave out what a folder holds whose path below the folder matches GLOB (* ** ? [...]); repeatable")
+        ->type_name("GLOB")
+        ->allow_extra_args(false);
+    app.add_flag("-q,--quiet", audit.quiet, "Print only the closing summary");
+    app.add_option("--color", audit.colour,
+                   "Colours in the text: auto (on a console, unless NO_COLOR is set), always, never")
+        ->check(CLI::IsMember({"auto", "always", "never"}))
+        ->type_name("WHEN");
+    app.add_flag("--version", audit.version, "Print the version of kvstcheck and of the plug-in module it would use");
+    app.add_flag("--force", audit.replace, "Replace an output file that kvstcheck did not write");
+    app.add_option("--jobs", audit.jobs,
+                   "Audit this many drawings at once, each on its own thread (default: one per processor); the "
+                   "report keeps the drawings' order")
+        ->check(CLI::Range(1u, kMostJobs))
+        ->type_name("N");
+    app.footer("Exit status: 0 no findings (but accepted ones), 1 findings, 2 a drawing could not be read, the "
+               "plug-in or its standard file is not ready, or a baseline, list or output file cannot be used.\nThe "
+               "standard file's own tools: kvstcheck help lint, kvstcheck help make-standard.");
+}
+
+CLI::App* AddLint(CLI::App& app, LintArguments& lint) {
+    CLI::App* command = app.add_subcommand(
+        "lint", "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it "
+                "will read otherwise than its author most likely meant, with a fix.");
+    auto* files =
+        command
+            ->add_option("standard", lint.files,
+                         "Standard files (KVStPluginDefault.ini format), or rules files (.toml); several are linted in turn")
+            ->type_name("FILE");
+    command
+        ->add_flag("--installed", lint.installed,
+                   "Lint the standard file beside each registered plug-in module, for 32-bit and for 64-bit programs")
+        ->excludes(files);
+    command->add_flag("--json", lint.json,
+                      "Print one JSON document instead of lines; for several files {\"files\": [one document per file]}");
+    command->add_flag("--all-names", lint.allNames, "List every name the plug-in loads, not the first 12 of each kind");
+    command->footer("Exit status: 0 nothing to fix (notes alone), 1 errors or warnings, 2 a file cannot be read; for "
+                    "several files the highest.");
+    return command;
+}
+
+CLI::App* AddMakeStandard(CLI::App& app, MakeStandardArguments& make) {
+    CLI::App* command = app.add_subcommand(
+        "make-standard", "Writes a standard file that allows every name of the reference drawings, kind by kind "
+                         "in first-seen order, in the system code page.");
+    command->add_option("drawings", make.references, "Reference drawings: ASCII DXF (.dxf) or JSON (.json)")
+        ->required()
+        ->type_name("FILE");
+    command->add_option("-o,--output", make.output, "The standard file to write")
+        ->capture_default_str()
+        ->type_name("FILE");
+    command->add_flag("--force", make.force, "Replace the output file if it exists");
+    command->footer("Exit status: 0 written, 2 nothing written (a drawing cannot be read, or a name cannot be "
+                    "written faithfully).");
+    return command;
+}
+
+std::vector<std::wstring> WideAll(const std::vector<std::string>& texts) {
+    std::vector<std::wstring> wide;
+    for (const std::string& text : texts) wide.push_back(Wide(text));
+    return wide;
+}
+
+Options AuditOptions(const AuditArguments& audit, std::vector<Glob> excludes) {
+    Options options;
+    options.drawings = WideAll(audit.drawings);
+    options.standard = Wide(audit.standard);
+    options.plugin = Wide(audit.plugin);
+    options.html = Wide(audit.html);
+    options.csv = Wide(audit.csv);
+    options.junit = Wide(audit.junit);
+    options.baseline = Wide(audit.baseline);
+    options.writeBaseline = Wide(audit.writeBaseline);
+    options.filesFrom = Wide(audit.filesFrom);
+    options.excludes = std::move(excludes);
+    options.quiet = audit.quiet;
+    options.colour = audit.colour == "always"  ? ColourChoice::Always
+                     : audit.colour == "never" ? ColourChoice::Never
+                                               : ColourChoice::Auto;
+    options.rules = WideAll(audit.rules);
+    options.json = audit.json;
+    options.force = audit.replace;
+    options.jobs = audit.jobs;
+    return options;
+}
+
+Options LintOptions(const LintArguments& lint) {
+    Options options;
+    options.command = Command::Lint;
+    options.standards = WideAll(lint.files);
+    if (!options.standards.empty()) options.standard = options.standards.front();
+    options.allNames = lint.allNames;
+    options.installed = lint.installed;
+    options.json = lint.json;
+    return options;
+}
+
+Options MakeStandardOptions(const MakeStandardArguments& make) {
+    Options options;
+    options.command = Command::MakeStandard;
+    options.drawings = WideAll(make.references);
+    options.output = Wide(make.output);
+    options.force = make.force;
+    return options;
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -53,109 +217,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                  "kvstcheck");
     // "/home/a.dxf" is a path (the root of the current drive), never an option; subcommands inherit this.
     app.allow_windows_style_options(false);
-    std::vector<std::string> drawings;
-    std::string standard;
-    std::string plugin;
-    std::string html;
-    std::string csv;
-    std::string junit;
-    std::string baseline;
-    std::string writeBaseline;
-    std::string filesFrom;
-    std::vector<std::string> excludes;
-    std::string colour = "auto";
-    bool quiet = false;
-    bool version = false;
-    bool json = false;
-    app.add_option("drawings", drawings,
-                   "Drawing files: ASCII DXF (.dxf, R12 or later) or JSON (.json); a folder stands for every such "
-                   "file below it")
-        ->type_name("FILE|FOLDER");
-    app.add_option("--standard", standard,
-                   "Audit against this standard file (KVStPluginDefault.ini format) instead of the one installed "
-                   "beside the plug-in; the installed one stays untouched")
-        ->type_name("FILE");
-    app.add_option("--plugin", plugin, "Use this plug-in module instead of the registered KVStVB7Default.dll")
-        ->type_name("DLL");
-    std::vector<std::string> rules;
-    app.add_option("--rules", rules,
-                   "Also check the names and layers against this rules file (TOML); several --rules layer, "
-                   "each over the ones before")
-        ->type_name("FILE")
-        ->allow_extra_args(false);
-    app.add_flag("--json", json, "Print one JSON document instead of lines");
-    app.add_option("--html", html, "Also write the report as one self-contained HTML page to this file")
-        ->type_name("FILE");
-    app.add_option("--csv", csv, "Also write the findings as CSV (UTF-8), one row per finding, to this file")
-        ->type_name("FILE");
-    app.add_option("--junit", junit, "Also write the run as JUnit XML, one test case per drawing, to this file")
-        ->type_name("FILE");
-    app.add_option("--baseline", baseline,
-                   "Accept the findings this baseline lists: shown apart, and the exit status counts only the others")
-        ->type_name("FILE");
-    app.add_option("--write-baseline", writeBaseline,
-                   "Write the run's findings as a baseline to this file (comments of an existing one are kept)")
-        ->type_name("FILE");
-    app.add_option("--files-from", filesFrom,
-                   "Audit the drawings this file lists, one path per line (UTF-8, or UTF-16 with a byte order mark); "
-                   "- for the standard input")
-        ->type_name("FILE");
-    app.add_option("--exclude", excludes,
-                   "Leave out what a folder holds whose path below the folder matches GLOB (* ** ? [...]); repeatable")
-        ->type_name("GLOB")
-        ->allow_extra_args(false);
-    app.add_flag("-q,--quiet", quiet, "Print only the closing summary");
-    app.add_option("--color", colour, "Colours in the text: auto (on a console, unless NO_COLOR is set), always, never")
-        ->check(CLI::IsMember({"auto", "always", "never"}))
-        ->type_name("WHEN");
-    app.add_flag("--version", version, "Print the version of kvstcheck and of the plug-in module it would use");
-    bool replace = false;
-    app.add_flag("--force", replace, "Replace an output file that kvstcheck did not write");
-    unsigned jobs = 0;
-    app.add_option("--jobs", jobs,
-                   "Audit this many drawings at once, each on its own thread (default: one per processor); the "
-                   "report keeps the drawings' order")
-        ->check(CLI::Range(1u, kMostJobs))
-        ->type_name("N");
-    app.footer("Exit status: 0 no findings (but accepted ones), 1 findings, 2 a drawing could not be read, the "
-               "plug-in or its standard file is not ready, or a baseline, list or output file cannot be used.\nThe "
-               "standard file's own tools: kvstcheck help lint, kvstcheck help make-standard.");
+    AuditArguments audit;
+    AddAuditOptions(app, audit);
     app.require_subcommand(0, 1);
-
-    std::vector<std::string> lintFiles;
-    bool lintJson = false;
-    bool allNames = false;
-    CLI::App* lint = app.add_subcommand(
-        "lint", "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it "
-                "will read otherwise than its author most likely meant, with a fix.");
-    bool installed = false;
-    auto* lintFileOption =
-        lint->add_option("standard", lintFiles,
-                         "Standard files (KVStPluginDefault.ini format), or rules files (.toml); several are linted in turn")
-            ->type_name("FILE");
-    lint->add_flag("--installed", installed,
-                   "Lint the standard file beside each registered plug-in module, for 32-bit and for 64-bit programs")
-        ->excludes(lintFileOption);
-    lint->add_flag("--json", lintJson,
-                   "Print one JSON document instead of lines; for several files {\"files\": [one document per file]}");
-    lint->add_flag("--all-names", allNames, "List every name the plug-in loads, not the first 12 of each kind");
-    lint->footer("Exit status: 0 nothing to fix (notes alone), 1 errors or warnings, 2 a file cannot be read; for several "
-                 "files the highest.");
-
-    std::vector<std::string> references;
-    std::string output = "KVStPluginDefault.ini";
-    bool force = false;
-    CLI::App* make = app.add_subcommand(
-        "make-standard", "Writes a standard file that allows every name of the reference drawings, kind by kind "
-                         "in first-seen order, in the system code page.");
-    make->add_option("drawings", references, "Reference drawings: ASCII DXF (.dxf) or JSON (.json)")
-        ->required()
-        ->type_name("FILE");
-    make->add_option("-o,--output", output, "The standard file to write")->capture_default_str()->type_name("FILE");
-    make->add_flag("--force", force, "Replace the output file if it exists");
-    make->footer("Exit status: 0 written, 2 nothing written (a drawing cannot be read, or a name cannot be "
-                 "written faithfully).");
-
+    LintArguments lintArguments;
+    CLI::App* lint = AddLint(app, lintArguments);
+    MakeStandardArguments makeArguments;
+    CLI::App* make = AddMakeStandard(app, makeArguments);
     std::string helpTopic;
     CLI::App* help = app.add_subcommand("help", "Explains kvstcheck, or one of its commands");
     help->add_option("command", helpTopic, "lint or make-standard")->check(CLI::IsMember({"lint", "make-standard"}));
@@ -163,13 +231,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
     ParsedCommandLine parsed;
-    std::vector<Glob> parsedExcludes;
+    std::vector<Glob> excludes;
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
-        if (app.get_subcommands().empty() && !version && drawings.empty() && filesFrom.empty())
+        if (app.get_subcommands().empty() && !audit.version && audit.drawings.empty() && audit.filesFrom.empty())
             throw CLI::RequiredError("drawings (or --files-from)");
-        parsedExcludes = ParseExcludes(excludes);
-        if (lint->parsed() && lintFiles.empty() && !installed) throw CLI::RequiredError("standard");
+        excludes = ParseExcludes(audit.excludes);
+        if (lint->parsed() && lintArguments.files.empty() && !lintArguments.installed)
+            throw CLI::RequiredError("standard");
     } catch (const CLI::ParseError& error) {
         const CLI::App* failed = lint->parsed() ? lint : make->parsed() ? make : &app;
         if (error.get_exit_code() == 0) {
@@ -184,42 +253,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         parsed.output = HelpOf(app, helpTopic.empty() ? &app : app.get_subcommand(helpTopic));
         return parsed;
     }
-    Options options;
-    if (version) {
-        options.command = Command::Version;
-        options.plugin = Wide(plugin);
+    if (audit.version) {
+        parsed.options.emplace().command = Command::Version;
+        parsed.options->plugin = Wide(audit.plugin);
     } else if (lint->parsed()) {
-        options.command = Command::Lint;
-        for (const std::string& file : lintFiles) options.standards.push_back(Wide(file));
-        if (!options.standards.empty()) options.standard = options.standards.front();
-        options.allNames = allNames;
-        options.installed = installed;
-        options.json = lintJson;
+        parsed.options = LintOptions(lintArguments);
     } else if (make->parsed()) {
-        options.command = Command::MakeStandard;
-        for (const std::string& drawing : references) options.drawings.push_back(Wide(drawing));
-        options.output = Wide(output);
-        options.force = force;
+        parsed.options = MakeStandardOptions(makeArguments);
     } else {
-        for (const std::string& drawing : drawings) options.drawings.push_back(Wide(drawing));
-        options.standard = Wide(standard);
-        options.plugin = Wide(plugin);
-        options.html = Wide(html);
-        options.csv = Wide(csv);
-        options.junit = Wide(junit);
-        options.baseline = Wide(baseline);
-        options.writeBaseline = Wide(writeBaseline);
-        options.filesFrom = Wide(filesFrom);
-        options.excludes = std::move(parsedExcludes);
-        options.quiet = quiet;
-        options.colour = colour == "always" ? ColourChoice::Always : colour == "never" ? ColourChoice::Never
-                                                                                       : ColourChoice::Auto;
-        for (const std::string& file : rules) options.rules.push_back(Wide(file));
-        options.json = json;
-        options.force = replace;
-        options.jobs = jobs;
+        parsed.options = AuditOptions(audit, std::move(excludes));
     }
-    parsed.options = std::move(options);
     return parsed;
 }
 
