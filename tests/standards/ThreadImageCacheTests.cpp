@@ -3,7 +3,7 @@
 // and unload is tested through the module (tests/audit/KeptImageTests.cpp).
 #include <gtest/gtest.h>
 
-#include <barrier>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -168,18 +168,20 @@ TEST_F(ThreadImageCacheTest, EachThreadKeepsItsOwnImageWhileAnotherLoadsOtherByt
     kvtest::WriteFileBytes(file, kWalls);
     kvtest::WriteFileBytes(other, kDoors);
     Image walls, wallsAgain, doors, doorsAgain;
-    // In turn: the first thread loads, the second loads, then both load again at once.
-    std::barrier turn(2);
+    // In turn: the first thread loads, the second loads, then both load again at once. (Promises, not
+    // std::barrier: this compiler's library can lose a barrier's wake-up on Windows and hang.)
+    std::promise<void> firstLoaded, secondLoaded;
+    std::future<void> firstDone = firstLoaded.get_future(), secondDone = secondLoaded.get_future();
     std::thread first([&] {
         walls = standards::FileImage::Read(file);
-        turn.arrive_and_wait();
-        turn.arrive_and_wait();
+        firstLoaded.set_value();
+        secondDone.wait();
         wallsAgain = standards::FileImage::Read(file);
     });
     std::thread second([&] {
-        turn.arrive_and_wait();
+        firstDone.wait();
         doors = standards::FileImage::Read(other);
-        turn.arrive_and_wait();
+        secondLoaded.set_value();
         doorsAgain = standards::FileImage::Read(other);
     });
     first.join();
