@@ -22,13 +22,16 @@ constexpr int kFirstUtf8Version = 1021;
 constexpr unsigned kDefaultCodePage = 1252;
 
 // Spaces, tabs and stray carriage returns around a group code or a keyword are not part of it.
-constexpr std::string_view kBlank = " \t\r\v\f";
+constexpr bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(kBlank);
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(kBlank);
-    return text.substr(first, last - first + 1);
+// Every pair is trimmed, twice or more: a loop of its own, where the library's character-set search
+// calls the C runtime's memchr once per byte.
+std::string_view Trim(std::string_view text) noexcept {
+    std::size_t first = 0;
+    while (first < text.size() && IsBlank(text[first])) ++first;
+    std::size_t end = text.size();
+    while (end > first && IsBlank(text[end - 1])) --end;
+    return text.substr(first, end - first);
 }
 
 // Text of the file for a message, which must be UTF-8 whatever the file holds: printable ASCII kept,
@@ -274,13 +277,14 @@ private:
         }
     }
 
-    InputError Cut(const std::string& where) const {
+    InputError Cut(std::string_view where) const {
         if (pairs_.cutInsidePair())
             return InputError(pairs_.line(), "the file ends after a group code without its value: it is truncated");
-        return InputError(pairs_.line(), "the file ends " + where + ": it is truncated");
+        return InputError(pairs_.line(), "the file ends " + std::string(where) + ": it is truncated");
     }
 
-    Pair Expect(const std::string& where) {
+    // where: a view, so that the message is made only for a file that is cut.
+    Pair Expect(std::string_view where) {
         Pair pair;
         if (pairs_.Next(pair)) return pair;
         throw Cut(where);
@@ -303,9 +307,9 @@ private:
     }
 
     // Ends at ENDSEC; structure words that cannot occur inside a section mean a missing ENDSEC.
-    static void CheckInsideSection(const Pair& pair, const std::string& section) {
+    static void CheckInsideSection(const Pair& pair, std::string_view section) {
         if (pair.code == 0 && (pair.keyword() == "SECTION" || pair.keyword() == "EOF"))
-            throw InputError(pair.line, std::string(pair.keyword()) + " inside the " + section +
+            throw InputError(pair.line, std::string(pair.keyword()) + " inside the " + std::string(section) +
                                             " section (no ENDSEC before it)");
     }
 
@@ -328,8 +332,9 @@ private:
     }
 
     void SkipSection(const std::string& section) {
+        const std::string where = "inside the " + section + " section (no ENDSEC)";
         for (;;) {
-            const Pair pair = Expect("inside the " + section + " section (no ENDSEC)");
+            const Pair pair = Expect(where);
             if (pair.is(0, "ENDSEC")) return;
             CheckInsideSection(pair, section);
         }
@@ -366,12 +371,13 @@ private:
                 throw InputError(pair.line, type + " inside the " + shownTable + " table (no ENDTAB before it)");
             if (index && type != table)
                 throw InputError(pair.line, "a " + Printable(type) + " entry inside the " + shownTable + " table");
-            pair = ReadEntry(index, Printable(type), pair.line, where);
+            pair = ReadEntry(index, type, pair.line, where);
         }
     }
 
-    // Reads one table entry up to the next group 0, which it returns; type is for messages.
-    Pair ReadEntry(std::optional<std::size_t> index, const std::string& type, int entryLine, const std::string& where) {
+    // Reads one table entry up to the next group 0, which it returns; type (as the file gives it) is
+    // for messages.
+    Pair ReadEntry(std::optional<std::size_t> index, std::string_view type, int entryLine, std::string_view where) {
         std::optional<RawName> name;
         RawLayer layer;
         int flags = 0;
@@ -392,8 +398,9 @@ private:
                 name = RawName{std::string(pair.value), pair.line + 1};
             } else if (openGroups == 0 && pair.code == 70) {
                 const auto value = ParseInt(pair.value);
-                if (!value) throw InputError(pair.line + 1, "group 70 of a " + type + " entry is not a number: " +
-                                                                Quote(pair.value));
+                if (!value)
+                    throw InputError(pair.line + 1, "group 70 of a " + Printable(type) +
+                                                        " entry is not a number: " + Quote(pair.value));
                 flags = *value;
             } else if (openGroups == 0 && index == kLayerTable) {
                 ReadLayerGroup(pair, layer);
@@ -415,9 +422,9 @@ private:
                                                 Quote(pair.value));
     }
 
-    void Keep(std::size_t index, const std::string& type, int entryLine, const std::optional<RawName>& name, int flags,
+    void Keep(std::size_t index, std::string_view type, int entryLine, const std::optional<RawName>& name, int flags,
               const RawLayer& layer) {
-        if (!name) throw InputError(entryLine, "a " + type + " entry without its name (group 2)");
+        if (!name) throw InputError(entryLine, "a " + Printable(type) + " entry without its name (group 2)");
         if (index == kStyleTable && (flags & kShapeFileFlag)) return;
         names_[index].push_back(*name);
         if (index == kLayerTable) layers_.push_back(layer);

@@ -21,11 +21,26 @@ void WriteToConsole(HANDLE console, std::string_view utf8) {
     }
 }
 
+// Asking whether a handle is a console costs Wine a server request, at every line of a long run:
+// each thread remembers the answer for the handle it last asked about, one for each stream.
+bool IsConsole(HANDLE handle, DWORD which) {
+    struct Answer {
+        HANDLE handle = nullptr;
+        bool console = false;
+    };
+    thread_local Answer output, error;
+    Answer& answer = which == STD_OUTPUT_HANDLE ? output : error;
+    if (handle != answer.handle) {
+        DWORD mode = 0;
+        answer = {handle, ::GetConsoleMode(handle, &mode) != FALSE};
+    }
+    return answer.console;
+}
+
 void Write(DWORD which, std::string_view bytes) {
     const HANDLE handle = ::GetStdHandle(which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty()) return;
-    DWORD mode = 0;
-    if (::GetConsoleMode(handle, &mode)) return WriteToConsole(handle, bytes);
+    if (IsConsole(handle, which)) return WriteToConsole(handle, bytes);
     while (!bytes.empty()) {
         DWORD written = 0;
         if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0)
