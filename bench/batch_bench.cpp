@@ -5,7 +5,8 @@
 // drawings (one folder named 12 times). Prints time, drawings/s, MB/s and the peak memory of each,
 // also as differences from the tiny drawing's run (so that Wine's start-up cancels out); then where
 // the time of a folder goes, phase by phase, measured with kvstcheck's own code and the plug-in's
-// host calls.
+// host calls; and the plug-in's own part alone, on 1 and N threads: the most drawings/s that any
+// program auditing through it could reach on this machine.
 //
 // Run (after the tests registered the plug-in):
 //   cmake --build build --target batch_bench kvstcheck && build/wine-run build/bench/batch_bench.exe [RUNS]
@@ -14,10 +15,12 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <wrl/client.h>
@@ -376,6 +379,55 @@ Phases TimedPhases(const kvstcheck::Options& options, std::size_t& findings) {
     return phases;
 }
 
+// One drawing's audit by the plug-in, as kvstcheck makes it: a new object, SetupForAudit, the
+// CheckNext/GetError walk, Clear. Returns the findings.
+std::size_t AuditOnce(kvstcheck::PluginSource& source, IDispatch* drawing, BSTR path) {
+    const auto plugin = source.Create();
+    Check(plugin->SetupForAudit(drawing, path), "SetupForAudit");
+    std::size_t findings = 0;
+    for (;;) {
+        VARIANT_BOOL more = VARIANT_FALSE;
+        Check(plugin->CheckNext(&more), "CheckNext");
+        if (more == VARIANT_FALSE) break;
+        ComPtr<_KVStError> error;
+        Check(plugin->GetError(&error), "GetError");
+        kv::Bstr name;
+        Check(error->get_EntryName(&name), "EntryName");
+        ++findings;
+    }
+    Check(plugin->Clear(), "Clear");
+    return findings;
+}
+
+// The plug-in's own part of audits and nothing else, on threads that each audit one drawing object,
+// made once, again and again (each thread its own apartment and source, as kvstcheck's workers):
+// no file is read, nothing is reported. The most drawings/s any program could audit here.
+double PluginOnlyRate(kvstcheck::PluginSource& source, const kvstcheck::DrawingNames& names, std::size_t threads,
+                      std::size_t audits) {
+    std::atomic<bool> failed = false;
+    std::vector<std::thread> workers;
+    const Stopwatch watch;
+    for (std::size_t t = 0; t < threads; ++t)
+        workers.emplace_back([&] {
+            if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+                failed = true;
+                return;
+            }
+            try {
+                const auto mine = source.ForThisThread();
+                const auto drawing = kvstcheck::MakeDrawingObject(names);
+                const kv::Bstr path(L"drawing.dxf");
+                for (std::size_t i = 0; i < audits / threads; ++i) AuditOnce(*mine, drawing.Get(), path.get());
+            } catch (const std::exception&) {
+                failed = true;
+            }
+            ::CoUninitialize();
+        });
+    for (std::thread& worker : workers) worker.join();
+    if (failed) throw std::runtime_error("an audit of the plug-in-only run failed");
+    return static_cast<double>(audits / threads * threads) / watch.Seconds();
+}
+
 void Row(const char* phase, double seconds, double total, std::size_t drawings) {
     std::printf("  %-44s %9.1f ms %8.3f ms/drawing %5.1f %%\n", phase, seconds * 1000,
                 seconds * 1000 / static_cast<double>(drawings), 100 * seconds / total);
@@ -460,6 +512,17 @@ int main(int argc, char** argv) {
         Row("Clear", p.clear, total, drawings);
         Row("hints for the findings", p.hints, total, drawings);
         Row("reports (lines, JSON, HTML)", p.report, total, drawings);
+
+        // The best of runs, for each number of threads.
+        const auto plugins = kvstcheck::PrivatePlugin(options.plugin, options.standard);
+        const kvstcheck::DrawingNames office = kvstcheck::ReadDrawingFile(samples + L"\\office.dxf").names;
+        std::printf("The plug-in alone (objects created, SetupForAudit, CheckNext/GetError walk, Clear on a drawing "
+                    "object made once; no file read, nothing reported), best of %d:\n", runs);
+        for (std::size_t threads = 1; threads <= std::max<std::size_t>(cores, 2) * 2; threads *= 2) {
+            double best = 0;
+            for (int run = 0; run < runs; ++run) best = std::max(best, PluginOnlyRate(*plugins, office, threads, 2000));
+            std::printf("  %zu thread%s %8.0f drawings/s\n", threads, threads == 1 ? " " : "s", best);
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "batch_bench: %s\n", error.what());
         ::CoUninitialize();
