@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "com/Handle.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "support/TempFolder.h"
@@ -23,13 +24,12 @@ constexpr char kOurHtml[] = "<!DOCTYPE html>\n<html>\n<head>\n<meta name=\"gener
 
 std::string Contents(const std::wstring& path) {
     std::string bytes;
-    HANDLE file = ::CreateFileW(kvstcheck::SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    const kv::FileHandle file(::CreateFileW(kvstcheck::SystemPath(path).c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return "<missing>";
     char buffer[4096];
     DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    ::CloseHandle(file);
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
     return bytes;
 }
 
@@ -37,12 +37,11 @@ std::string Contents(const std::wstring& path) {
 std::vector<std::wstring> Names(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};
-    HANDLE search = ::FindFirstFileW((kvstcheck::SystemPath(folder) + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    const kv::FindHandle search(::FindFirstFileW((kvstcheck::SystemPath(folder) + L"\\*").c_str(), &found));
+    if (!search) return names;
     do {
         if (std::wstring(found.cFileName) != L"." && std::wstring(found.cFileName) != L"..") names.push_back(found.cFileName);
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileW(search.get(), &found));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -110,15 +109,15 @@ TEST_F(OutputFileTest, AReadOnlyFileOrOneHeldOpenIsNamedInPlainWords) {
     ::SetFileAttributesW((folder_ / L"ours.html").c_str(), FILE_ATTRIBUTE_NORMAL);
 
     // Another program that opened the file without sharing it.
-    HANDLE held = ::CreateFileW((folder_ / L"ours.html").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    kv::FileHandle held(::CreateFileW((folder_ / L"ours.html").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
     const std::string refusal = RefusalOf(folder_ / L"ours.html");
     EXPECT_NE(refusal.find("another program has it open"), std::string::npos) << refusal;
     OutputFile output(folder_ / L"ours.html", "the HTML report", kvstcheck::IsKvstcheckHtml);
     output.Refusal(inputs_, true);
     const std::string error = output.Write("new");
     EXPECT_NE(error.find("another program has the file open"), std::string::npos) << error;
-    ::CloseHandle(held);
+    held.reset();
     EXPECT_EQ(Contents(folder_ / L"ours.html"), std::string(kOurHtml) + "old report");
     EXPECT_EQ(Names(folder_.path()),
               (std::vector<std::wstring>{L"drawing.dxf", L"ours.html", L"standard.ini", L"sub", L"theirs.html"}));
