@@ -315,6 +315,22 @@ bool KnowsJobs(const std::wstring& standard, const std::wstring& tiny) {
     return RunProcess(L"--jobs 1 --standard " + Quoted(standard) + L" " + Quoted(tiny), false).status != 2;
 }
 
+// The CheckNext/GetError walk of an audit that is set up: its findings.
+std::vector<kvstcheck::Finding> Walk(IKVStPlugin& plugin) {
+    std::vector<kvstcheck::Finding> findings;
+    for (;;) {
+        VARIANT_BOOL more = VARIANT_FALSE;
+        Check(plugin.CheckNext(&more), "CheckNext");
+        if (more == VARIANT_FALSE) return findings;
+        ComPtr<_KVStError> error;
+        Check(plugin.GetError(&error), "GetError");
+        kv::Bstr name, kind;
+        Check(error->get_EntryName(&name), "EntryName");
+        Check(error->get_KindLabel(&kind), "KindLabel");
+        findings.push_back({kind.str(), name.str()});
+    }
+}
+
 struct Phases {
     double source = 0, walk = 0, read = 0, object = 0, create = 0, setup = 0, checks = 0, clear = 0, hints = 0,
            report = 0;
@@ -349,17 +365,7 @@ Phases TimedPhases(const kvstcheck::Options& options, std::size_t& findings) {
         Check(plugin->SetupForAudit(drawing.Get(), path.get()), "SetupForAudit");
         phases.setup += watch.Seconds();
         watch = Stopwatch();
-        for (;;) {
-            VARIANT_BOOL more = VARIANT_FALSE;
-            Check(plugin->CheckNext(&more), "CheckNext");
-            if (more == VARIANT_FALSE) break;
-            ComPtr<_KVStError> error;
-            Check(plugin->GetError(&error), "GetError");
-            kv::Bstr name, kind;
-            Check(error->get_EntryName(&name), "EntryName");
-            Check(error->get_KindLabel(&kind), "KindLabel");
-            result.findings.push_back({kind.str(), name.str()});
-        }
+        result.findings = Walk(*plugin.Get());
         phases.checks += watch.Seconds();
         watch = Stopwatch();
         Check(plugin->Clear(), "Clear");
@@ -380,23 +386,12 @@ Phases TimedPhases(const kvstcheck::Options& options, std::size_t& findings) {
 }
 
 // One drawing's audit by the plug-in, as kvstcheck makes it: a new object, SetupForAudit, the
-// CheckNext/GetError walk, Clear. Returns the findings.
-std::size_t AuditOnce(kvstcheck::PluginSource& source, IDispatch* drawing, BSTR path) {
+// CheckNext/GetError walk, Clear.
+void AuditOnce(kvstcheck::PluginSource& source, IDispatch* drawing, BSTR path) {
     const auto plugin = source.Create();
     Check(plugin->SetupForAudit(drawing, path), "SetupForAudit");
-    std::size_t findings = 0;
-    for (;;) {
-        VARIANT_BOOL more = VARIANT_FALSE;
-        Check(plugin->CheckNext(&more), "CheckNext");
-        if (more == VARIANT_FALSE) break;
-        ComPtr<_KVStError> error;
-        Check(plugin->GetError(&error), "GetError");
-        kv::Bstr name;
-        Check(error->get_EntryName(&name), "EntryName");
-        ++findings;
-    }
+    Walk(*plugin.Get());
     Check(plugin->Clear(), "Clear");
-    return findings;
 }
 
 // The plug-in's own part of audits and nothing else, on threads that each audit one drawing object,
