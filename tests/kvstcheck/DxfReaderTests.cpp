@@ -238,6 +238,39 @@ TEST(DxfReader, EveryTruncationIsReported) {
     }
 }
 
+// A file cut between two pairs is told where: its last line, and the part of the file it was in.
+TEST(DxfReader, ACutFileIsToldWhereItWasCut) {
+    const std::string header = Header("AC1015", "ANSI_1252");
+    const std::string tables = header + Pair(0, "SECTION") + Pair(2, "TABLES");
+    const std::string layers = tables + Pair(0, "TABLE") + Pair(2, "LAYER");
+    const struct {
+        std::string bytes;
+        std::string where;
+    } cases[] = {
+        {Pair(0, "SECTION") + Pair(2, "HEADER") + Pair(9, "$ACADVER") + Pair(1, "AC1015"), "inside the HEADER section (no ENDSEC)"},
+        {header, "before EOF"},
+        {header + Pair(0, "SECTION"), "after SECTION"},
+        {header + Pair(0, "SECTION") + Pair(2, "CLASSES") + Pair(0, "CLASS"), "inside the CLASSES section (no ENDSEC)"},
+        {header + Pair(0, "SECTION") + Pair(2, "CL\x01SSES"), "inside the CL?SSES section (no ENDSEC)"},
+        {tables, "inside the TABLES section (no ENDSEC)"},
+        {tables + Pair(0, "TABLE"), "after TABLE"},
+        {layers + Pair(5, "2"), "inside the LAYER table (no ENDTAB)"},
+        {layers + Entry("LAYER", "Walls"), "inside the LAYER table (no ENDTAB)"},
+        {tables + Table("VPORT", {}) + Pair(0, "TABLE") + Pair(2, "V\xC3PORT") + Entry("VPORT", "A"),
+         "inside the V?PORT table (no ENDTAB)"},
+    };
+    for (const auto& cut : cases) {
+        try {
+            ReadDxf(cut.bytes);
+            ADD_FAILURE() << "no error for a file cut " << cut.where;
+        } catch (const InputError& error) {
+            EXPECT_EQ(error.line(), std::count(cut.bytes.begin(), cut.bytes.end(), '\n')) << cut.where;
+            EXPECT_NE(std::string(error.what()).find("the file ends " + cut.where + ": it is truncated"), std::string::npos)
+                << error.what();
+        }
+    }
+}
+
 // Colour (62, negative when off), linetype (6), lineweight (370) and plot flag (290) of each layer,
 // with the file's defaults for those left out; other applications' 102 groups hold none of them.
 TEST(DxfReader, ReadsEachLayersProperties) {
@@ -356,6 +389,7 @@ INSTANTIATE_TEST_SUITE_P(
         Deviation{"DoubledCarriageReturns", WithLineEnds(Sample(), {"\r\r\n"})},
         Deviation{"NoLineEndAfterEof", Sample().substr(0, Sample().size() - 1)},
         Deviation{"TabsAndPlusSignsInGroupCodes", WithGroupCodesAs(Sample(), "\t+", " \t")},
+        Deviation{"EveryBlankAroundGroupCodes", WithGroupCodesAs(Sample(), " \v\f\t", "\f\v\t ")},
         Deviation{"CommentsEverywhere", WithCommentsEverywhere(Sample(), "written by a script")},
         Deviation{"CommentsThatLookLikeStructure", WithCommentsEverywhere(Sample(), "EOF")},
         Deviation{"GroupsBetweenSections",

@@ -94,11 +94,16 @@ def padded_codes(pairs):
     return [(b" \t" + code.strip() + b" ", value) for code, value in pairs]
 
 
+def codes_in_every_blank(pairs):
+    return [(b" \v\f\t" + code.strip() + b"\f\v\t ", value) for code, value in pairs]
+
+
 DEVIATIONS = {
     "early-header-end": (early_header_end, (b"\n",)),
     "groups-between-sections": (groups_between_sections, (b"\n",)),
     "no-eof": (without_eof, (b"\n",)),
     "padded-codes-mixed-line-ends": (padded_codes, (b"\r\n", b"\n", b"\r\r\n")),
+    "codes-in-every-blank": (codes_in_every_blank, (b"\n",)),
     "comments-everywhere": (comments_everywhere, (b"\n",)),
     "all-at-once": (lambda p: comments_everywhere(groups_between_sections(early_header_end(without_eof(p)))),
                     (b"\n", b"\r\n")),
