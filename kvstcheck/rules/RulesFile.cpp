@@ -95,9 +95,25 @@ std::vector<std::u32string> CodesOfCsv(std::string_view text) {
 // Where a TOML file's text stands: outside quotes, in a comment, or in one of the four kinds of string.
 enum class Lexical { Outside, Comment, Basic, Literal, MultiBasic, MultiLiteral };
 
+// A quote opens a string only where a key or value may begin. Glued to a bare word (1"x", -"x") it is
+// part of that word, which the parser reads on to its end, testing each character for white space.
+bool QuoteOpensString(std::string_view text, std::size_t at) {
+    constexpr std::string_view kBeforeAString = " \t\n=[{,.";
+    return at == 0 || kBeforeAString.find(text[at - 1]) != std::string_view::npos;
+}
+
+// After a backslash in a multi-line basic string the parser skips white space and line ends, testing
+// each character; afterBackslash: the text after it.
+bool BeyondAsciiAfterBackslash(std::string_view afterBackslash) {
+    const auto next = afterBackslash.find_first_not_of(" \t\r\n");
+    return next != std::string_view::npos && static_cast<unsigned char>(afterBackslash[next]) >= 0x80;
+}
+
 // A character the parser must not be given, with its place: a control character other than tab and
-// line ends (TOML allows none), or a character beyond ASCII outside quotes and comments (TOML keys
-// and white space are ASCII; the parser's tables of other white space are faulty there).
+// line ends (TOML allows none), or a character beyond ASCII where the parser tests it for white
+// space: outside quotes and comments (TOML keys and white space are ASCII), or after a backslash in
+// a multi-line string. The parser's tables of white space beyond ASCII are faulty (undefined
+// behaviour for most letters beyond ASCII).
 std::optional<RulesProblem> UnparseableCharacter(std::string_view text, const std::string& file) {
     Lexical where = Lexical::Outside;
     std::size_t line = 1;
@@ -115,6 +131,7 @@ std::optional<RulesProblem> UnparseableCharacter(std::string_view text, const st
         switch (where) {
             case Lexical::Outside:
                 if (c == '#') where = Lexical::Comment;
+                else if ((c == '"' || c == '\'') && !QuoteOpensString(text, i)) break;
                 else if (rest.starts_with("\"\"\"")) where = Lexical::MultiBasic, i += 2, column += 2;
                 else if (rest.starts_with("'''")) where = Lexical::MultiLiteral, i += 2, column += 2;
                 else if (c == '"') where = Lexical::Basic;
@@ -125,6 +142,10 @@ std::optional<RulesProblem> UnparseableCharacter(std::string_view text, const st
                 break;
             case Lexical::Basic:
             case Lexical::MultiBasic:
+                if (c == '\\' && where == Lexical::MultiBasic && BeyondAsciiAfterBackslash(rest.substr(1)))
+                    return RulesProblem{{file, line, column},
+                                        "not a TOML file: a character beyond ASCII after a backslash in a multi-line string",
+                                        "write that character as \\uXXXX, its code point in hexadecimal"};
                 if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n' && text[i + 1] != '\r') {
                     ++i;
                     ++column;

@@ -47,6 +47,15 @@ const BadFile kBadFiles[] = {
     {"LoneCarriageReturn", "[layers]\r\npatterns = []\r", "r.toml:2:14", "control character"},
     {"HeaderOpensBadly", "[layers]\n[`x]\n", "r.toml:2:2", "not a TOML file"},
     {"KeyBeyondAscii", "[layers]\npattern\xCE\x80 = []\n", "r.toml:2:8", "a character beyond ASCII outside quotes"},
+    // The parser reads a bare word on past a quote glued to it, and skips white space after a
+    // backslash in a multi-line string: text beyond ASCII there would meet its faulty tables.
+    {"QuoteGluedToANumber", "[layers]\nrequired = [1\"\xC3\xA9\"]\n", "r.toml:2:15", "beyond ASCII outside quotes"},
+    {"QuoteGluedToASign", "[layers]\nrequired = [-'\xD0\x96']\n", "r.toml:2:15", "beyond ASCII outside quotes"},
+    {"QuoteGluedToADate", "[layers]\nrequired = 1979-05-27T07:32:00\"\xC3\xA9\"\n", "r.toml:2:32", "beyond ASCII outside quotes"},
+    {"BackslashBeforeALetter", "[layers]\nrequired = [\"\"\"a\\\xC3\xA9\"\"\"]\n", "r.toml:2:17",
+     "beyond ASCII after a backslash in a multi-line string"},
+    {"LineEndingBackslash", "[layers]\nrequired = [\"\"\"a\\\r\n  \n\t\xC3\xA9\"\"\"]\n", "r.toml:2:17",
+     "beyond ASCII after a backslash in a multi-line string"},
     {"UnknownSection", "[layers]\n[layer]\n", "r.toml:2:2", "unknown section [layer]"},
     {"UnknownKey", "[linetypes]\npattern = ['a']\n", "r.toml:2:1", "unknown key [linetypes] pattern"},
     {"PropertiesOnlyForLayers", "[linetypes.properties.\"A\"]\ncolor = 1\n", "r.toml:1:12",
@@ -90,13 +99,16 @@ TEST(RulesFile, ProblemsNameTheLineTheColumnAndTheFix) {
 TEST(RulesFile, NamesInAnyScriptInQuotesAndComments) {
     RulesBuilder builder(CodeLists);
     builder.Add("# Möbel \xE2\x80\x94 furniture\n[layers]\nrequired = [\"\xE5\x9B\xBE\\\"\xE5\xB1\x82\", 'M\xC3\xB6" "bel', "
-                "\"\"\"\n\xC3\xA4\"\"\"]  # \xC3\xA4\n[layers.properties.'\xC3\xA4']\ncolor = 1\n",
+                "\"\"\"\n\xC3\xA4\"\"\"]  # \xC3\xA4\n[layers.properties.'\xC3\xA4']\ncolor = 1\n"
+                "[layers.properties.\"\xC3\xB6\\\\\"]\nlinetype=\"\"\"\\\\\xC3\xB6\\u00e9\\\n  x\"\"\"\n",
                 "r.toml");
     const RuleSet rules = builder.Finish();
     ASSERT_TRUE(builder.problems().empty()) << builder.problems().front().Describe();
     EXPECT_EQ(rules.of(NameKind::Layer).required.size(), 3u);
-    ASSERT_EQ(rules.layers.size(), 1u);
+    ASSERT_EQ(rules.layers.size(), 2u);
     EXPECT_EQ(rules.layers[0].name, U"\u00E4");
+    EXPECT_EQ(rules.layers[1].name, U"\u00F6\\");
+    EXPECT_EQ(rules.layers[1].linetype, U"\\\u00F6\u00E9x");
 }
 
 TEST(RulesFile, EveryProblemOfAFileIsReported) {
