@@ -73,8 +73,11 @@ std::vector<BaselineEntry> ParseBaseline(std::string_view bytes) {
 }
 
 std::string FormatBaseline(std::vector<BaselineEntry> entries) {
+    // Every field written takes part in the order, so that entries of the same finding (a file edited
+    // by hand may hold some) come out in the same order each time the file is written.
     std::sort(entries.begin(), entries.end(), [](const BaselineEntry& a, const BaselineEntry& b) {
-        return std::tie(a.drawing, a.kind, a.name, a.rule) < std::tie(b.drawing, b.kind, b.name, b.rule);
+        return std::tie(a.drawing, a.kind, a.name, a.rule, a.count, a.comment) <
+               std::tie(b.drawing, b.kind, b.name, b.rule, b.count, b.comment);
     });
     std::string text = "{\n  \"generator\": \"" + std::string(kGenerator) +
                        "\",\n  \"schemaVersion\": " + std::to_string(kBaselineSchemaVersion) + ",\n  \"accepted\": [";

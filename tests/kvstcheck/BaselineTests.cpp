@@ -44,6 +44,23 @@ TEST(BaselineFile, WritesInAStableOrderOneEntryPerLineAndReadsBack) {
     EXPECT_EQ(kvstcheck::FormatBaseline({}), "{\n  \"generator\": \"kvstcheck baseline\",\n  \"schemaVersion\": 1,\n  \"accepted\": []\n}\n");
 }
 
+// A file edited by hand may accept one finding twice; however its entries come, they are written in
+// one order, so that writing the file again changes nothing.
+TEST(BaselineFile, EntriesOfOneFindingAreWrittenInOneOrder) {
+    const std::vector<BaselineEntry> entries = {
+        {"a.dxf", kLayer, "Z", "", 2, "second"},
+        {"a.dxf", kLayer, "Z", "", 1, "second"},
+        {"a.dxf", kLayer, "Z", "", 1, "first"},
+        {"a.dxf", kLayer, "Z", "", 1, ""},
+    };
+    const std::string text = kvstcheck::FormatBaseline(entries);
+    for (std::vector<BaselineEntry> other : {std::vector<BaselineEntry>(entries.rbegin(), entries.rend()),
+                                             std::vector<BaselineEntry>{entries[2], entries[0], entries[3], entries[1]}})
+        EXPECT_EQ(kvstcheck::FormatBaseline(std::move(other)), text);
+    EXPECT_EQ(kvstcheck::FormatBaseline(kvstcheck::ParseBaseline(text)), text);
+    EXPECT_LT(text.find("\"count\":1,\"comment\":\"\""), text.find("\"count\":1,\"comment\":\"first\""));
+}
+
 TEST(BaselineFile, AFileThatIsNotOursSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         {"{\"accepted\": [", "not JSON: "},
