@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <memory>
 
 #include "Kinds.h"
 #include "standards/NameList.h"
@@ -45,11 +45,9 @@ private:
 
     static Index IndexOf(const standards::NameView& names) {
         if (Index index = names.Index()) return index;
-        return std::make_shared<const standards::NameSet>(names.begin(), names.end());
+        return standards::HashedNames(names);
     }
-    static Index IndexOf(const standards::NameList& names) {
-        return std::make_shared<const standards::NameSet>(names.begin(), names.end());
-    }
+    static Index IndexOf(const standards::NameList& names) { return standards::HashedNames(names); }
     template <class List>
     void BuildFrom(const PerKind<const List*>& standard) {
         PerKind<Index> built;

@@ -23,7 +23,7 @@ void NamePool::NewBlock(std::size_t atLeast) {
 
 NameView NameView::Indexed() const {
     NameView indexed = *this;
-    indexed.index_ = std::make_shared<const NameSet>(begin(), end());
+    indexed.index_ = HashedNames(*this);
     return indexed;
 }
 

@@ -40,6 +40,12 @@ private:
 // The names of a list hashed for lookups by value; views into the list's pool.
 using NameSet = std::unordered_set<std::wstring_view>;
 
+// The names of any list hashed, as views: the names must outlive the set. Throws std::bad_alloc.
+template <class Names>
+std::shared_ptr<const NameSet> HashedNames(const Names& names) {
+    return std::make_shared<const NameSet>(std::begin(names), std::end(names));
+}
+
 // A zero-based list of names, read-only, that shares the pool its names live in: copies are
 // cheap (the names, their order and any index are shared, never copied), and a list kept from an
 // earlier load keeps that load's pool alive.

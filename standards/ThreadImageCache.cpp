@@ -48,6 +48,12 @@ Slot* MakeOwnSlot() noexcept {
     return slot;
 }
 
+// The calling thread's slot when image is the one it keeps, or null.
+Slot* SlotHolding(const FileImage& image) noexcept {
+    Slot* slot = OwnSlot();
+    return slot != nullptr && slot->image.get() == &image ? slot : nullptr;
+}
+
 void Unlink(Slot* slot) noexcept {
     const kv::ExclusiveLock lock(liveSlotsLock);
     (slot->previous != nullptr ? slot->previous->next : liveSlots) = slot->next;
@@ -109,17 +115,15 @@ void Keep(const std::wstring& path, std::shared_ptr<const FileImage> image) noex
     }
 }
 
-bool Holds(const FileImage& image) noexcept {
-    const Slot* slot = OwnSlot();
-    return slot != nullptr && slot->image.get() == &image;
-}
+bool Holds(const FileImage& image) noexcept { return SlotHolding(image) != nullptr; }
 
 std::shared_ptr<const StandardLoad> KeptLoad(const FileImage& image) noexcept {
-    return Holds(image) ? OwnSlot()->load : nullptr;
+    const Slot* slot = SlotHolding(image);
+    return slot != nullptr ? slot->load : nullptr;
 }
 
 void KeepLoad(const FileImage& image, std::shared_ptr<const StandardLoad> load) noexcept {
-    if (Holds(image)) OwnSlot()->load = std::move(load);
+    if (Slot* slot = SlotHolding(image)) slot->load = std::move(load);
 }
 
 }  // namespace standards::thread_image_cache

@@ -23,6 +23,8 @@ constexpr std::pair<char32_t, char32_t> kShownAsCodePoint[] = {
 
 bool IsNonCharacter(char32_t code) noexcept { return (code & 0xFFFE) == 0xFFFE; }
 
+// The display form as code points; the ends' spaces are those before the first and after the last
+// other character.
 std::u32string DisplayCodes(std::wstring_view name) {
     const std::u32string codes = FromWide(name);
     const std::size_t first = codes.find_first_not_of(U' ');

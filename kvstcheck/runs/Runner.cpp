@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/OutputFile.h"
@@ -19,7 +20,6 @@
 #include "kvstcheck/reports/DisplayName.h"
 #include "kvstcheck/reports/HtmlReport.h"
 #include "kvstcheck/reports/Progress.h"
-#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/rules/RuleCheck.h"
 #include "kvstcheck/rules/RulesFiles.h"
 #include "kvstcheck/runs/AuditDriver.h"

@@ -9,6 +9,8 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 
+// The length of the UTF-8 sequence at text[at], or 0 when none starts there (overlong forms,
+// surrogates and values above U+10FFFF are none).
 std::size_t Utf8Sequence(std::string_view text, std::size_t at) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned lead = byte(at);
