@@ -15,6 +15,7 @@
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
 #include "kvstcheck/rules/RulesLint.h"
+#include "kvstcheck/runs/Interruption.h"
 #include "kvstcheck/runs/ModuleVersion.h"
 #include "kvstcheck/runs/Runner.h"
 #include "kvstcheck/standardtools/Lint.h"
@@ -52,28 +53,10 @@ int LintFiles(const kvstcheck::Options& options) {
     return status;
 }
 
-// Ctrl+C, Ctrl+Break or a closed console window end the run with status 2 and say so. The platform's
-// own end is not left to answer: Wine's ends the process with status 0, which reads as "no findings"
-// for an audit cut short. While a file is put in place, OutputFile holds interrupts back.
-BOOL WINAPI EndInterruptedRun(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-    if (kvstcheck::ErrorIsConsole()) kvstcheck::WriteErr("\n");
-    kvstcheck::WriteError("interrupted: the run stopped before it finished; files it had yet to write were not written");
-    ::ExitProcess(kvstcheck::kBroken);
-}
-
-class InterruptsEndRun {
-public:
-    InterruptsEndRun() { ::SetConsoleCtrlHandler(EndInterruptedRun, TRUE); }
-    InterruptsEndRun(const InterruptsEndRun&) = delete;
-    InterruptsEndRun& operator=(const InterruptsEndRun&) = delete;
-    ~InterruptsEndRun() { ::SetConsoleCtrlHandler(EndInterruptedRun, FALSE); }
-};
-
 }  // namespace
 
 int main() {
-    const InterruptsEndRun interrupts;
+    const kvstcheck::InterruptsEndProcess interrupts;
     try {
         const auto parsed = kvstcheck::ParseCommandLine(Arguments());
         kvstcheck::WriteOut(parsed.output);

@@ -84,7 +84,7 @@ RunCounts RunReport::Counts() const {
 }
 
 ExitStatus RunReport::Status() const {
-    if (!setupError.empty() || !outputError.empty()) return kBroken;
+    if (interrupted || !setupError.empty() || !outputError.empty()) return kBroken;
     const RunCounts counts = Counts();
     if (counts.notAudited > 0) return kBroken;
     return counts.findings > 0 ? kFindings : kNoFindings;

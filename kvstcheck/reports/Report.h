@@ -61,6 +61,7 @@ struct RunReport {
     RunFacts facts{};
     std::optional<std::size_t> standardProblems{};  // lines lint doubts in a standard file that loads
     RunCounts letGo{};          // the drawings not kept in drawings
+    bool interrupted = false;   // stopped by the user before every drawing was audited
 
     // Keeps the result, or only counts it, so that a long run's memory does not grow with it.
     void Add(DrawingResult result, bool keep);

@@ -25,6 +25,7 @@
 #include "kvstcheck/runs/AuditDriver.h"
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/FileOutputs.h"
+#include "kvstcheck/runs/Interruption.h"
 #include "kvstcheck/runs/RunFiles.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/runs/SetupError.h"
@@ -195,7 +196,9 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json || options.quiet, entries.size()),
                               entries.size());
         if (!entries.empty()) progress.Show(0, entries.front().path);
+        const InterruptsStopRun interrupts;
         const auto take = [&](std::size_t index, DrawingResult result) {
+            interrupts.ThrowIfInterrupted();
             // Hints explain the plug-in's findings; a rule's finding says its own why.
             for (Finding& finding : result.findings)
                 if (finding.rule.empty()) hints.Add(finding);
@@ -220,6 +223,8 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
     } catch (const rules::RulesFileError& error) {
         report.setupError = error.what();
         WriteError(report.setupError);
+    } catch (const RunInterrupted&) {
+        report.interrupted = true;
     }
 }
 
@@ -242,6 +247,11 @@ RunReport RunAudits(const Options& options) {
         return report;
     }
     AuditAll(options, entries, report, outputs);
+    // A report of part of the run would pass for the whole: nothing more is printed or written.
+    if (report.interrupted) {
+        WriteError(kInterruptedMessage);
+        return report;
+    }
     if (!outputs.Finish(report)) {
         report.outputError = outputs.error();
         WriteError(report.outputError);

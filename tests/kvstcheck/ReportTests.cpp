@@ -175,6 +175,15 @@ TEST(Report, AReportThatCouldNotBeWrittenMakesTheRunBroken) {
     EXPECT_EQ((RunReport{{kClean}, {}, {}, "cannot write the HTML report"}).Status(), 2);
 }
 
+// Only clean drawings so far: a run stopped by the user must not pass.
+TEST(Report, AnInterruptedRunIsBrokenWhateverItsDrawingsFound) {
+    for (const DrawingResult& drawing : {kClean, kOffice}) {
+        RunReport report{{drawing}, {}, {}, {}};
+        report.interrupted = true;
+        EXPECT_EQ(report.Status(), 2);
+    }
+}
+
 // Names holding controls, bidirectional marks or spaces at their ends: one line per finding, nothing
 // that acts on a terminal, the exact name kept in JSON beside its display form.
 TEST(Report, NamesAreShownAsTheyAre) {

@@ -135,6 +135,14 @@ class LintInstalled(unittest.TestCase):
         self.assertEqual(kvstcheck("lint", "--installed", STANDARD).status, 2)
 
 
+def read_if_there(path):
+    """A file's bytes; none when it has gone meanwhile (another run's temporary copy)."""
+    try:
+        return path.read_bytes()
+    except FileNotFoundError:
+        return b""
+
+
 class Outputs(unittest.TestCase):
     """Outputs never replace an input, nor a file kvstcheck did not write unless --force; written
     whole, or not at all."""
@@ -206,15 +214,19 @@ class Outputs(unittest.TestCase):
         drawings.mkdir()
         for i in range(6000):
             os.link(self.folder / "office.dxf", drawings / f"{i:04}.dxf")
+        # The run's temporary copy of its standard file is told from other runs' copies by a comment.
+        marker = f"; interrupted run {os.getpid()} {time.time()}\r\n".encode()
+        (self.folder / "marked.ini").write_bytes((self.folder / "standard.ini").read_bytes() + marker)
         report = self.folder / "report.html"
-        self.assertEqual(kvstcheck("--standard", "standard.ini", "office.dxf", "--html", "report.html",
+        self.assertEqual(kvstcheck("--standard", "marked.ini", "office.dxf", "--html", "report.html",
                                    cwd=self.folder).status, 1)
         old = report.read_bytes()
         out, err = self.folder.parent / "interrupted.out", self.folder.parent / "interrupted.err"
         with out.open("wb") as out_file, err.open("wb") as err_file:
-            process = subprocess.Popen([WINE_RUN, EXE, "--standard", "standard.ini", "many", "--html", "report.html"],
+            process = subprocess.Popen([WINE_RUN, EXE, "--standard", "marked.ini", "many", "--html", "report.html",
+                                        "--csv", "report.csv"],
                                        cwd=self.folder, stdin=subprocess.DEVNULL, stdout=out_file, stderr=err_file)
-            # Interrupted once its findings have begun: the audit is under way, its report not yet written.
+            # Interrupted once its findings have begun: the audits are under way, the reports not yet written.
             deadline = time.monotonic() + 120
             while out.stat().st_size == 0 and process.poll() is None and time.monotonic() < deadline:
                 time.sleep(0.05)
@@ -227,7 +239,12 @@ class Outputs(unittest.TestCase):
         self.assertEqual(err.read_text(encoding="utf-8"), "kvstcheck: interrupted: the run stopped before it finished; "
                                                           "files it had yet to write were not written\n")
         self.assertEqual(report.read_bytes(), old)
+        self.assertFalse((self.folder / "report.csv").exists())
         self.assertEqual([p.name for p in self.folder.iterdir() if p.name.startswith("~kvstcheck")], [])
+        temporary = pathlib.Path(WINE_RUN).parent / "wineprefix" / "drive_c" / "users"
+        left = [copy for copy in temporary.glob("*/Temp/kvstcheck-*/KVStPluginDefault.ini")
+                if read_if_there(copy).endswith(marker)]
+        self.assertEqual(left, [], "the run's temporary folder was left behind")
 
 
 class MakeStandardInputs(unittest.TestCase):
