@@ -15,6 +15,7 @@
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
 #include "kvstcheck/rules/RulesLint.h"
+#include "kvstcheck/runs/Faults.h"
 #include "kvstcheck/runs/Interruption.h"
 #include "kvstcheck/runs/ModuleVersion.h"
 #include "kvstcheck/runs/Runner.h"
@@ -57,6 +58,7 @@ int LintFiles(const kvstcheck::Options& options) {
 
 int main() {
     const kvstcheck::InterruptsEndProcess interrupts;
+    const kvstcheck::FaultsEndProcess faults;
     try {
         const auto parsed = kvstcheck::ParseCommandLine(Arguments());
         kvstcheck::WriteOut(parsed.output);

@@ -6,6 +6,7 @@ kvstcheck_trust_e2e.py CLASS (environment as for kvstcheck_e2e.py)."""
 import json
 import os
 import pathlib
+import re
 import shutil
 import signal
 import subprocess
@@ -17,6 +18,7 @@ sys.path.insert(0, str(pathlib.Path(__file__).parent))
 from kvstcheck_e2e import (EXE, OFFICE, PLUGIN_DLL, SITE, SOURCE, STANDARD, STANDARD_PATH, WINE_RUN, WINEARCH,  # noqa: E402
                            finding_lines, kvstcheck, scratch, windows_path)
 
+FAULTING_PLUGIN_DLL = pathlib.Path(os.environ["KVST_FAULTING_PLUGIN_DLL"])
 OWN_PROGRAMS = "32-bit" if WINEARCH == "win32" else "64-bit"
 # What the system says in its own words for the usual file errors; never shown to a user.
 RAW_TEXTS = ["Access denied", "Access is denied", "directory name is invalid", "Directory name invalid",
@@ -70,6 +72,28 @@ class FalsePass(unittest.TestCase):
                     self.assertNotIn("findings", entry)
                     self.assertIn(f"standard file {where}", entry["error"])
                     self.assertIn(why, entry["error"])
+
+    def test_a_plug_in_that_faults_fails_the_run_and_says_where(self):
+        folder = scratch("false-pass-fault")
+        shutil.copy(STANDARD_PATH, folder / "standard.ini")
+        for drawing in ("office.dxf", "site.json"):
+            shutil.copy(SOURCE / "examples/drawings" / drawing, folder / drawing)
+        (folder / "plugin").mkdir()
+        shutil.copy(FAULTING_PLUGIN_DLL, folder / "plugin" / "FaultingPlugin.dll")
+        shutil.copy(STANDARD_PATH, folder / "plugin" / "KVStPluginDefault.ini")
+        # The module as loaded: the one named, with the standard file beside it, or its copy beside a
+        # given standard file, which takes the plug-in's name.
+        cases = [([], "FaultingPlugin.dll"), (["--standard", "standard.ini"], "KVStVB7Default.dll")]
+        for standard, module in cases:
+            for jobs in ("1", "2"):
+                with self.subTest(module=module, jobs=jobs):
+                    run = kvstcheck("--plugin", "plugin/FaultingPlugin.dll", *standard, "--jobs", jobs, "office.dxf",
+                                    "site.json", "--html", "report.html", cwd=folder)
+                    self.assertEqual(run.status, 2, run)
+                    self.assertRegex(run.err, rf"^kvstcheck: the run stopped: a fault in {re.escape(module)} \(exception "
+                                              r"0xC0000005 at offset 0x[0-9A-F]+\); files it had yet to write were "
+                                              r"not written\n$")
+                    self.assertFalse((folder / "report.html").exists())
 
     def test_a_relative_standard_is_named_as_given(self):
         folder = scratch("false-pass-relative")
