@@ -119,8 +119,9 @@ void AddAuditOptions(CLI::App& app, AuditArguments& audit) {
         ->check(CLI::Range(1u, kMostJobs))
         ->type_name("N");
     app.footer("Exit status: 0 no findings (but accepted ones), 1 findings, 2 a drawing could not be read, the "
-               "plug-in or its standard file is not ready, a baseline, list or output file cannot be used, or the "
-               "run was interrupted or ended by a fault (no report is written then).\nThe "
+               "plug-in or its standard file is not ready, a baseline, list or output file cannot be used, the "
+               "standard output cannot be written, or the run was interrupted or ended by a fault (no report is "
+               "written then).\nThe "
                "standard file's own tools: kvstcheck help lint, kvstcheck help make-standard.");
 }
 

@@ -39,6 +39,9 @@ const char* PlainWords(DWORD error) {
         case ERROR_ALREADY_EXISTS: return "a file of that name exists";
         case ERROR_CANT_ACCESS_FILE:
         case ERROR_CANT_RESOLVE_FILENAME: return "it is a link that cannot be followed";
+        case ERROR_NO_DATA:
+        case ERROR_BROKEN_PIPE:
+        case ERROR_PIPE_NOT_CONNECTED: return "the program it goes to has stopped reading";
         case ERROR_NOT_ENOUGH_MEMORY:
         case ERROR_OUTOFMEMORY: return "there is not enough memory";
         default: return nullptr;

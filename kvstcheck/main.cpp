@@ -11,6 +11,7 @@
 #include "com/Apartment.h"
 #include "com/Handle.h"
 #include "kvstcheck/CommandLine.h"
+#include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
@@ -54,11 +55,7 @@ int LintFiles(const kvstcheck::Options& options) {
     return status;
 }
 
-}  // namespace
-
-int main() {
-    const kvstcheck::InterruptsEndProcess interrupts;
-    const kvstcheck::FaultsEndProcess faults;
+int RunCommand() {
     try {
         const auto parsed = kvstcheck::ParseCommandLine(Arguments());
         kvstcheck::WriteOut(parsed.output);
@@ -81,4 +78,21 @@ int main() {
         kvstcheck::WriteError(std::string("unexpected failure: ") + error.what());
         return kvstcheck::kBroken;
     }
+}
+
+// What went to a full disk or a closed pipe is incomplete: the run does not end as if it were whole.
+int WithOutputChecked(int status) {
+    const DWORD error = kvstcheck::StandardOutputError();
+    if (error == 0) return status;
+    kvstcheck::WriteError("the standard output could not be written (" + kvstcheck::SystemMessage(error) +
+                          "): what it received is incomplete");
+    return std::max<int>(status, kvstcheck::kBroken);
+}
+
+}  // namespace
+
+int main() {
+    const kvstcheck::InterruptsEndProcess interrupts;
+    const kvstcheck::FaultsEndProcess faults;
+    return WithOutputChecked(RunCommand());
 }

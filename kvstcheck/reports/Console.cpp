@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "kvstcheck/Text.h"
@@ -9,14 +10,26 @@
 namespace kvstcheck {
 namespace {
 
-void WriteToConsole(HANDLE console, std::string_view utf8) {
+// Process-wide, as the stream is.
+std::atomic<DWORD> g_outputError{0};
+
+// The first failure counts.
+void RecordFailure(DWORD which, DWORD error) {
+    DWORD none = 0;
+    if (which == STD_OUTPUT_HANDLE) g_outputError.compare_exchange_strong(none, error);
+}
+
+// A write that made no progress without an error is a failure too.
+DWORD FailureOf(BOOL succeeded) { return succeeded ? ERROR_WRITE_FAULT : ::GetLastError(); }
+
+void WriteToConsole(HANDLE console, std::string_view utf8, DWORD which) {
     std::wstring_view text;
     const auto wide = DecodeUtf8(utf8);
     if (wide) text = *wide;
     while (!text.empty()) {
         DWORD written = 0;
-        if (!::WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0)
-            return;
+        const BOOL succeeded = ::WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        if (!succeeded || written == 0) return RecordFailure(which, FailureOf(succeeded));
         text.remove_prefix(written);
     }
 }
@@ -40,11 +53,11 @@ bool IsConsole(HANDLE handle, DWORD which) {
 void Write(DWORD which, std::string_view bytes) {
     const HANDLE handle = ::GetStdHandle(which);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || bytes.empty()) return;
-    if (IsConsole(handle, which)) return WriteToConsole(handle, bytes);
+    if (IsConsole(handle, which)) return WriteToConsole(handle, bytes, which);
     while (!bytes.empty()) {
         DWORD written = 0;
-        if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written == 0)
-            return;
+        const BOOL succeeded = ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        if (!succeeded || written == 0) return RecordFailure(which, FailureOf(succeeded));
         bytes.remove_prefix(written);
     }
 }
@@ -54,6 +67,8 @@ void Write(DWORD which, std::string_view bytes) {
 void WriteOut(std::string_view utf8) { Write(STD_OUTPUT_HANDLE, utf8); }
 
 void WriteErr(std::string_view utf8) { Write(STD_ERROR_HANDLE, utf8); }
+
+unsigned long StandardOutputError() noexcept { return g_outputError; }
 
 bool ErrorIsConsole() {
     DWORD mode = 0;

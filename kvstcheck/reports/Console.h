@@ -8,6 +8,9 @@ namespace kvstcheck {
 
 void WriteOut(std::string_view utf8);
 void WriteErr(std::string_view utf8);
+// 0 while every write to the standard output has succeeded; else the system's error for the first
+// that failed (a full disk, a closed pipe). The writes go on, so that a run still ends as it should.
+unsigned long StandardOutputError() noexcept;
 // Whether the standard error is a console (a person watching), not a file or a pipe.
 bool ErrorIsConsole();
 // The columns of the console behind the standard error; 80 when it cannot say.

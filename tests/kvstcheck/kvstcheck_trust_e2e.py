@@ -11,6 +11,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
@@ -232,6 +233,34 @@ class Outputs(unittest.TestCase):
         self.assertEqual(again.status, 1, again)
         self.assertNotIn("report.json", again.out + again.err)
         self.assertIn(b"kvstcheck", report.read_bytes())
+
+    def test_a_standard_output_that_cannot_be_written_fails_the_run(self):
+        message = "kvstcheck: the standard output could not be written ({}): what it received is incomplete\n"
+        # A full disk: Linux's /dev/full refuses every write.
+        cases = {"text": ["--standard", "standard.ini", "office.dxf"],
+                 "json": ["--json", "--standard", "standard.ini", "office.dxf"],
+                 "lint": ["lint", "standard.ini"],
+                 "make-standard": ["make-standard", "office.dxf", "-o", "made.ini"]}
+        for name, arguments in cases.items():
+            with self.subTest(name), open("/dev/full", "wb") as full, tempfile.TemporaryFile() as err:
+                status = subprocess.run([WINE_RUN, EXE, *arguments], cwd=self.folder, stdin=subprocess.DEVNULL,
+                                        stdout=full, stderr=err, timeout=300).returncode
+                err.seek(0)
+                self.assertEqual(status, 2)
+                self.assertTrue(err.read().decode().endswith(message.format("its disk is full")))
+        # A reader that stops early: the findings of many drawings are more than the pipe holds.
+        drawings = self.folder / "many"
+        drawings.mkdir()
+        for i in range(600):
+            os.link(self.folder / "office.dxf", drawings / f"{i:03}.dxf")
+        with tempfile.TemporaryFile() as err:
+            process = subprocess.Popen([WINE_RUN, EXE, "--standard", "standard.ini", "many"], cwd=self.folder,
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=err)
+            self.assertTrue(process.stdout.read(1))
+            process.stdout.close()
+            self.assertEqual(process.wait(timeout=300), 2)
+            err.seek(0)
+            self.assertTrue(err.read().decode().endswith(message.format("the program it goes to has stopped reading")))
 
     def test_an_interrupted_run_fails_and_leaves_the_old_report_whole_and_no_temporary_file(self):
         drawings = self.folder / "many"
