@@ -38,8 +38,10 @@ InterruptsStopRun::InterruptsStopRun() {
 }
 InterruptsStopRun::~InterruptsStopRun() { ::SetConsoleCtrlHandler(AskRunToStop, FALSE); }
 
+bool InterruptsStopRun::Asked() const noexcept { return g_stopAsked; }
+
 void InterruptsStopRun::ThrowIfInterrupted() const {
-    if (g_stopAsked) throw RunInterrupted();
+    if (Asked()) throw RunInterrupted();
 }
 
 }  // namespace kvstcheck

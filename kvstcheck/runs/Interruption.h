@@ -34,7 +34,9 @@ public:
     InterruptsStopRun& operator=(const InterruptsStopRun&) = delete;
     ~InterruptsStopRun();
 
-    // Throws RunInterrupted once an interrupt has come.
+    // Whether an interrupt has come since this began.
+    bool Asked() const noexcept;
+    // Throws RunInterrupted once one has.
     void ThrowIfInterrupted() const;
 };
 

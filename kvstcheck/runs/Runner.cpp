@@ -182,6 +182,8 @@ bool KeepsResults(const Options& options) { return options.json || !options.html
 // Each drawing audited, reported as it goes and handed to the files of the run; none when the plug-in
 // would check nothing.
 void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, RunReport& report, FileOutputs& outputs) {
+    // Asked before the plug-in's temporary copies are made, so that they are removed however the run ends.
+    const InterruptsStopRun interrupts;
     try {
         std::optional<rules::RuleSet> ruleSet;
         if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
@@ -196,7 +198,6 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json || options.quiet, entries.size()),
                               entries.size());
         if (!entries.empty()) progress.Show(0, entries.front().path);
-        const InterruptsStopRun interrupts;
         const auto take = [&](std::size_t index, DrawingResult result) {
             interrupts.ThrowIfInterrupted();
             // Hints explain the plug-in's findings; a rule's finding says its own why.
@@ -210,13 +211,13 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         if (!source) {
             const std::string why = NothingCheckedMessage(*readiness, report.standardFile);
             for (std::size_t i = 0; i < entries.size(); ++i) take(i, NotAudited(entries[i], why));
-            return;
+        } else {
+            const std::wstring standardFile = report.standardFile;
+            const auto audit = [&standardFile, &ruleSet](PluginSource& worker, const WalkEntry& entry) {
+                return AuditOne(worker, entry, standardFile, ruleSet);
+            };
+            AuditInOrder(entries, options.jobs > 0 ? options.jobs : ProcessorCount(), *source, audit, take);
         }
-        const std::wstring standardFile = report.standardFile;
-        const auto audit = [&standardFile, &ruleSet](PluginSource& worker, const WalkEntry& entry) {
-            return AuditOne(worker, entry, standardFile, ruleSet);
-        };
-        AuditInOrder(entries, options.jobs > 0 ? options.jobs : ProcessorCount(), *source, audit, take);
     } catch (const SetupError& error) {
         report.setupError = error.what();
         WriteError(report.setupError);
@@ -224,8 +225,9 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         report.setupError = error.what();
         WriteError(report.setupError);
     } catch (const RunInterrupted&) {
-        report.interrupted = true;
+        // Told below, as is an interrupt that came while no drawing was taken.
     }
+    report.interrupted = interrupts.Asked();
 }
 
 }  // namespace
