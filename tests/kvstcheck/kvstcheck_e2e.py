@@ -69,8 +69,9 @@ class Run:
         return f"status {self.status}\n--- out\n{self.out}--- err\n{self.err}"
 
 
-def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None, stdin=b""):
-    """Runs kvstcheck with the arguments; the working folder defaults to the source tree."""
+def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None, stdin=b"", stdout=None):
+    """Runs kvstcheck with the arguments; the working folder defaults to the source tree. stdout: an
+    open file for the standard output instead of the run's out."""
     full_env = dict(os.environ, **(env or {}))
     # Files, not pipes: Wine's helper processes inherit the handles and would hold a pipe open after
     # the program has ended.
@@ -79,7 +80,7 @@ def kvstcheck(*arguments, cwd=SOURCE, env=None, command=None, stdin=b""):
             given.write(stdin)
             given.seek(0)
             completed = subprocess.run((command or [WINE_RUN, EXE]) + [str(a) for a in arguments], cwd=cwd,
-                                       env=full_env, stdin=given, stdout=out, stderr=err, timeout=300)
+                                       env=full_env, stdin=given, stdout=stdout or out, stderr=err, timeout=300)
             out.seek(0)
             err.seek(0)
             run = Run(completed.returncode, out.read(), err.read())

@@ -242,12 +242,10 @@ class Outputs(unittest.TestCase):
                  "lint": ["lint", "standard.ini"],
                  "make-standard": ["make-standard", "office.dxf", "-o", "made.ini"]}
         for name, arguments in cases.items():
-            with self.subTest(name), open("/dev/full", "wb") as full, tempfile.TemporaryFile() as err:
-                status = subprocess.run([WINE_RUN, EXE, *arguments], cwd=self.folder, stdin=subprocess.DEVNULL,
-                                        stdout=full, stderr=err, timeout=300).returncode
-                err.seek(0)
-                self.assertEqual(status, 2)
-                self.assertTrue(err.read().decode().endswith(message.format("its disk is full")))
+            with self.subTest(name), open("/dev/full", "wb") as full:
+                run = kvstcheck(*arguments, cwd=self.folder, stdout=full)
+                self.assertEqual(run.status, 2, run)
+                self.assertTrue(run.err.endswith(message.format("its disk is full")), run)
         # A reader that stops early: the findings of many drawings are more than the pipe holds.
         drawings = self.folder / "many"
         drawings.mkdir()
