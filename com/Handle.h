@@ -60,6 +60,8 @@ struct HandleTraits {
 };
 
 using FileHandle = UniqueHandle<HandleTraits<HANDLE, &::CloseHandle, EmptyHandle::Invalid>>;
+// A kernel object from a function that answers null when it fails (OpenProcess, CreateEvent).
+using KernelHandle = UniqueHandle<HandleTraits<HANDLE, &::CloseHandle>>;
 // A search from FindFirstFile or FindFirstFileEx.
 using FindHandle = UniqueHandle<HandleTraits<HANDLE, &::FindClose, EmptyHandle::Invalid>>;
 using RegistryKey = UniqueHandle<HandleTraits<HKEY, &::RegCloseKey>>;

@@ -79,6 +79,45 @@ private:
     ComPtr<IClassFactory> factory_;
 };
 
+constexpr wchar_t kStagingPrefix[] = L"kvstcheck-";
+
+// Digits alone, within a DWORD, as a process's identifier is written.
+std::optional<unsigned long> DecimalNumber(std::wstring_view digits) {
+    if (digits.empty() || digits.size() > 10) return std::nullopt;
+    unsigned long long value = 0;
+    for (const wchar_t digit : digits) {
+        if (digit < L'0' || digit > L'9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(digit - L'0');
+    }
+    if (value > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<unsigned long>(value);
+}
+
+// Gone, or ended while something still holds it; a process this user may not open is taken to live.
+bool ProcessHasEnded(DWORD id) {
+    const kv::KernelHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD status = 0;
+    return ::GetExitCodeProcess(process.get(), &status) && status != STILL_ACTIVE;
+}
+
+// Only what a run puts there is removed: a folder holding anything else stays.
+void RemoveLeftStagingFolders(const std::wstring& base) {
+    WIN32_FIND_DATAW found{};
+    const kv::FindHandle search(::FindFirstFileExW((base + kStagingPrefix + L"*").c_str(), FindExInfoBasic, &found,
+                                                   FindExSearchLimitToDirectories, nullptr, 0));
+    if (!search) return;
+    do {
+        const auto owner = StagingFolderOwner(found.cFileName);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !owner || *owner == ::GetCurrentProcessId() ||
+            !ProcessHasEnded(*owner))
+            continue;
+        const std::wstring folder = base + found.cFileName + L"\\";
+        for (const wchar_t* copy : {kModuleName, kStandardName}) ::DeleteFileW((folder + copy).c_str());
+        ::RemoveDirectoryW(folder.c_str());
+    } while (::FindNextFileW(search.get(), &found));
+}
+
 // A temporary folder that holds the private copies; removed with them.
 class StagingFolder {
 public:
@@ -87,8 +126,9 @@ public:
         const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
         if (length == 0 || length > MAX_PATH)
             throw SetupError("no temporary folder: " + SystemMessage(::GetLastError()));
+        RemoveLeftStagingFolders(std::wstring(base, length));
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            path_ = std::wstring(base, length) + L"kvstcheck-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+            path_ = std::wstring(base, length) + kStagingPrefix + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                     std::to_wstring(attempt);
             if (::CreateDirectoryW(path_.c_str(), nullptr)) return;
             if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
@@ -199,6 +239,16 @@ void RequireOwnMachine(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::optional<unsigned long> StagingFolderOwner(std::wstring_view name) {
+    const std::wstring_view prefix = kStagingPrefix;
+    if (!name.starts_with(prefix)) return std::nullopt;
+    name.remove_prefix(prefix.size());
+    const auto dash = name.find(L'-');
+    const auto process = DecimalNumber(name.substr(0, dash));
+    if (dash == std::wstring_view::npos || !process || !DecimalNumber(name.substr(dash + 1))) return std::nullopt;
+    return process;
+}
 
 std::unique_ptr<PluginSource> RegisteredPlugin() {
     CLSID classId{};

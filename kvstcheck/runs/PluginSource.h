@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include <wrl/client.h>
 
@@ -32,6 +34,11 @@ std::unique_ptr<PluginSource> RegisteredPlugin();
 // beside a copy of that file named KVStPluginDefault.ini; the folder goes when the source does.
 // Throws SetupError.
 std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile);
+
+// The process that made a private copy's folder, named "kvstcheck-<process>-<attempt>"; nothing for
+// any other name. A folder whose process has ended was left by a run that could not clean up (a fault,
+// a second Ctrl+C): the next run that makes a copy removes it.
+std::optional<unsigned long> StagingFolderOwner(std::wstring_view name);
 
 // The module file registered for the plug-in's class. Throws SetupError.
 std::wstring RegisteredModulePath();
