@@ -126,14 +126,14 @@ public:
         const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
         if (length == 0 || length > MAX_PATH)
             throw SetupError("no temporary folder: " + SystemMessage(::GetLastError()));
-        RemoveLeftStagingFolders(std::wstring(base, length));
+        const std::wstring temporary(base, length);
+        RemoveLeftStagingFolders(temporary);
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            path_ = std::wstring(base, length) + kStagingPrefix + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                    std::to_wstring(attempt);
+            path_ = temporary + kStagingPrefix + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt);
             if (::CreateDirectoryW(path_.c_str(), nullptr)) return;
             if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
         }
-        throw SetupError("cannot create a temporary folder under " + EncodeUtf8(std::wstring(base, length)) + ": " +
+        throw SetupError("cannot create a temporary folder under " + EncodeUtf8(temporary) + ": " +
                          SystemMessage(::GetLastError()));
     }
     StagingFolder(const StagingFolder&) = delete;
@@ -245,9 +245,8 @@ std::optional<unsigned long> StagingFolderOwner(std::wstring_view name) {
     if (!name.starts_with(prefix)) return std::nullopt;
     name.remove_prefix(prefix.size());
     const auto dash = name.find(L'-');
-    const auto process = DecimalNumber(name.substr(0, dash));
-    if (dash == std::wstring_view::npos || !process || !DecimalNumber(name.substr(dash + 1))) return std::nullopt;
-    return process;
+    if (dash == std::wstring_view::npos || !DecimalNumber(name.substr(dash + 1))) return std::nullopt;
+    return DecimalNumber(name.substr(0, dash));
 }
 
 std::unique_ptr<PluginSource> RegisteredPlugin() {

@@ -111,6 +111,11 @@ def write_standard(path, kinds, encoding="ascii"):
     return path
 
 
+def prefix_temp_folders():
+    """The temporary folders of the Wine prefix's users, whatever the user's name."""
+    return sorted((BUILD / "wineprefix/drive_c/users").glob("*/Temp"))
+
+
 def scratch(name):
     folder = SCRATCH / name
     shutil.rmtree(folder, ignore_errors=True)
@@ -253,8 +258,7 @@ class StandardAndPlugin(unittest.TestCase):
         self.assertEqual(run.status, 0)
 
     def test_the_private_copy_is_removed_and_the_installed_folder_untouched(self):
-        # The temporary folder of the prefix's user, whatever the user's name.
-        temps = sorted((BUILD / "wineprefix/drive_c/users").glob("*/Temp"))
+        temps = prefix_temp_folders()
         self.assertTrue(temps)
         before = sorted(p for temp in temps for p in temp.glob("kvstcheck-*"))
         beside = sorted(PLUGIN_DLL.parent.iterdir())
@@ -265,7 +269,7 @@ class StandardAndPlugin(unittest.TestCase):
         self.assertEqual(sorted(PLUGIN_DLL.parent.iterdir()), beside)
 
     def test_copies_that_ended_runs_left_are_removed_and_nothing_else(self):
-        temp = sorted((BUILD / "wineprefix/drive_c/users").glob("*/Temp"))[0]
+        temp = prefix_temp_folders()[0]
         # 4294967292: a process identifier that no process has.
         copies = ["KVStVB7Default.dll", "KVStPluginDefault.ini"]
         cases = {"kvstcheck-4294967292-0": (copies, []),

@@ -17,7 +17,7 @@ import unittest
 
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
 from kvstcheck_e2e import (EXE, OFFICE, PLUGIN_DLL, SITE, SOURCE, STANDARD, STANDARD_PATH, WINE_RUN, WINEARCH,  # noqa: E402
-                           finding_lines, kvstcheck, scratch, windows_path)
+                           finding_lines, kvstcheck, prefix_temp_folders, scratch, windows_path)
 
 FAULTING_PLUGIN_DLL = pathlib.Path(os.environ["KVST_FAULTING_PLUGIN_DLL"])
 OWN_PROGRAMS = "32-bit" if WINEARCH == "win32" else "64-bit"
@@ -292,8 +292,7 @@ class Outputs(unittest.TestCase):
         self.assertEqual(report.read_bytes(), old)
         self.assertFalse((self.folder / "report.csv").exists())
         self.assertEqual([p.name for p in self.folder.iterdir() if p.name.startswith("~kvstcheck")], [])
-        temporary = pathlib.Path(WINE_RUN).parent / "wineprefix" / "drive_c" / "users"
-        left = [copy for copy in temporary.glob("*/Temp/kvstcheck-*/KVStPluginDefault.ini")
+        left = [copy for temp in prefix_temp_folders() for copy in temp.glob("kvstcheck-*/KVStPluginDefault.ini")
                 if read_if_there(copy).endswith(marker)]
         self.assertEqual(left, [], "the run's temporary folder was left behind")
 
