@@ -1,13 +1,16 @@
 #pragma once
-// The four kinds of named entries that an audit covers, in walk order.
+// The four kinds of named entries that an audit covers, in walk order; their words are the
+// vocabulary's, shared with the tools.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "vocabulary/Kinds.h"
+
 namespace audit {
 
-enum class Kind : std::uint8_t { Layers, Linetypes, TextStyles, DimStyles };
-inline constexpr std::size_t kKindCount = 4;
+using Kind = vocabulary::Kind;
+using vocabulary::kKindCount;
 
 // One value per kind, indexed in walk order.
 template <class T>
@@ -18,11 +21,17 @@ struct KindNames {
     const wchar_t* label;       // how a finding names the kind
 };
 
+namespace detail {
+constexpr KindNames NamesFromVocabulary(Kind kind) noexcept {
+    return {vocabulary::WordsOf(kind).collection, vocabulary::WordsOf(kind).hostLabel};
+}
+}  // namespace detail
+
 inline constexpr PerKind<KindNames> kKinds = {{
-    {L"Layers", L"图层"},
-    {L"Linetypes", L"线型"},
-    {L"TextStyles", L"文字样式"},
-    {L"DimStyles", L"标注样式"},
+    detail::NamesFromVocabulary(Kind::Layers),
+    detail::NamesFromVocabulary(Kind::Linetypes),
+    detail::NamesFromVocabulary(Kind::TextStyles),
+    detail::NamesFromVocabulary(Kind::DimStyles),
 }};
 
 constexpr const KindNames& NamesOf(Kind kind) noexcept { return kKinds[static_cast<std::size_t>(kind)]; }

@@ -327,7 +327,7 @@ std::vector<kvstcheck::Finding> Walk(IKVStPlugin& plugin) {
         kv::Bstr name, kind;
         Check(error->get_EntryName(&name), "EntryName");
         Check(error->get_KindLabel(&kind), "KindLabel");
-        findings.push_back({kind.str(), name.str()});
+        findings.push_back(kvstcheck::PluginFinding(kind.str(), name.str()));
     }
 }
 
@@ -371,7 +371,7 @@ Phases TimedPhases(const kvstcheck::Options& options, std::size_t& findings) {
         Check(plugin->Clear(), "Clear");
         phases.clear += watch.Seconds();
         watch = Stopwatch();
-        for (kvstcheck::Finding& finding : result.findings) finding.hints = hints.For(finding.kind, finding.name);
+        for (kvstcheck::Finding& finding : result.findings) finding.hints = hints.For(kvstcheck::HostLabelOf(finding), finding.name);
         phases.hints += watch.Seconds();
         findings += result.findings.size();
         report.drawings.push_back(std::move(result));

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "kvstcheck/Text.h"
+#include "kvstcheck/outputs/Registry.h"
 #include "kvstcheck/reports/Report.h"
 
 namespace kvstcheck {
@@ -48,7 +49,8 @@ std::vector<Glob> ParseExcludes(const std::vector<std::string>& patterns) {
 // What the audit's options give, as the parser fills them.
 struct AuditArguments {
     std::vector<std::string> drawings, rules, excludes;
-    std::string standard, plugin, html, csv, junit, baseline, writeBaseline, filesFrom;
+    std::string standard, plugin, baseline, filesFrom;
+    std::vector<std::string> outputs = std::vector<std::string>(OutputFormats().size());  // per format
     std::string colour = "auto";
     bool quiet = false, version = false, json = false, replace = false;
     unsigned jobs = 0;
@@ -67,17 +69,11 @@ struct MakeStandardArguments {
 
 void AddOutputOptions(CLI::App& app, AuditArguments& audit) {
     app.add_flag("--json", audit.json, "Print one JSON document instead of lines");
-    app.add_option("--html", audit.html, "Also write the report as one self-contained HTML page to this file")
-        ->type_name("FILE");
-    app.add_option("--csv", audit.csv, "Also write the findings as CSV (UTF-8), one row per finding, to this file")
-        ->type_name("FILE");
-    app.add_option("--junit", audit.junit, "Also write the run as JUnit XML, one test case per drawing, to this file")
-        ->type_name("FILE");
+    const auto formats = OutputFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i)
+        app.add_option(formats[i]->option, audit.outputs[i], formats[i]->help)->type_name("FILE");
     app.add_option("--baseline", audit.baseline,
                    "Accept the findings this baseline lists: shown apart, and the exit status counts only the others")
-        ->type_name("FILE");
-    app.add_option("--write-baseline", audit.writeBaseline,
-                   "Write the run's findings as a baseline to this file (comments of an existing one are kept)")
         ->type_name("FILE");
 }
 
@@ -173,11 +169,10 @@ Options AuditOptions(const AuditArguments& audit, std::vector<Glob> excludes) {
     options.drawings = WideAll(audit.drawings);
     options.standard = Wide(audit.standard);
     options.plugin = Wide(audit.plugin);
-    options.html = Wide(audit.html);
-    options.csv = Wide(audit.csv);
-    options.junit = Wide(audit.junit);
+    const auto formats = OutputFormats();
+    for (std::size_t i = 0; i < formats.size(); ++i)
+        if (!audit.outputs[i].empty()) options.outputs.push_back({formats[i], Wide(audit.outputs[i])});
     options.baseline = Wide(audit.baseline);
-    options.writeBaseline = Wide(audit.writeBaseline);
     options.filesFrom = Wide(audit.filesFrom);
     options.excludes = std::move(excludes);
     options.quiet = audit.quiet;
@@ -212,6 +207,12 @@ Options MakeStandardOptions(const MakeStandardArguments& make) {
 }
 
 }  // namespace
+
+std::wstring OutputPath(const Options& options, std::string_view option) {
+    for (const RequestedOutput& output : options.outputs)
+        if (output.format == FormatOfOption(option)) return output.path;
+    return {};
+}
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App app("Audits drawings against a standard file through the standards-check plug-in "

@@ -3,6 +3,7 @@
 // file and the reports; or one of the tools for standard files (lint, make-standard).
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kvstcheck/selection/Glob.h"
@@ -16,6 +17,14 @@ enum class Command {
     Version,       // print the tool's version and the plug-in module's
 };
 
+struct OutputFormat;
+
+// An output file the user asked for, in one of the registry's formats (kvstcheck/outputs/).
+struct RequestedOutput {
+    const OutputFormat* format = nullptr;
+    std::wstring path;  // as given
+};
+
 // Whether text output uses a terminal's colours: Auto on a console, unless NO_COLOR is set.
 enum class ColourChoice { Auto, Always, Never };
 
@@ -24,11 +33,8 @@ struct Options {
     std::vector<std::wstring> drawings;
     std::wstring standard;  // audit: empty for the file installed beside the plug-in; lint: the file
     std::wstring plugin;    // empty: the registered plug-in module
-    std::wstring html;      // audit: empty for no HTML report
-    std::wstring csv;       // audit: empty for no CSV file
-    std::wstring junit;     // audit: empty for no JUnit XML file
+    std::vector<RequestedOutput> outputs;  // audit: the files to write beside the text, in the registry's order
     std::wstring baseline;       // audit: the accepted findings; empty for none
-    std::wstring writeBaseline;  // audit: where to write the run's findings as a baseline; empty for nowhere
     std::wstring filesFrom;      // audit: a list of drawings, one per line; "-" for the standard input
     std::vector<Glob> excludes;  // audit: what folder walks leave out
     bool quiet = false;          // audit: the closing summary only
@@ -49,6 +55,9 @@ struct ParsedCommandLine {
     std::string output;  // help text for the standard output
     std::string error;   // usage error for the standard error
 };
+
+// The path given for the output of that option ("--csv"); empty when none was asked for.
+std::wstring OutputPath(const Options& options, std::string_view option);
 
 // arguments: UTF-8, the program's name first.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);

@@ -140,7 +140,13 @@ std::vector<WalkEntry> ListDrawings(const std::vector<std::wstring>& arguments, 
                                     const std::vector<Glob>& excludes) {
     std::vector<WalkEntry> entries;
     for (const std::wstring& argument : arguments) {
-        if (KindOfPath(argument) != PathKind::Folder) {
+        const PathKind kind = KindOfPath(argument);
+        // A mistyped folder is no drawing of an unknown kind: say that nothing is there.
+        if (kind == PathKind::Missing && !IsDrawingFileName(argument)) {
+            entries.push_back({argument, "no file or folder of that name"});
+            continue;
+        }
+        if (kind != PathKind::Folder) {
             entries.push_back({argument, {}});
             continue;
         }

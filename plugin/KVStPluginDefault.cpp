@@ -7,11 +7,11 @@
 #include "standards/FileSearch.h"
 #include "standards/StandardLoader.h"
 #include "standards/clsIniFuncs.h"
+#include "vocabulary/Module.h"
 
 namespace plugin {
 namespace {
 
-constexpr wchar_t kProgID[] = L"KVStVB6Default.KVStPluginDefault";
 constexpr wchar_t kName[] = L"默认标准检查插件";
 constexpr wchar_t kVersion[] = L"1.0";
 constexpr wchar_t kDescription[] = L"Default VB6 Plugin";
@@ -53,7 +53,7 @@ bool KVStPluginDefault::LoadStandardFile(const std::wstring& path) noexcept {
 // The host recognises a plug-in by comparing this property with the ProgID that the earlier "6"
 // build of this project registered, so it keeps that word; the class itself is registered, and
 // created, under the "7" ProgID (server/Server.cpp), which the host never reads from here.
-HRESULT KVStPluginDefault::get_ProgID(BSTR* value) { return kv::CopyToBstr(kProgID, value); }
+HRESULT KVStPluginDefault::get_ProgID(BSTR* value) { return kv::CopyToBstr(vocabulary::kAnsweredProgId, value); }
 HRESULT KVStPluginDefault::get_Name(BSTR* value) { return kv::CopyToBstr(kName, value); }
 HRESULT KVStPluginDefault::get_Version(BSTR* value) { return kv::CopyToBstr(kVersion, value); }
 HRESULT KVStPluginDefault::get_Description(BSTR* value) { return kv::CopyToBstr(kDescription, value); }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "KVStVB7Default.h"
+#include "vocabulary/Module.h"
 #include "audit/ErrorObjects.h"
 #include "audit/Walk.h"
 #include "com/ComObject.h"
@@ -26,7 +27,7 @@ const DispatchTable& DispatchTableOf<IKVStPlugin>() noexcept;
 
 namespace plugin {
 
-inline constexpr wchar_t kStandardFileName[] = L"KVStPluginDefault.ini";
+using vocabulary::kStandardFileName;
 
 class KVStPluginDefault final
     : public kv::ComObject<kv::DispatchFor<_KVStPluginDefault>, kv::DispatchFor<IKVStPlugin>> {

@@ -2,12 +2,13 @@
 #include "com/InprocServer.h"
 #include "plugin/KVStPluginDefault.h"
 #include "standards/ThreadImageCache.h"
+#include "vocabulary/Module.h"
 
 namespace {
 
 const kv::server::ClassEntry kClasses[] = {
-    {&CLSID_KVStPluginDefault, &plugin::KVStPluginDefault::Create, L"KVStPluginDefault",
-     L"KVStVB7Default.KVStPluginDefault"},
+    {&CLSID_KVStPluginDefault, &plugin::KVStPluginDefault::Create, vocabulary::kClassName,
+     vocabulary::kRegisteredProgId},
 };
 
 // Each thread keeps the last standard file image it made, for the next load of the same bytes.

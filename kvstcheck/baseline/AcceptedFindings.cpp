@@ -3,7 +3,6 @@
 #include "kvstcheck/Files.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/baseline/DrawingKey.h"
-#include "kvstcheck/reports/KindKey.h"
 #include "kvstcheck/selection/Characters.h"
 
 namespace kvstcheck {
@@ -17,8 +16,7 @@ std::string Folded(const std::string& drawing) {
 }
 
 std::string KindOf(const Finding& finding) {
-    const std::string key = KindKey(finding.kind);
-    return key.empty() ? EncodeUtf8(finding.kind) : key;
+    return KindKeyOf(finding);
 }
 
 BaselineKey KeyOf(const BaselineEntry& entry) { return {Folded(entry.drawing), entry.kind, entry.name, entry.rule}; }
@@ -41,10 +39,12 @@ void AcceptedFindings::Accept(const std::string& drawing, const std::string& pat
     const std::string folded = Folded(drawing);
     seen_.try_emplace(folded, path);
     for (Finding& finding : findings) {
-        const auto left = left_.find({folded, KindOf(finding), EncodeUtf8(finding.name), finding.rule});
+        const BaselineKey key{folded, KindOf(finding), EncodeUtf8(finding.name), finding.rule};
+        const auto left = left_.find(key);
         if (left == left_.end() || left->second == 0) continue;
         --left->second;
         finding.accepted = true;
+        finding.comment = entries_.at(key).comment;
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/DisplayName.h"
-#include "kvstcheck/reports/KindKey.h"
 
 namespace kvstcheck {
 namespace {
@@ -39,7 +38,7 @@ std::string CsvRows(const DrawingResult& drawing) {
     if (!drawing.error.empty()) return Row({path, "not audited", "", "", "", "", "", drawing.error});
     std::string rows;
     for (const Finding& finding : drawing.findings)
-        rows += Row({path, finding.accepted ? "accepted" : "finding", KindKey(finding.kind), EncodeUtf8(finding.kind),
+        rows += Row({path, finding.accepted ? "accepted" : "finding", KindKeyOf(finding), EnglishKindOf(finding),
                      DisplayNameUtf8(finding.name), finding.rule.empty() ? DescribeHints(finding.hints) : finding.message,
                      finding.rule, ""});
     return rows;
@@ -50,7 +49,9 @@ std::string CsvEnd(const RunReport& report) {
     for (const BaselineEntry& entry : report.noLongerFound) {
         const std::string reason = "accepted " + std::to_string(entry.count) + (entry.count == 1 ? " time" : " times") +
                                    " in the baseline and no longer found";
-        rows += Row({entry.drawing, "no longer found", entry.kind, EncodeUtf8(LabelOfKindKey(entry.kind)), entry.name, "",
+        const auto kind = vocabulary::KindOfKey(entry.kind);
+        rows += Row({entry.drawing, "no longer found", entry.kind, kind ? vocabulary::WordsOf(*kind).english : entry.kind,
+                     entry.name, "",
                      entry.rule, reason});
     }
     if (!report.setupError.empty()) rows += Row({"", "not audited", "", "", "", "", "", report.setupError});

@@ -1,6 +1,7 @@
 #include "kvstcheck/reports/HtmlReport.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -69,31 +70,53 @@ std::string Count(std::size_t count) { return std::to_string(count); }
 
 std::string Plural(std::size_t count, const char* one, const char* many) { return count == 1 ? one : many; }
 
-// A finding's kind as one label whoever found it: the plug-in's word, or its own label for a kind
-// the tool does not know.
-std::wstring KindIdentity(const std::wstring& label) {
-    const auto kind = KindOfFindingLabel(label);
-    return kind ? std::wstring(audit::kKinds[static_cast<std::size_t>(*kind)].label) : label;
-}
-
-// The kinds of the whole run, in the order in which they first appear.
+// The kinds of the whole run as one label each, whoever found them: the vocabulary's kinds in their
+// order, then other plug-ins' labels.
 std::vector<std::wstring> KindsOf(const RunReport& report) {
+    const FindingCounts& counts = report.Counts().byKind;
     std::vector<std::wstring> kinds;
-    for (const DrawingResult& drawing : report.drawings)
-        for (const Finding& finding : drawing.findings)
-            if (std::find(kinds.begin(), kinds.end(), KindIdentity(finding.kind)) == kinds.end())
-                kinds.push_back(KindIdentity(finding.kind));
+    for (const Kind kind : vocabulary::kAllKinds)
+        if (counts.byKind[vocabulary::IndexOf(kind)].total() > 0) kinds.push_back(vocabulary::WordsOf(kind).hostLabel);
+    for (const auto& [label, count] : counts.byOtherLabel) kinds.push_back(label);
     return kinds;
 }
 
-std::size_t IndexOf(const std::vector<std::wstring>& kinds, const std::wstring& kind) {
-    return static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), KindIdentity(kind)) - kinds.begin());
+std::size_t IndexOf(const std::vector<std::wstring>& kinds, const Finding& finding) {
+    return static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), HostLabelOf(finding)) - kinds.begin());
 }
 
+// A kind of the run's list as a finding of it, for its words and key.
+Finding KindFinding(const std::wstring& label) { return PluginFinding(label, {}); }
+
 // The kind's key where the tool knows the kind, else the plug-in's label: what data-kind holds.
-std::string KindData(const std::wstring& label) {
-    const std::string key = KindKey(label);
-    return key.empty() ? EscapeHtml(DisplayNameUtf8(label)) : key;
+std::string KindData(const std::wstring& label) { return EscapeHtml(KindKeyOf(KindFinding(label))); }
+
+std::string KindWords(const std::wstring& label, Language language) {
+    return EscapeHtml(KindName(KindFinding(label), language));
+}
+
+// The counts of one kind among those of a drawing or of the run.
+OpenAndAccepted CountsOfKind(const FindingCounts& counts, const std::wstring& label) {
+    const auto kind = vocabulary::KindOfHostLabel(label);
+    if (kind) return counts.byKind[vocabulary::IndexOf(*kind)];
+    const auto other = counts.byOtherLabel.find(label);
+    return other == counts.byOtherLabel.end() ? OpenAndAccepted{} : other->second;
+}
+
+// Open findings per kind, the accepted ones apart; kinds without findings in counts are left out.
+std::string KindCountsTable(const char* className, const FindingCounts& counts, const std::vector<std::wstring>& kinds,
+                            Language language) {
+    std::string html = "<table class=\"" + std::string(className) +
+                       "\">\n<thead><tr><th>Kind</th><th>Findings</th><th>Accepted</th></tr></thead>\n<tbody>\n";
+    for (std::size_t k = 0; k < kinds.size(); ++k) {
+        const OpenAndAccepted count = CountsOfKind(counts, kinds[k]);
+        if (count.total() == 0) continue;
+        html += "<tr class=\"k" + Count(k) + "\"><td>" + KindWords(kinds[k], language) +
+                "</td><td class=\"number\" data-kind=\"" + KindData(kinds[k]) + "\">" + Count(count.open) +
+                "</td><td class=\"number\" data-accepted-kind=\"" + KindData(kinds[k]) + "\">" + Count(count.accepted) +
+                "</td></tr>\n";
+    }
+    return html + "</tbody>\n</table>\n";
 }
 
 // Each kind's box hides that kind's rows when cleared. The boxes come before the content in the
@@ -132,7 +155,7 @@ std::string Explanation(const Finding& finding) {
 }
 
 const char* StateOf(const DrawingResult& drawing) {
-    return !drawing.error.empty() ? "not-audited" : NewFindingCount(drawing) == 0 ? "no-findings" : "has-findings";
+    return !drawing.error.empty() ? "not-audited" : drawing.counts.all.open == 0 ? "no-findings" : "has-findings";
 }
 
 std::string DrawingSection(const RunReport& report, std::size_t number, const std::vector<std::wstring>& kinds) {
@@ -146,29 +169,21 @@ std::string DrawingSection(const RunReport& report, std::size_t number, const st
         html += "<p class=\"warning\">Warning: " + EscapeHtml(warning) + "</p>\n";
     if (!drawing.error.empty())
         return html + "<p class=\"summary\">Not audited: " + EscapeHtml(drawing.error) + "</p>\n</section>\n";
-    const std::size_t found = NewFindingCount(drawing);
-    const std::size_t accepted = drawing.findings.size() - found;
+    const std::size_t found = drawing.counts.all.open;
+    const std::size_t accepted = drawing.counts.all.accepted;
     html += "<p class=\"summary\"><span data-count=\"findings\">" + Count(found) + "</span> " +
             Plural(found, "finding", "findings") + " in <span data-count=\"names\">" + Count(drawing.names) +
             "</span> " + Plural(drawing.names, "name", "names") +
             (accepted > 0 ? ", <span data-count=\"accepted\">" + Count(accepted) + "</span> accepted" : std::string()) +
             "</p>\n";
     if (drawing.findings.empty()) return html + "</section>\n";
-
-    std::map<std::size_t, std::size_t> perKind;
-    for (const Finding& finding : drawing.findings) ++perKind[IndexOf(kinds, finding.kind)];
-    html += "<table class=\"counts\">\n<thead><tr><th>Kind</th><th>Findings</th></tr></thead>\n<tbody>\n";
-    for (const auto& [kind, count] : perKind)
-        html += "<tr class=\"k" + Count(kind) + "\"><td>" + EscapeHtml(KindName(kinds[kind], language)) +
-                "</td><td class=\"number\" data-kind=\"" + KindData(kinds[kind]) + "\">" + Count(count) +
-                "</td></tr>\n";
-    html += "</tbody>\n</table>\n";
+    html += KindCountsTable("counts", drawing.counts, kinds, language);
 
     html += "<div class=\"wide\"><table class=\"findings\">\n<thead><tr><th>Kind</th><th>Name</th><th>Hints</th></tr>"
             "</thead>\n<tbody>\n";
     for (const Finding& finding : drawing.findings)
-        html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding.kind)) + (finding.accepted ? " accepted" : "") +
-                "\"><td class=\"kind\">" + EscapeHtml(KindName(finding.kind, language)) + "</td><td class=\"name\">" +
+        html += "<tr class=\"finding k" + Count(IndexOf(kinds, finding)) + (finding.accepted ? " accepted" : "") +
+                "\"><td class=\"kind\">" + EscapeHtml(KindName(finding, language)) + "</td><td class=\"name\">" +
                 QuotedName(finding.name) +
                 (finding.accepted ? " <span class=\"accepted-mark\">accepted</span>" : "") +
                 "</td><td class=\"hints\">" + Explanation(finding) + "</td></tr>\n";
@@ -201,48 +216,36 @@ std::string FactsTable(const RunReport& report) {
 // The names of the findings-by-name table shown before the rest is opened.
 constexpr std::size_t kNamesAtFirst = 20;
 
-// One row per name found, with the number of drawings it was found in, most widespread first:
-// what a manager acts on. The most widespread come first; the rest open on demand.
+// One row per name found, with the number of drawings it is open in, most widespread first: what a
+// manager acts on. Names the baseline accepts everywhere come last, marked; the rest open on demand.
 std::string ByNameSection(const RunReport& report, const std::vector<std::wstring>& kinds) {
-    struct Row {
-        std::size_t kind;
-        const Finding* first;  // whose explanation the row shows
-        std::size_t drawings = 0;
-        std::size_t lastDrawing = 0;
-    };
-    std::vector<Row> rows;
-    std::map<std::tuple<std::size_t, std::wstring, std::string>, std::size_t> rowOf;
-    std::size_t audited = 0;
-    for (std::size_t d = 0; d < report.drawings.size(); ++d) {
-        audited += report.drawings[d].error.empty() ? 1 : 0;
-        for (const Finding& finding : report.drawings[d].findings) {
-            const std::size_t kind = IndexOf(kinds, finding.kind);
-            auto [at, added] = rowOf.try_emplace({kind, finding.name, finding.rule}, rows.size());
-            if (added) rows.push_back({kind, &finding, 0, d});
-            Row& row = rows[at->second];
-            if (row.drawings > 0 && row.lastDrawing == d) continue;
-            ++row.drawings;
-            row.lastDrawing = d;
-        }
-    }
+    std::vector<const NameTally*> rows;
+    for (const NameTally& row : report.ByName()) rows.push_back(&row);
     if (rows.empty()) return {};
-    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-        if (a.drawings != b.drawings) return a.drawings > b.drawings;
-        if (a.kind != b.kind) return a.kind < b.kind;
-        return std::tie(a.first->name, a.first->rule) < std::tie(b.first->name, b.first->rule);
+    std::stable_sort(rows.begin(), rows.end(), [&kinds](const NameTally* a, const NameTally* b) {
+        return std::make_tuple(b->openDrawings, a->openDrawings == 0 ? b->acceptedDrawings : 0, IndexOf(kinds, a->first),
+                               std::cref(a->first.name), std::cref(a->first.rule)) <
+               std::make_tuple(a->openDrawings, b->openDrawings == 0 ? a->acceptedDrawings : 0, IndexOf(kinds, b->first),
+                               std::cref(b->first.name), std::cref(b->first.rule));
     });
+    const RunCounts& counts = report.Counts();
     const std::string head = "<div class=\"wide\"><table>\n<thead><tr><th>Name</th><th>Kind</th><th>Drawings (of " +
-                             Count(audited) + ")</th><th>Hints</th></tr></thead>\n<tbody>\n";
+                             Count(counts.drawings - counts.notAudited) +
+                             ")</th><th>Accepted in</th><th>Hints</th></tr></thead>\n<tbody>\n";
     std::string html = "<section class=\"by-name\" id=\"by-name\">\n<h2>Findings by name</h2>\n" + head;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (i == kNamesAtFirst)
             html += "</tbody>\n</table></div>\n<details>\n<summary>All " + Count(rows.size()) + " names</summary>\n" +
                     head;
-        const Row& row = rows[i];
-        html += "<tr class=\"k" + Count(row.kind) + "\"><td class=\"name\">" + QuotedName(row.first->name) +
-                "</td><td class=\"kind\" data-kind=\"" + KindData(kinds[row.kind]) + "\">" +
-                EscapeHtml(KindName(kinds[row.kind], report.language)) + "</td><td class=\"number\">" +
-                Count(row.drawings) + "</td><td class=\"hints\">" + Explanation(*row.first) + "</td></tr>\n";
+        const NameTally& row = *rows[i];
+        const bool onlyAccepted = row.openDrawings == 0;
+        const std::size_t kind = IndexOf(kinds, row.first);
+        html += "<tr class=\"k" + Count(kind) + (onlyAccepted ? " accepted" : "") + "\"><td class=\"name\">" +
+                QuotedName(row.first.name) + (onlyAccepted ? " <span class=\"accepted-mark\">accepted</span>" : "") +
+                "</td><td class=\"kind\" data-kind=\"" + KindData(kinds[kind]) + "\">" +
+                KindWords(kinds[kind], report.language) + "</td><td class=\"number\">" + Count(row.openDrawings) +
+                "</td><td class=\"number\">" + Count(row.acceptedDrawings) + "</td><td class=\"hints\">" +
+                Explanation(row.first) + "</td></tr>\n";
     }
     return html + "</tbody>\n</table></div>\n" + (rows.size() > kNamesAtFirst ? "</details>\n" : "") + "</section>\n";
 }
@@ -251,43 +254,31 @@ std::string ByNameSection(const RunReport& report, const std::vector<std::wstrin
 // needs no script, only the browser's own search and links.
 std::string IndexSection(const RunReport& report) {
     std::string html = "<section class=\"index\" id=\"index\">\n<h2>Drawings</h2>\n<div class=\"wide\"><table>\n"
-                       "<thead><tr><th>Drawing</th><th>Findings</th><th>Names</th></tr></thead>\n<tbody>\n";
+                       "<thead><tr><th>Drawing</th><th>Findings</th><th>Accepted</th><th>Names</th></tr></thead>\n<tbody>\n";
     for (std::size_t d = 0; d < report.drawings.size(); ++d) {
         const DrawingResult& drawing = report.drawings[d];
         const bool audited = drawing.error.empty();
         html += "<tr class=\"" + std::string(StateOf(drawing)) + "\"><td class=\"path\"><a href=\"#d" + Count(d) +
                 "\">" +
                 Shown(drawing.path) + "</a></td><td class=\"number\">" +
-                (audited ? Count(drawing.findings.size()) : std::string("not audited")) + "</td><td class=\"number\">" +
+                (audited ? Count(drawing.counts.all.open) : std::string("not audited")) + "</td><td class=\"number\">" +
+                (audited ? Count(drawing.counts.all.accepted) : std::string()) + "</td><td class=\"number\">" +
                 (audited ? Count(drawing.names) : std::string()) + "</td></tr>\n";
     }
     return html + "</tbody>\n</table></div>\n</section>\n";
 }
 
 std::string TotalsTables(const RunReport& report, const std::vector<std::wstring>& kinds) {
-    std::vector<std::size_t> kindTotals(kinds.size());
-    std::size_t findings = 0;
-    std::size_t names = 0;
-    std::size_t notAudited = 0;
-    for (const DrawingResult& drawing : report.drawings) {
-        for (const Finding& finding : drawing.findings) ++kindTotals[IndexOf(kinds, finding.kind)];
-        findings += NewFindingCount(drawing);
-        names += drawing.names;
-        notAudited += drawing.error.empty() ? 0 : 1;
-    }
+    const RunCounts& counts = report.Counts();
     std::string html =
-        "<table class=\"totals\">\n<thead><tr><th>Drawings</th><th>Findings</th><th>Names</th><th>Not audited</th>"
-        "</tr></thead>\n<tbody><tr><td class=\"number\" data-total=\"drawings\">" + Count(report.drawings.size()) +
-        "</td><td class=\"number\" data-total=\"findings\">" + Count(findings) +
-        "</td><td class=\"number\" data-total=\"names\">" + Count(names) +
-        "</td><td class=\"number\" data-total=\"not-audited\">" + Count(notAudited) + "</td></tr></tbody>\n</table>\n";
+        "<table class=\"totals\">\n<thead><tr><th>Drawings</th><th>Findings</th><th>Accepted</th><th>Names</th>"
+        "<th>Not audited</th></tr></thead>\n<tbody><tr><td class=\"number\" data-total=\"drawings\">" +
+        Count(counts.drawings) + "</td><td class=\"number\" data-total=\"findings\">" + Count(counts.findings) +
+        "</td><td class=\"number\" data-total=\"accepted\">" + Count(counts.accepted) +
+        "</td><td class=\"number\" data-total=\"names\">" + Count(counts.names) +
+        "</td><td class=\"number\" data-total=\"not-audited\">" + Count(counts.notAudited) + "</td></tr></tbody>\n</table>\n";
     if (kinds.empty()) return html;
-    html += "<table class=\"kind-totals\">\n<thead><tr><th>Kind</th><th>Findings</th></tr></thead>\n<tbody>\n";
-    for (std::size_t k = 0; k < kinds.size(); ++k)
-        html += "<tr><td>" + EscapeHtml(KindName(kinds[k], report.language)) +
-                "</td><td class=\"number\" data-kind=\"" +
-                KindData(kinds[k]) + "\">" + Count(kindTotals[k]) + "</td></tr>\n";
-    return html + "</tbody>\n</table>\n";
+    return html + KindCountsTable("kind-totals", counts.byKind, kinds, report.language);
 }
 
 // The check boxes come first, so that the style rules reach everything after them.
@@ -300,8 +291,7 @@ std::string Filters(const RunReport& report, const std::vector<std::wstring>& ki
     if (!kinds.empty()) {
         html += "<div class=\"group\"><span>Kinds:</span>";
         for (std::size_t k = 0; k < kinds.size(); ++k)
-            html += "<label for=\"kind-" + Count(k) + "\">" + EscapeHtml(KindName(kinds[k], report.language)) +
-                    "</label>";
+            html += "<label for=\"kind-" + Count(k) + "\">" + KindWords(kinds[k], report.language) + "</label>";
         html += "</div>\n";
     }
     return html + "<div class=\"group\"><span>Drawings:</span><label for=\"only-findings\">only those with findings"

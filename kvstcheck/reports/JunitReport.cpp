@@ -1,7 +1,6 @@
 #include "kvstcheck/reports/JunitReport.h"
 
 #include "kvstcheck/Text.h"
-#include "kvstcheck/reports/DisplayName.h"
 
 namespace kvstcheck {
 namespace {
@@ -25,12 +24,8 @@ std::string Lines(const DrawingResult& drawing, bool accepted) {
     std::string lines;
     for (const Finding& finding : drawing.findings) {
         if (finding.accepted != accepted) continue;
-        const std::string hints = DescribeHints(finding.hints);
-        if (!finding.rule.empty())
-            lines += "[" + finding.rule + "] " + finding.message + "\n";
-        else
-            lines += EncodeUtf8(finding.kind) + " \"" + DisplayNameUtf8(finding.name) + "\"" +
-                     (hints.empty() ? std::string() : " (" + hints + ")") + "\n";
+        // A CI log is read by anyone: English words, whatever the user's language.
+        lines += DescribeFinding(finding, Language::English) + "\n";
     }
     return lines;
 }
@@ -74,7 +69,7 @@ void JunitReport::Add(const DrawingResult& drawing) {
     ++tests_;
     const auto [folder, file] = FolderAndFile(EncodeUtf8(drawing.path));
     cases_ += "    <testcase" + Attribute("classname", folder) + Attribute("name", file) + ">\n";
-    const std::size_t found = NewFindingCount(drawing);
+    const std::size_t found = drawing.counts.all.open;
     if (!drawing.error.empty()) {
         ++errors_;
         cases_ += "      <error" + Attribute("message", drawing.error) + Attribute("type", "not audited") + "/>\n";
@@ -84,7 +79,7 @@ void JunitReport::Add(const DrawingResult& drawing) {
                                                                Count(drawing.names, "name", "names")) +
                   Attribute("type", "findings") + ">" + EscapeXml(Lines(drawing, false)) + "</failure>\n";
     }
-    if (found < drawing.findings.size())
+    if (drawing.counts.all.accepted > 0)
         cases_ += "      <system-out>accepted in the baseline:\n" + EscapeXml(Lines(drawing, true)) + "</system-out>\n";
     cases_ += "    </testcase>\n";
 }

@@ -1,30 +1,18 @@
 #pragma once
-// The kinds of findings as people read them. The plug-in labels each finding with its own Chinese
-// word; reports for people name the kind in the user's language where the tool knows it, and
-// programs get a key that does not depend on any language.
-#include <cstdint>
-#include <optional>
+// The kinds of findings as people read them: in the user's language where the tool knows the kind;
+// programs get the vocabulary's keys and English words.
 #include <string>
-#include <string_view>
 
-#include "audit/Kinds.h"
+#include "kvstcheck/model/Finding.h"
 
 namespace kvstcheck {
-
-enum class Language : std::uint8_t { English, Chinese };
 
 // The user's interface language, as far as kinds go: Chinese for any Chinese UI language, else English.
 Language UserLanguage();
 
-// The kind of a finding's label: the plug-in's word for it, or the English word a rules file's
-// finding carries ("layer"); nothing for another label.
-std::optional<audit::Kind> KindOfFindingLabel(std::wstring_view label);
-
-// "layers", "linetypes", "textStyles", "dimStyles"; empty for a label of no known kind.
-std::string KindKey(std::wstring_view pluginLabel);
-
-// UTF-8: "layer", "text style"... or their Chinese names; a label of no known kind as the plug-in
-// gave it, in its display form.
-std::string KindName(std::wstring_view pluginLabel, Language language);
+// UTF-8: "layer", "text style"... or their Chinese words.
+std::string KindName(Kind kind, Language language);
+// The finding's kind so; another plug-in's label as it gave it, in its display form.
+std::string KindName(const Finding& finding, Language language);
 
 }  // namespace kvstcheck

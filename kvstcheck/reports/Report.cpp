@@ -7,7 +7,7 @@
 
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/DisplayName.h"
-#include "kvstcheck/reports/KindKey.h"
+#include "kvstcheck/reports/KindLabels.h"
 
 namespace kvstcheck {
 namespace {
@@ -33,26 +33,20 @@ std::string FindingLine(const std::string& path, const Finding& finding, Languag
     const std::string hints = DescribeHints(finding.hints);
     const std::string what =
         finding.rule.empty()
-            ? KindName(finding.kind, language) + " " + Paint(kBold, Quoted(finding.name), colour && !finding.accepted) +
+            ? KindName(finding, language) + " " + Paint(kBold, Quoted(finding.name), colour && !finding.accepted) +
                   (hints.empty() ? std::string() : " (" + hints + ")")
             : "[" + finding.rule + "] " + finding.message;
     if (finding.accepted) return Paint(kDim, path + ": accepted: " + what, colour) + "\n";
     return path + ": " + what + "\n";
 }
 
-void AddCounts(RunCounts& counts, const DrawingResult& drawing) {
-    const std::size_t found = NewFindingCount(drawing);
-    counts.findings += found;
-    counts.accepted += drawing.findings.size() - found;
-    counts.notAudited += drawing.error.empty() ? 0 : 1;
+// A baseline entry's kind in the user's words; another plug-in's label as the entry holds it.
+std::string EntryKindName(const BaselineEntry& entry, Language language) {
+    const auto kind = vocabulary::KindOfKey(entry.kind);
+    return kind ? KindName(*kind, language) : entry.kind;
 }
 
 }  // namespace
-
-std::size_t NewFindingCount(const DrawingResult& drawing) {
-    return static_cast<std::size_t>(
-        std::count_if(drawing.findings.begin(), drawing.findings.end(), [](const Finding& f) { return !f.accepted; }));
-}
 
 std::string DescribeHints(const NameHints& hints) {
     if (hints.names.empty()) return {};
@@ -67,27 +61,10 @@ std::string DescribeHints(const NameHints& hints) {
     return text;
 }
 
-void RunReport::Add(DrawingResult result, bool keep) {
-    if (keep) {
-        drawings.push_back(std::move(result));
-        return;
-    }
-    ++letGo.drawings;
-    AddCounts(letGo, result);
-}
-
-RunCounts RunReport::Counts() const {
-    RunCounts counts = letGo;
-    counts.drawings += drawings.size();
-    for (const DrawingResult& drawing : drawings) AddCounts(counts, drawing);
-    return counts;
-}
-
-ExitStatus RunReport::Status() const {
-    if (interrupted || !setupError.empty() || !outputError.empty()) return kBroken;
-    const RunCounts counts = Counts();
-    if (counts.notAudited > 0) return kBroken;
-    return counts.findings > 0 ? kFindings : kNoFindings;
+std::string DescribeFinding(const Finding& finding, Language language) {
+    if (!finding.rule.empty()) return "[" + finding.rule + "] " + finding.message;
+    const std::string hints = DescribeHints(finding.hints);
+    return KindName(finding, language) + " " + Quoted(finding.name) + (hints.empty() ? std::string() : " (" + hints + ")");
 }
 
 std::string FormatDrawing(const DrawingResult& drawing, Language language, bool colour) {
@@ -100,7 +77,7 @@ std::string FormatDrawing(const DrawingResult& drawing, Language language, bool 
     const std::size_t found = NewFindingCount(drawing);
     const std::string summary = found == 0 ? Paint(kGreen, "no findings", colour)
                                            : Paint(kRed, Count(found, "finding", "findings"), colour);
-    const std::size_t accepted = drawing.findings.size() - found;
+    const std::size_t accepted = drawing.counts.all.accepted;
     return text + path + ": " + summary + " in " + Count(drawing.names, "name", "names") +
            (accepted > 0 ? ", " + std::to_string(accepted) + " accepted" : std::string()) + "\n";
 }
@@ -118,9 +95,11 @@ std::string FormatTotals(const RunReport& report, bool colour) {
 std::string FormatNoLongerFound(const RunReport& report) {
     std::string text;
     for (const BaselineEntry& entry : report.noLongerFound) {
-        const std::wstring label = LabelOfKindKey(entry.kind);
-        text += "no longer found: " + entry.drawing + ": " + (label.empty() ? entry.kind : KindName(label, report.language)) + " \"" +
-                entry.name + "\"" + (entry.count > 1 ? " (" + std::to_string(entry.count) + " times)" : std::string()) +
+        const std::string what = entry.rule.empty()
+                                     ? EntryKindName(entry, report.language) + " \"" + entry.name + "\""
+                                     : "[" + entry.rule + "] " + EntryKindName(entry, report.language) + " \"" + entry.name + "\"";
+        text += "no longer found: " + entry.drawing + ": " + what +
+                (entry.count > 1 ? " (" + std::to_string(entry.count) + " times)" : std::string()) +
                 ": accepted in the baseline\n";
     }
     return text;
@@ -136,27 +115,29 @@ std::string FormatJson(const RunReport& report) {
         } else {
             Json findings = Json::array();
             for (const Finding& finding : drawing.findings) {
-                const std::string key = KindKey(finding.kind);
+                const Json key = finding.kind ? Json(vocabulary::WordsOf(*finding.kind).key) : Json();
                 if (!finding.rule.empty()) {
                     findings.push_back({{"rule", finding.rule},
-                                        {"kind", EncodeUtf8(finding.kind)},
-                                        {"kindKey", key.empty() ? Json() : Json(key)},
+                                        {"kind", EncodeUtf8(HostLabelOf(finding))},
+                                        {"kindKey", key},
                                         {"name", EncodeUtf8(finding.name)},
                                         {"displayName", DisplayNameUtf8(finding.name)},
                                         {"message", finding.message},
                                         {"accepted", finding.accepted}});
+                    if (finding.accepted) findings.back()["comment"] = finding.comment;
                     continue;
                 }
                 Json hints = Json::array();
                 for (const std::wstring& name : finding.hints.names) hints.push_back(EncodeUtf8(name));
-                findings.push_back({{"kind", EncodeUtf8(finding.kind)},
-                                    {"kindKey", key.empty() ? Json() : Json(key)},
+                findings.push_back({{"kind", EncodeUtf8(HostLabelOf(finding))},
+                                    {"kindKey", key},
                                     {"name", EncodeUtf8(finding.name)},
                                     {"displayName", DisplayNameUtf8(finding.name)},
                                     {"hints", {{"names", std::move(hints)},
                                                {"letterCase", finding.hints.letterCase},
                                                {"differences", finding.hints.differences}}},
                                     {"accepted", finding.accepted}});
+                if (finding.accepted) findings.back()["comment"] = finding.comment;
             }
             entry["names"] = drawing.names;
             entry["findings"] = std::move(findings);

@@ -44,7 +44,7 @@ Finding ReadFinding(_KVStError& error) {
     kv::Bstr kind;
     Check(error.get_EntryName(&name), "error object's EntryName");
     Check(error.get_KindLabel(&kind), "error object's KindLabel");
-    return Finding{kind.str(), name.str(), {}};
+    return PluginFinding(kind.str(), name.str());
 }
 
 // Clears the plug-in however the audit ends.

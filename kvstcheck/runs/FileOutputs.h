@@ -1,51 +1,45 @@
 #pragma once
-// What a run reads and writes beside its drawings: the baseline of accepted findings, and the
-// CSV, JUnit and baseline files. Everything is read, and every output opened, before the audit
-// starts, so that a bad baseline or a path that cannot be written stops the run at once.
+// The files a run writes beside its text, in the registry's formats. Every one is checked before
+// the audit starts, so that a path that cannot be written stops the run at once, named with all the
+// others that cannot; each is handed every drawing as the run takes it, and written at the end.
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/OutputFile.h"
-#include "kvstcheck/baseline/AcceptedFindings.h"
-#include "kvstcheck/reports/JunitReport.h"
-#include "kvstcheck/reports/Report.h"
+#include "kvstcheck/outputs/Output.h"
 
 namespace kvstcheck {
 
 class FileOutputs {
 public:
-    // On failure, error() says why, in UTF-8, naming the file. An output that is one of inputs, or an
+    // An output that is one of inputs or another output, or where a file cannot be made, or an
     // existing file that kvstcheck did not write (without --force), is refused.
-    FileOutputs(const Options& options, const RunInputs& inputs);
+    FileOutputs(const Options& options, const RunInputs& inputs, const std::vector<BaselineEntry>& replacedBaseline);
     FileOutputs(const FileOutputs&) = delete;
     FileOutputs& operator=(const FileOutputs&) = delete;
     ~FileOutputs();
 
+    // Why outputs cannot be written, one message naming each by the path the user gave; empty when all can.
     const std::string& error() const noexcept { return error_; }
-    // Marks the drawing's accepted findings, then adds the drawing to every file.
-    void Add(DrawingResult& drawing);
-    // Sets report.noLongerFound, writes every file; false, with error() set, when one failed.
-    bool Finish(RunReport& report);
+    // Whether an output reads every drawing's result at the end.
+    bool KeepsDrawings() const noexcept;
+    void Add(const DrawingResult& drawing);
+    // Writes every file; false, with error() naming each that failed, when one did.
+    bool Finish(const RunReport& report);
 
 private:
-    struct Output;
-    void Open(std::unique_ptr<Output>& output, const std::wstring& path, const char* what, OutputMark mark,
-              const RunInputs& inputs, bool force);
-    bool Write(Output& output, const std::string& bytes);
-    void ReadBaselines(const Options& options);
-
+    struct Open {
+        RequestedOutput request;
+        OutputFile file;
+        std::unique_ptr<Output> output;
+    };
+    std::vector<Open> open_;
     std::string error_;
-    std::optional<AcceptedFindings> accepted_;
-    std::wstring acceptedFolder_;
-    std::optional<BaselineWriter> writer_;
-    std::unique_ptr<Output> csv_;
-    std::string csvBytes_;
-    std::unique_ptr<Output> junit_;
-    JunitReport junitReport_;
-    std::unique_ptr<Output> baseline_;
 };
+
+// One message of several refusals, each on a line of its own; the one refusal alone as it is.
+std::string JoinRefusals(const std::vector<std::string>& refusals, const char* heading);
 
 }  // namespace kvstcheck

@@ -7,6 +7,7 @@
 
 #include "kvstcheck/Files.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/outputs/Output.h"
 #include "kvstcheck/selection/FileList.h"
 
 namespace kvstcheck {
@@ -24,42 +25,41 @@ struct NamedPath {
     const std::wstring* path;
 };
 
-std::vector<NamedPath> Outputs(const Options& options) {
-    std::vector<NamedPath> outputs;
-    for (const NamedPath output : {NamedPath{"the HTML report", &options.html}, NamedPath{"the CSV file", &options.csv},
-                                   NamedPath{"the JUnit file", &options.junit},
-                                   NamedPath{"the baseline to write", &options.writeBaseline}})
-        if (!output.path->empty()) outputs.push_back(output);
-    return outputs;
-}
-
-}  // namespace
-
-bool SamePath(const std::wstring& a, const std::wstring& b) { return Comparable(a) == Comparable(b); }
-
-std::string RefusedOutput(const Options& options) {
+std::vector<NamedPath> InputsNamed(const Options& options) {
     std::vector<NamedPath> inputs;
     for (const std::wstring& drawing : options.drawings) inputs.push_back({"a drawing", &drawing});
     for (const std::wstring& rules : options.rules) inputs.push_back({"a rules file", &rules});
     for (const NamedPath input : {NamedPath{"the standard file", &options.standard}, NamedPath{"the plug-in", &options.plugin},
                                   NamedPath{"the list of files", &options.filesFrom}})
         if (!input.path->empty()) inputs.push_back(input);
-    const std::vector<NamedPath> outputs = Outputs(options);
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        const std::wstring output = Comparable(*outputs[i].path);
-        auto clashes = [&](const NamedPath& other) { return Comparable(*other.path) == output; };
-        // The HTML report's own refusal names its clashes (OutputFile).
-        const auto input = outputs[i].path == &options.html ? inputs.end() : std::find_if(inputs.begin(), inputs.end(), clashes);
-        if (input != inputs.end())
-            return EncodeUtf8(*outputs[i].path) + " is " + input->what + " of this run; it cannot also be " +
-                   outputs[i].what;
-        // The baseline read may be rewritten: it is read before the audit.
-        if (!options.baseline.empty() && outputs[i].path != &options.writeBaseline && Comparable(options.baseline) == output)
-            return EncodeUtf8(*outputs[i].path) + " is the baseline of this run; it cannot also be " + outputs[i].what;
-        const auto other = std::find_if(outputs.begin() + static_cast<std::ptrdiff_t>(i) + 1, outputs.end(), clashes);
-        if (other != outputs.end())
-            return EncodeUtf8(*outputs[i].path) + " cannot be both " + outputs[i].what + " and " + other->what;
-    }
+    return inputs;
+}
+
+}  // namespace
+
+bool SamePath(const std::wstring& a, const std::wstring& b) { return Comparable(a) == Comparable(b); }
+
+std::string OutputClash(const Options& options, std::size_t index) {
+    const RequestedOutput& asked = options.outputs[index];
+    const std::wstring output = Comparable(asked.path);
+    const std::string what = asked.format->what;
+    for (const NamedPath& input : InputsNamed(options))
+        if (Comparable(*input.path) == output)
+            return EncodeUtf8(asked.path) + " is " + input.what + " of this run; it cannot also be " + what;
+    // The baseline read may be rewritten: it is read before the audit.
+    if (!options.baseline.empty() && std::string_view(asked.format->option) != "--write-baseline" &&
+        Comparable(options.baseline) == output)
+        return EncodeUtf8(asked.path) + " is the baseline of this run; it cannot also be " + what;
+    for (std::size_t other = 0; other < options.outputs.size(); ++other)
+        if (other != index && Comparable(options.outputs[other].path) == output)
+            return EncodeUtf8(asked.path) + " cannot be both " + (other < index ? options.outputs[other].format->what : what) +
+                   " and " + (other < index ? what : options.outputs[other].format->what);
+    return {};
+}
+
+std::string RefusedOutput(const Options& options) {
+    for (std::size_t i = 0; i < options.outputs.size(); ++i)
+        if (std::string clash = OutputClash(options, i); !clash.empty()) return clash;
     return {};
 }
 
@@ -76,8 +76,8 @@ std::string ListRunDrawings(const Options& options, std::vector<WalkEntry>& entr
     }
     // The run's own files below a folder are no drawings of it.
     std::vector<FileIdentity> own;
-    for (const NamedPath& output : Outputs(options))
-        if (const auto identity = IdentityOf(*output.path)) own.push_back(*identity);
+    for (const RequestedOutput& output : options.outputs)
+        if (const auto identity = IdentityOf(output.path)) own.push_back(*identity);
     if (!options.baseline.empty())
         if (const auto identity = IdentityOf(options.baseline)) own.push_back(*identity);
     entries = ListDrawings(drawings, own, options.excludes);

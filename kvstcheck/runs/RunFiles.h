@@ -12,8 +12,10 @@ namespace kvstcheck {
 // Whether two paths name one file: equal once made absolute, letter case and "/" or "\" aside.
 bool SamePath(const std::wstring& a, const std::wstring& b);
 
-// Why an output of the run cannot be written where asked: it is one of the run's inputs, or
-// another output; empty when every output has a place of its own. UTF-8.
+// Why options.outputs[index] cannot be written where asked: it is one of the run's inputs, or
+// another output; empty when it has a place of its own. UTF-8.
+std::string OutputClash(const Options& options, std::size_t index);
+// The first such clash of any output; empty when there is none.
 std::string RefusedOutput(const Options& options);
 
 // The drawings of the command line and of --files-from, folders walked, without the run's own

@@ -13,16 +13,18 @@
 #include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/OutputFile.h"
+#include "vocabulary/Module.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/readers/InputError.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/DisplayName.h"
-#include "kvstcheck/reports/HtmlReport.h"
+#include "kvstcheck/reports/KindLabels.h"
 #include "kvstcheck/reports/Progress.h"
 #include "kvstcheck/rules/RuleCheck.h"
 #include "kvstcheck/rules/RulesFiles.h"
 #include "kvstcheck/runs/AuditDriver.h"
+#include "kvstcheck/runs/BaselineStage.h"
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/FileOutputs.h"
 #include "kvstcheck/runs/Interruption.h"
@@ -35,8 +37,6 @@
 
 namespace kvstcheck {
 namespace {
-
-constexpr wchar_t kStandardName[] = L"KVStPluginDefault.ini";
 
 std::unique_ptr<PluginSource> ChooseSource(const Options& options) {
     if (options.standard.empty() && options.plugin.empty()) return RegisteredPlugin();
@@ -55,7 +55,7 @@ std::wstring StandardFileOf(const Options& options) {
     if (!options.standard.empty()) return options.standard;
     try {
         const std::wstring module = FullPath(options.plugin.empty() ? RegisteredModulePath() : options.plugin);
-        return module.substr(0, module.find_last_of(L"\\/") + 1) + kStandardName;
+        return module.substr(0, module.find_last_of(L"\\/") + 1) + vocabulary::kStandardFileName;
     } catch (const SetupError&) {
         return {};
     }
@@ -85,9 +85,10 @@ public:
 
     void Add(Finding& finding) {
         if (!finder_) return;
-        const std::wstring key = finding.kind + L'\n' + finding.name;
+        const std::wstring label = HostLabelOf(finding);
+        const std::wstring key = label + L'\n' + finding.name;
         auto known = found_.find(key);
-        if (known == found_.end()) known = found_.emplace(key, finder_->For(finding.kind, finding.name)).first;
+        if (known == found_.end()) known = found_.emplace(key, finder_->For(label, finding.name)).first;
         finding.hints = known->second;
     }
 
@@ -127,9 +128,10 @@ DrawingResult NotAudited(const WalkEntry& entry, const std::string& why) {
 std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names) {
     std::vector<Finding> findings;
     if (!ruleSet) return findings;
+    static_assert(static_cast<std::size_t>(rules::NameKind::DimStyle) == vocabulary::IndexOf(Kind::DimStyles));
     for (rules::RuleFinding& found : rules::CheckDrawing(*ruleSet, names))
-        findings.push_back({Utf8ToWide(rules::WordOf(found.kind)), std::move(found.name), {},
-                            std::move(found.rule), std::move(found.message)});
+        findings.push_back({static_cast<Kind>(found.kind), std::move(found.name), {}, std::move(found.rule),
+                            std::move(found.message)});
     return findings;
 }
 
@@ -175,13 +177,10 @@ void ShowDrawing(const DrawingResult& result, const Options& options, Language l
     WriteOut(lines);
 }
 
-// Whether a report written at the end of the run needs every drawing's result; the text lines
-// need none after they are printed, and the CSV, JUnit and baseline files keep only what they write.
-bool KeepsResults(const Options& options) { return options.json || !options.html.empty(); }
-
 // Each drawing audited, reported as it goes and handed to the files of the run; none when the plug-in
 // would check nothing.
-void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, RunReport& report, FileOutputs& outputs) {
+void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, RunReport& report, BaselineStage& baseline,
+              FileOutputs& outputs) {
     // Asked before the plug-in's temporary copies are made, so that they are removed however the run ends.
     const InterruptsStopRun interrupts;
     try {
@@ -203,9 +202,11 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
             // Hints explain the plug-in's findings; a rule's finding says its own why.
             for (Finding& finding : result.findings)
                 if (finding.rule.empty()) hints.Add(finding);
-            outputs.Add(result);
-            ShowDrawing(result, options, report.language, colour, progress);
-            report.Add(std::move(result), KeepsResults(options));
+            baseline.Accept(result);
+            // The text lines need no result once printed; JSON and some files read them all at the end.
+            const DrawingResult& counted = report.Add(std::move(result), options.json || outputs.KeepsDrawings());
+            outputs.Add(counted);
+            ShowDrawing(counted, options, report.language, colour, progress);
             if (index + 1 < entries.size()) progress.Show(index + 1, entries[index + 1].path);
         };
         if (!source) {
@@ -236,24 +237,24 @@ RunReport RunAudits(const Options& options) {
     RunReport report;
     report.language = UserLanguage();
     std::vector<WalkEntry> entries;
-    report.outputError = RefusedOutput(options);
-    if (report.outputError.empty()) report.outputError = ListRunDrawings(options, entries);
-    std::optional<OutputFile> html;
-    if (!options.html.empty()) html.emplace(options.html, "the HTML report", IsKvstcheckHtml);
+    BaselineStage baseline(options);
+    const std::string listError = ListRunDrawings(options, entries);
     const RunInputs inputs = InputsOf(options, entries);
-    if (html && report.outputError.empty()) report.outputError = html->Refusal(inputs, options.force);
-    FileOutputs outputs(options, inputs);
-    if (report.outputError.empty()) report.outputError = outputs.error();
+    FileOutputs outputs(options, inputs, baseline.replaced());
+    // The first that stops the run is told: a bad baseline, then every output that cannot be written.
+    for (const std::string* error : {&baseline.error(), &outputs.error(), &listError})
+        if (report.outputError.empty()) report.outputError = *error;
     if (!report.outputError.empty()) {
         WriteError(report.outputError);
         return report;
     }
-    AuditAll(options, entries, report, outputs);
+    AuditAll(options, entries, report, baseline, outputs);
     // A report of part of the run would pass for the whole: nothing more is printed or written.
     if (report.interrupted) {
         WriteError(kInterruptedMessage);
         return report;
     }
+    report.noLongerFound = baseline.NoLongerFound();
     if (!outputs.Finish(report)) {
         report.outputError = outputs.error();
         WriteError(report.outputError);
@@ -261,17 +262,10 @@ RunReport RunAudits(const Options& options) {
     if (options.json)
         WriteOut(FormatJson(report));
     else if (report.setupError.empty())
-        WriteOut(FormatNoLongerFound(report) +
+        WriteOut((options.quiet ? std::string() : FormatNoLongerFound(report)) +
                  (report.Counts().drawings > 1 || options.quiet || !options.baseline.empty()
                       ? FormatTotals(report, UsesColour(options.colour))
                       : std::string()));
-    if (html) {
-        const std::string error = html->Write(FormatHtml(report));
-        if (!error.empty()) {
-            report.outputError = error;
-            WriteError(report.outputError);
-        }
-    }
     return report;
 }
 

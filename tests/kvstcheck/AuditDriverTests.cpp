@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "RunModelMaking.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -91,8 +93,8 @@ public:
             *more = VARIANT_FALSE;
             return S_OK;
         }
-        const Finding finding = endless ? Finding{L"k", L"n"} : findings[next_++];
-        if (!losesErrors) current_ = kv::MakeObject<FakeError>(finding.kind, finding.name);
+        const Finding finding = endless ? kvtest::F(L"k", L"n") : findings[next_++];
+        if (!losesErrors) current_ = kv::MakeObject<FakeError>(kvstcheck::HostLabelOf(finding), finding.name);
         *more = VARIANT_TRUE;
         return S_OK;
     }
@@ -151,12 +153,12 @@ protected:
 };
 
 TEST_F(AuditDriver, FetchesEachFindingInOrderAndClearsAtTheEnd) {
-    plugin_->findings = {{L"\u56FE\u5C42", L"Old"}, {L"\u7EBF\u578B", L""}};
+    plugin_->findings = {kvtest::F(L"\u56FE\u5C42", L"Old"), kvtest::F(L"\u7EBF\u578B", L"")};
     const auto findings = Audit();
     ASSERT_EQ(findings.size(), 2u);
-    EXPECT_EQ(findings[0].kind, L"\u56FE\u5C42");
+    EXPECT_EQ(findings[0].kind, kvstcheck::Kind::Layers);
     EXPECT_EQ(findings[0].name, L"Old");
-    EXPECT_EQ(findings[1].kind, L"\u7EBF\u578B");
+    EXPECT_EQ(findings[1].kind, kvstcheck::Kind::Linetypes);
     EXPECT_EQ(findings[1].name, L"");
     EXPECT_EQ(plugin_->calls, (std::vector<std::string>{"SetupForAudit path", "GetCheckFilter", "CheckNext", "GetError",
                                                         "CheckNext", "GetError", "CheckNext", "Clear"}));
@@ -188,7 +190,7 @@ TEST_F(AuditDriver, FailingCallsAreSetupErrors) {
 }
 
 TEST_F(AuditDriver, AFindingWithoutAnErrorObjectPointsAtTheHostLibrary) {
-    plugin_->findings = {{L"k", L"n"}};
+    plugin_->findings = {kvtest::F(L"k", L"n")};
     plugin_->losesErrors = true;
     EXPECT_NE(AuditFailure().find("KVStMgr.dll"), std::string::npos);
 }

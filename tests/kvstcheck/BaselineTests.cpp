@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "RunModelMaking.h"
+
 #include <nlohmann/json.hpp>
 
 #include "kvstcheck/baseline/AcceptedFindings.h"
@@ -127,8 +129,8 @@ TEST(AcceptedFindings, EachEntryAcceptsAsManyFindingsAsItsCount) {
                                           {"PLANS/A.DXF", "linetypes", "DASH", "", 1, ""},
                                           {"plans/a.dxf", kLayer, "GONE", "", 1, "was removed"},
                                           {"plans/b.dxf", kLayer, "OLD", "", 1, ""}});
-    std::vector<Finding> findings = {{kLayerLabel, L"OLD"}, {kLayerLabel, L"NEW"}, {kLayerLabel, L"OLD"},
-                                     {kLayerLabel, L"OLD"}, {kLinetypeLabel, L"DASH"}, {kLinetypeLabel, L"OLD"}};
+    std::vector<Finding> findings = {kvtest::F(kLayerLabel, L"OLD"), kvtest::F(kLayerLabel, L"NEW"), kvtest::F(kLayerLabel, L"OLD"),
+                                     kvtest::F(kLayerLabel, L"OLD"), kvtest::F(kLinetypeLabel, L"DASH"), kvtest::F(kLinetypeLabel, L"OLD")};
     accepted.Accept("plans/a.dxf", "C:\\p\\plans\\a.dxf", findings);
     std::vector<bool> flags;
     for (const Finding& finding : findings) flags.push_back(finding.accepted);
@@ -143,7 +145,7 @@ TEST(AcceptedFindings, EachEntryAcceptsAsManyFindingsAsItsCount) {
 
 TEST(AcceptedFindings, ARulesFindingIsAcceptedByItsRule) {
     kvstcheck::AcceptedFindings accepted({{"a.dxf", "layers", "x", "layers.pattern", 1, ""}});
-    Finding byRule{L"layer", L"x", {}};
+    Finding byRule = kvtest::F(kLayerLabel, L"x");
     byRule.rule = "layers.pattern";
     Finding byOtherRule = byRule;
     byOtherRule.rule = "layers.required";
@@ -156,7 +158,7 @@ TEST(AcceptedFindings, ARulesFindingIsAcceptedByItsRule) {
 
 TEST(AcceptedFindings, RepeatsFoundFewerTimesAreCountedAsGone) {
     kvstcheck::AcceptedFindings accepted({{"a.dxf", kLayer, "X", "", 3, ""}});
-    std::vector<Finding> findings = {{kLayerLabel, L"X"}};
+    std::vector<Finding> findings = {kvtest::F(kLayerLabel, L"X")};
     accepted.Accept("a.dxf", "a.dxf", findings);
     const auto gone = accepted.NoLongerFound();
     ASSERT_EQ(gone.size(), 1u);
@@ -170,7 +172,7 @@ TEST(BaselineWriter, CountsRepeatsKeepsCommentsAndDrawingsNotAudited) {
                                               {"a.dxf", kLayer, "FIXED", "", 1, "gone now"},
                                               {"broken.dxf", kLayer, "Y", "", 1, "kept"},
                                               {"elsewhere.dxf", kLayer, "Z", "", 1, "not in this run"}});
-    writer.Add({L"a.dxf", 3, {{kLayerLabel, L"X"}, {kLayerLabel, L"X"}, {L"?", L"odd kind"}}, {}, {}});
+    writer.Add({L"a.dxf", 3, {kvtest::F(kLayerLabel, L"X"), kvtest::F(kLayerLabel, L"X"), kvtest::F(L"?", L"odd kind")}, {}, {}});
     writer.Add({L"broken.dxf", 0, {}, "line 3: bad", {}});
     const auto written = kvstcheck::ParseBaseline(writer.Bytes());
     ASSERT_EQ(written.size(), 4u);

@@ -16,7 +16,7 @@ TEST(CommandLine, DrawingsAndOptionsInAnyLanguage) {
     EXPECT_EQ(parsed.options->drawings, (std::vector<std::wstring>{L"a.dxf", L"\u56FE.json"}));
     EXPECT_EQ(parsed.options->standard, L"C:\\\u6807\u51C6.ini");
     EXPECT_EQ(parsed.options->plugin, L"D:\\p.dll");
-    EXPECT_EQ(parsed.options->html, L"\u62A5\u544A.html");
+    EXPECT_EQ(kvstcheck::OutputPath(*parsed.options, "--html"), L"\u62A5\u544A.html");
     EXPECT_TRUE(parsed.options->json);
 }
 
@@ -33,7 +33,7 @@ TEST(CommandLine, DefaultsAreTheInstalledPluginAndText) {
     EXPECT_EQ(parsed.options->drawings, std::vector<std::wstring>{L"-odd name.dxf"});
     EXPECT_TRUE(parsed.options->standard.empty());
     EXPECT_TRUE(parsed.options->plugin.empty());
-    EXPECT_TRUE(parsed.options->html.empty());
+    EXPECT_TRUE(kvstcheck::OutputPath(*parsed.options, "--html").empty());
     EXPECT_FALSE(parsed.options->json);
 }
 
@@ -96,7 +96,7 @@ TEST(CommandLine, PathsFromTheRootAreNoOptions) {
     ASSERT_TRUE(parsed.options) << parsed.error;
     EXPECT_EQ(parsed.options->drawings, std::vector<std::wstring>{L"/home/a.dxf"});
     EXPECT_EQ(parsed.options->standard, L"/home/s.ini");
-    EXPECT_EQ(parsed.options->html, L"/tmp/r.html");
+    EXPECT_EQ(kvstcheck::OutputPath(*parsed.options, "--html"), L"/tmp/r.html");
     EXPECT_TRUE(parsed.options->force);
     const auto lint = ParseCommandLine({"kvstcheck", "lint", "/home/s.ini"});
     ASSERT_TRUE(lint.options) << lint.error;
@@ -147,10 +147,10 @@ TEST(CommandLine, ReportsBaselinesListsAndExclusions) {
                                           "--exclude", "*.bak.dxf", "-q", "--color", "always", "--files-from", "-"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const kvstcheck::Options& options = *parsed.options;
-    EXPECT_EQ(options.csv, L"r.csv");
-    EXPECT_EQ(options.junit, L"r.xml");
+    EXPECT_EQ(kvstcheck::OutputPath(options, "--csv"), L"r.csv");
+    EXPECT_EQ(kvstcheck::OutputPath(options, "--junit"), L"r.xml");
     EXPECT_EQ(options.baseline, L"b.json");
-    EXPECT_EQ(options.writeBaseline, L"\u65B0.json");
+    EXPECT_EQ(kvstcheck::OutputPath(options, "--write-baseline"), L"\u65B0.json");
     EXPECT_EQ(options.filesFrom, L"-");
     // Each --exclude takes one pattern: "plans" after it is a drawing.
     EXPECT_EQ(options.drawings, std::vector<std::wstring>{L"plans"});

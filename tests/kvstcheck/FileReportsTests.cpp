@@ -1,6 +1,8 @@
 // The reports written to files for other programs: CSV for spreadsheets, JUnit XML for CI jobs.
 #include <gtest/gtest.h>
 
+#include "RunModelMaking.h"
+
 #include "kvstcheck/reports/CsvReport.h"
 #include "kvstcheck/reports/JunitReport.h"
 
@@ -12,7 +14,6 @@ using kvstcheck::NameHints;
 using kvstcheck::RunReport;
 
 const std::wstring kLayer = L"\u56FE\u5C42";
-constexpr char kLayerUtf8[] = "\xE5\x9B\xBE\xE5\xB1\x82";
 
 TEST(Csv, CellsAreQuotedAndFormulasNeutralised) {
     const std::pair<std::string, std::string> cases[] = {
@@ -34,12 +35,12 @@ TEST(Csv, CellsAreQuotedAndFormulasNeutralised) {
 }
 
 TEST(Csv, RowsPerFindingPerDrawingNotAuditedAndPerEntryGone) {
-    Finding accepted{kLayer, L"-OLD", {}};
+    Finding accepted = kvtest::F(kLayer, L"-OLD", {});
     accepted.accepted = true;
-    const DrawingResult office{L"dir\\a.dxf", 9, {{kLayer, L"a-door", NameHints{{L"A-DOOR"}, true}}, accepted}, {}, {}};
+    const DrawingResult office = kvtest::Counted({L"dir\\a.dxf", 9, {kvtest::F(kLayer, L"a-door", NameHints{{L"A-DOOR"}, true}), accepted}, {}, {}});
     const DrawingResult clean{L"clean.json", 3, {}, {}, {}};
     const DrawingResult broken{L"b.dxf", 0, {}, "line 3: no number, where a group code belongs", {}};
-    RunReport report{{office, clean, broken}, {}, {}, {}};
+    RunReport report = kvtest::RunOf({office, clean, broken}, {}, {}, {});
     report.noLongerFound = {{"dir/a.dxf", "linetypes", "DASH", "", 2, "why"}};
 
     std::string csv = kvstcheck::CsvStart();
@@ -47,25 +48,24 @@ TEST(Csv, RowsPerFindingPerDrawingNotAuditedAndPerEntryGone) {
     csv += kvstcheck::CsvEnd(report);
     EXPECT_EQ(csv, std::string("\xEF\xBB\xBF") +
                        "drawing,result,kind key,kind,name,hint,rule,reason\r\n"
-                       "dir\\a.dxf,finding,layers," + kLayerUtf8 +
-                       ",a-door,\"the standard has \"\"A-DOOR\"\": only the letter case differs\",,\r\n"
-                       "dir\\a.dxf,accepted,layers," + kLayerUtf8 + ",'-OLD,,,\r\n"
+                       "dir\\a.dxf,finding,layers,layer,a-door,\"the standard has \"\"A-DOOR\"\": only the letter case differs\",,\r\n"
+                       "dir\\a.dxf,accepted,layers,layer,'-OLD,,,\r\n"
                        "b.dxf,not audited,,,,,,\"line 3: no number, where a group code belongs\"\r\n"
-                       "dir/a.dxf,no longer found,linetypes,\xE7\xBA\xBF\xE5\x9E\x8B,DASH,,,"
+                       "dir/a.dxf,no longer found,linetypes,linetype,DASH,,,"
                        "accepted 2 times in the baseline and no longer found\r\n");
 }
 
 TEST(Csv, ARulesFindingCarriesItsRuleAndMessage) {
-    Finding rule{L"layer", L"a wall", {}};
+    Finding rule = kvtest::F(kLayer, L"a wall");
     rule.rule = "layers.pattern";
     rule.message = "layer \"a wall\" does not match the pattern";
-    const DrawingResult drawing{L"a.dxf", 2, {rule}, {}, {}};
+    const DrawingResult drawing = kvtest::Counted({L"a.dxf", 2, {rule}, {}, {}});
     EXPECT_EQ(kvstcheck::CsvRows(drawing),
               "a.dxf,finding,layers,layer,a wall,\"layer \"\"a wall\"\" does not match the pattern\",layers.pattern,\r\n");
 }
 
 TEST(Csv, ARunThatCouldNotStartIsARowToo) {
-    const RunReport report{{}, "the plug-in is not registered", {}, {}};
+    const RunReport report = kvtest::RunOf({}, "the plug-in is not registered", {}, {});
     EXPECT_EQ(kvstcheck::CsvEnd(report), ",not audited,,,,,,the plug-in is not registered\r\n");
 }
 
@@ -83,21 +83,21 @@ TEST(Xml, EscapesMarkupAndReplacesWhatXmlCannotHold) {
 }
 
 TEST(Junit, OneCasePerDrawingWithCountsInTheSuite) {
-    Finding accepted{kLayer, L"OLD", {}};
+    Finding accepted = kvtest::F(kLayer, L"OLD", {});
     accepted.accepted = true;
-    const DrawingResult findings{L"plans/l1/a.dxf", 9, {{kLayer, L"<x>", {}}, accepted}, {}, {}};
-    const DrawingResult onlyAccepted{L"b.json", 2, {accepted}, {}, {}};
+    const DrawingResult findings = kvtest::Counted({L"plans/l1/a.dxf", 9, {kvtest::F(kLayer, L"<x>", {}), accepted}, {}, {}});
+    const DrawingResult onlyAccepted = kvtest::Counted({L"b.json", 2, {accepted}, {}, {}});
     const DrawingResult broken{L"C:\\p\\c.dxf", 0, {}, "cannot open the file", {}};
     kvstcheck::JunitReport junit;
     for (const DrawingResult& drawing : {findings, onlyAccepted, broken}) junit.Add(drawing);
-    const std::string document = junit.Document(RunReport{});
+    const std::string document = junit.Document(kvtest::RunOf({}));
     const std::string suite = " tests=\"3\" failures=\"1\" errors=\"1\"";
     EXPECT_NE(document.find("<testsuites name=\"kvstcheck\"" + suite + ">"), std::string::npos) << document;
     EXPECT_NE(document.find("<testsuite name=\"kvstcheck\"" + suite + " skipped=\"0\">"), std::string::npos);
     EXPECT_NE(document.find("<testcase classname=\"plans/l1\" name=\"a.dxf\">\n"
-                            "      <failure message=\"1 finding in 9 names\" type=\"findings\">" +
-                            std::string(kLayerUtf8) + " &quot;&lt;x&gt;&quot;&#10;</failure>\n"
-                            "      <system-out>accepted in the baseline:\n" + kLayerUtf8 + " &quot;OLD&quot;&#10;</system-out>"),
+                            "      <failure message=\"1 finding in 9 names\" type=\"findings\">"
+                            "layer &quot;&lt;x&gt;&quot;&#10;</failure>\n"
+                            "      <system-out>accepted in the baseline:\nlayer &quot;OLD&quot;&#10;</system-out>"),
               std::string::npos)
         << document;
     EXPECT_NE(document.find("<testcase classname=\".\" name=\"b.json\">\n      <system-out>"), std::string::npos);
@@ -108,7 +108,7 @@ TEST(Junit, OneCasePerDrawingWithCountsInTheSuite) {
 
 TEST(Junit, ARunThatCouldNotStartIsAnError) {
     kvstcheck::JunitReport junit;
-    const std::string document = junit.Document(RunReport{{}, "no plug-in", {}, {}});
+    const std::string document = junit.Document(kvtest::RunOf({}, "no plug-in", {}, {}));
     EXPECT_NE(document.find("tests=\"1\" failures=\"0\" errors=\"1\""), std::string::npos);
     EXPECT_NE(document.find("<error message=\"no plug-in\" type=\"set-up\"/>"), std::string::npos);
 }

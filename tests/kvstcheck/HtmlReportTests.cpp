@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "RunModelMaking.h"
+
 #include <string>
 #include <tuple>
 #include <vector>
@@ -35,16 +37,20 @@ TEST(HtmlReport, EscapesEveryCharacterThatMeansMarkup) {
 
 const std::wstring kHostile = L"</td></tr></table><script>document.title='owned'</script><img src=x onerror=alert(1)>";
 
-RunReport SampleRun() {
-    return RunReport{{DrawingResult{L"office<1>.dxf", 9,
-                                    {{L"\u56FE\u5C42", L"A-WALL"}, {L"\u56FE\u5C42", kHostile}, {L"\u7EBF\u578B", L"DASH"}},
+// extra: findings added to the first drawing's.
+RunReport SampleRun(std::vector<kvstcheck::Finding> extra = {}) {
+    std::vector<kvstcheck::Finding> findings = {kvtest::F(L"\u56FE\u5C42", L"A-WALL"), kvtest::F(L"\u56FE\u5C42", kHostile),
+                                                kvtest::F(L"\u7EBF\u578B", L"DASH")};
+    findings.insert(findings.end(), extra.begin(), extra.end());
+    return kvtest::RunOf({DrawingResult{L"office<1>.dxf", 9,
+                                    std::move(findings),
                                     {},
                                     {"line 40: the file ends without EOF after its TABLES section: it may be cut short"}},
                       DrawingResult{L"clean.json", 3, {}, {}, {}},
                       DrawingResult{L"broken & bad.dxf", 0, {}, "line 3: expected a group code", {}}},
                      {},
                      L"C:\\standards\\office \"A\".ini",
-                     {}};
+                     {});
 }
 
 TEST(HtmlReport, ShowsTotalsCountsPerKindAndEveryFinding) {
@@ -100,17 +106,17 @@ TEST(HtmlReport, EachKindHasItsFilterAndEachDrawingItsLink) {
 
 TEST(HtmlReport, HintsFollowTheirFindingEscaped) {
     using kvstcheck::NameHints;
-    const RunReport report{{DrawingResult{L"o.dxf",
+    const RunReport report = kvtest::RunOf({DrawingResult{L"o.dxf",
                                           9,
-                                          {{L"k", L"a-door", NameHints{{L"A-DOOR"}, true}},
-                                           {L"k", L"A-WAL", NameHints{{L"A-WALL", L"<b>A&W</b>"}, false}},
-                                           {L"k", L"DASHD", NameHints{{L"DASHED"}, false}},
-                                           {L"k", L"HIDDEN2", NameHints{}}},
+                                          {kvtest::F(L"k", L"a-door", NameHints{{L"A-DOOR"}, true}),
+                                           kvtest::F(L"k", L"A-WAL", NameHints{{L"A-WALL", L"<b>A&W</b>"}, false}),
+                                           kvtest::F(L"k", L"DASHD", NameHints{{L"DASHED"}, false}),
+                                           kvtest::F(L"k", L"HIDDEN2", NameHints{})},
                                           {},
                                           {}}},
                            {},
                            {},
-                           {}};
+                           {});
     const std::string html = FormatHtml(report);
     EXPECT_NE(html.find("<td class=\"hints\">the standard has <q class=\"name\"><bdi>A-DOOR</bdi></q>: only the letter case "
                         "differs</td>"),
@@ -124,7 +130,7 @@ TEST(HtmlReport, HintsFollowTheirFindingEscaped) {
 }
 
 TEST(HtmlReport, ARunThatCouldNotStartSaysWhy) {
-    const std::string html = FormatHtml(RunReport{{}, "the plug-in is not <registered>", {}, {}});
+    const std::string html = FormatHtml(kvtest::RunOf({}, "the plug-in is not <registered>", {}, {}));
     EXPECT_NE(html.find("The audit could not run: the plug-in is not &lt;registered&gt;"), std::string::npos);
     EXPECT_NE(html.find("<th>Standard file</th><td data-fact=\"standard\">(not known)</td>"), std::string::npos);
     EXPECT_NE(html.find("data-total=\"drawings\">0<"), std::string::npos);
@@ -132,16 +138,16 @@ TEST(HtmlReport, ARunThatCouldNotStartSaysWhy) {
 
 TEST(HtmlReport, NamesAreShownQuotedIsolatedAndVisible) {
     using kvstcheck::NameHints;
-    const RunReport report{{DrawingResult{L"o\u202E.dxf",
+    const RunReport report = kvtest::RunOf({DrawingResult{L"o\u202E.dxf",
                                           3,
-                                          {{L"k", L"abc\u202Edef", {}},
-                                           {L"k", L"A-WALL ", NameHints{{L"A-WALL"}, false, {"a trailing space"}}},
-                                           {L"k", L"a\x1B[2Jb", {}}},
+                                          {kvtest::F(L"k", L"abc\u202Edef", {}),
+                                           kvtest::F(L"k", L"A-WALL ", NameHints{{L"A-WALL"}, false, {"a trailing space"}}),
+                                           kvtest::F(L"k", L"a\x1B[2Jb", {})},
                                           {},
                                           {}}},
                            {},
                            {},
-                           {}};
+                           {});
     const std::string html = FormatHtml(report);
     EXPECT_EQ(html.find("\xE2\x80\xAE"), std::string::npos);
     EXPECT_EQ(html.find('\x1B'), std::string::npos);
@@ -196,14 +202,14 @@ TEST(HtmlReport, FindingsByNameAcrossDrawingsMostWidespreadFirst) {
     auto drawing = [](std::wstring path, std::vector<kvstcheck::Finding> findings) {
         return DrawingResult{std::move(path), 10, std::move(findings), {}, {}};
     };
-    const RunReport report{{drawing(L"a.dxf", {{layer, L"OLD"}, {linetype, L"HIDDEN2"}, {layer, L"OLD"}}),
-                            drawing(L"b.dxf", {{linetype, L"HIDDEN2"}, {layer, L"Z"}}),
-                            drawing(L"c.dxf", {{linetype, L"HIDDEN2"}, {layer, L"OLD"}, {layer, L"A"}}),
-                            drawing(L"d.dxf", {{linetype, L"OLD"}}),
+    const RunReport report = kvtest::RunOf({drawing(L"a.dxf", {kvtest::F(layer, L"OLD"), kvtest::F(linetype, L"HIDDEN2"), kvtest::F(layer, L"OLD")}),
+                            drawing(L"b.dxf", {kvtest::F(linetype, L"HIDDEN2"), kvtest::F(layer, L"Z")}),
+                            drawing(L"c.dxf", {kvtest::F(linetype, L"HIDDEN2"), kvtest::F(layer, L"OLD"), kvtest::F(layer, L"A")}),
+                            drawing(L"d.dxf", {kvtest::F(linetype, L"OLD")}),
                             DrawingResult{L"e.dxf", 0, {}, "broken", {}}},
                            {},
                            {},
-                           {}};
+                           {});
     const std::string html = FormatHtml(report);
     using Row = std::tuple<std::string, std::string, std::string>;
     // A name twice in one drawing counts once; the same name of two kinds is two rows; equals by kind, then name.
@@ -213,13 +219,13 @@ TEST(HtmlReport, FindingsByNameAcrossDrawingsMostWidespreadFirst) {
                                                   {"Z", "layers", "1"},
                                                   {"OLD", "linetypes", "1"}}));
     EXPECT_NE(html.find("<th>Drawings (of 4)</th>"), std::string::npos);
-    EXPECT_TRUE(ByNameRows(FormatHtml(RunReport{{drawing(L"a.dxf", {})}, {}, {}, {}})).empty());
+    EXPECT_TRUE(ByNameRows(FormatHtml(kvtest::RunOf({drawing(L"a.dxf", {})}, {}, {}, {}))).empty());
     EXPECT_EQ(html.find("<details>"), std::string::npos);
 
     // Past the first twenty, the rest of the names open on demand, in the same order.
     std::vector<kvstcheck::Finding> many;
-    for (wchar_t letter = L'A'; letter <= L'Y'; ++letter) many.push_back({layer, std::wstring(3, letter)});
-    const std::string long_ = FormatHtml(RunReport{{drawing(L"a.dxf", many)}, {}, {}, {}});
+    for (wchar_t letter = L'A'; letter <= L'Y'; ++letter) many.push_back(kvtest::F(layer, std::wstring(3, letter)));
+    const std::string long_ = FormatHtml(kvtest::RunOf({drawing(L"a.dxf", many)}, {}, {}, {}));
     const auto rows = ByNameRows(long_);
     ASSERT_EQ(rows.size(), 25u);
     EXPECT_EQ(std::get<0>(rows[19]), "TTT");
@@ -229,8 +235,7 @@ TEST(HtmlReport, FindingsByNameAcrossDrawingsMostWidespreadFirst) {
 }
 
 TEST(HtmlReport, KindsInTheReadersLanguage) {
-    RunReport report = SampleRun();
-    report.drawings[0].findings.push_back({L"other kind", L"X", {}});
+    RunReport report = SampleRun({kvtest::F(L"other kind", L"X", {})});
     const std::string english = FormatHtml(report);
     EXPECT_NE(english.find("<td class=\"kind\">layer</td>"), std::string::npos);
     EXPECT_NE(english.find("<td class=\"kind\">linetype</td>"), std::string::npos);
@@ -244,16 +249,16 @@ TEST(HtmlReport, KindsInTheReadersLanguage) {
 
 // A rules file's findings name their kind in English; they share the plug-in's kind, filter and rows.
 TEST(HtmlReport, RuleFindingsShareTheirKindWithThePlugins) {
-    const RunReport report{{DrawingResult{L"a.dxf",
+    const RunReport report = kvtest::RunOf({DrawingResult{L"a.dxf",
                                           5,
-                                          {{L"\u56FE\u5C42", L"OLD", {}},
-                                           {L"layer", L"OLD", {}, "layers.pattern", "layer \"OLD\" matches none"},
-                                           {L"linetype", L"X", {}, "linetypes.pattern", "linetype \"X\" matches none"}},
+                                          {kvtest::F(L"\u56FE\u5C42", L"OLD", {}),
+                                           kvtest::F(L"\u56FE\u5C42", L"OLD", {}, "layers.pattern", "layer \"OLD\" matches none"),
+                                           kvtest::F(L"\u7EBF\u578B", L"X", {}, "linetypes.pattern", "linetype \"X\" matches none")},
                                           {},
                                           {}}},
                            {},
                            {},
-                           {}};
+                           {});
     const std::string html = FormatHtml(report);
     EXPECT_EQ(Occurrences(html, "class=\"filter-box\" id=\"kind-"), 2u);
     EXPECT_EQ(Occurrences(html, "<tr class=\"finding k0\"><td class=\"kind\">layer</td>"), 2u);
@@ -271,22 +276,56 @@ TEST(HtmlReport, RuleFindingsShareTheirKindWithThePlugins) {
 namespace {
 
 TEST(HtmlReport, AcceptedFindingsAreMarkedAndLeftOutOfTheCounts) {
-    kvstcheck::Finding accepted{L"\u56FE\u5C42", L"OLD", {}};
+    kvstcheck::Finding accepted = kvtest::F(L"\u56FE\u5C42", L"OLD", {});
     accepted.accepted = true;
-    const RunReport report{{DrawingResult{L"a.dxf", 9, {accepted, {L"\u56FE\u5C42", L"NEW"}}, {}, {}},
+    const RunReport report = kvtest::RunOf({DrawingResult{L"a.dxf", 9, {accepted, kvtest::F(L"\u56FE\u5C42", L"NEW")}, {}, {}},
                             DrawingResult{L"b.dxf", 4, {accepted}, {}, {}}},
                            {},
                            {},
-                           {}};
+                           {});
     const std::string html = FormatHtml(report);
     EXPECT_NE(html.find("<td class=\"number\" data-total=\"findings\">1</td>"), std::string::npos);
     EXPECT_EQ(Occurrences(html, "<tr class=\"finding k0 accepted\">"), 2u);
-    EXPECT_EQ(Occurrences(html, "<span class=\"accepted-mark\">accepted</span>"), 2u);
+    // Both rows of OLD, and its row of the table by name: accepted in every drawing it is in.
+    EXPECT_EQ(Occurrences(html, "<span class=\"accepted-mark\">accepted</span>"), 3u);
     EXPECT_NE(html.find("<span data-count=\"findings\">1</span> finding in <span data-count=\"names\">9</span> names, "
                         "<span data-count=\"accepted\">1</span> accepted"),
               std::string::npos);
     // A drawing whose findings are all accepted reads as one without findings.
     EXPECT_NE(html.find("<section class=\"drawing d1 no-findings\""), std::string::npos);
+}
+
+// With a baseline every count of the page is of open findings, the accepted ones apart: the headline,
+// the tables by kind, by drawing and by name, and each drawing's own summary tell one story.
+TEST(HtmlReport, EveryCountLeavesAcceptedFindingsApart) {
+    kvstcheck::Finding old = kvtest::F(L"\u56FE\u5C42", L"OLD");
+    old.accepted = true;
+    kvstcheck::Finding dash = kvtest::F(L"\u7EBF\u578B", L"DASH");
+    dash.accepted = true;
+    const RunReport report = kvtest::RunOf({DrawingResult{L"all-accepted.dxf", 9, {old, old, old, old, dash}, {}, {}},
+                                            DrawingResult{L"open.dxf", 4, {kvtest::F(L"\u56FE\u5C42", L"NEW"), old}, {}, {}}});
+    const std::string html = FormatHtml(report);
+    const std::pair<std::string, std::size_t> cases[] = {
+        {"data-total=\"findings\">1<", 1},
+        {"data-total=\"accepted\">6<", 1},
+        // Run and open.dxf: one open layer; all-accepted.dxf: none (its row is left out).
+        {"data-kind=\"layers\">1<", 2},
+        {"data-accepted-kind=\"layers\">5<", 1},
+        {"data-kind=\"linetypes\">0<", 2},
+        {"data-accepted-kind=\"linetypes\">1<", 2},
+        // The drawings' table: findings, then accepted.
+        {"all-accepted.dxf</bdi></a></td><td class=\"number\">0</td><td class=\"number\">5</td>", 1},
+        {"open.dxf</bdi></a></td><td class=\"number\">1</td><td class=\"number\">1</td>", 1},
+        {"<span data-count=\"findings\">0</span> findings in <span data-count=\"names\">9</span> names, "
+         "<span data-count=\"accepted\">5</span> accepted", 1},
+    };
+    for (const auto& [part, count] : cases) EXPECT_EQ(Occurrences(html, part), count) << part;
+    // By name: NEW is open in one drawing; OLD is accepted in both, marked, after the open names.
+    using Row = std::tuple<std::string, std::string, std::string>;
+    EXPECT_EQ(ByNameRows(html), (std::vector<Row>{{"NEW", "layers", "1"}, {"OLD", "layers", "0"}, {"DASH", "linetypes", "0"}}));
+    EXPECT_NE(html.find("<tr class=\"k0 accepted\"><td class=\"name\"><q class=\"name\"><bdi>OLD</bdi></q> "
+                        "<span class=\"accepted-mark\">accepted</span>"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "RunModelMaking.h"
+
 #include <nlohmann/json.hpp>
 
 #include "kvstcheck/Text.h"
@@ -12,22 +14,24 @@ using kvstcheck::DrawingResult;
 using kvstcheck::RunReport;
 
 DrawingResult Audited(std::wstring path, std::size_t names, std::vector<kvstcheck::Finding> findings) {
-    return DrawingResult{std::move(path), names, std::move(findings), {}, {}};
+    return kvtest::Counted(DrawingResult{std::move(path), names, std::move(findings), {}, {}});
 }
 
-DrawingResult Broken(std::wstring path, std::string error) { return DrawingResult{std::move(path), 0, {}, std::move(error), {}}; }
+DrawingResult Broken(std::wstring path, std::string error) {
+    return kvtest::Counted(DrawingResult{std::move(path), 0, {}, std::move(error), {}});
+}
 
 const DrawingResult kOffice = Audited(L"dir/\u529E\u516C.dxf", 7,
-                                      {{L"\u56FE\u5C42", L"Old \"walls\""}, {L"\u7EBF\u578B", L"\u70B9"}});
+                                      {kvtest::F(L"\u56FE\u5C42", L"Old \"walls\""), kvtest::F(L"\u7EBF\u578B", L"\u70B9")});
 const DrawingResult kClean = Audited(L"clean.json", 1, {});
 
 TEST(Report, ExitStatusFollowsTheWorstDrawing) {
     const std::pair<RunReport, int> cases[] = {
-        {RunReport{{kClean}, {}, {}, {}}, 0},
-        {RunReport{{}, {}, {}, {}}, 0},
-        {RunReport{{kClean, kOffice}, {}, {}, {}}, 1},
-        {RunReport{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}, {}, {}}, 2},
-        {RunReport{{kClean}, "no plug-in", {}, {}}, 2},
+        {kvtest::RunOf({kClean}, {}, {}, {}), 0},
+        {kvtest::RunOf({}, {}, {}, {}), 0},
+        {kvtest::RunOf({kClean, kOffice}, {}, {}, {}), 1},
+        {kvtest::RunOf({kOffice, Broken(L"b.dxf", "line 3: bad")}, {}, {}, {}), 2},
+        {kvtest::RunOf({kClean}, "no plug-in", {}, {}), 2},
     };
     for (const auto& [report, status] : cases) EXPECT_EQ(report.Status(), status);
 }
@@ -39,12 +43,12 @@ TEST(Report, TextHasOneLinePerFindingAndASummary) {
               "dir/\xE5\x8A\x9E\xE5\x85\xAC.dxf: 2 findings in 7 names\n");
     EXPECT_EQ(kvstcheck::FormatDrawing(kClean), "clean.json: no findings in 1 name\n");
     EXPECT_EQ(kvstcheck::FormatDrawing(Broken(L"b.dxf", "bad")), "");
-    EXPECT_EQ(kvstcheck::FormatTotals(RunReport{{kOffice, kClean, Broken(L"b.dxf", "bad")}, {}, {}, {}}),
+    EXPECT_EQ(kvstcheck::FormatTotals(kvtest::RunOf({kOffice, kClean, Broken(L"b.dxf", "bad")}, {}, {}, {})),
               "3 drawings: 2 findings, 1 not audited\n");
 }
 
 TEST(Report, JsonHoldsEveryDrawingAndParsesBack) {
-    const RunReport report{{kOffice, Broken(L"b.dxf", "line 3: bad")}, {}, {}, {}};
+    const RunReport report = kvtest::RunOf({kOffice, Broken(L"b.dxf", "line 3: bad")}, {}, {}, {});
     const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
     EXPECT_EQ(document["status"], 2);
     EXPECT_EQ(document["findings"], 2);
@@ -59,21 +63,21 @@ TEST(Report, JsonHoldsEveryDrawingAndParsesBack) {
     EXPECT_EQ(document["drawings"][1]["error"], "line 3: bad");
     EXPECT_FALSE(document["drawings"][1].contains("findings"));
 
-    const auto failed = nlohmann::json::parse(kvstcheck::FormatJson(RunReport{{}, "no plug-in", {}, {}}));
+    const auto failed = nlohmann::json::parse(kvstcheck::FormatJson(kvtest::RunOf({}, "no plug-in", {}, {})));
     EXPECT_EQ(failed["status"], 2);
     EXPECT_EQ(failed["error"], "no plug-in");
 }
 
 TEST(Report, HintsFollowTheirFindingInTextAndJson) {
     using kvstcheck::NameHints;
-    const RunReport report{{Audited(L"o.dxf", 9,
-                                    {{L"\u56FE\u5C42", L"a-door", NameHints{{L"A-DOOR"}, true}},
-                                     {L"\u56FE\u5C42", L"A-WAL", NameHints{{L"A-WALL", L"A-WALLS"}, false}},
-                                     {L"\u7EBF\u578B", L"DASHD", NameHints{{L"DASHED"}, false}},
-                                     {L"\u7EBF\u578B", L"HIDDEN2", NameHints{}}})},
+    const RunReport report = kvtest::RunOf({Audited(L"o.dxf", 9,
+                                    {kvtest::F(L"\u56FE\u5C42", L"a-door", NameHints{{L"A-DOOR"}, true}),
+                                     kvtest::F(L"\u56FE\u5C42", L"A-WAL", NameHints{{L"A-WALL", L"A-WALLS"}, false}),
+                                     kvtest::F(L"\u7EBF\u578B", L"DASHD", NameHints{{L"DASHED"}, false}),
+                                     kvtest::F(L"\u7EBF\u578B", L"HIDDEN2", NameHints{})})},
                            {},
                            {},
-                           {}};
+                           {});
     EXPECT_EQ(kvstcheck::FormatDrawing(report.drawings[0]),
               "o.dxf: layer \"a-door\" (the standard has \"A-DOOR\": only the letter case differs)\n"
               "o.dxf: layer \"A-WAL\" (nearest allowed names: \"A-WALL\", \"A-WALLS\")\n"
@@ -89,7 +93,7 @@ TEST(Report, HintsFollowTheirFindingInTextAndJson) {
 }
 
 TEST(Report, UnpairedSurrogatesDoNotBreakTheJson) {
-    const RunReport report{{Audited(L"a.json", 1, {{L"k", std::wstring(1, wchar_t(0xD800))}})}, {}, {}, {}};
+    const RunReport report = kvtest::RunOf({Audited(L"a.json", 1, {kvtest::F(L"k", std::wstring(1, wchar_t(0xD800)))})}, {}, {}, {});
     const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
     EXPECT_EQ(document["drawings"][0]["findings"][0]["name"], "\xEF\xBF\xBD");
 }
@@ -97,7 +101,7 @@ TEST(Report, UnpairedSurrogatesDoNotBreakTheJson) {
 TEST(Report, WarningsGoIntoTheJsonOfTheirDrawingOnly) {
     DrawingResult cut = Audited(L"cut.dxf", 1, {});
     cut.warnings = {"line 9: the file ends without EOF after its TABLES section: it may be cut short"};
-    const RunReport report{{cut, kClean}, {}, {}, {}};
+    const RunReport report = kvtest::RunOf({cut, kClean}, {}, {}, {});
     EXPECT_EQ(report.Status(), 0);
     const auto document = nlohmann::json::parse(kvstcheck::FormatJson(report));
     EXPECT_EQ(document["drawings"][0]["warnings"], nlohmann::json::array({cut.warnings[0]}));
@@ -105,9 +109,9 @@ TEST(Report, WarningsGoIntoTheJsonOfTheirDrawingOnly) {
 }
 
 TEST(Report, AcceptedFindingsComeApartAndLeaveTheExitStatus) {
-    kvstcheck::Finding accepted{L"\u56FE\u5C42", L"OLD", {}};
+    kvstcheck::Finding accepted = kvtest::F(L"\u56FE\u5C42", L"OLD", {});
     accepted.accepted = true;
-    const DrawingResult mixed = Audited(L"a.dxf", 9, {accepted, {L"\u56FE\u5C42", L"NEW"}});
+    const DrawingResult mixed = Audited(L"a.dxf", 9, {accepted, kvtest::F(L"\u56FE\u5C42", L"NEW")});
     const DrawingResult onlyAccepted = Audited(L"b.dxf", 4, {accepted, accepted});
     EXPECT_EQ(kvstcheck::FormatDrawing(mixed),
               "a.dxf: layer \"NEW\"\n"
@@ -117,9 +121,9 @@ TEST(Report, AcceptedFindingsComeApartAndLeaveTheExitStatus) {
     EXPECT_EQ(kvstcheck::FormatDrawing(onlyAccepted),
               acceptedLine + acceptedLine + "b.dxf: no findings in 4 names, 2 accepted\n");
 
-    RunReport report{{mixed, onlyAccepted}, {}, {}, {}};
+    RunReport report = kvtest::RunOf({mixed, onlyAccepted}, {}, {}, {});
     EXPECT_EQ(report.Status(), 1);
-    EXPECT_EQ((RunReport{{onlyAccepted}, {}, {}, {}}).Status(), 0);
+    EXPECT_EQ((kvtest::RunOf({onlyAccepted}, {}, {}, {})).Status(), 0);
     report.noLongerFound = {{"a.dxf", "linetypes", "DASH", "", 2, ""}, {"b.dxf", "odd", "X", "", 1, ""}};
     EXPECT_EQ(kvstcheck::FormatTotals(report), "2 drawings: 1 finding, 3 accepted, 2 accepted no longer found\n");
     EXPECT_EQ(kvstcheck::FormatNoLongerFound(report),
@@ -141,7 +145,7 @@ TEST(Report, ColoursOnlyWhenAsked) {
     EXPECT_NE(coloured.find("\x1b[31m2 findings\x1b[0m"), std::string::npos);
     EXPECT_NE(kvstcheck::FormatDrawing(kClean, kvstcheck::Language::English, true).find("\x1b[32mno findings\x1b[0m"), std::string::npos);
     EXPECT_EQ(kvstcheck::FormatDrawing(kOffice, kvstcheck::Language::English, false).find('\x1b'), std::string::npos);
-    EXPECT_EQ(kvstcheck::FormatTotals(RunReport{{kClean}, {}, {}, {}}, true), "\x1b[1m1 drawing: 0 findings\x1b[0m\n");
+    EXPECT_EQ(kvstcheck::FormatTotals(kvtest::RunOf({kClean}, {}, {}, {}), true), "\x1b[1m1 drawing: 0 findings\x1b[0m\n");
 }
 
 // A run in text mode lets its drawings go once their lines are printed: the totals and the exit
@@ -172,13 +176,13 @@ TEST(Report, DrawingsLetGoStillCountInTotalsAndStatus) {
 }
 
 TEST(Report, AReportThatCouldNotBeWrittenMakesTheRunBroken) {
-    EXPECT_EQ((RunReport{{kClean}, {}, {}, "cannot write the HTML report"}).Status(), 2);
+    EXPECT_EQ((kvtest::RunOf({kClean}, {}, {}, "cannot write the HTML report")).Status(), 2);
 }
 
 // Only clean drawings so far: a run stopped by the user must not pass.
 TEST(Report, AnInterruptedRunIsBrokenWhateverItsDrawingsFound) {
     for (const DrawingResult& drawing : {kClean, kOffice}) {
-        RunReport report{{drawing}, {}, {}, {}};
+        RunReport report = kvtest::RunOf({drawing}, {}, {}, {});
         report.interrupted = true;
         EXPECT_EQ(report.Status(), 2);
     }
@@ -189,16 +193,16 @@ TEST(Report, AnInterruptedRunIsBrokenWhateverItsDrawingsFound) {
 TEST(Report, NamesAreShownAsTheyAre) {
     using kvstcheck::NameHints;
     const std::wstring layer = L"\u56FE\u5C42";
-    const RunReport report{{Audited(L"n\x1B.json", 5,
-                                    {{layer, L"\x1B]0;owned\x07"},
-                                     {layer, L"A\r\nB"},
-                                     {layer, L"abc\u202Edef"},
-                                     {layer, L"A-WALL\u200B",
-                                      NameHints{{L"A-WALL"}, false, {"U+200B ZERO WIDTH SPACE after position 6"}}},
-                                     {layer, L"0 ", NameHints{{L"0"}, false, {"a trailing space"}}}})},
+    const RunReport report = kvtest::RunOf({Audited(L"n\x1B.json", 5,
+                                    {kvtest::F(layer, L"\x1B]0;owned\x07"),
+                                     kvtest::F(layer, L"A\r\nB"),
+                                     kvtest::F(layer, L"abc\u202Edef"),
+                                     kvtest::F(layer, L"A-WALL\u200B",
+                                      NameHints{{L"A-WALL"}, false, {"U+200B ZERO WIDTH SPACE after position 6"}}),
+                                     kvtest::F(layer, L"0 ", NameHints{{L"0"}, false, {"a trailing space"}})})},
                            {},
                            {},
-                           {}};
+                           {});
     const std::string text = kvstcheck::FormatDrawing(report.drawings[0]);
     EXPECT_EQ(text,
               "n<U+001B>.json: layer \"<U+001B>]0;owned<U+0007>\"\n"
@@ -231,11 +235,11 @@ TEST(Report, KindsInTheReadersLanguageAndAKeyForPrograms) {
         {L"Block\x1B", "", "Block<U+001B>", "Block<U+001B>"},
     };
     for (const auto& c : cases) {
-        const DrawingResult drawing = Audited(L"a.dxf", 1, {{c.label, L"X"}});
+        const DrawingResult drawing = Audited(L"a.dxf", 1, {kvtest::F(c.label, L"X")});
         EXPECT_EQ(kvstcheck::FormatDrawing(drawing), "a.dxf: " + c.english + " \"X\"\na.dxf: 1 finding in 1 name\n");
         EXPECT_EQ(kvstcheck::FormatDrawing(drawing, kvstcheck::Language::Chinese),
                   "a.dxf: " + c.chinese + " \"X\"\na.dxf: 1 finding in 1 name\n");
-        const auto finding = nlohmann::json::parse(kvstcheck::FormatJson(RunReport{{drawing}, {}, {}, {}}))
+        const auto finding = nlohmann::json::parse(kvstcheck::FormatJson(kvtest::RunOf({drawing}, {}, {}, {})))
                                  ["drawings"][0]["findings"][0];
         EXPECT_EQ(finding["kind"], kvstcheck::EncodeUtf8(c.label));
         if (c.key.empty())

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "kvstcheck/outputs/Registry.h"
+
 namespace {
 
 using kvstcheck::ColourChoice;
@@ -26,19 +28,23 @@ TEST(Colour, OnAConsoleUnlessAskedOtherwise) {
             << static_cast<int>(c.choice) << c.console << c.noColour;
 }
 
+void Ask(Options& options, const char* option, const wchar_t* path) {
+    options.outputs.push_back({kvstcheck::FormatOfOption(option), path});
+}
+
 TEST(Outputs, AnOutputThatIsAnInputOrAnotherOutputIsRefused) {
     struct Case {
         void (*set)(Options&);
         const char* refusal;  // empty: accepted
     };
     const Case cases[] = {
-        {[](Options& o) { o.csv = L"out.csv", o.junit = L"out.xml", o.writeBaseline = L"b.json"; }, ""},
-        {[](Options& o) { o.csv = L"Plans\\A.DXF"; }, "Plans\\A.DXF is a drawing of this run; it cannot also be the CSV file"},
-        {[](Options& o) { o.junit = L"std.ini"; }, "std.ini is the standard file of this run; it cannot also be the JUnit file"},
-        {[](Options& o) { o.csv = L"list.txt"; }, "list.txt is the list of files of this run; it cannot also be the CSV file"},
-        {[](Options& o) { o.csv = L"r.csv", o.junit = L".\\R.csv"; }, "r.csv cannot be both the CSV file and the JUnit file"},
-        {[](Options& o) { o.baseline = L"b.json", o.csv = L"b.json"; }, "b.json is the baseline of this run; it cannot also be the CSV file"},
-        {[](Options& o) { o.baseline = L"b.json", o.writeBaseline = L"./b.json"; }, ""},
+        {[](Options& o) { Ask(o, "--csv", L"out.csv"), Ask(o, "--junit", L"out.xml"), Ask(o, "--write-baseline", L"b.json"); }, ""},
+        {[](Options& o) { Ask(o, "--csv", L"Plans\\A.DXF"); }, "Plans\\A.DXF is a drawing of this run; it cannot also be the CSV file"},
+        {[](Options& o) { Ask(o, "--junit", L"std.ini"); }, "std.ini is the standard file of this run; it cannot also be the JUnit file"},
+        {[](Options& o) { Ask(o, "--csv", L"list.txt"); }, "list.txt is the list of files of this run; it cannot also be the CSV file"},
+        {[](Options& o) { Ask(o, "--csv", L"r.csv"), Ask(o, "--junit", L".\\R.csv"); }, "r.csv cannot be both the CSV file and the JUnit file"},
+        {[](Options& o) { o.baseline = L"b.json", Ask(o, "--csv", L"b.json"); }, "b.json is the baseline of this run; it cannot also be the CSV file"},
+        {[](Options& o) { o.baseline = L"b.json", Ask(o, "--write-baseline", L"./b.json"); }, ""},
     };
     for (const Case& c : cases) {
         Options options;
