@@ -16,6 +16,7 @@ std::span<const OutputFormat* const> OutputFormats() {
         KV_OUTPUT_FORMAT(kCsvFormat),
         KV_OUTPUT_FORMAT(kJunitFormat),
         KV_OUTPUT_FORMAT(kBaselineFormat),
+        KV_OUTPUT_FORMAT(kSarifFormat),
     };
     return formats;
 }
