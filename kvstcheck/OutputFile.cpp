@@ -91,6 +91,13 @@ private:
     DWORD error_ = 0;
 };
 
+// The folder part of the path as the user gave it: "/nope" of "/nope/x.xml".
+std::string GivenFolder(const std::wstring& path) {
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return "(the working folder)";
+    return EncodeUtf8(path.substr(0, separator == 0 ? 1 : separator));
+}
+
 bool HeldByAnotherProgram(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
@@ -121,10 +128,20 @@ std::string OutputFile::Refusal(const RunInputs& inputs, bool force) {
     const std::wstring full = FullPath(path_);
     switch (KindOfPath(path_)) {
         case PathKind::Folder: return named + "it is a folder; give a file name";
-        case PathKind::Missing:
+        case PathKind::Missing: {
             if (KindOfPath(FolderOf(full)) != PathKind::Folder)
-                return named + "its folder " + EncodeUtf8(FolderOf(full)) + " does not exist";
+                return named + "its folder " + GivenFolder(path_) + " does not exist";
+            // A device has no attributes to show, but opens: it is no file to replace.
+            const kv::FileHandle device(::CreateFileW(SystemPath(path_).c_str(), 0,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (device) return named + "it is a device, not a file";
+            // A folder that takes no new file (read-only, not this user's) is found now, not after the audit.
+            const TemporaryBeside probe(full);
+            if (const DWORD error = probe.error())
+                return named + "cannot create a file in its folder " + GivenFolder(path_) + ": " + SystemMessage(error);
             return {};
+        }
         case PathKind::File: break;
     }
     replaces_ = true;

@@ -17,8 +17,9 @@ FileOutputs::FileOutputs(const Options& options, const RunInputs& inputs,
     for (std::size_t i = 0; i < options.outputs.size(); ++i) {
         const RequestedOutput& request = options.outputs[i];
         OutputFile file(request.path, request.format->what, request.format->mark);
-        std::string refusal = OutputClash(options, i);
-        if (refusal.empty()) refusal = file.Refusal(inputs, options.force);
+        // An existing input is named by what it is to the run; a path no file has yet, by the clash.
+        std::string refusal = file.Refusal(inputs, options.force);
+        if (refusal.empty()) refusal = OutputClash(options, i);
         if (!refusal.empty()) {
             refusals.push_back(std::move(refusal));
             continue;

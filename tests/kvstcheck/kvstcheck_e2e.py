@@ -830,7 +830,8 @@ class FilesForOtherPrograms(unittest.TestCase):
         self.assertEqual(rows[0], ["drawing", "result", "kind key", "kind", "name", "hint", "rule", "reason"])
         keys = {LAYER: "layers", LINETYPE: "linetypes", TEXT_STYLE: "textStyles", DIM_STYLE: "dimStyles"}
         hints = {"a-door": 'the standard has "A-DOOR": only the letter case differs'}
-        self.assertEqual(rows[1:7], [[OFFICE_DXF, "finding", keys[kind], kind, name, hints.get(name, ""), "", ""]
+        # Kinds in English words, whatever the host's labels: a spreadsheet is read by anyone.
+        self.assertEqual(rows[1:7], [[OFFICE_DXF, "finding", keys[kind], ENGLISH_KINDS[kind], name, hints.get(name, ""), "", ""]
                                      for kind, name in OFFICE])
         self.assertEqual(rows[7][:2], [windows_path(folder / "broken.json"), "not audited"])
         self.assertIn("line 1", rows[7][7])
@@ -849,7 +850,7 @@ class FilesForOtherPrograms(unittest.TestCase):
         self.assertEqual((office.get("classname"), office.get("name")), ("examples/drawings", "office.dxf"))
         failure = office.find("failure")
         self.assertEqual(failure.get("message"), "6 findings in 19 names")
-        self.assertEqual(failure.text.splitlines()[0], f'{LAYER} "A-WALL-OLD"')
+        self.assertEqual(failure.text.splitlines()[0], 'layer "A-WALL-OLD"')
         self.assertEqual(list(clean), [])
         self.assertEqual(broken.get("name"), "broken.json")
         self.assertIn("line 1", broken.find("error").get("message"))
@@ -926,6 +927,110 @@ class FilesForOtherPrograms(unittest.TestCase):
                 self.assertIn(problem, run.err)
                 self.assertEqual(run.out, "")
         self.assertEqual((SOURCE / OFFICE_DXF).read_bytes(), office)
+
+    def test_every_output_that_cannot_be_written_is_named_in_one_message_before_the_audit(self):
+        folder = scratch("outputs-all-refused")
+        (folder / "theirs.html").write_text("<html>a page someone wrote</html>")
+        missing = windows_path(folder / "no-folder" / "r.csv")
+        run = kvstcheck("--standard", windows_path(STANDARD_PATH), windows_path(SOURCE / OFFICE_DXF),
+                        "--csv", missing, "--junit", windows_path(SOURCE / OFFICE_DXF),
+                        "--html", "theirs.html", "--sarif", "r.sarif", cwd=folder)
+        self.assertEqual(run.status, 2, run)
+        self.assertEqual(run.out, "")
+        self.assertIn("these outputs cannot be written, so no drawing was audited:", run.err)
+        for named in (missing + ": cannot write the CSV file there: its folder",
+                      windows_path(SOURCE / OFFICE_DXF) + ": cannot write the JUnit file there: it is a drawing",
+                      "theirs.html: cannot write the HTML report there: the file exists and kvstcheck did not write it"):
+            self.assertIn(named, run.err)
+        self.assertNotIn("r.sarif", run.err)
+        self.assertFalse((folder / "r.sarif").exists())
+
+    def test_a_device_is_no_output_file(self):
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "--csv", "/dev/full")
+        self.assertEqual(run.status, 2, run)
+        self.assertEqual(run.out, "")
+        self.assertIn("/dev/full: cannot write the CSV file there: it is a device, not a file", run.err)
+        self.assertNotIn("appeared during the run", run.err)
+
+    def test_an_argument_that_names_nothing_says_so(self):
+        run = kvstcheck("--standard", STANDARD, "examples/drawngs")
+        self.assertEqual(run.status, 2, run)
+        self.assertIn("examples/drawngs: no file or folder of that name", run.err)
+        self.assertNotIn("unknown kind of drawing file", run.err)
+
+    def test_quiet_prints_the_summary_alone_even_with_entries_gone(self):
+        folder = scratch("baseline-quiet")
+        baseline = accepted_office(folder)
+        run = kvstcheck("-q", "--standard", STANDARD, OFFICE_DXF, "--baseline", windows_path(baseline))
+        self.assertEqual(run.status, 0, run)
+        self.assertEqual(run.lines, ["1 drawing: 0 findings, 6 accepted, 1 accepted no longer found"])
+
+
+class Sarif(unittest.TestCase):
+    """--sarif: SARIF 2.1.0 that its schema and its authors' validator accept."""
+
+    TOOL = pathlib.Path(os.environ.get("KVST_SARIF_TOOL", "/nonexistent"))
+
+    def validate(self, path):
+        schema_path = self.TOOL / "node_modules/@microsoft/sarif-multitool-linux/sarif-2.1.0.json"
+        schema = json.loads(schema_path.read_text(encoding="utf-8"))
+        jsonschema.validators.validator_for(schema)(schema).validate(json.loads(path.read_text(encoding="utf-8")))
+        check = subprocess.run([str(self.TOOL / "node_modules/.bin/sarif-multitool"), "validate", str(path)],
+                               capture_output=True, text=True, timeout=300)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        errors = [line for line in check.stdout.splitlines() if ": error " in line]
+        self.assertEqual(errors, [], check.stdout)
+        return json.loads(path.read_text(encoding="utf-8"))
+
+    def test_a_run_with_a_baseline_rules_and_a_drawing_not_audited(self):
+        folder = scratch("sarif")
+        baseline = accepted_office(folder)
+        (folder / "broken.json").write_bytes(b"{")
+        (folder / "rules.toml").write_text('[layers]\npatterns = ["^[A-Z]-.*$"]\n', encoding="utf-8")
+        outside = folder / "site.json"
+        shutil.copy(SOURCE / SITE_JSON, outside)
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, windows_path(outside), windows_path(folder / "broken.json"),
+                        "--baseline", windows_path(baseline), "--rules", windows_path(folder / "rules.toml"),
+                        "--sarif", windows_path(folder / "r.sarif"))
+        self.assertEqual(run.status, 2, run)
+        document = self.validate(folder / "r.sarif")
+        self.assertEqual(document["version"], "2.1.0")
+        sarif_run = document["runs"][0]
+        rules = [rule["id"] for rule in sarif_run["tool"]["driver"]["rules"]]
+        self.assertEqual(rules[:4], ["layers.standard", "linetypes.standard", "text-styles.standard",
+                                     "dimension-styles.standard"])
+        self.assertIn("layers.pattern", rules)
+        results = sarif_run["results"]
+        for result in results:
+            self.assertEqual(rules[result["ruleIndex"]], result["ruleId"])
+            self.assertEqual(result["level"], "error")
+        office = [r for r in results if r["locations"][0]["physicalLocation"]["artifactLocation"].get("uriBaseId")]
+        self.assertTrue(office)
+        self.assertTrue(all(r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"] == OFFICE_DXF
+                            for r in office))
+        first = next(r for r in office if r["ruleId"] == "layers.standard")
+        self.assertEqual(first["message"]["text"], 'layer "A-WALL-OLD"')
+        self.assertEqual(first["suppressions"], [{"kind": "external", "status": "accepted",
+                                                  "justification": "accepted: A-WALL-OLD"}])
+        # Outside the working folder: an absolute file URI.
+        site = [r for r in results if "uriBaseId" not in r["locations"][0]["physicalLocation"]["artifactLocation"]]
+        self.assertTrue(site)
+        self.assertTrue(all(r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"].startswith("file:///Z:/")
+                            and "suppressions" not in r for r in site))
+        notifications = sarif_run["invocations"][0]["toolExecutionNotifications"]
+        self.assertFalse(sarif_run["invocations"][0]["executionSuccessful"])
+        self.assertEqual(len(notifications), 1)
+        self.assertIn("line 1", notifications[0]["message"]["text"])
+
+    def test_the_sample_run(self):
+        folder = scratch("sarif-sample")
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "--sarif", windows_path(folder / "r.sarif"))
+        self.assertEqual(run.status, 1, run)
+        document = self.validate(folder / "r.sarif")
+        self.assertEqual([r["message"]["text"] for r in document["runs"][0]["results"]],
+                         [line[len(OFFICE_DXF) + 2:] for line in finding_lines(OFFICE_DXF, OFFICE, 19)[:-1]])
+        # A file of ours is rewritten without --force; a stranger's is not.
+        self.assertEqual(kvstcheck("--standard", STANDARD, OFFICE_DXF, "--sarif", windows_path(folder / "r.sarif")).status, 1)
 
 
 class Schemas(unittest.TestCase):
