@@ -1,6 +1,6 @@
-// kvstcheck: audits drawing files through the standards-check plug-in, over COM only.
+// kvstcheck: audits drawing files through the standards-check plug-in, over COM only. This file
+// only parses the command line and dispatches; the commands are in commands/.
 #include <windows.h>
-#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -8,20 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "com/Apartment.h"
 #include "com/Handle.h"
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/commands/Commands.h"
+#include "kvstcheck/model/RunReport.h"
 #include "kvstcheck/reports/Console.h"
-#include "kvstcheck/reports/Report.h"
-#include "kvstcheck/rules/RulesLint.h"
 #include "kvstcheck/runs/Faults.h"
 #include "kvstcheck/runs/Interruption.h"
-#include "kvstcheck/runs/ModuleVersion.h"
-#include "kvstcheck/runs/Runner.h"
-#include "kvstcheck/standardtools/Lint.h"
-#include "kvstcheck/standardtools/MakeStandard.h"
 
 namespace {
 
@@ -34,46 +29,13 @@ std::vector<std::string> Arguments() {
     return utf8;
 }
 
-// lint: a .toml file is a rules file, any other a standard file; several are linted in turn, the
-// highest status returned. In JSON, several files must all be standard files: one document of them.
-int LintFiles(const kvstcheck::Options& options) {
-    const auto isRules = [](const std::wstring& path) { return kvstcheck::rules::IsRulesFile(path); };
-    const auto rulesFiles = std::count_if(options.standards.begin(), options.standards.end(), isRules);
-    if (options.installed || rulesFiles == 0) return kvstcheck::Lint(options);
-    if (options.standards.size() == 1) return kvstcheck::rules::LintRulesFile(options.standard, options.json);
-    if (options.json) {
-        kvstcheck::WriteError("lint --json takes several standard files, or one rules file on its own");
-        return kvstcheck::kBroken;
-    }
-    int status = kvstcheck::kNoFindings;
-    for (const std::wstring& path : options.standards) {
-        kvstcheck::Options one = options;
-        one.standards = {path};
-        one.standard = path;
-        status = std::max(status, isRules(path) ? kvstcheck::rules::LintRulesFile(path, false) : kvstcheck::Lint(one));
-    }
-    return status;
-}
-
 int RunCommand() {
     try {
         const auto parsed = kvstcheck::ParseCommandLine(Arguments());
         kvstcheck::WriteOut(parsed.output);
         kvstcheck::WriteErr(parsed.error);
         if (!parsed.options) return parsed.exitStatus;
-        if (parsed.options->command == kvstcheck::Command::Version) return kvstcheck::PrintVersions(*parsed.options);
-        const kv::Apartment apartment;
-        if (FAILED(apartment.result())) {
-            kvstcheck::WriteError("COM cannot be started on this thread");
-            return kvstcheck::kBroken;
-        }
-        switch (parsed.options->command) {
-            case kvstcheck::Command::Lint: return LintFiles(*parsed.options);
-            case kvstcheck::Command::MakeStandard: return kvstcheck::MakeStandard(*parsed.options);
-            case kvstcheck::Command::Audit:
-            case kvstcheck::Command::Version: break;
-        }
-        return kvstcheck::RunAudits(*parsed.options).Status();
+        return kvstcheck::RunChosenCommand(*parsed.options);
     } catch (const std::exception& error) {
         kvstcheck::WriteError(std::string("unexpected failure: ") + error.what());
         return kvstcheck::kBroken;
