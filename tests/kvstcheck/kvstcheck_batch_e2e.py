@@ -539,7 +539,7 @@ class HtmlReport(unittest.TestCase):
         self.assertEqual(shown.elements.get("link", 0) + shown.elements.get("img", 0), 0)
         audited = [d for d in document["drawings"] if "error" not in d]
         self.assertEqual(shown.totals, {"drawings": len(document["drawings"]), "findings": document["findings"],
-                                        "names": sum(d["names"] for d in audited),
+                                        "accepted": document["accepted"], "names": sum(d["names"] for d in audited),
                                         "not-audited": len(document["drawings"]) - len(audited)})
         self.assertEqual([d["path"] for d in shown.drawings], [d["path"] for d in document["drawings"]])
         for page_drawing, drawing in zip(shown.drawings, document["drawings"]):

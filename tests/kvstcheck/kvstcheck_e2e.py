@@ -987,7 +987,10 @@ class Sarif(unittest.TestCase):
         baseline = accepted_office(folder)
         (folder / "broken.json").write_bytes(b"{")
         (folder / "rules.toml").write_text('[layers]\npatterns = ["^[A-Z]-.*$"]\n', encoding="utf-8")
-        outside = folder / "site.json"
+        # Outside the working folder (the source tree, which holds the scratch folders too).
+        elsewhere = pathlib.Path(tempfile.mkdtemp(prefix="kvst-sarif-"))
+        self.addCleanup(shutil.rmtree, elsewhere)
+        outside = elsewhere / "site.json"
         shutil.copy(SOURCE / SITE_JSON, outside)
         run = kvstcheck("--standard", STANDARD, OFFICE_DXF, windows_path(outside), windows_path(folder / "broken.json"),
                         "--baseline", windows_path(baseline), "--rules", windows_path(folder / "rules.toml"),
@@ -1004,10 +1007,10 @@ class Sarif(unittest.TestCase):
         for result in results:
             self.assertEqual(rules[result["ruleIndex"]], result["ruleId"])
             self.assertEqual(result["level"], "error")
-        office = [r for r in results if r["locations"][0]["physicalLocation"]["artifactLocation"].get("uriBaseId")]
-        self.assertTrue(office)
-        self.assertTrue(all(r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"] == OFFICE_DXF
-                            for r in office))
+        office = [r for r in results if r["locations"][0]["physicalLocation"]["artifactLocation"]
+                  == {"uri": OFFICE_DXF, "uriBaseId": "%SRCROOT%"}]
+        self.assertEqual(len([r for r in office if r["ruleId"].endswith(".standard")]), 6)
+        self.assertTrue(any(r["ruleId"] == "layers.pattern" for r in office))
         first = next(r for r in office if r["ruleId"] == "layers.standard")
         self.assertEqual(first["message"]["text"], 'layer "A-WALL-OLD"')
         self.assertEqual(first["suppressions"], [{"kind": "external", "status": "accepted",

@@ -8,7 +8,7 @@
 #include <regex>
 #include <sstream>
 
-#include "RunModelMaking.h"
+#include "tests/kvstcheck/RunModelMaking.h"
 #include "kvstcheck/model/RuleCatalogue.h"
 #include "kvstcheck/reports/Report.h"
 #include "kvstcheck/rules/Rules.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RunModelMaking.h"
+#include "tests/kvstcheck/RunModelMaking.h"
 
 #include <string>
 #include <tuple>

@@ -1,7 +1,7 @@
 // The reports written to files for other programs: CSV for spreadsheets, JUnit XML for CI jobs.
 #include <gtest/gtest.h>
 
-#include "RunModelMaking.h"
+#include "tests/kvstcheck/RunModelMaking.h"
 
 #include "kvstcheck/reports/CsvReport.h"
 #include "kvstcheck/reports/JunitReport.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RunModelMaking.h"
+#include "tests/kvstcheck/RunModelMaking.h"
 
 #include <nlohmann/json.hpp>
 
