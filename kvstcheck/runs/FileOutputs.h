@@ -27,6 +27,12 @@ public:
     const std::string& error() const noexcept { return error_; }
     // Marks the drawing's accepted findings, then adds the drawing to every file.
     void Add(DrawingResult& drawing);
+    // What the run checks, so that the baseline written keeps the entries it did not.
+    void Checked(BaselineScope scope) {
+        if (writer_) writer_->Checked(std::move(scope));
+    }
+    // How many entries of the previous baseline the one written keeps unchecked; 0 when none is written.
+    std::size_t BaselineKeptUnchecked() const { return writer_ && baseline_ ? writer_->KeptUnchecked() : 0; }
     // Sets report.noLongerFound, writes every file; false, with error() set, when one failed.
     bool Finish(RunReport& report);
 

@@ -134,7 +134,7 @@ public:
             if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
         }
         throw SetupError("cannot create a temporary folder under " + EncodeUtf8(temporary) + ": " +
-                         SystemMessage(::GetLastError()));
+                         SystemMessage(::GetLastError(), FileUse::Writing));
     }
     StagingFolder(const StagingFolder&) = delete;
     StagingFolder& operator=(const StagingFolder&) = delete;
@@ -154,6 +154,21 @@ public:
         return target;
     }
 
+    std::wstring Write(const std::string& bytes, const wchar_t* name) {
+        const std::wstring target = path_ + L"\\" + name;
+        const kv::FileHandle file(
+            ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) files_.push_back(target);
+        DWORD written = 0;
+        if (!file || (!bytes.empty() && (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                                      nullptr) || written != bytes.size())))
+            throw SetupError("cannot write the standard file for the audit into a temporary folder: " +
+                             SystemMessage(::GetLastError(), FileUse::Writing));
+        return target;
+    }
+
+    std::wstring Copied(const wchar_t* name) const { return path_ + L"\\" + name; }
+
 private:
     std::wstring path_;
     std::vector<std::wstring> files_;
@@ -162,7 +177,8 @@ private:
 class ModuleSource : public PluginSource {
 public:
     ModuleSource(const std::wstring& modulePath, std::unique_ptr<StagingFolder> folder)
-        : folder_(std::move(folder)), modulePath_(modulePath) {
+        : folder_(std::move(folder)), modulePath_(modulePath),
+          standardCopy_(folder_ ? folder_->Copied(kStandardName) : std::wstring()) {
         module_.reset(::LoadLibraryW(modulePath.c_str()));
         if (!module_)
             throw SetupError("cannot load the plug-in module " + EncodeUtf8(modulePath) + ": " +
@@ -190,6 +206,8 @@ public:
         return std::make_unique<ThreadFactorySource>(getClassObject_, modulePath_);
     }
 
+    std::wstring PrivateStandardFile() const override { return standardCopy_; }
+
 private:
     using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
 
@@ -203,6 +221,7 @@ private:
 
     std::unique_ptr<StagingFolder> folder_;  // destroyed after the module is unloaded
     std::wstring modulePath_;
+    std::wstring standardCopy_;
     kv::LoadedModule module_;
     GetClassObjectFunction getClassObject_ = nullptr;
     CanUnloadNowFunction canUnloadNow_ = nullptr;
@@ -236,6 +255,24 @@ void RequireOwnMachine(const std::wstring& path) {
                          MachineName(kOwnMachine) + " program: a plug-in loads only into a program of its own "
                          "architecture; use the " + MachineName(*machine) + " kvstcheck.exe, or a " +
                          MachineName(kOwnMachine) + " KVStVB7Default.dll");
+}
+
+// The module that serves the objects, checked before anything is loaded or copied.
+std::wstring CheckedModule(const std::wstring& modulePath) {
+    const std::wstring module = FullPath(modulePath.empty() ? RegisteredModulePath() : modulePath);
+    RequireFile(module, "the plug-in module");
+    RequireOwnMachine(module);
+    return module;
+}
+
+// A copy of the module in a new temporary folder, beside the standard file that addStandard puts there.
+template <class AddStandard>
+std::unique_ptr<PluginSource> StagedPlugin(const std::wstring& modulePath, AddStandard addStandard) {
+    const std::wstring module = CheckedModule(modulePath);
+    auto folder = std::make_unique<StagingFolder>();
+    const std::wstring copy = folder->Copy(module, kModuleName);
+    addStandard(*folder);
+    return std::make_unique<ModuleSource>(copy, std::move(folder));
 }
 
 }  // namespace
@@ -279,15 +316,15 @@ std::wstring RegisteredModulePath() {
 }
 
 std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile) {
-    const std::wstring module = FullPath(modulePath.empty() ? RegisteredModulePath() : modulePath);
-    RequireFile(module, "the plug-in module");
-    RequireOwnMachine(module);
-    if (standardFile.empty()) return std::make_unique<ModuleSource>(module, nullptr);
-    RequireFile(standardFile, "the standard file");
-    auto folder = std::make_unique<StagingFolder>();
-    const std::wstring copy = folder->Copy(module, kModuleName);
-    folder->Copy(standardFile, kStandardName);
-    return std::make_unique<ModuleSource>(copy, std::move(folder));
+    if (standardFile.empty()) return std::make_unique<ModuleSource>(CheckedModule(modulePath), nullptr);
+    return StagedPlugin(modulePath, [&standardFile](StagingFolder& folder) {
+        RequireFile(standardFile, "the standard file");
+        folder.Copy(standardFile, kStandardName);
+    });
+}
+
+std::unique_ptr<PluginSource> PrivatePluginWithBytes(const std::wstring& modulePath, const std::string& standardBytes) {
+    return StagedPlugin(modulePath, [&standardBytes](StagingFolder& folder) { folder.Write(standardBytes, kStandardName); });
 }
 
 }  // namespace kvstcheck
