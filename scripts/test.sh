@@ -39,6 +39,8 @@ passes_on_retry() {
 run_tree() {
   local log outputs name total
   log=$(mktemp)
+  # CTest leaves the list of an earlier run's failures when every test passes.
+  rm -f Testing/Temporary/LastTestsFailed.log
   ctest --output-on-failure -j"$jobs" 2>&1 | tee "$log"
   # CTest's summary: "NN% tests passed, F tests failed out of T".
   total=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 |

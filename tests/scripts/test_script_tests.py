@@ -32,13 +32,15 @@ esac
 """
 
 
-def run_cases(name, cases):
+def run_cases(name, cases, again=False):
+    """Runs test.sh on a new project of these cases, or again on the last one."""
     folder = SCRATCH / name
-    shutil.rmtree(folder, ignore_errors=True)
-    (folder / "src").mkdir(parents=True)
-    (folder / "src" / "CMakeLists.txt").write_text(PROJECT.format(cases=" ".join(cases)))
-    (folder / "src" / "case.sh").write_text(CASE.format(abort=ABORT))
-    subprocess.run(["cmake", "-S", folder / "src", "-B", folder / "build"], check=True, capture_output=True)
+    if not again:
+        shutil.rmtree(folder, ignore_errors=True)
+        (folder / "src").mkdir(parents=True)
+        (folder / "src" / "CMakeLists.txt").write_text(PROJECT.format(cases=" ".join(cases)))
+        (folder / "src" / "case.sh").write_text(CASE.format(abort=ABORT))
+        subprocess.run(["cmake", "-S", folder / "src", "-B", folder / "build"], check=True, capture_output=True)
     run = subprocess.run([SOURCE / "scripts" / "test.sh", "--tree", folder / "build"], capture_output=True,
                          text=True, env=dict(os.environ, KV_TEST_JOBS="2"))
     runs = {case: int((folder / "src" / f"ran-{case}").read_text()) for case in cases}
@@ -64,6 +66,14 @@ class Retries(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
         self.assertEqual(runs, {"passes": 1, "aborted_once": 2})
         self.assertEqual(run.stdout.splitlines()[-1], "2 passed, 0 failed, 1 retried")
+
+    def test_the_failures_of_an_earlier_run_are_not_this_runs(self):
+        first, _ = run_cases("again", ["passes", "fails_once"])
+        self.assertEqual(first.returncode, 1, first.stdout)
+        second, runs = run_cases("again", ["passes", "fails_once"], again=True)
+        self.assertEqual(second.returncode, 0, second.stdout)
+        self.assertEqual(runs, {"passes": 2, "fails_once": 2})
+        self.assertEqual(second.stdout.splitlines()[-1], "2 passed, 0 failed, 0 retried")
 
 
 if __name__ == "__main__":
