@@ -25,8 +25,8 @@ regex_of() { printf '^%s$' "$(sed 's/[][\\.*^$+?(){}|/]/\\&/g' <<<"$1")"; }
 
 # Runs one test again while its failures are the loader's abort; true once it passes.
 passes_on_retry() {
-  local name=$1 attempt
-  for attempt in 1 2; do
+  local name=$1 _
+  for _ in 1 2; do
     if ctest -R "$(regex_of "$name")" --output-on-failure >/dev/null 2>&1; then
       return 0
     fi
