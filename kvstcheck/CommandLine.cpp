@@ -13,6 +13,22 @@ namespace {
 // More threads than this only wait for each other.
 constexpr unsigned kMostJobs = 64;
 
+// CLI11's own range check calls a word that is no number "not in range".
+CLI::Validator JobCount() {
+    return CLI::Validator(
+        [](const std::string& text) {
+            unsigned long value = 0;
+            bool number = !text.empty() && text.size() <= 3;
+            for (const char digit : text) {
+                number = number && digit >= '0' && digit <= '9';
+                value = value * 10 + static_cast<unsigned long>(digit - '0');
+            }
+            if (number && value >= 1 && value <= kMostJobs) return std::string();
+            return "N is a whole number from 1 to " + std::to_string(kMostJobs) + ", not \"" + text + "\"";
+        },
+        "");
+}
+
 std::wstring Wide(const std::string& utf8) { return DecodeUtf8(utf8).value_or(std::wstring()); }
 
 // Every message of the tool starts with its name, so that in a log of many programs its lines show whose they are.
@@ -112,7 +128,7 @@ void AddAuditOptions(CLI::App& app, AuditArguments& audit) {
     app.add_option("--jobs", audit.jobs,
                    "Audit this many drawings at once, each on its own thread (default: one per processor); the "
                    "report keeps the drawings' order")
-        ->check(CLI::Range(1u, kMostJobs))
+        ->check(JobCount())
         ->type_name("N");
     app.footer("Exit status: 0 no findings (but accepted ones), 1 findings, 2 a drawing could not be read, the "
                "plug-in or its standard file is not ready, a baseline, list or output file cannot be used, the "

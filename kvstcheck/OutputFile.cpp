@@ -152,7 +152,7 @@ std::string OutputFile::Refusal(const RunInputs& inputs, bool force) {
     const kv::FileHandle file(::CreateFileW(SystemPath(path_).c_str(), GENERIC_READ | DELETE,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return named + SystemMessage(::GetLastError());
+    if (!file) return named + SystemMessage(::GetLastError(), FileUse::Writing);
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) return named + "it is a device, not a file";
     if (::GetFileAttributesW(SystemPath(path_).c_str()) & FILE_ATTRIBUTE_READONLY)
         return named + "the file is read-only";
@@ -172,8 +172,8 @@ std::string OutputFile::Write(std::string_view bytes) const {
     const InterruptsHeld held;
     TemporaryBeside temporary(full);
     if (const DWORD error = temporary.error())
-        return named + "cannot create a file in its folder " + EncodeUtf8(FolderOf(full)) + ": " + SystemMessage(error);
-    if (const DWORD error = temporary.Write(bytes)) return named + SystemMessage(error);
+        return named + "cannot create a file in its folder " + EncodeUtf8(FolderOf(full)) + ": " + SystemMessage(error, FileUse::Writing);
+    if (const DWORD error = temporary.Write(bytes)) return named + SystemMessage(error, FileUse::Writing);
     DWORD error = temporary.MoveTo(SystemPath(full), replaces_);
     // The file it was to replace is gone: the report is still wanted.
     if (replaces_ && error == ERROR_FILE_NOT_FOUND) error = temporary.MoveTo(SystemPath(full), false);
@@ -182,7 +182,7 @@ std::string OutputFile::Write(std::string_view bytes) const {
         return named + "another program has the file open and keeps it from being replaced: close it there and run again";
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
         return named + "a file of that name appeared during the run; it is left as it is";
-    return named + SystemMessage(error);
+    return named + SystemMessage(error, FileUse::Writing);
 }
 
 bool IsKvstcheckHtml(std::string_view head) { return head.find(kHtmlGenerator) != std::string_view::npos; }

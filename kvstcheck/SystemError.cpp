@@ -10,13 +10,15 @@ namespace {
 
 // The system's texts for these ("Access is denied", "The directory name is invalid") do not say
 // what to do; each of these does.
-const char* PlainWords(DWORD error) {
+const char* PlainWords(DWORD error, FileUse use) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND: return "it does not exist";
         case ERROR_PATH_NOT_FOUND: return "a folder on its way does not exist";
         case ERROR_INVALID_DRIVE: return "its drive does not exist";
         case ERROR_ACCESS_DENIED:
-            return "Windows refuses access to it: it is read-only, a folder, or not open to this user";
+            // Being read-only keeps no one from reading a file.
+            return use == FileUse::Writing ? "Windows refuses access to it: it is read-only, a folder, or not open to this user"
+                                           : "Windows refuses access to it: it is a folder, or not open to this user";
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
         case ERROR_UNABLE_TO_REMOVE_REPLACED:
@@ -62,8 +64,8 @@ std::string SystemText(DWORD error) {
 
 }  // namespace
 
-std::string SystemMessage(DWORD error) {
-    if (const char* words = PlainWords(error)) return words;
+std::string SystemMessage(DWORD error, FileUse use) {
+    if (const char* words = PlainWords(error, use)) return words;
     return SystemText(error) + " (system error " + std::to_string(error) + ")";
 }
 

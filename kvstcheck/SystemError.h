@@ -6,9 +6,11 @@
 
 namespace kvstcheck {
 
+enum class FileUse { Reading, Writing };
+
 // What went wrong with a file or folder, in plain words that a message puts after its path: the
 // common errors in words of this tool ("another program has it open ..."), others in the system's.
-std::string SystemMessage(DWORD error);
+std::string SystemMessage(DWORD error, FileUse use = FileUse::Reading);
 // "0x80040154 (Class not registered)".
 std::string HresultMessage(HRESULT hr);
 

@@ -46,7 +46,7 @@ int RunCommand() {
 int WithOutputChecked(int status) {
     const DWORD error = kvstcheck::StandardOutputError();
     if (error == 0) return status;
-    kvstcheck::WriteError("the standard output could not be written (" + kvstcheck::SystemMessage(error) +
+    kvstcheck::WriteError("the standard output could not be written (" + kvstcheck::SystemMessage(error, kvstcheck::FileUse::Writing) +
                           "): what it received is incomplete");
     return std::max<int>(status, kvstcheck::kBroken);
 }

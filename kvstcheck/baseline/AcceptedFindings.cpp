@@ -81,11 +81,24 @@ void BaselineWriter::Add(const DrawingResult& drawing) {
     }
 }
 
+std::string KeptUncheckedMessage(const std::wstring& baseline, std::size_t kept) {
+    return "the baseline " + EncodeUtf8(baseline) + " keeps " + std::to_string(kept) +
+           (kept == 1 ? " entry" : " entries") +
+           " that this run did not check (rules not given, kinds not looked at, drawings not audited), with their comments";
+}
+
+std::vector<BaselineEntry> BaselineWriter::Unchecked() const {
+    std::vector<BaselineEntry> kept;
+    for (const BaselineEntry& entry : previous_) {
+        const bool checked = audited_.contains(Folded(entry.drawing)) && scope_.Checks(entry);
+        if (!checked && !entries_.contains(KeyOf(entry))) kept.push_back(entry);
+    }
+    return kept;
+}
+
 std::string BaselineWriter::Bytes() const {
-    std::vector<BaselineEntry> entries;
+    std::vector<BaselineEntry> entries = Unchecked();
     for (const auto& [key, entry] : entries_) entries.push_back(entry);
-    for (const BaselineEntry& entry : previous_)
-        if (!audited_.contains(Folded(entry.drawing))) entries.push_back(entry);
     return FormatBaseline(std::move(entries));
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kvstcheck/baseline/BaselineFile.h"
+#include "kvstcheck/baseline/BaselineScope.h"
 #include "kvstcheck/reports/Report.h"
 
 namespace kvstcheck {
@@ -38,20 +39,31 @@ private:
 };
 
 // The baseline a run writes: every finding of its audited drawings, repeats counted, each with the
-// comment the previous file gave it; entries of drawings the run did not audit are kept as they were.
+// comment the previous file gave it; the previous entries the run did not check (drawings not
+// audited, kinds and rules outside its scope) are kept as they were.
 class BaselineWriter {
 public:
     BaselineWriter(std::wstring folder, const std::vector<BaselineEntry>& previous);
 
+    // What the run checks; until told, it checked nothing and every previous entry stays.
+    void Checked(BaselineScope scope) { scope_ = std::move(scope); }
     void Add(const DrawingResult& drawing);
     std::string Bytes() const;
+    // How many previous entries Bytes keeps because the run did not check them.
+    std::size_t KeptUnchecked() const { return Unchecked().size(); }
 
 private:
+    std::vector<BaselineEntry> Unchecked() const;
+
     std::wstring folder_;
     std::vector<BaselineEntry> previous_;
     std::map<BaselineKey, std::string> comments_;  // of the previous entries
     std::map<BaselineKey, BaselineEntry> entries_;
     std::set<std::string> audited_;  // drawings folded
+    BaselineScope scope_;
 };
+
+// Told when a baseline is written: how many entries it kept that the run did not check.
+std::string KeptUncheckedMessage(const std::wstring& baseline, std::size_t kept);
 
 }  // namespace kvstcheck

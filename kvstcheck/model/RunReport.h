@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -73,6 +74,10 @@ public:
     RunFacts facts{};
     std::optional<std::size_t> standardProblems{};  // lines lint doubts in a standard file that loads
     bool interrupted = false;   // stopped by the user before every drawing was audited
+    // What the run could find again: the kind keys the plug-in checked (none when it audited nothing)
+    // and the rule ids of its rules files. A baseline written keeps the entries outside them.
+    std::set<std::string> checkedKinds{};
+    std::set<std::string> checkedRules{};
 
     // Counts the result, and keeps it when asked, so that a long run's memory does not grow with it.
     // The result as counted: the kept one, or the last one let go (valid until the next Add).

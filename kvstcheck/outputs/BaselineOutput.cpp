@@ -9,17 +9,24 @@ namespace {
 class BaselineOutput final : public Output {
 public:
     explicit BaselineOutput(const OutputSetting& setting)
-        : writer_(FolderOf(FullPath(setting.path)), setting.replacedBaseline) {}
+        : path_(setting.path), writer_(FolderOf(FullPath(setting.path)), setting.replacedBaseline) {}
 
     void Add(const DrawingResult& drawing) override { writer_.Add(drawing); }
     // A run that could not audit has no findings to accept: the baseline stays as it was.
     std::optional<std::string> Finish(const RunReport& report) override {
         if (!report.setupError.empty()) return std::nullopt;
+        writer_.Checked({report.checkedKinds, report.checkedRules});
+        keptUnchecked_ = writer_.KeptUnchecked();
         return writer_.Bytes();
+    }
+    std::string Notice() const override {
+        return keptUnchecked_ > 0 ? KeptUncheckedMessage(path_, keptUnchecked_) : std::string();
     }
 
 private:
+    std::wstring path_;
     BaselineWriter writer_;
+    std::size_t keptUnchecked_ = 0;
 };
 
 bool IsKvstcheckBaseline(std::string_view head) {

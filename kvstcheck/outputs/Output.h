@@ -28,6 +28,8 @@ public:
     virtual void Add(const DrawingResult& drawing) = 0;
     // The file's bytes at the end of the run; nothing when the file is to stay as it was.
     virtual std::optional<std::string> Finish(const RunReport& report) = 0;
+    // What the run tells of the file once written, beside its bytes; empty for nothing.
+    virtual std::string Notice() const { return {}; }
 };
 
 struct OutputFormat {

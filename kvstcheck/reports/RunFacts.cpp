@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "com/Handle.h"
 #include "kvstcheck/reports/Sha256.h"
 
 namespace kvstcheck {
@@ -26,25 +25,6 @@ LocalTime Now() {
     // Rounded: the two readings are one instant, so the difference is whole minutes.
     const long long offset = (ticks(local) - ticks(utc) + kTicksPerMinute / 2) / kTicksPerMinute;
     return {shown.wYear, shown.wMonth, shown.wDay, shown.wHour, shown.wMinute, shown.wSecond, static_cast<int>(offset)};
-}
-
-// The file's size and SHA-256, read in blocks; nothing when it cannot be read.
-void Fingerprint(const std::wstring& path, RunFacts& facts) {
-    const kv::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return;
-    Sha256 hash;
-    std::uint64_t size = 0;
-    std::vector<char> block(1 << 16);
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) return;
-        if (read == 0) break;
-        hash.Update(std::string_view(block.data(), read));
-        size += read;
-    }
-    facts.standardSize = size;
-    facts.standardSha256 = hash.FinishHex();
 }
 
 }  // namespace
@@ -74,13 +54,16 @@ std::string ModuleFileVersion(const std::wstring& module) {
            std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
-RunFacts GatherFacts(const std::wstring& pluginModule, const std::wstring& standardFile) {
+RunFacts GatherFacts(const std::wstring& pluginModule, const std::string* standardBytes) {
     RunFacts facts;
     facts.when = FormatLocalTime(Now());
     facts.toolVersion = ToolVersion();
     facts.pluginModule = pluginModule;
     if (!pluginModule.empty()) facts.pluginVersion = ModuleFileVersion(pluginModule);
-    if (!standardFile.empty()) Fingerprint(standardFile, facts);
+    if (standardBytes) {
+        facts.standardSize = standardBytes->size();
+        facts.standardSha256 = Sha256Hex(*standardBytes);
+    }
     return facts;
 }
 

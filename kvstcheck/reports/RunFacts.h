@@ -28,7 +28,8 @@ std::string FormatLocalTime(const LocalTime& time);
 std::string ToolVersion();
 // The file version of a module's version resource, "1.0.0.0"; empty when it has none.
 std::string ModuleFileVersion(const std::wstring& module);
-// The facts of a run now, against this module and standard file (either may be empty).
-RunFacts GatherFacts(const std::wstring& pluginModule, const std::wstring& standardFile);
+// The facts of a run now, against this module (may be empty) and the standard file's bytes as read
+// once for the run (nothing when they could not be read).
+RunFacts GatherFacts(const std::wstring& pluginModule, const std::string* standardBytes);
 
 }  // namespace kvstcheck

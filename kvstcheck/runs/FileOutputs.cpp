@@ -58,4 +58,11 @@ bool FileOutputs::Finish(const RunReport& report) {
     return false;
 }
 
+std::vector<std::string> FileOutputs::Notices() const {
+    std::vector<std::string> notices;
+    for (const Open& open : open_)
+        if (std::string notice = open.output->Notice(); !notice.empty()) notices.push_back(std::move(notice));
+    return notices;
+}
+
 }  // namespace kvstcheck

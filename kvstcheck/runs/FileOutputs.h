@@ -28,6 +28,8 @@ public:
     void Add(const DrawingResult& drawing);
     // Writes every file; false, with error() naming each that failed, when one did.
     bool Finish(const RunReport& report);
+    // What the outputs written have to tell beside their bytes, such as the entries a baseline kept.
+    std::vector<std::string> Notices() const;
 
 private:
     struct Open {

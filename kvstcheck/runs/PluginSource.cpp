@@ -11,17 +11,23 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/runs/ModuleMachine.h"
 #include "kvstcheck/runs/SetupError.h"
+#include "vocabulary/Module.h"
 
 namespace kvstcheck {
 namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr wchar_t kProgId[] = L"KVStVB7Default.KVStPluginDefault";
-constexpr wchar_t kModuleName[] = L"KVStVB7Default.dll";
-constexpr wchar_t kStandardName[] = L"KVStPluginDefault.ini";
-// {CD0257E4-6183-4688-9DB6-93270B232B36}, the class that the module serves.
-constexpr CLSID kPluginClass = {0xCD0257E4, 0x6183, 0x4688, {0x9D, 0xB6, 0x93, 0x27, 0x0B, 0x23, 0x2B, 0x36}};
+constexpr const wchar_t* kProgId = vocabulary::kRegisteredProgId;
+constexpr const wchar_t* kModuleName = vocabulary::kModuleFileName;
+constexpr const wchar_t* kStandardName = vocabulary::kStandardFileName;
+
+// The class that the module serves.
+CLSID PluginClass() {
+    CLSID classId{};
+    ::CLSIDFromString(vocabulary::kClassId, &classId);
+    return classId;
+}
 
 class RegisteredSource : public PluginSource {
 public:
@@ -46,7 +52,7 @@ using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**
 
 ComPtr<IClassFactory> ClassFactory(GetClassObjectFunction getClassObject, const std::wstring& modulePath) {
     ComPtr<IClassFactory> factory;
-    const HRESULT hr = getClassObject(kPluginClass, IID_IClassFactory, &factory);
+    const HRESULT hr = getClassObject(PluginClass(), IID_IClassFactory, &factory);
     if (FAILED(hr))
         throw SetupError(EncodeUtf8(modulePath) + " does not serve the plug-in class: " + HresultMessage(hr));
     return factory;
@@ -134,7 +140,7 @@ public:
             if (::GetLastError() != ERROR_ALREADY_EXISTS) break;
         }
         throw SetupError("cannot create a temporary folder under " + EncodeUtf8(temporary) + ": " +
-                         SystemMessage(::GetLastError()));
+                         SystemMessage(::GetLastError(), FileUse::Writing));
     }
     StagingFolder(const StagingFolder&) = delete;
     StagingFolder& operator=(const StagingFolder&) = delete;
@@ -154,6 +160,21 @@ public:
         return target;
     }
 
+    std::wstring Write(const std::string& bytes, const wchar_t* name) {
+        const std::wstring target = path_ + L"\\" + name;
+        const kv::FileHandle file(
+            ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) files_.push_back(target);
+        DWORD written = 0;
+        if (!file || (!bytes.empty() && (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                                      nullptr) || written != bytes.size())))
+            throw SetupError("cannot write the standard file for the audit into a temporary folder: " +
+                             SystemMessage(::GetLastError(), FileUse::Writing));
+        return target;
+    }
+
+    std::wstring Copied(const wchar_t* name) const { return path_ + L"\\" + name; }
+
 private:
     std::wstring path_;
     std::vector<std::wstring> files_;
@@ -162,7 +183,8 @@ private:
 class ModuleSource : public PluginSource {
 public:
     ModuleSource(const std::wstring& modulePath, std::unique_ptr<StagingFolder> folder)
-        : folder_(std::move(folder)), modulePath_(modulePath) {
+        : folder_(std::move(folder)), modulePath_(modulePath),
+          standardCopy_(folder_ ? folder_->Copied(kStandardName) : std::wstring()) {
         module_.reset(::LoadLibraryW(modulePath.c_str()));
         if (!module_)
             throw SetupError("cannot load the plug-in module " + EncodeUtf8(modulePath) + ": " +
@@ -190,6 +212,8 @@ public:
         return std::make_unique<ThreadFactorySource>(getClassObject_, modulePath_);
     }
 
+    std::wstring PrivateStandardFile() const override { return standardCopy_; }
+
 private:
     using CanUnloadNowFunction = HRESULT(STDAPICALLTYPE*)();
 
@@ -203,6 +227,7 @@ private:
 
     std::unique_ptr<StagingFolder> folder_;  // destroyed after the module is unloaded
     std::wstring modulePath_;
+    std::wstring standardCopy_;
     kv::LoadedModule module_;
     GetClassObjectFunction getClassObject_ = nullptr;
     CanUnloadNowFunction canUnloadNow_ = nullptr;
@@ -238,6 +263,24 @@ void RequireOwnMachine(const std::wstring& path) {
                          MachineName(kOwnMachine) + " KVStVB7Default.dll");
 }
 
+// The module that serves the objects, checked before anything is loaded or copied.
+std::wstring CheckedModule(const std::wstring& modulePath) {
+    const std::wstring module = FullPath(modulePath.empty() ? RegisteredModulePath() : modulePath);
+    RequireFile(module, "the plug-in module");
+    RequireOwnMachine(module);
+    return module;
+}
+
+// A copy of the module in a new temporary folder, beside the standard file that addStandard puts there.
+template <class AddStandard>
+std::unique_ptr<PluginSource> StagedPlugin(const std::wstring& modulePath, AddStandard addStandard) {
+    const std::wstring module = CheckedModule(modulePath);
+    auto folder = std::make_unique<StagingFolder>();
+    const std::wstring copy = folder->Copy(module, kModuleName);
+    addStandard(*folder);
+    return std::make_unique<ModuleSource>(copy, std::move(folder));
+}
+
 }  // namespace
 
 std::optional<unsigned long> StagingFolderOwner(std::wstring_view name) {
@@ -260,7 +303,7 @@ std::unique_ptr<PluginSource> RegisteredPlugin() {
 }
 
 std::wstring RegisteredModulePath() {
-    CLSID classId = kPluginClass;
+    CLSID classId = PluginClass();
     ::CLSIDFromProgID(kProgId, &classId);
     wchar_t classText[64];
     ::StringFromGUID2(classId, classText, 64);
@@ -279,15 +322,15 @@ std::wstring RegisteredModulePath() {
 }
 
 std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile) {
-    const std::wstring module = FullPath(modulePath.empty() ? RegisteredModulePath() : modulePath);
-    RequireFile(module, "the plug-in module");
-    RequireOwnMachine(module);
-    if (standardFile.empty()) return std::make_unique<ModuleSource>(module, nullptr);
-    RequireFile(standardFile, "the standard file");
-    auto folder = std::make_unique<StagingFolder>();
-    const std::wstring copy = folder->Copy(module, kModuleName);
-    folder->Copy(standardFile, kStandardName);
-    return std::make_unique<ModuleSource>(copy, std::move(folder));
+    if (standardFile.empty()) return std::make_unique<ModuleSource>(CheckedModule(modulePath), nullptr);
+    return StagedPlugin(modulePath, [&standardFile](StagingFolder& folder) {
+        RequireFile(standardFile, "the standard file");
+        folder.Copy(standardFile, kStandardName);
+    });
+}
+
+std::unique_ptr<PluginSource> PrivatePluginWithBytes(const std::wstring& modulePath, const std::string& standardBytes) {
+    return StagedPlugin(modulePath, [&standardBytes](StagingFolder& folder) { folder.Write(standardBytes, kStandardName); });
 }
 
 }  // namespace kvstcheck

@@ -23,6 +23,9 @@ public:
     // A source of the same class for the calling thread, another one than this source's: its objects
     // live in that thread's apartment. This source must outlive it. Throws SetupError.
     virtual std::unique_ptr<PluginSource> ForThisThread() = 0;
+    // The private copy of the standard file that this source's objects read; empty when they read
+    // the file beside the module.
+    virtual std::wstring PrivateStandardFile() const { return {}; }
 };
 
 // Each call of Create makes the class registered under the plug-in's ProgID. Throws SetupError
@@ -34,6 +37,9 @@ std::unique_ptr<PluginSource> RegisteredPlugin();
 // beside a copy of that file named KVStPluginDefault.ini; the folder goes when the source does.
 // Throws SetupError.
 std::unique_ptr<PluginSource> PrivatePlugin(const std::wstring& modulePath, const std::wstring& standardFile);
+// The same with the standard file's bytes as the run read them once, written as the private copy, so
+// that the plug-in reads exactly the bytes the run judged and fingerprinted.
+std::unique_ptr<PluginSource> PrivatePluginWithBytes(const std::wstring& modulePath, const std::string& standardBytes);
 
 // The process that made a private copy's folder, named "kvstcheck-<process>-<attempt>"; nothing for
 // any other name. A folder whose process has ended was left by a run that could not clean up (a fault,

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <exception>
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <utility>
 
@@ -15,6 +15,7 @@
 #include "kvstcheck/OutputFile.h"
 #include "vocabulary/Module.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/baseline/BaselineScope.h"
 #include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/readers/InputError.h"
 #include "kvstcheck/reports/Console.h"
@@ -38,15 +39,30 @@
 namespace kvstcheck {
 namespace {
 
-std::unique_ptr<PluginSource> ChooseSource(const Options& options) {
-    if (options.standard.empty() && options.plugin.empty()) return RegisteredPlugin();
-    return PrivatePlugin(options.plugin, options.standard);
-}
 
 // The plug-in module alone, without the standard file: throws SetupError when it cannot serve.
 void ChooseModule(const Options& options) {
     if (options.plugin.empty()) RegisteredPlugin();
     else PrivatePlugin(options.plugin, {});
+}
+
+// The plug-in's objects, the standard file judged on the bytes they will read: its private copy is
+// written from the bytes the run read once. Nothing when the plug-in would check nothing with them.
+std::unique_ptr<PluginSource> ChooseSource(const Options& options, RunStandard* standard) {
+    // Bytes that cannot be read are judged by the plug-in's own load of the file, before any copy is made.
+    if (standard && !standard->bytes() && !standard->Judge(standard->shownPath()).checks) {
+        // The module's own problems come before those of the standard file that it would read.
+        ChooseModule(options);
+        return nullptr;
+    }
+    std::unique_ptr<PluginSource> source;
+    if (options.standard.empty() && options.plugin.empty()) source = RegisteredPlugin();
+    else if (!options.standard.empty() && standard->bytes())
+        source = PrivatePluginWithBytes(options.plugin, *standard->bytes());
+    else source = PrivatePlugin(options.plugin, options.standard);
+    if (!standard || !standard->bytes()) return source;
+    const std::wstring copy = source->PrivateStandardFile();
+    return standard->Judge(copy.empty() ? standard->shownPath() : copy).checks ? std::move(source) : nullptr;
 }
 
 // The standard file the audits use: the one given, as given, else the one beside the module that serves them;
@@ -70,17 +86,12 @@ std::wstring PluginModuleOf(const Options& options) {
     }
 }
 
-// Hints from the standard file as the plug-in's own reading code loads it, each name searched once
-// per run. They explain findings and change nothing else: a file that cannot be read gives no hints.
+// Hints from the standard file as the plug-in's own reading code loaded it, each name searched once
+// per run. They explain findings and change nothing else: a file lint cannot read gives no hints.
 class RunHints {
 public:
-    explicit RunHints(const std::wstring& standardFile) {
-        if (standardFile.empty()) return;
-        try {
-            finder_.emplace(LoadAsThePluginDoes(FullPath(standardFile)));
-        } catch (const std::exception&) {
-            finder_.reset();
-        }
+    explicit RunHints(const LoadedStandard* standard) {
+        if (standard) finder_.emplace(*standard);
     }
 
     void Add(Finding& finding) {
@@ -108,16 +119,12 @@ RunInputs InputsOf(const Options& options, const std::vector<WalkEntry>& entries
     return inputs;
 }
 
-// Whether the plug-in would check anything with the run's standard file, as its own reading code
-// says; a file that loads with problems is told once. Nothing when the file is not known.
-std::optional<StandardReadiness> CheckStandard(RunReport& report) {
-    if (report.standardFile.empty()) return std::nullopt;
-    const StandardReadiness readiness = ReadinessOf(report.standardFile);
-    if (readiness.checks) {
-        report.standardProblems = readiness.problems;
-        if (readiness.problems > 0) WriteError(ProblemsMessage(readiness, report.standardFile));
-    }
-    return readiness;
+// A standard file that loads with problems is told once.
+void TellProblems(const RunStandard& standard, RunReport& report) {
+    const StandardReadiness& readiness = standard.readiness();
+    if (!readiness.checks) return;
+    report.standardProblems = readiness.problems;
+    if (readiness.problems > 0) WriteError(ProblemsMessage(readiness, report.standardFile));
 }
 
 DrawingResult NotAudited(const WalkEntry& entry, const std::string& why) {
@@ -187,12 +194,15 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         std::optional<rules::RuleSet> ruleSet;
         if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
         report.standardFile = StandardFileOf(options);
-        report.facts = GatherFacts(PluginModuleOf(options), report.standardFile);
-        const std::optional<StandardReadiness> readiness = CheckStandard(report);
-        const std::unique_ptr<PluginSource> source = readiness && !readiness->checks ? nullptr : ChooseSource(options);
-        // The module's own problems come before those of the standard file that it would read.
-        if (!source) ChooseModule(options);
-        RunHints hints(source ? report.standardFile : std::wstring());
+        // Read once: what the report says of the file is of the bytes audited.
+        std::optional<RunStandard> standard;
+        if (!report.standardFile.empty()) standard.emplace(report.standardFile);
+        report.facts = GatherFacts(PluginModuleOf(options), standard && standard->bytes() ? &*standard->bytes() : nullptr);
+        const std::unique_ptr<PluginSource> source = ChooseSource(options, standard ? &*standard : nullptr);
+        if (standard) TellProblems(*standard, report);
+        if (source) report.checkedKinds = EveryPluginKind();
+        if (ruleSet) report.checkedRules = RulesChecked(*ruleSet);
+        RunHints hints(source && standard ? standard->loaded() : nullptr);
         const bool colour = UsesColour(options.colour);
         ProgressLine progress(ShowsProgress(ErrorIsConsole(), options.json || options.quiet, entries.size()),
                               entries.size());
@@ -210,7 +220,7 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
             if (index + 1 < entries.size()) progress.Show(index + 1, entries[index + 1].path);
         };
         if (!source) {
-            const std::string why = NothingCheckedMessage(*readiness, report.standardFile);
+            const std::string why = NothingCheckedMessage(standard->readiness(), report.standardFile);
             for (std::size_t i = 0; i < entries.size(); ++i) take(i, NotAudited(entries[i], why));
         } else {
             const std::wstring standardFile = report.standardFile;
@@ -218,6 +228,9 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
                 return AuditOne(worker, entry, standardFile, ruleSet);
             };
             AuditInOrder(entries, options.jobs > 0 ? options.jobs : ProcessorCount(), *source, audit, take);
+            // A file the plug-in reads itself, not a private copy, may change under the run.
+            if (standard && source->PrivateStandardFile().empty() && standard->ChangedSinceRead())
+                WriteError(ChangedDuringRunMessage(report.standardFile, report.facts.standardSha256));
         }
     } catch (const SetupError& error) {
         report.setupError = error.what();
@@ -258,6 +271,8 @@ RunReport RunAudits(const Options& options) {
     if (!outputs.Finish(report)) {
         report.outputError = outputs.error();
         WriteError(report.outputError);
+    } else {
+        for (const std::string& notice : outputs.Notices()) WriteError(notice);
     }
     if (options.json)
         WriteOut(FormatJson(report));

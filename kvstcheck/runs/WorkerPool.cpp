@@ -16,8 +16,6 @@
 namespace kvstcheck {
 namespace {
 
-// Finished results that may wait, per worker, for the one the run reports next.
-constexpr std::size_t kWaitingPerWorker = 8;
 
 // A drawing's outcome on a worker: its result, or what stopped its audit.
 struct Outcome {
@@ -29,15 +27,16 @@ struct Outcome {
 // the process (the thread library's mutex would wait on a kernel object, a round trip per drawing).
 class OrderedOutcomes {
 public:
-    OrderedOutcomes(std::size_t count, std::size_t window) : count_(count), window_(window) {}
+    OrderedOutcomes(std::size_t count, std::size_t window, const WindowFullFunction& windowFull)
+        : count_(count), window_(window), windowFull_(windowFull) {}
 
     // The next drawing for a worker, once the window has room for its result; false when none is left
     // or the run stopped.
     bool NextToAudit(std::size_t& index) {
         kv::ExclusiveLock lock(lock_);
-        lock.WaitFor(changed_, [this] {
-            return stopped_ || nextToAudit_ >= count_ || nextToAudit_ < nextToTake_ + window_;
-        });
+        const auto ready = [this] { return stopped_ || nextToAudit_ >= count_ || nextToAudit_ < nextToTake_ + window_; };
+        if (!ready() && windowFull_) windowFull_();
+        lock.WaitFor(changed_, ready);
         if (stopped_ || nextToAudit_ >= count_) return false;
         index = nextToAudit_++;
         return true;
@@ -77,6 +76,7 @@ public:
 private:
     const std::size_t count_;
     const std::size_t window_;
+    const WindowFullFunction& windowFull_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
     std::size_t nextToAudit_ = 0;
@@ -135,9 +135,9 @@ std::size_t ProcessorCount() {
 }
 
 void AuditInOrder(const std::vector<WalkEntry>& entries, std::size_t jobs, PluginSource& source,
-                  const AuditFunction& audit, const TakeFunction& take) {
+                  const AuditFunction& audit, const TakeFunction& take, const WindowFullFunction& windowFull) {
     const std::size_t workers = std::clamp<std::size_t>(jobs, 1, std::max<std::size_t>(entries.size(), 1));
-    OrderedOutcomes outcomes(entries.size(), workers * kWaitingPerWorker);
+    OrderedOutcomes outcomes(entries.size(), workers * kWaitingPerWorker, windowFull);
     Workers threads(outcomes);
     for (std::size_t i = 0; i < workers && i < entries.size(); ++i)
         threads.Start([&entries, &source, &audit, &outcomes] { Work(entries, source, audit, outcomes); });

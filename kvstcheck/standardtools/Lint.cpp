@@ -126,47 +126,6 @@ std::string EncodingWords(Decoding decoding, UINT codePage) {
     return "ANSI, " + page;
 }
 
-// The file's bytes, or why they cannot be had.
-std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::string& problem) {
-    const PathKind kind = KindOfPath(path);
-    if (kind == PathKind::Missing) {
-        problem = "the file does not exist";
-        return std::nullopt;
-    }
-    if (kind == PathKind::Folder) {
-        problem = "this is a folder, not a standard file";
-        return std::nullopt;
-    }
-    const kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        problem = "cannot open the file: " + SystemMessage(::GetLastError());
-        return std::nullopt;
-    }
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
-        problem = "this is a device, not a standard file";
-        return std::nullopt;
-    }
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) {
-        problem = "cannot read the file: " + SystemMessage(::GetLastError());
-        return std::nullopt;
-    }
-    if (static_cast<std::uint64_t>(size.QuadPart) > kLargestStandardFile) {
-        problem = "the file is " + std::to_string(size.QuadPart >> 20) +
-                  " MiB; a standard file is a text file of at most 64 MiB";
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())) {
-        problem = "cannot read the file: " + SystemMessage(::GetLastError());
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 std::string NamesText(const standards::NameList& names, bool allNames) {
     const std::size_t shown = allNames ? names.size() : std::min(names.size(), kNamesShown);
     std::string text;
@@ -263,20 +222,65 @@ int LintReport::Status() const {
     return Problems() == 0 ? kNoFindings : kFindings;
 }
 
+std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::string& problem) {
+    const PathKind kind = KindOfPath(path);
+    if (kind == PathKind::Missing) {
+        problem = "the file does not exist";
+        return std::nullopt;
+    }
+    if (kind == PathKind::Folder) {
+        problem = "this is a folder, not a standard file";
+        return std::nullopt;
+    }
+    const kv::FileHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        problem = "cannot open the file: " + SystemMessage(::GetLastError());
+        return std::nullopt;
+    }
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        problem = "this is a device, not a standard file";
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        problem = "cannot read the file: " + SystemMessage(::GetLastError());
+        return std::nullopt;
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > kLargestStandardFile) {
+        problem = "the file is " + std::to_string(size.QuadPart >> 20) +
+                  " MiB; a standard file is a text file of at most 64 MiB";
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size())) {
+        problem = "cannot read the file: " + SystemMessage(::GetLastError());
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 LintReport LintStandardFile(const std::wstring& path) {
+    std::string problem;
+    const auto bytes = ReadStandardBytes(path, problem);
+    if (bytes) return LintStandardBytes(path, *bytes, path);
     LintReport report;
     report.path = path;
     report.codePage = ::GetACP();
-    std::string problem;
-    const auto bytes = ReadStandardBytes(path, problem);
-    if (!bytes) {
-        report.unreadable = problem;
-        return report;
-    }
-    const Decoding decoding = DecodingOf(*bytes);
+    report.unreadable = problem;
+    return report;
+}
+
+LintReport LintStandardBytes(const std::wstring& shownPath, const std::string& bytes, const std::wstring& loadPath) {
+    LintReport report;
+    report.path = shownPath;
+    report.codePage = ::GetACP();
+    const Decoding decoding = DecodingOf(bytes);
     const bool utf16 = decoding == Decoding::Utf16Le || decoding == Decoding::Utf16Be;
-    const auto binary = utf16 ? BinaryContent(std::wstring_view(DecodeUtf16(*bytes, decoding == Decoding::Utf16Be)))
-                              : BinaryContent(std::string_view(*bytes));
+    const auto binary = utf16 ? BinaryContent(std::wstring_view(DecodeUtf16(bytes, decoding == Decoding::Utf16Be)))
+                              : BinaryContent(std::string_view(bytes));
     if (binary) {
         char code[8];
         std::snprintf(code, sizeof code, "0x%02X", *binary);
@@ -285,8 +289,8 @@ LintReport LintStandardFile(const std::wstring& path) {
         return report;
     }
     report.encoding = EncodingWords(decoding, report.codePage);
-    report.loaded = LoadAsThePluginDoes(FullPath(path));
-    report.warnings = FindLintWarnings(*bytes, report.codePage, report.loaded, &report.stop);
+    report.loaded = LoadAsThePluginDoes(FullPath(loadPath));
+    report.warnings = FindLintWarnings(bytes, report.codePage, report.loaded, &report.stop);
     return report;
 }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,11 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
 
 // Reads the file at path and lints it as the plug-in reads it on this system.
 LintReport LintStandardFile(const std::wstring& path);
+// The file's bytes, or nothing with problem saying why they cannot be had; UTF-8.
+std::optional<std::string> ReadStandardBytes(const std::wstring& path, std::string& problem);
+// Lints bytes of the file the user knows as shownPath; the plug-in's loader reads loadPath, which
+// holds these bytes (the file itself, or a private copy of them).
+LintReport LintStandardBytes(const std::wstring& shownPath, const std::string& bytes, const std::wstring& loadPath);
 
 // allNames: every name of each kind, not the first few.
 std::string FormatLintText(const LintReport& report, bool allNames = false);

@@ -13,14 +13,12 @@ std::string LintCommand(const std::wstring& shownPath) {
     return "run kvstcheck lint " + (quote ? "\"" + path + "\"" : path);
 }
 
-}  // namespace
-
-StandardReadiness ReadinessOf(const std::wstring& path) {
-    const LintReport report = LintStandardFile(path);
+// How audits against a file fare, from lint's report of it; loadPath: the file the plug-in reads.
+StandardReadiness Judged(const LintReport& report, const std::wstring& loadPath) {
     StandardReadiness readiness;
     if (!report.unreadable.empty()) {
         // lint refuses what is no text; the plug-in alone says whether it loads it anyway.
-        readiness.checks = KindOfPath(path) == PathKind::File && !ChecksNothing(LoadAsThePluginDoes(FullPath(path)));
+        readiness.checks = KindOfPath(loadPath) == PathKind::File && !ChecksNothing(LoadAsThePluginDoes(FullPath(loadPath)));
         readiness.problems = 1;
         if (!readiness.checks) readiness.reason = report.unreadable;
         return readiness;
@@ -41,6 +39,37 @@ StandardReadiness ReadinessOf(const std::wstring& path) {
     return readiness;
 }
 
+}  // namespace
+
+StandardReadiness ReadinessOf(const std::wstring& path) {
+    RunStandard standard(path);
+    return standard.Judge(path);
+}
+
+RunStandard::RunStandard(std::wstring shownPath) : shownPath_(std::move(shownPath)) {
+    bytes_ = ReadStandardBytes(shownPath_, problem_);
+}
+
+const StandardReadiness& RunStandard::Judge(const std::wstring& loadPath) {
+    if (bytes_) {
+        report_ = LintStandardBytes(shownPath_, *bytes_, loadPath);
+    } else {
+        report_ = LintReport{};
+        report_.path = shownPath_;
+        report_.unreadable = problem_;
+    }
+    readiness_ = Judged(report_, loadPath);
+    return readiness_;
+}
+
+const LoadedStandard* RunStandard::loaded() const noexcept { return report_.unreadable.empty() ? &report_.loaded : nullptr; }
+
+bool RunStandard::ChangedSinceRead() const {
+    std::string problem;
+    const auto now = ReadStandardBytes(shownPath_, problem);
+    return now != bytes_;
+}
+
 std::string NothingCheckedMessage(const StandardReadiness& readiness, const std::wstring& shownPath) {
     const std::string where = EncodeUtf8(shownPath) + (readiness.line > 0 ? ":" + std::to_string(readiness.line) : "");
     return "not audited: the plug-in checks nothing with the standard file " + where + ": " + readiness.reason + "; " +
@@ -51,6 +80,12 @@ std::string ProblemsMessage(const StandardReadiness& readiness, const std::wstri
     const std::string count = std::to_string(readiness.problems) + (readiness.problems == 1 ? " line" : " lines");
     return "warning: the plug-in reads " + count + " of the standard file " + EncodeUtf8(shownPath) +
            " otherwise than its author most likely meant; " + LintCommand(shownPath);
+}
+
+std::string ChangedDuringRunMessage(const std::wstring& shownPath, const std::string& sha256) {
+    return "warning: the standard file " + EncodeUtf8(shownPath) +
+           " changed while the run audited against it: its report names the bytes read before the audit" +
+           (sha256.empty() ? std::string() : " (SHA-256 " + sha256 + ")") + "; drawings audited later may have met the new ones";
 }
 
 }  // namespace kvstcheck

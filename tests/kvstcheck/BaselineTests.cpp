@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <set>
+
 #include "tests/kvstcheck/RunModelMaking.h"
 
 #include <nlohmann/json.hpp>
 
 #include "kvstcheck/baseline/AcceptedFindings.h"
 #include "kvstcheck/baseline/BaselineFile.h"
+#include "kvstcheck/baseline/BaselineScope.h"
 #include "kvstcheck/baseline/DrawingKey.h"
 
 namespace {
@@ -172,6 +177,7 @@ TEST(BaselineWriter, CountsRepeatsKeepsCommentsAndDrawingsNotAudited) {
                                               {"a.dxf", kLayer, "FIXED", "", 1, "gone now"},
                                               {"broken.dxf", kLayer, "Y", "", 1, "kept"},
                                               {"elsewhere.dxf", kLayer, "Z", "", 1, "not in this run"}});
+    writer.Checked({kvstcheck::EveryPluginKind(), {}});
     writer.Add({L"a.dxf", 3, {kvtest::F(kLayerLabel, L"X"), kvtest::F(kLayerLabel, L"X"), kvtest::F(L"?", L"odd kind")}, {}, {}});
     writer.Add({L"broken.dxf", 0, {}, "line 3: bad", {}});
     const auto written = kvstcheck::ParseBaseline(writer.Bytes());
@@ -183,6 +189,61 @@ TEST(BaselineWriter, CountsRepeatsKeepsCommentsAndDrawingsNotAudited) {
     EXPECT_EQ(written[2].drawing, "broken.dxf");
     EXPECT_EQ(written[2].comment, "kept");
     EXPECT_EQ(written[3].drawing, "elsewhere.dxf");
+    EXPECT_EQ(writer.KeptUnchecked(), 2u);
+}
+
+// A run rewrites only what it looked at: an entry it could not have found again is not "fixed".
+TEST(BaselineWriter, KeepsEntriesOfRulesKindsAndDrawingsTheRunDidNotCheck) {
+    wchar_t folder[MAX_PATH];
+    ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, folder), 0u);
+    const BaselineEntry previous[] = {
+        {"a.dxf", kLayer, "OLD", "", 1, "plug-in"},
+        {"a.dxf", kLayer, "a b", "layers.pattern", 1, "waived by the office"},
+        {"a.dxf", kLayer, " x", "names.spaces", 1, "imported"},
+        {"a.dxf", "linetypes", "DASH", "", 1, "linetype"},
+        {"other.dxf", kLayer, "Q", "", 1, "not audited"},
+    };
+    struct Case {
+        const char* what;
+        kvstcheck::BaselineScope scope;
+        std::vector<std::string> kept;  // names of the previous entries kept, in the file's order (byte order)
+    };
+    const Case cases[] = {
+        {"nothing checked", {}, {" x", "OLD", "a b", "DASH", "Q"}},
+        {"the plug-in alone, no rules", {kvstcheck::EveryPluginKind(), {}}, {" x", "a b", "Q"}},
+        {"the plug-in and one rule", {kvstcheck::EveryPluginKind(), {"names.spaces"}}, {"a b", "Q"}},
+        {"layers only, every rule", {{kLayer}, {"names.spaces", "layers.pattern"}}, {"DASH", "Q"}},
+    };
+    for (const Case& c : cases) {
+        kvstcheck::BaselineWriter writer(folder, {std::begin(previous), std::end(previous)});
+        writer.Checked(c.scope);
+        writer.Add({L"a.dxf", 4, {}, {}, {}});  // audited, found nothing
+        std::vector<std::string> kept;
+        for (const BaselineEntry& entry : kvstcheck::ParseBaseline(writer.Bytes())) {
+            kept.push_back(entry.name);
+            const auto same = std::find_if(std::begin(previous), std::end(previous),
+                                           [&](const BaselineEntry& p) { return p.name == entry.name; });
+            EXPECT_EQ(entry.comment, same->comment) << c.what;
+        }
+        EXPECT_EQ(kept, c.kept) << c.what;
+        EXPECT_EQ(writer.KeptUnchecked(), c.kept.size()) << c.what;
+    }
+}
+
+// The rules a rules file checks are those it gives something to check with; the name checks are on
+// unless switched off.
+TEST(BaselineScope, RulesCheckedAreThoseTheRulesGiveSomethingToCheckWith) {
+    using kvstcheck::rules::RuleSet;
+    RuleSet plain;
+    RuleSet quiet;
+    quiet.checks = {false, false, true, false};
+    quiet.kinds[2].required.push_back({U"Standard", {}});
+    quiet.layers.push_back({U"0", {}, 7, std::nullopt, std::nullopt, false});
+    const std::pair<const RuleSet*, std::set<std::string>> cases[] = {
+        {&plain, {"names.characters", "names.invisible", "names.letter-case", "names.spaces"}},
+        {&quiet, {"names.spaces", "text-styles.required", "layers.color", "layers.plot"}},
+    };
+    for (const auto& [ruleSet, ids] : cases) EXPECT_EQ(kvstcheck::RulesChecked(*ruleSet), ids);
 }
 
 }  // namespace

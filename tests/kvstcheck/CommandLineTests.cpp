@@ -62,18 +62,27 @@ TEST(CommandLine, TheStandardFileTools) {
 }
 
 TEST(CommandLine, JobsFromOneToSixtyFourDefaultingToOnePerProcessor) {
-    const std::pair<std::vector<std::string>, std::optional<unsigned>> cases[] = {
-        {{"kvstcheck", "a.dxf"}, 0u},
-        {{"kvstcheck", "--jobs", "1", "a.dxf"}, 1u},
-        {{"kvstcheck", "--jobs=64", "a.dxf"}, 64u},
-        {{"kvstcheck", "a.dxf", "--jobs", "3"}, 3u},
-        {{"kvstcheck", "--jobs", "0", "a.dxf"}, std::nullopt},
-        {{"kvstcheck", "--jobs", "65", "a.dxf"}, std::nullopt},
-        {{"kvstcheck", "--jobs", "-2", "a.dxf"}, std::nullopt},
-        {{"kvstcheck", "--jobs", "two", "a.dxf"}, std::nullopt},
-        {{"kvstcheck", "a.dxf", "--jobs"}, std::nullopt},
+    struct Case {
+        std::vector<std::string> arguments;
+        std::optional<unsigned> jobs;  // nothing: refused
+        const char* refusal;           // what the refusal says, beside the option's name
     };
-    for (const auto& [arguments, jobs] : cases) {
+    const char* const kRange = "a whole number from 1 to 64, not \"";
+    const Case cases[] = {
+        {{"kvstcheck", "a.dxf"}, 0u, ""},
+        {{"kvstcheck", "--jobs", "1", "a.dxf"}, 1u, ""},
+        {{"kvstcheck", "--jobs=64", "a.dxf"}, 64u, ""},
+        {{"kvstcheck", "a.dxf", "--jobs", "3"}, 3u, ""},
+        {{"kvstcheck", "--jobs", "0", "a.dxf"}, std::nullopt, kRange},
+        {{"kvstcheck", "--jobs", "65", "a.dxf"}, std::nullopt, kRange},
+        {{"kvstcheck", "--jobs", "-2", "a.dxf"}, std::nullopt, kRange},
+        {{"kvstcheck", "--jobs", "two", "a.dxf"}, std::nullopt, kRange},
+        {{"kvstcheck", "--jobs", "abc", "a.dxf"}, std::nullopt, "not \"abc\""},
+        {{"kvstcheck", "--jobs", "4294967297", "a.dxf"}, std::nullopt, kRange},
+        {{"kvstcheck", "--jobs", "2.5", "a.dxf"}, std::nullopt, kRange},
+        {{"kvstcheck", "a.dxf", "--jobs"}, std::nullopt, ""},
+    };
+    for (const auto& [arguments, jobs, refusal] : cases) {
         const auto parsed = ParseCommandLine(arguments);
         std::string label;
         for (const std::string& argument : arguments) label += argument + " ";
@@ -81,6 +90,9 @@ TEST(CommandLine, JobsFromOneToSixtyFourDefaultingToOnePerProcessor) {
             EXPECT_FALSE(parsed.options) << label;
             EXPECT_EQ(parsed.exitStatus, 2) << label;
             EXPECT_NE(parsed.error.find("--jobs"), std::string::npos) << label << ": " << parsed.error;
+            EXPECT_NE(parsed.error.find(refusal), std::string::npos) << label << ": " << parsed.error;
+            // A word that is no number is not "out of range".
+            EXPECT_EQ(parsed.error.find("not in range"), std::string::npos) << label << ": " << parsed.error;
             continue;
         }
         ASSERT_TRUE(parsed.options) << label << ": " << parsed.error;

@@ -199,25 +199,33 @@ TEST(FolderOf, TheFolderPartOfAFullPath) {
 
 // The system's own texts for these do not say what to do, nor in words a user knows.
 TEST(SystemMessage, CommonErrorsInPlainWords) {
+    using kvstcheck::FileUse;
     struct Case {
         DWORD error;
+        FileUse use;
         const char* words;
+        const char* wrong;  // words that would mislead for this use; nullptr: none
     };
     const Case cases[] = {
-        {ERROR_FILE_NOT_FOUND, "does not exist"},
-        {ERROR_PATH_NOT_FOUND, "a folder on its way does not exist"},
-        {ERROR_ACCESS_DENIED, "read-only, a folder, or not open to this user"},
-        {ERROR_SHARING_VIOLATION, "another program has it open"},
-        {ERROR_LOCK_VIOLATION, "another program has it open"},
-        {ERROR_DIRECTORY, "a file where a folder belongs"},
-        {ERROR_INVALID_NAME, "not a valid path"},
-        {ERROR_DISK_FULL, "disk is full"},
-        {ERROR_BAD_NETPATH, "network share cannot be reached"},
-        {ERROR_FILENAME_EXCED_RANGE, "too long"},
+        {ERROR_FILE_NOT_FOUND, FileUse::Reading, "does not exist", nullptr},
+        {ERROR_PATH_NOT_FOUND, FileUse::Reading, "a folder on its way does not exist", nullptr},
+        {ERROR_ACCESS_DENIED, FileUse::Writing, "read-only, a folder, or not open to this user", nullptr},
+        // A read-only file can be read: a reader refused is told the causes that apply.
+        {ERROR_ACCESS_DENIED, FileUse::Reading, "a folder, or not open to this user", "read-only"},
+        {ERROR_SHARING_VIOLATION, FileUse::Reading, "another program has it open", nullptr},
+        {ERROR_LOCK_VIOLATION, FileUse::Writing, "another program has it open", nullptr},
+        {ERROR_DIRECTORY, FileUse::Reading, "a file where a folder belongs", nullptr},
+        {ERROR_INVALID_NAME, FileUse::Writing, "not a valid path", nullptr},
+        {ERROR_DISK_FULL, FileUse::Writing, "disk is full", nullptr},
+        {ERROR_BAD_NETPATH, FileUse::Reading, "network share cannot be reached", nullptr},
+        {ERROR_FILENAME_EXCED_RANGE, FileUse::Reading, "too long", nullptr},
     };
     for (const Case& c : cases) {
-        const std::string message = kvstcheck::SystemMessage(c.error);
+        const std::string message = kvstcheck::SystemMessage(c.error, c.use);
         EXPECT_NE(message.find(c.words), std::string::npos) << c.error << ": " << message;
+        if (c.wrong) {
+            EXPECT_EQ(message.find(c.wrong), std::string::npos) << c.error << ": " << message;
+        }
         for (const char* raw : {"denied", "Access", "invalid", "cannot find", "not found"})
             EXPECT_EQ(message.find(raw), std::string::npos) << c.error << ": " << message;
     }

@@ -60,14 +60,14 @@ TEST(RunFacts, TheStandardFilesSizeAndDigest) {
     const std::wstring path = folder.path() + L"\\standard.ini";
     const std::string content = "[Common]\r\nTypeCount=1\r\n" + std::string(70000, 'x');
     std::ofstream(std::filesystem::path(path), std::ios::binary) << content;
-    const kvstcheck::RunFacts facts = kvstcheck::GatherFacts({}, path);
+    const kvstcheck::RunFacts facts = kvstcheck::GatherFacts({}, &content);
     ASSERT_TRUE(facts.standardSize.has_value());
     EXPECT_EQ(*facts.standardSize, content.size());
     EXPECT_EQ(facts.standardSha256, Sha256Hex(content));
     EXPECT_EQ(facts.toolVersion, kvstcheck::ToolVersion());
     EXPECT_FALSE(facts.when.empty());
 
-    const kvstcheck::RunFacts missing = kvstcheck::GatherFacts(path + L".missing", path + L".missing");
+    const kvstcheck::RunFacts missing = kvstcheck::GatherFacts(path + L".missing", nullptr);
     EXPECT_FALSE(missing.standardSize.has_value());
     EXPECT_EQ(missing.standardSha256, "");
     EXPECT_EQ(missing.pluginVersion, "");

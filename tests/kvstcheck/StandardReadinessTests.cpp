@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "support/TempFolder.h"
@@ -102,6 +103,53 @@ TEST(StandardReadiness, MessagesNameTheFileAsGivenAndTheCommandThatExplains) {
     EXPECT_EQ(kvstcheck::ProblemsMessage(loads, L"a.ini"),
               "warning: the plug-in reads 1 line of the standard file a.ini otherwise than its author most likely meant; "
               "run kvstcheck lint a.ini");
+}
+
+// The run reads its standard file once and judges those bytes where the plug-in reads them (its private
+// copy): a file edited after the reading does not change the verdict, and the edit is seen.
+TEST(RunStandard, JudgesTheBytesReadOnceAndSeesTheFileChangeAfter) {
+    const std::string clean = Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=0"});
+    // The same size as clean, so that only the bytes tell the edit.
+    const std::string zero = Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=0", "Name1=0"});
+    struct Case {
+        const char* name;
+        std::optional<std::string> later;  // what the file holds after the reading; nothing: removed
+        bool changed;
+    };
+    const Case cases[] = {
+        {"untouched", clean, false},
+        {"edited, same size", zero, true},
+        {"emptied", std::string(), true},
+        {"removed", std::nullopt, true},
+    };
+    kvtest::TempFolder folder;
+    for (const Case& c : cases) {
+        const std::wstring path = folder / (kvtest::Wide(c.name) + L".ini");
+        const std::wstring copy = folder / (kvtest::Wide(c.name) + L"-copy.ini");
+        kvtest::WriteFileBytes(path, clean);
+        kvstcheck::RunStandard standard(path);
+        ASSERT_TRUE(standard.bytes()) << c.name;
+        EXPECT_EQ(*standard.bytes(), clean) << c.name;
+        if (c.later) kvtest::WriteFileBytes(path, *c.later);
+        else ASSERT_TRUE(::DeleteFileW(path.c_str())) << c.name;
+        kvtest::WriteFileBytes(copy, *standard.bytes());
+        const auto& readiness = standard.Judge(copy);
+        EXPECT_TRUE(readiness.checks) << c.name << ": " << readiness.reason;
+        ASSERT_NE(standard.loaded(), nullptr) << c.name;
+        EXPECT_EQ(standard.ChangedSinceRead(), c.changed) << c.name;
+    }
+}
+
+TEST(RunStandard, BytesThatCannotBeReadAreJudgedByTheFileItself) {
+    kvtest::TempFolder folder;
+    ASSERT_TRUE(::CreateDirectoryW((folder / L"folder.ini").c_str(), nullptr));
+    kvstcheck::RunStandard standard(folder / L"folder.ini");
+    EXPECT_FALSE(standard.bytes());
+    const auto& readiness = standard.Judge(standard.shownPath());
+    EXPECT_FALSE(readiness.checks);
+    EXPECT_NE(readiness.reason.find("folder"), std::string::npos) << readiness.reason;
+    EXPECT_EQ(standard.loaded(), nullptr);
+    EXPECT_FALSE(standard.ChangedSinceRead());  // still nothing to read
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -58,13 +59,12 @@ std::vector<WalkEntry> Entries(std::size_t count) {
     return entries;
 }
 
-// An audit that takes a while, longer for some drawings, and names its drawing in its result.
-kvstcheck::AuditFunction Audit(Log& log, std::size_t slowIndex = SIZE_MAX, int slowMilliseconds = 0) {
-    return [&log, slowIndex, slowMilliseconds](PluginSource&, const WalkEntry& entry) {
+// An audit that names its drawing in its result; it yields, so that the workers interleave.
+kvstcheck::AuditFunction Audit(Log& log) {
+    return [&log](PluginSource&, const WalkEntry& entry) {
         ++log.running;
         ++log.started;
-        const bool slow = entry.path == L"drawing-" + std::to_wstring(slowIndex);
-        std::this_thread::sleep_for(std::chrono::milliseconds(slow ? slowMilliseconds : (entry.path.size() % 3)));
+        for (std::size_t i = 0; i < entry.path.size() % 3; ++i) std::this_thread::yield();
         {
             const std::lock_guard lock(log.mutex);
             log.audited.insert(entry.path);
@@ -103,18 +103,40 @@ TEST(WorkerPool, EveryDrawingOnceInOrderOnWorkersInTheirOwnApartments) {
     }
 }
 
+// The first drawing is held at a gate that opens only when a worker finds the window of results full:
+// the others went ahead meanwhile, as far as the window and no further, and the run then ends whole.
 TEST(WorkerPool, OnlyABoundedNumberOfResultsWaitsForASlowDrawing) {
-    Log log;
-    FakeSource source(log);
-    int startedBeforeTheSlowOne = -1;
-    kvstcheck::AuditInOrder(Entries(200), 2, source, Audit(log, 0, 500), [&](std::size_t index, DrawingResult) {
-        if (index == 0) startedBeforeTheSlowOne = log.started.load();
-    });
-    // The other worker went ahead while the first drawing took its time, but not beyond the window:
-    // the slow one and the 16 results that may wait behind it.
-    EXPECT_GT(startedBeforeTheSlowOne, 2);
-    EXPECT_LE(startedBeforeTheSlowOne, 17);
-    EXPECT_EQ(log.audited.size(), 200u);
+    for (const std::size_t jobs : {std::size_t{2}, std::size_t{3}, std::size_t{4}}) {
+        Log log;
+        FakeSource source(log);
+        std::atomic<std::size_t> highestBegun{0};
+        std::promise<std::size_t> windowFull;  // the highest drawing begun when a worker first had to wait
+        std::future<std::size_t> whenFull = windowFull.get_future();
+        std::once_flag once;
+        const auto audit = Audit(log);
+        std::size_t taken = 0;
+        kvstcheck::AuditInOrder(
+            Entries(200), jobs, source,
+            [&](PluginSource& worker, const WalkEntry& entry) {
+                const std::size_t index = std::stoul(entry.path.substr(entry.path.find(L'-') + 1));
+                for (std::size_t seen = highestBegun; seen < index && !highestBegun.compare_exchange_weak(seen, index);) {
+                }
+                // A generous limit, so that a pool that never waits fails below instead of hanging.
+                if (index == 0) whenFull.wait_for(std::chrono::seconds(60));
+                return audit(worker, entry);
+            },
+            [&](std::size_t, DrawingResult) { ++taken; },
+            [&] { std::call_once(once, [&] { windowFull.set_value(highestBegun.load()); }); });
+        const std::string label = std::to_string(jobs) + " jobs";
+        ASSERT_EQ(whenFull.wait_for(std::chrono::seconds(0)), std::future_status::ready) << label << ": no worker waited";
+        // Drawings 0 to window - 1 were handed out; a worker between taking one and beginning it is not seen.
+        const std::size_t window = jobs * kvstcheck::kWaitingPerWorker;
+        const std::size_t highest = whenFull.get();
+        EXPECT_LE(highest, window - 1) << label;
+        EXPECT_GE(highest, window - 1 - (jobs - 2)) << label;
+        EXPECT_EQ(taken, 200u) << label;
+        EXPECT_EQ(log.audited.size(), 200u) << label;
+    }
 }
 
 TEST(WorkerPool, AFailureStopsTheRunAfterTheResultsBeforeIt) {

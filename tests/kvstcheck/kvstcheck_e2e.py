@@ -894,6 +894,28 @@ class FilesForOtherPrograms(unittest.TestCase):
         self.assertEqual(kvstcheck("--standard", STANDARD, OFFICE_DXF, SITE_JSON, "--baseline",
                                    windows_path(baseline)).status, 0)
 
+    def test_rewriting_a_baseline_keeps_the_entries_the_run_did_not_check(self):
+        folder = scratch("baseline-unchecked")
+        baseline = accepted_office(folder)
+        document = json.loads(baseline.read_text(encoding="utf-8"))
+        drawing = document["accepted"][0]["drawing"]
+        unchecked = [{"drawing": drawing, "kind": "layers", "name": "a-door", "rule": "layers.pattern", "count": 1,
+                      "comment": "waived by the office"},
+                     {"drawing": "elsewhere/plan.dxf", "kind": "layers", "name": "X", "rule": "", "count": 1,
+                      "comment": "not in this run"}]
+        document["accepted"] += unchecked
+        baseline.write_text(json.dumps(document, ensure_ascii=False), encoding="utf-8")
+        # No --rules: the rules entry was not checked, not fixed.
+        run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "--baseline", windows_path(baseline),
+                        "--write-baseline", windows_path(baseline))
+        self.assertEqual(run.status, 0, run)
+        entries = json.loads(baseline.read_text(encoding="utf-8"))["accepted"]
+        for entry in unchecked:
+            self.assertIn(entry, entries)
+        self.assertNotIn("GONE", [e["name"] for e in entries])  # checked, and fixed
+        self.assertEqual(len(entries), 6 + len(unchecked))
+        self.assertIn(f"the baseline {windows_path(baseline)} keeps 2 entries that this run did not check", run.err)
+
     def test_a_baseline_that_is_not_ours_stops_the_run_before_anything_is_written(self):
         folder = scratch("baseline-not-ours")
         (folder / "later.json").write_text('{"generator": "kvstcheck baseline", "schemaVersion": 9, "accepted": []}')
