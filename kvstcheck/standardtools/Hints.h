@@ -30,9 +30,9 @@ public:
 private:
     struct KindIndex {
         std::vector<std::wstring> names;   // in file order, each once, no empty name
-        std::vector<std::wstring> folded;  // the same in upper case
+        std::vector<std::wstring> folded;  // the same, letter case folded
         std::unordered_map<std::wstring, std::size_t> firstOfFolded;
-        std::unordered_map<std::wstring, std::size_t> firstOfSkeleton;  // skeletons in upper case
+        std::unordered_map<std::wstring, std::size_t> firstOfSkeleton;  // skeletons, letter case folded
         std::vector<std::vector<std::size_t>> byLength;  // indices of names by folded length
     };
     audit::PerKind<KindIndex> kinds_;
