@@ -29,7 +29,7 @@ HintFinder::HintFinder(const LoadedStandard& standard) {
             if (std::wstring skeleton = FoldLetterCase(Skeleton(index.names[i])); !skeleton.empty())
                 index.firstOfSkeleton.emplace(std::move(skeleton), i);
         }
-        index.nearNames.emplace(std::move(folded));
+        index.nearNames.emplace(folded);
     }
 }
 
@@ -50,12 +50,10 @@ NameHints HintFinder::For(std::wstring_view kindLabel, std::wstring_view name) c
     const std::size_t limit = HintDistanceLimit(folded.size());
     if (limit == 0 || !index.nearNames) return {};
     // (distance, position in the file): the nearest first, and of equals the first written.
-    std::vector<std::pair<std::size_t, std::size_t>> near = index.nearNames->Within(folded, limit);
-    std::erase_if(near, [&](const auto& found) { return index.names[found.second] == name; });
-    const std::size_t kept = std::min(near.size(), kMaxHintNames);
-    std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(kept), near.end());
+    const auto near = index.nearNames->Nearest(folded, limit, kMaxHintNames,
+                                               [&](std::size_t position) { return index.names[position] == name; });
     NameHints hints;
-    for (std::size_t i = 0; i < kept; ++i) hints.names.push_back(index.names[near[i].second]);
+    for (const auto& found : near) hints.names.push_back(index.names[found.second]);
     return hints;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 
 #include "kvstcheck/standardtools/EditDistance.h"
 
@@ -47,18 +49,62 @@ bool KeepsEnoughPieces(std::wstring_view query, std::wstring_view name, std::siz
         const std::size_t start = SegmentStart(name.size(), segment);
         const std::wstring_view piece = name.substr(start, SegmentStart(name.size(), segment + 1) - start);
         bool found = false;
-        ForEachPlace(query, name.size(), start, piece.size(), limit,
-                     [&](std::size_t at) { found = found || query.substr(at, piece.size()) == piece; });
+        // Pieces are a few characters long: compared in place, not through a library call.
+        ForEachPlace(query, name.size(), start, piece.size(), limit, [&](std::size_t at) {
+            std::size_t same = 0;
+            while (same < piece.size() && piece[same] == query[at + same]) ++same;
+            found = found || same == piece.size();
+        });
         missing += found ? 0 : 1;
     }
     return missing <= limit;
 }
 
+// Positions from several ascending lists, merged in ascending order, each once.
+class MergedPositions {
+public:
+    explicit MergedPositions(const std::vector<const std::vector<std::uint32_t>*>& lists) {
+        for (const auto* list : lists)
+            if (!list->empty()) heads_.push_back({list->data(), list->data() + list->size()});
+        std::make_heap(heads_.begin(), heads_.end(), Later);
+    }
+
+    std::optional<std::uint32_t> Next() {
+        while (!heads_.empty()) {
+            std::pop_heap(heads_.begin(), heads_.end(), Later);
+            Head& head = heads_.back();
+            const std::uint32_t position = *head.at++;
+            if (head.at == head.end)
+                heads_.pop_back();
+            else
+                std::push_heap(heads_.begin(), heads_.end(), Later);
+            if (position == last_) continue;
+            last_ = position;
+            return position;
+        }
+        return std::nullopt;
+    }
+
+private:
+    struct Head {
+        const std::uint32_t* at;
+        const std::uint32_t* end;
+    };
+    static bool Later(const Head& a, const Head& b) { return *a.at > *b.at; }
+    std::vector<Head> heads_;
+    std::optional<std::uint32_t> last_;
+};
+
 }  // namespace
 
-NearNameIndex::NearNameIndex(std::vector<std::wstring> folded) : folded_(std::move(folded)), seen_(folded_.size()) {
-    for (std::size_t i = 0; i < folded_.size(); ++i) {
-        const std::wstring_view name = folded_[i];
+NearNameIndex::NearNameIndex(const std::vector<std::wstring>& folded) {
+    starts_.push_back(0);
+    for (const std::wstring& name : folded) {
+        characters_ += name;
+        starts_.push_back(characters_.size());
+    }
+    for (std::size_t i = 0; i < folded.size(); ++i) {
+        const std::wstring_view name = folded[i];
         if (byLength_.size() <= name.size()) byLength_.resize(name.size() + 1);
         byLength_[name.size()].push_back(static_cast<std::uint32_t>(i));
         for (std::size_t segment = 0; segment < SegmentsOf(name.size()); ++segment) {
@@ -69,66 +115,63 @@ NearNameIndex::NearNameIndex(std::vector<std::wstring> folded) : folded_(std::mo
     }
 }
 
-// Names of one length that keep enough pieces. A name within the limit keeps all but at most limit of
-// its pieces, so it holds one of any limit + 1 of them: only the postings of the limit + 1 pieces with
-// the fewest names are read.
-void NearNameIndex::Probe(std::wstring_view query, std::size_t length, std::size_t limit,
-                          std::vector<std::uint32_t>& candidates) const {
+// The postings of the distance + 1 pieces with the fewest names, at every place in the query where a
+// name of this length within that distance may hold them; every name of the length when it has too
+// few pieces for one to survive.
+std::vector<const NearNameIndex::Postings*> NearNameIndex::RarestPieces(std::wstring_view query, std::size_t length,
+                                                                        std::size_t distance) const {
     const std::size_t segments = SegmentsOf(length);
-    if (segments <= limit) {  // no piece need survive: every name of the length is measured
-        candidates.insert(candidates.end(), byLength_[length].begin(), byLength_[length].end());
-        return;
-    }
-    struct Postings {
+    if (segments <= distance) return {&byLength_[length]};
+    struct Piece {
         std::size_t names = 0;
-        std::vector<const std::vector<std::uint32_t>*> lists;
+        std::vector<const Postings*> lists;
     };
-    std::vector<Postings> bySegment(segments);
+    std::vector<Piece> bySegment(segments);
     for (std::size_t segment = 0; segment < segments; ++segment) {
         const std::size_t start = SegmentStart(length, segment);
         const std::size_t size = SegmentStart(length, segment + 1) - start;
-        ForEachPlace(query, length, start, size, limit, [&](std::size_t at) {
+        ForEachPlace(query, length, start, size, distance, [&](std::size_t at) {
             const auto posting = pieces_.find(PieceKey(length, segment, query.substr(at, size)));
             if (posting == pieces_.end()) return;
             bySegment[segment].names += posting->second.size();
             bySegment[segment].lists.push_back(&posting->second);
         });
     }
-    std::partial_sort(bySegment.begin(), bySegment.begin() + static_cast<std::ptrdiff_t>(limit + 1), bySegment.end(),
-                      [](const Postings& a, const Postings& b) { return a.names < b.names; });
-    for (std::size_t chosen = 0; chosen <= limit; ++chosen) {
-        for (const auto* list : bySegment[chosen].lists) {
-            for (const std::uint32_t name : *list) {
-                if (seen_[name] == queries_) continue;
-                seen_[name] = queries_;
-                if (KeepsEnoughPieces(query, folded_[name], limit)) candidates.push_back(name);
-            }
-        }
-    }
+    std::partial_sort(bySegment.begin(), bySegment.begin() + static_cast<std::ptrdiff_t>(distance + 1), bySegment.end(),
+                      [](const Piece& a, const Piece& b) { return a.names < b.names; });
+    std::vector<const Postings*> rarest;
+    for (std::size_t chosen = 0; chosen <= distance; ++chosen)
+        rarest.insert(rarest.end(), bySegment[chosen].lists.begin(), bySegment[chosen].lists.end());
+    return rarest;
 }
 
-std::vector<std::pair<std::size_t, std::size_t>> NearNameIndex::Within(std::wstring_view query,
-                                                                       std::size_t limit) const {
-    std::vector<std::uint32_t> candidates;
-    {
-        const std::lock_guard lock(searching_);
-        if (++queries_ == 0) {  // after 2^32 searches the stamps start again from a clean slate
-            std::fill(seen_.begin(), seen_.end(), 0);
-            queries_ = 1;
-        }
-        const std::size_t shortest = query.size() > limit ? query.size() - limit : 0;
-        for (std::size_t length = shortest; length <= query.size() + limit && length < byLength_.size(); ++length)
-            if (!byLength_[length].empty()) Probe(query, length, limit, candidates);
-    }
-    std::vector<std::pair<std::size_t, std::size_t>> near;
+std::vector<std::pair<std::size_t, std::size_t>> NearNameIndex::Nearest(
+    std::wstring_view query, std::size_t limit, std::size_t count, const std::function<bool(std::size_t)>& skip) const {
+    std::vector<std::pair<std::size_t, std::size_t>> nearest;
     BandedEditDistance banded;
     const bool fitsAWord = query.size() <= WordEditDistance::kLongestPattern;
     const WordEditDistance word(fitsAWord ? query : std::wstring_view());
-    for (const std::uint32_t candidate : candidates) {
-        const std::size_t distance = fitsAWord ? word.To(folded_[candidate]) : banded.Between(query, folded_[candidate], limit);
-        if (distance <= limit) near.emplace_back(distance, candidate);
+    // Distance by distance: within one, file order is the order of the answer, so a search stops as
+    // soon as it has enough.
+    for (std::size_t distance = 0; distance <= limit && nearest.size() < count; ++distance) {
+        std::vector<const Postings*> lists;
+        const std::size_t shortest = query.size() > distance ? query.size() - distance : 0;
+        for (std::size_t length = shortest; length <= query.size() + distance && length < byLength_.size(); ++length) {
+            if (byLength_[length].empty()) continue;
+            const auto rarest = RarestPieces(query, length, distance);
+            lists.insert(lists.end(), rarest.begin(), rarest.end());
+        }
+        MergedPositions positions(lists);
+        while (nearest.size() < count) {
+            const auto position = positions.Next();
+            if (!position) break;
+            const std::wstring_view name = Name(*position);
+            if (!KeepsEnoughPieces(query, name, distance) || skip(*position)) continue;
+            const std::size_t measured = fitsAWord ? word.To(name) : banded.Between(query, name, distance);
+            if (measured == distance) nearest.emplace_back(distance, *position);
+        }
     }
-    return near;
+    return nearest;
 }
 
 }  // namespace kvstcheck
