@@ -22,8 +22,8 @@ constexpr bool IsSorted() {
 }
 static_assert(IsSorted(), "the folding table is searched by halving: it must stay sorted");
 
-bool IsHighSurrogate(wchar_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(wchar_t c) noexcept { return c >= 0xDC00 && c <= 0xDFFF; }
+[[maybe_unused]] bool IsHighSurrogate(wchar_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
+[[maybe_unused]] bool IsLowSurrogate(wchar_t c) noexcept { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
