@@ -1,6 +1,7 @@
 #include "kvstcheck/standardtools/HintsIndex.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <optional>
 #include <utility>
@@ -41,63 +42,34 @@ void ForEachPlace(std::wstring_view query, std::size_t length, std::size_t start
     }
 }
 
-// Whether the name keeps its pieces where a name within limit edits of the query must: all but limit.
-bool KeepsEnoughPieces(std::wstring_view query, std::wstring_view name, std::size_t limit) {
-    const std::size_t segments = SegmentsOf(name.size());
-    std::size_t missing = 0;
-    for (std::size_t segment = 0; segment < segments && missing <= limit; ++segment) {
-        const std::size_t start = SegmentStart(name.size(), segment);
-        const std::wstring_view piece = name.substr(start, SegmentStart(name.size(), segment + 1) - start);
-        bool found = false;
-        // Pieces are a few characters long: compared in place, not through a library call.
-        ForEachPlace(query, name.size(), start, piece.size(), limit, [&](std::size_t at) {
-            std::size_t same = 0;
-            while (same < piece.size() && piece[same] == query[at + same]) ++same;
-            found = found || same == piece.size();
-        });
-        missing += found ? 0 : 1;
-    }
-    return missing <= limit;
-}
-
-// Positions from several ascending lists, merged in ascending order, each once.
-class MergedPositions {
+// The positions of several lists in ascending order, each once: marked in a bitmap of all the kind's
+// positions (a few kilobytes), then read word by word.
+class PositionsInOrder {
 public:
-    explicit MergedPositions(const std::vector<const std::vector<std::uint32_t>*>& lists) {
+    PositionsInOrder(const std::vector<const std::vector<std::uint32_t>*>& lists, std::size_t names)
+        : words_(names / 64 + 1) {
         for (const auto* list : lists)
-            if (!list->empty()) heads_.push_back({list->data(), list->data() + list->size()});
-        std::make_heap(heads_.begin(), heads_.end(), Later);
+            for (const std::uint32_t position : *list) words_[position / 64] |= std::uint64_t{1} << (position % 64);
     }
 
     std::optional<std::uint32_t> Next() {
-        while (!heads_.empty()) {
-            std::pop_heap(heads_.begin(), heads_.end(), Later);
-            Head& head = heads_.back();
-            const std::uint32_t position = *head.at++;
-            if (head.at == head.end)
-                heads_.pop_back();
-            else
-                std::push_heap(heads_.begin(), heads_.end(), Later);
-            if (position == last_) continue;
-            last_ = position;
-            return position;
+        for (; word_ < words_.size(); ++word_) {
+            if (words_[word_] == 0) continue;
+            const int bit = std::countr_zero(words_[word_]);
+            words_[word_] &= words_[word_] - 1;
+            return static_cast<std::uint32_t>(word_ * 64 + static_cast<std::size_t>(bit));
         }
         return std::nullopt;
     }
 
 private:
-    struct Head {
-        const std::uint32_t* at;
-        const std::uint32_t* end;
-    };
-    static bool Later(const Head& a, const Head& b) { return *a.at > *b.at; }
-    std::vector<Head> heads_;
-    std::optional<std::uint32_t> last_;
+    std::vector<std::uint64_t> words_;
+    std::size_t word_ = 0;
 };
 
 }  // namespace
 
-NearNameIndex::NearNameIndex(const std::vector<std::wstring>& folded) {
+NearNameIndex::NearNameIndex(const std::vector<std::wstring>& folded) : pieceKeys_(folded.size() * kSegments) {
     starts_.push_back(0);
     for (const std::wstring& name : folded) {
         characters_ += name;
@@ -110,7 +82,9 @@ NearNameIndex::NearNameIndex(const std::vector<std::wstring>& folded) {
         for (std::size_t segment = 0; segment < SegmentsOf(name.size()); ++segment) {
             const std::size_t start = SegmentStart(name.size(), segment);
             const std::size_t end = SegmentStart(name.size(), segment + 1);
-            pieces_[PieceKey(name.size(), segment, name.substr(start, end - start))].push_back(static_cast<std::uint32_t>(i));
+            const std::uint64_t key = PieceKey(name.size(), segment, name.substr(start, end - start));
+            pieces_[key].push_back(static_cast<std::uint32_t>(i));
+            pieceKeys_[i * kSegments + segment] = static_cast<std::uint32_t>(key);
         }
     }
 }
@@ -119,7 +93,7 @@ NearNameIndex::NearNameIndex(const std::vector<std::wstring>& folded) {
 // name of this length within that distance may hold them; every name of the length when it has too
 // few pieces for one to survive.
 std::vector<const NearNameIndex::Postings*> NearNameIndex::RarestPieces(std::wstring_view query, std::size_t length,
-                                                                        std::size_t distance) const {
+                                                                        std::size_t distance, PlacedPieces& placed) const {
     const std::size_t segments = SegmentsOf(length);
     if (segments <= distance) return {&byLength_[length]};
     struct Piece {
@@ -133,6 +107,7 @@ std::vector<const NearNameIndex::Postings*> NearNameIndex::RarestPieces(std::wst
         ForEachPlace(query, length, start, size, distance, [&](std::size_t at) {
             const auto posting = pieces_.find(PieceKey(length, segment, query.substr(at, size)));
             if (posting == pieces_.end()) return;
+            placed[segment].push_back(static_cast<std::uint32_t>(posting->first));
             bySegment[segment].names += posting->second.size();
             bySegment[segment].lists.push_back(&posting->second);
         });
@@ -143,6 +118,18 @@ std::vector<const NearNameIndex::Postings*> NearNameIndex::RarestPieces(std::wst
     for (std::size_t chosen = 0; chosen <= distance; ++chosen)
         rarest.insert(rarest.end(), bySegment[chosen].lists.begin(), bySegment[chosen].lists.end());
     return rarest;
+}
+
+// Whether the name keeps its pieces where a name within distance edits of the query must: all but
+// distance of them. Pieces compare by their keys: a collision lets a name through to be measured.
+bool NearNameIndex::KeepsEnoughPieces(std::size_t position, const PlacedPieces& placed, std::size_t distance) const {
+    const std::size_t segments = SegmentsOf(starts_[position + 1] - starts_[position]);
+    std::size_t missing = 0;
+    for (std::size_t segment = 0; segment < segments && missing <= distance; ++segment) {
+        const std::uint32_t key = pieceKeys_[position * kSegments + segment];
+        missing += std::find(placed[segment].begin(), placed[segment].end(), key) == placed[segment].end() ? 1 : 0;
+    }
+    return missing <= distance;
 }
 
 std::vector<std::pair<std::size_t, std::size_t>> NearNameIndex::Nearest(
@@ -156,17 +143,18 @@ std::vector<std::pair<std::size_t, std::size_t>> NearNameIndex::Nearest(
     for (std::size_t distance = 0; distance <= limit && nearest.size() < count; ++distance) {
         std::vector<const Postings*> lists;
         const std::size_t shortest = query.size() > distance ? query.size() - distance : 0;
+        std::vector<PlacedPieces> placed(2 * distance + 1);  // by length, from the shortest
         for (std::size_t length = shortest; length <= query.size() + distance && length < byLength_.size(); ++length) {
             if (byLength_[length].empty()) continue;
-            const auto rarest = RarestPieces(query, length, distance);
+            const auto rarest = RarestPieces(query, length, distance, placed[length - shortest]);
             lists.insert(lists.end(), rarest.begin(), rarest.end());
         }
-        MergedPositions positions(lists);
+        PositionsInOrder positions(lists, starts_.size() - 1);
         while (nearest.size() < count) {
             const auto position = positions.Next();
             if (!position) break;
             const std::wstring_view name = Name(*position);
-            if (!KeepsEnoughPieces(query, name, distance) || skip(*position)) continue;
+            if (!KeepsEnoughPieces(*position, placed[name.size() - shortest], distance) || skip(*position)) continue;
             const std::size_t measured = fitsAWord ? word.To(name) : banded.Between(query, name, distance);
             if (measured == distance) nearest.emplace_back(distance, *position);
         }

@@ -1,6 +1,7 @@
 #pragma once
 // The nearest-name search of hints: the names of a kind nearest a query within a few edits, found
 // through an index instead of a pass over all the kind's names. Portable.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -31,7 +32,11 @@ public:
 
 private:
     using Postings = std::vector<std::uint32_t>;  // positions of names, ascending
-    std::vector<const Postings*> RarestPieces(std::wstring_view query, std::size_t length, std::size_t distance) const;
+    // Per piece of a name of one length: the keys of the query's text at each place it may stand.
+    using PlacedPieces = std::array<std::vector<std::uint32_t>, kSegments>;
+    std::vector<const Postings*> RarestPieces(std::wstring_view query, std::size_t length, std::size_t distance,
+                                              PlacedPieces& placed) const;
+    bool KeepsEnoughPieces(std::size_t position, const PlacedPieces& placed, std::size_t distance) const;
 
     std::wstring_view Name(std::size_t position) const {
         return std::wstring_view(characters_).substr(starts_[position], starts_[position + 1] - starts_[position]);
@@ -42,6 +47,7 @@ private:
     std::vector<std::size_t> starts_;  // where each name begins, and where the last ends
     std::vector<Postings> byLength_;
     std::unordered_map<std::uint64_t, Postings> pieces_;
+    std::vector<std::uint32_t> pieceKeys_;  // kSegments per name: its pieces' keys, cut to 32 bits
 };
 
 }  // namespace kvstcheck
