@@ -50,8 +50,11 @@ std::wstring ToWide(std::u32string_view text) {
     return wide;
 }
 
-std::u32string FromUtf8(std::string_view text) {
-    std::u32string points;
+std::u32string FromUtf8(std::string_view text) { return DecodeUtf8Points(text).points; }
+
+Utf8Points DecodeUtf8Points(std::string_view text) {
+    Utf8Points decoded;
+    std::u32string& points = decoded.points;
     points.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
@@ -70,9 +73,10 @@ std::u32string FromUtf8(std::string_view text) {
         const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
         const bool valid = length > 0 && taken == length && !overlong && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
         points += valid ? c : kReplacement;
+        decoded.valid = decoded.valid && valid;
         i += taken;
     }
-    return points;
+    return decoded;
 }
 
 void AppendUtf8(std::string& bytes, char32_t code) {

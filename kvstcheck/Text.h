@@ -1,5 +1,6 @@
 #pragma once
-// Conversions between the encodings a drawing file or the console uses and UTF-16.
+// Conversions between the encodings a drawing file or the console uses and UTF-16; UTF-8 through
+// the portable codec of CodePoints.h.
 #include <optional>
 #include <string>
 #include <string_view>

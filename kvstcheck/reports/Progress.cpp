@@ -17,7 +17,7 @@ std::string TwoDigits(long long value) { return (value < 10 ? "0" : "") + std::t
 }  // namespace
 
 bool ShowsProgress(bool errorIsConsole, bool json, std::size_t drawings) {
-    return errorIsConsole && !json && drawings > kFewDrawings;
+    return errorIsConsole && !json && drawings > 0;
 }
 
 std::string FormatDuration(double seconds) {
@@ -30,11 +30,12 @@ std::string FormatDuration(double seconds) {
 }
 
 std::wstring FormatProgress(std::size_t done, std::size_t total, std::wstring_view pathNow, double elapsedSeconds,
-                            std::size_t width) {
+                            std::size_t width, std::string_view step) {
     std::string counts = std::to_string(done) + " of " + std::to_string(total) + " drawings";
     if (done > 0 && done < total)
         counts += ", " + FormatDuration(elapsedSeconds / static_cast<double>(done) * static_cast<double>(total - done)) +
                   " left";
+    if (!step.empty()) counts += ", " + std::string(step);
     std::wstring line = DecodeUtf8(counts).value_or(std::wstring()) + L": ";
     if (line.size() >= width) return line.substr(0, width);
     // A CR or an escape sequence in a file name would break the line that is rewritten in place.
@@ -57,11 +58,12 @@ ProgressLine::ProgressLine(bool shown, std::size_t total)
 
 ProgressLine::~ProgressLine() { Clear(); }
 
-void ProgressLine::Show(std::size_t done, std::wstring_view current) {
+void ProgressLine::Show(std::size_t done, std::wstring_view current, std::string_view step) {
     if (!shown_) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    if (total_ <= kFewDrawings && elapsed < kSlowRunSeconds) return;
     // One column short of the width: a full line would wrap on some consoles.
-    const std::wstring line = FormatProgress(done, total_, current, elapsed, width_ > 1 ? width_ - 1 : 1);
+    const std::wstring line = FormatProgress(done, total_, current, elapsed, width_ > 1 ? width_ - 1 : 1, step);
     std::wstring text = L"\r" + line;
     if (line.size() < visible_) text += std::wstring(visible_ - line.size(), L' ') + L"\r" + line;
     visible_ = line.size();

@@ -5,6 +5,7 @@
 
 #include "kvstcheck/CodePoints.h"
 #include "kvstcheck/standardtools/EditDistance.h"
+#include "kvstcheck/text/CaseFolding.h"
 
 namespace kvstcheck::rules {
 namespace {
@@ -12,12 +13,6 @@ namespace {
 // Codes of four or more characters may be two edits away, shorter ones one; never all of it.
 std::size_t NearestEdits(std::size_t length) { return length >= 4 ? 2 : length >= 2 ? 1 : 0; }
 
-std::u32string Upper(std::u32string_view text) {
-    std::u32string upper(text);
-    for (char32_t& c : upper)
-        if (c >= U'a' && c <= U'z') c -= 0x20;
-    return upper;
-}
 constexpr std::size_t kNearestShown = 3;
 
 std::string Shown(const std::string& fieldName) {
@@ -150,11 +145,11 @@ FormatVerdict NameFormat::Walk(std::u32string_view name, unsigned present) const
 }
 
 std::vector<std::u32string> NameFormat::Nearest(const FieldCodes& field, std::u32string_view value) const {
-    const std::wstring wideValue = ToWide(Upper(value));
+    const std::wstring wideValue = ToWide(text::FoldCase(value));
     const std::size_t limit = NearestEdits(value.size());
     std::vector<std::pair<std::size_t, std::size_t>> close;  // distance (letter case aside), code
     for (std::size_t i = 0; i < field.codes.size(); ++i) {
-        const std::size_t distance = BoundedEditDistance(wideValue, ToWide(Upper(field.codes[i])), limit);
+        const std::size_t distance = BoundedEditDistance(wideValue, ToWide(text::FoldCase(field.codes[i])), limit);
         if (distance <= limit) close.emplace_back(distance, i);
     }
     std::stable_sort(close.begin(), close.end());

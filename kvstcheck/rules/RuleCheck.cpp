@@ -8,22 +8,13 @@
 
 #include "kvstcheck/CodePoints.h"
 #include "kvstcheck/reports/DisplayName.h"
+#include "kvstcheck/text/CaseFolding.h"
 
 namespace kvstcheck::rules {
 namespace {
 
 constexpr std::size_t kPatternsShown = 3;
 constexpr std::u32string_view kRefusedCharacters = U"<>/\\\":;?*|=";
-
-char32_t FoldCharacter(char32_t c) {
-    if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-        (c >= 0x410 && c <= 0x42F) || (c >= 0xFF21 && c <= 0xFF3A))
-        return c + 0x20;
-    if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-    if (((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) && c % 2 == 0) return c + 1;
-    if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && c % 2 == 1) return c + 1;
-    return c;
-}
 
 bool IsSpace(char32_t c) {
     return c == U' ' || (c >= U'\t' && c <= U'\r') || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
@@ -206,11 +197,7 @@ std::u32string OwnPart(std::u32string_view name) {
     return std::u32string(bar == std::u32string_view::npos ? name : name.substr(bar + 1));
 }
 
-std::u32string FoldCase(std::u32string_view name) {
-    std::u32string folded(name);
-    for (char32_t& c : folded) c = FoldCharacter(c);
-    return folded;
-}
+std::u32string FoldCase(std::u32string_view name) { return text::FoldCase(name); }
 
 std::vector<RuleFinding> CheckDrawing(const RuleSet& rules, const DrawingNames& drawing) {
     std::vector<RuleFinding> findings;

@@ -20,7 +20,7 @@ std::vector<RuleFinding> CheckDrawing(const RuleSet& rules, const DrawingNames& 
 // The part of a name that a drawing owns: for a name from an external reference, "XREF|A-WALL",
 // the part after the last "|".
 std::u32string OwnPart(std::u32string_view name);
-// Letter case of Latin, Greek and Cyrillic letters folded, as name comparisons in drawings ignore it.
+// Letter case folded (text/CaseFolding.h), as name comparisons in drawings ignore it.
 std::u32string FoldCase(std::u32string_view name);
 
 }  // namespace kvstcheck::rules

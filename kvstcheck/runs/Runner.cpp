@@ -86,6 +86,9 @@ std::wstring PluginModuleOf(const Options& options) {
     }
 }
 
+// How often a drawing's hints show on the progress line.
+constexpr std::size_t kFindingsPerProgress = 1000;
+
 // Hints from the standard file as the plug-in's own reading code loaded it, each name searched once
 // per run. They explain findings and change nothing else: a file lint cannot read gives no hints.
 class RunHints {
@@ -209,9 +212,14 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
         if (!entries.empty()) progress.Show(0, entries.front().path);
         const auto take = [&](std::size_t index, DrawingResult result) {
             interrupts.ThrowIfInterrupted();
-            // Hints explain the plug-in's findings; a rule's finding says its own why.
-            for (Finding& finding : result.findings)
-                if (finding.rule.empty()) hints.Add(finding);
+            // Hints explain the plug-in's findings; a rule's finding says its own why. A drawing of
+            // many findings shows how far its hints have come.
+            for (std::size_t i = 0; i < result.findings.size(); ++i) {
+                if (result.findings[i].rule.empty()) hints.Add(result.findings[i]);
+                if (i % kFindingsPerProgress == kFindingsPerProgress - 1)
+                    progress.Show(index, entries[index].path, "hints for " + std::to_string(i + 1) + " of " +
+                                                                  std::to_string(result.findings.size()) + " findings");
+            }
             baseline.Accept(result);
             // The text lines need no result once printed; JSON and some files read them all at the end.
             const DrawingResult& counted = report.Add(std::move(result), options.json || outputs.KeepsDrawings());

@@ -21,15 +21,15 @@ HintFinder::HintFinder(const LoadedStandard& standard) {
             if (name.empty() || !seen.insert(name).second) continue;
             index.names.push_back(name);
         }
+        std::vector<std::wstring> folded;
+        folded.reserve(index.names.size());
         for (std::size_t i = 0; i < index.names.size(); ++i) {
-            std::wstring folded = FoldLetterCase(index.names[i]);
-            index.firstOfFolded.emplace(folded, i);
+            folded.push_back(FoldLetterCase(index.names[i]));
+            index.firstOfFolded.emplace(folded.back(), i);
             if (std::wstring skeleton = FoldLetterCase(Skeleton(index.names[i])); !skeleton.empty())
                 index.firstOfSkeleton.emplace(std::move(skeleton), i);
-            if (index.byLength.size() <= folded.size()) index.byLength.resize(folded.size() + 1);
-            index.byLength[folded.size()].push_back(i);
-            index.folded.push_back(std::move(folded));
         }
+        index.nearNames.emplace(folded);
     }
 }
 
@@ -48,26 +48,12 @@ NameHints HintFinder::For(std::wstring_view kindLabel, std::wstring_view name) c
     }
 
     const std::size_t limit = HintDistanceLimit(folded.size());
-    if (limit == 0) return {};
+    if (limit == 0 || !index.nearNames) return {};
     // (distance, position in the file): the nearest first, and of equals the first written.
-    std::vector<std::pair<std::size_t, std::size_t>> near;
-    BandedEditDistance banded;
-    const bool fitsAWord = folded.size() <= WordEditDistance::kLongestPattern;
-    const WordEditDistance word(fitsAWord ? std::wstring_view(folded) : std::wstring_view());
-    const std::size_t shortest = folded.size() > limit ? folded.size() - limit : 0;
-    const std::size_t longest = std::min(folded.size() + limit, index.byLength.empty() ? 0 : index.byLength.size() - 1);
-    for (std::size_t length = shortest; length <= longest && length < index.byLength.size(); ++length) {
-        for (const std::size_t candidate : index.byLength[length]) {
-            if (index.names[candidate] == name) continue;
-            const std::size_t distance = fitsAWord ? word.To(index.folded[candidate])
-                                                   : banded.Between(folded, index.folded[candidate], limit);
-            if (distance <= limit) near.emplace_back(distance, candidate);
-        }
-    }
-    const std::size_t kept = std::min(near.size(), kMaxHintNames);
-    std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(kept), near.end());
+    const auto near = index.nearNames->Nearest(folded, limit, kMaxHintNames,
+                                               [&](std::size_t position) { return index.names[position] == name; });
     NameHints hints;
-    for (std::size_t i = 0; i < kept; ++i) hints.names.push_back(index.names[near[i].second]);
+    for (const auto& found : near) hints.names.push_back(index.names[found.second]);
     return hints;
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 // Hints for findings: the allowed names of the finding's kind that its author may have meant.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "kvstcheck/reports/Report.h"
-#include "kvstcheck/standardtools/EditDistance.h"
+#include "kvstcheck/standardtools/HintsIndex.h"
 #include "kvstcheck/standardtools/LoadedStandard.h"
 
 namespace kvstcheck {
@@ -29,11 +30,10 @@ public:
 
 private:
     struct KindIndex {
-        std::vector<std::wstring> names;   // in file order, each once, no empty name
-        std::vector<std::wstring> folded;  // the same in upper case
+        std::vector<std::wstring> names;  // in file order, each once, no empty name
         std::unordered_map<std::wstring, std::size_t> firstOfFolded;
-        std::unordered_map<std::wstring, std::size_t> firstOfSkeleton;  // skeletons in upper case
-        std::vector<std::vector<std::size_t>> byLength;  // indices of names by folded length
+        std::unordered_map<std::wstring, std::size_t> firstOfSkeleton;  // skeletons, letter case folded
+        std::optional<NearNameIndex> nearNames;  // the names, letter case folded
     };
     audit::PerKind<KindIndex> kinds_;
 };

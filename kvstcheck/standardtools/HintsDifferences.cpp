@@ -7,7 +7,7 @@
 #include "kvstcheck/CodePoints.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/reports/DisplayName.h"
-#include "kvstcheck/standardtools/LetterCase.h"
+#include "kvstcheck/text/CaseFolding.h"
 
 namespace kvstcheck {
 namespace {
@@ -109,7 +109,7 @@ std::string Describe(char32_t code) {
 }
 
 bool SameButLetterCase(char32_t a, char32_t b) {
-    return FoldLetterCase(ToWide(std::u32string(1, a))) == FoldLetterCase(ToWide(std::u32string(1, b)));
+    return text::FoldCase(a) == text::FoldCase(b);
 }
 
 // "a trailing space", "3 leading spaces", "trailing U+00A0 NO-BREAK SPACE".

@@ -1,13 +1,9 @@
 #include "kvstcheck/standardtools/LetterCase.h"
 
-#include <windows.h>
+#include "kvstcheck/text/CaseFolding.h"
 
 namespace kvstcheck {
 
-std::wstring FoldLetterCase(std::wstring_view name) {
-    std::wstring folded(name);
-    if (!folded.empty()) ::CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
-    return folded;
-}
+std::wstring FoldLetterCase(std::wstring_view name) { return text::FoldCase(name); }
 
 }  // namespace kvstcheck

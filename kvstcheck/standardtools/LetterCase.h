@@ -5,7 +5,7 @@
 
 namespace kvstcheck {
 
-// The name in upper case, by the system's rules for every script (not only A to Z).
+// The name with its letter case folded (text/CaseFolding.h): the same folding as the rules' checks.
 std::wstring FoldLetterCase(std::wstring_view name);
 
 }  // namespace kvstcheck

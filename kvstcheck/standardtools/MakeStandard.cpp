@@ -99,6 +99,7 @@ StandardDraft DraftStandard(const std::vector<ReferenceDrawing>& drawings, UINT 
     audit::PerKind<std::vector<std::string>> lines;
     for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
         std::unordered_set<std::wstring_view> seen;
+        std::size_t beyond = 0;  // names that could be written but do not fit the section
         for (const ReferenceDrawing& drawing : drawings) {
             for (const std::wstring& name : NamesOf(drawing.names, kind)) {
                 if (!seen.insert(name).second) continue;
@@ -107,12 +108,12 @@ StandardDraft DraftStandard(const std::vector<ReferenceDrawing>& drawings, UINT 
                 std::string encoded;
                 const std::string problem = ProblemOf(name, codePage, encoded);
                 if (!problem.empty()) {
+                    ++draft.unfaithfulNames;
                     draft.refusals.push_back(where + problem);
                     continue;
                 }
                 if (lines[kind].size() == kMostNames) {
-                    draft.refusals.push_back(where + "is one " + kKindWords[kind] + " more than a section can declare (" +
-                                             std::to_string(kMostNames) + ")");
+                    ++beyond;
                     continue;
                 }
                 if (NeedsQuotes(name)) {
@@ -123,6 +124,12 @@ StandardDraft DraftStandard(const std::vector<ReferenceDrawing>& drawings, UINT 
             }
         }
         draft.nameCounts[kind] = lines[kind].size();
+        // One line for the kind: a line per name would bury the other refusals under thousands.
+        if (beyond > 0) {
+            draft.refusals.push_back(std::string("the reference drawings hold ") + std::to_string(kMostNames + beyond) +
+                                     " " + kKindPlurals[kind] + " that can be written, more than a section can declare (" +
+                                     std::to_string(kMostNames) + ")");
+        }
     }
     std::size_t typeCount = 0;
     for (const auto& names : lines) typeCount += names.empty() ? 0 : 1;
@@ -165,8 +172,10 @@ int MakeStandard(const Options& options) {
     const StandardDraft draft = DraftStandard(drawings, codePage);
     if (!draft.refusals.empty()) {
         for (const std::string& refusal : draft.refusals) WriteError(refusal);
-        WriteError("no standard file written: " + std::to_string(draft.refusals.size()) +
-                   (draft.refusals.size() == 1 ? " name" : " names") + " cannot be written faithfully");
+        const std::size_t unfaithful = draft.unfaithfulNames;
+        WriteError(unfaithful > 0 ? "no standard file written: " + std::to_string(unfaithful) +
+                                        (unfaithful == 1 ? " name" : " names") + " cannot be written faithfully"
+                                  : std::string("no standard file written: a kind holds more names than a section can declare"));
         return kBroken;
     }
     if (draft.bytes.empty()) {

@@ -20,7 +20,10 @@ struct ReferenceDrawing {
 struct StandardDraft {
     std::string bytes;  // the file, in the code page; empty when something was refused or there are no names
     audit::PerKind<std::size_t> nameCounts{};
-    std::vector<std::string> refusals;  // UTF-8, one per name that cannot be written faithfully
+    // UTF-8: one per name that cannot be written faithfully, one per kind with more names than a section
+    // can declare.
+    std::vector<std::string> refusals;
+    std::size_t unfaithfulNames = 0;
 };
 
 // Every name of each kind in first-seen order, each once, in the standard file's format and the

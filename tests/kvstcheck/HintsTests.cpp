@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <random>
 
+#include "kvstcheck/standardtools/EditDistance.h"
+#include "kvstcheck/standardtools/HintsDifferences.h"
+#include "kvstcheck/standardtools/LetterCase.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -171,3 +174,64 @@ TEST(HintFinder, NearNamesAreSoughtByHowTheNameReads) {
 }
 
 }  // namespace
+
+namespace {
+
+// The search as it was before the index: every allowed name measured, the nearest three kept.
+std::vector<std::wstring> NearestByEveryName(const std::vector<std::wstring>& allowed, const std::wstring& name) {
+    const std::wstring folded = kvstcheck::FoldLetterCase(kvstcheck::Skeleton(name));
+    const std::size_t limit = kvstcheck::HintDistanceLimit(folded.size());
+    std::vector<std::pair<std::size_t, std::size_t>> near;
+    for (std::size_t i = 0; i < allowed.size() && limit > 0; ++i) {
+        const std::size_t distance = FullEditDistance(folded, kvstcheck::FoldLetterCase(allowed[i]));
+        if (allowed[i] != name && distance <= limit) near.emplace_back(distance, i);
+    }
+    std::sort(near.begin(), near.end());
+    std::vector<std::wstring> names;
+    for (std::size_t i = 0; i < near.size() && i < kvstcheck::kMaxHintNames; ++i) names.push_back(allowed[near[i].second]);
+    return names;
+}
+
+// Names over a small alphabet, so that many lie within a few edits of one another; some long enough for
+// the banded search, some with repeated pieces.
+std::wstring RandomName(std::mt19937& random) {
+    const std::wstring alphabet = L"AB-1\u00C9\u0531\u0561a";
+    const std::size_t length = random() % 5 == 0 ? 30 + random() % 50 : 1 + random() % 14;
+    std::wstring name(length, L' ');
+    for (wchar_t& c : name) c = alphabet[random() % alphabet.size()];
+    return name;
+}
+
+std::wstring Edited(std::wstring name, std::mt19937& random) {
+    for (std::size_t edits = random() % 5; edits > 0; --edits) {
+        const std::size_t at = name.empty() ? 0 : random() % name.size();
+        switch (random() % 3) {
+            case 0: name.insert(at, 1, L"AB-1a"[random() % 5]); break;
+            case 1: if (!name.empty()) name.erase(at, 1); break;
+            default: if (!name.empty()) name[at] = L"AB-1a"[random() % 5];
+        }
+    }
+    return name;
+}
+
+}  // namespace
+
+// The index finds exactly what measuring every allowed name finds: the same names in the same order.
+TEST(HintFinder, TheIndexAgreesWithMeasuringEveryName) {
+    std::mt19937 random(20261208);
+    for (int standardNumber = 0; standardNumber < 30; ++standardNumber) {
+        std::vector<std::wstring> allowed;
+        for (std::size_t i = 0, count = 1 + random() % 400; i < count; ++i) allowed.push_back(RandomName(random));
+        std::vector<std::wstring> unique;
+        for (const std::wstring& name : allowed)
+            if (std::find(unique.begin(), unique.end(), name) == unique.end()) unique.push_back(name);
+        const HintFinder hints(Allowing(allowed));
+        for (int queryNumber = 0; queryNumber < 200; ++queryNumber) {
+            const std::wstring name = queryNumber % 2 ? Edited(unique[random() % unique.size()], random) : RandomName(random);
+            const NameHints found = hints.For(L"\u56FE\u5C42", name);
+            // Names equal but for letter case or look-alikes are answered before any search.
+            if (found.letterCase || !found.differences.empty()) continue;
+            EXPECT_EQ(found.names, NearestByEveryName(unique, name)) << "standard " << standardNumber << ", " << kvtest::Utf8(name);
+        }
+    }
+}

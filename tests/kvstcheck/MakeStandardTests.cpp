@@ -63,12 +63,31 @@ TEST(MakeStandard, RefusesEachNameItCannotWriteFaithfullyAndWritesNothing) {
 }
 
 TEST(MakeStandard, MoreNamesThanASectionDeclaresAndNoNamesAtAll) {
-    DrawingNames many;
-    for (int i = 0; i < 32768; ++i) many.linetypes.push_back(L"L" + std::to_wstring(i));
-    const auto draft = DraftStandard({{L"big.json", many}}, kWestern);
-    ASSERT_EQ(draft.refusals.size(), 1u);
-    EXPECT_EQ(draft.refusals[0], "big.json: linetype \"L32767\" is one linetype more than a section can declare (32767)");
-    EXPECT_TRUE(draft.bytes.empty());
+    // One line per kind over the limit, whatever its count; names that cannot be written still get theirs,
+    // and names repeated across drawings count once.
+    const struct {
+        int layers;
+        int linetypes;
+        std::vector<std::string> refusals;
+    } cases[] = {
+        {32767, 0, {}},
+        {32768, 0, {"the reference drawings hold 32768 layers that can be written, more than a section can declare (32767)"}},
+        {100000, 40000,
+         {"the reference drawings hold 100000 layers that can be written, more than a section can declare (32767)",
+          "the reference drawings hold 40000 linetypes that can be written, more than a section can declare (32767)"}},
+    };
+    for (const auto& c : cases) {
+        DrawingNames many;
+        many.layers = {L"Bad\r\nname"};
+        for (int i = 0; i < c.layers; ++i) many.layers.push_back(L"A-" + std::to_wstring(i));
+        for (int i = 0; i < c.linetypes; ++i) many.linetypes.push_back(L"L" + std::to_wstring(i));
+        const auto draft = DraftStandard({{L"big.json", many}, {L"again.json", many}}, kWestern);
+        ASSERT_EQ(draft.refusals.size(), c.refusals.size() + 1) << c.layers;
+        EXPECT_EQ(draft.unfaithfulNames, 1u);
+        const std::vector<std::string> kinds(draft.refusals.begin() + 1, draft.refusals.end());
+        EXPECT_EQ(kinds, c.refusals);
+        EXPECT_TRUE(draft.bytes.empty());
+    }
 
     // Drawings without names refuse no name: there is simply nothing to write.
     const auto empty = DraftStandard({{L"empty.json", {}}, {L"none.dxf", {}}}, kWestern);

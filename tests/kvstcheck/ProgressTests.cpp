@@ -9,7 +9,8 @@ using kvstcheck::FormatDuration;
 using kvstcheck::FormatProgress;
 using kvstcheck::ShowsProgress;
 
-TEST(Progress, OnlyOnAConsoleWithoutJsonForMoreThanAFewDrawings) {
+// A run of a few drawings has a line too (it shows once the run is slow).
+TEST(Progress, OnlyOnAConsoleWithoutJson) {
     struct Case {
         bool console;
         bool json;
@@ -17,7 +18,8 @@ TEST(Progress, OnlyOnAConsoleWithoutJsonForMoreThanAFewDrawings) {
         bool shown;
     };
     const Case cases[] = {{true, false, kvstcheck::kFewDrawings + 1, true}, {true, false, 1000, true},
-                          {true, false, kvstcheck::kFewDrawings, false},    {true, false, 0, false},
+                          {true, false, kvstcheck::kFewDrawings, true},     {true, false, 1, true},
+                          {true, false, 0, false},
                           {false, false, 1000, false},                      {true, true, 1000, false}};
     for (const Case& c : cases)
         EXPECT_EQ(ShowsProgress(c.console, c.json, c.drawings), c.shown) << c.console << c.json << c.drawings;
@@ -39,6 +41,22 @@ TEST(Progress, TheLineCountsEstimatesAndKeepsTheFileName) {
     EXPECT_EQ(line.size(), 40u);
     EXPECT_EQ(line, L"3 of 9 drawings, 6 s left: ...\u5BA4-plan.dxf");
     EXPECT_EQ(FormatProgress(3, 9, deep, 3.0, 20), L"3 of 9 drawings, 6 s");
+}
+
+TEST(Progress, AStepWithinTheDrawingFollowsTheCounts) {
+    const struct {
+        std::size_t done, total, width;
+        double elapsed;
+        const char* step;
+        const wchar_t* line;
+    } cases[] = {
+        {0, 1, 79, 3.0, "hints for 4000 of 100000 findings", L"0 of 1 drawings, hints for 4000 of 100000 findings: p.dxf"},
+        {1, 3, 79, 2.0, "hints for 1000 of 2000 findings", L"1 of 3 drawings, 4 s left, hints for 1000 of 2000 findings: p.dxf"},
+        {0, 1, 30, 3.0, "hints for 4000 of 100000 findings", L"0 of 1 drawings, hints for 400"},
+        {0, 1, 79, 3.0, "", L"0 of 1 drawings: p.dxf"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatProgress(c.done, c.total, L"p.dxf", c.elapsed, c.width, c.step), c.line) << c.step;
 }
 
 TEST(Progress, APathShowsNothingThatMovesTheCursor) {
