@@ -146,7 +146,7 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
         const LintReport report = LintOf(c.file);
         const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
             return warning.line == c.line && warning.problem.find(c.problem) != std::string::npos && !warning.fix.empty() &&
-                   warning.rule == c.rule && warning.severity == c.severity;
+                   warning.Id() == c.rule && warning.severity == c.severity;
         });
         EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
     }
@@ -188,7 +188,7 @@ TEST_F(LintTest, SeveritiesSetTheStatusAndShowInTextAndJson) {
         for (std::size_t i = 0; i < report.warnings.size(); ++i) {
             const auto& entry = document["warnings"][i];
             const auto& warning = report.warnings[i];
-            EXPECT_EQ(entry["rule"], warning.rule) << c.what;
+            EXPECT_EQ(entry["rule"], std::string(warning.Id())) << c.what;
             EXPECT_EQ(entry["severity"], kvstcheck::SeverityWord(warning.severity)) << c.what;
             EXPECT_EQ(entry["line"], warning.line) << c.what;
             EXPECT_EQ(entry["problem"], warning.problem) << c.what;
@@ -313,7 +313,7 @@ TEST_F(LintTest, MistakesPastTheStopShowInTheSameRun) {
     for (const auto& c : cases) {
         const LintReport report = LintOf(c.file);
         std::vector<std::pair<std::uint32_t, std::string>> rules;
-        for (const auto& warning : report.warnings) rules.emplace_back(warning.line, warning.rule);
+        for (const auto& warning : report.warnings) rules.emplace_back(warning.line, std::string(warning.Id()));
         EXPECT_EQ(rules, c.rules) << c.what << "\n" << Listed(report);
         const auto stops = std::count_if(report.warnings.begin(), report.warnings.end(), [](const auto& warning) {
             const bool stop = warning.problem.find("stops") != std::string::npos ||
@@ -359,7 +359,7 @@ TEST_F(LintTest, MisspeltKeysAreNamedWithTheRightSpelling) {
     for (const auto& c : cases) {
         const LintReport report = LintOf(c.file);
         const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
-            return warning.line == c.line && warning.rule == c.rule && warning.problem.find(c.problem) != std::string::npos &&
+            return warning.line == c.line && warning.Id() == c.rule && warning.problem.find(c.problem) != std::string::npos &&
                    (c.fix == nullptr || warning.fix == c.fix);
         });
         EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
@@ -482,7 +482,7 @@ TEST_F(LintTest, LinesWindowsMayReadOtherwiseCarryTheirRule) {
     for (const auto& c : cases) {
         const LintReport report = LintOf(c.file);
         const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
-            return warning.line == c.line && warning.rule == "windows-differs" &&
+            return warning.line == c.line && warning.Id() == "windows-differs" &&
                    warning.problem.find(c.problem) != std::string::npos && !warning.fix.empty();
         });
         EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
@@ -492,12 +492,12 @@ TEST_F(LintTest, LinesWindowsMayReadOtherwiseCarryTheirRule) {
     // A file with control characters is refused as binary; its lines are still known.
     const auto warnings = kvstcheck::FindLintWarnings(head + Lines({"\x1FName2=Walls"}), 1252, {});
     EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [](const auto& warning) {
-        return warning.line == 7 && warning.rule == "windows-differs" && warning.problem.find("control character") != std::string::npos;
+        return warning.line == 7 && warning.Id() == "windows-differs" && warning.problem.find("control character") != std::string::npos;
     }));
     // A line without '=' under a name the plug-in never reads is no such line.
     const LintReport heading = LintOf(head + Lines({"Name2=x", "Walls of the office"}));
     EXPECT_TRUE(std::none_of(heading.warnings.begin(), heading.warnings.end(),
-                             [](const auto& warning) { return warning.rule == "windows-differs"; }))
+                             [](const auto& warning) { return warning.Id() == "windows-differs"; }))
         << Listed(heading);
 }
 
