@@ -124,7 +124,13 @@ std::optional<std::string_view> MeantKey(std::string_view written, bool common) 
 
 WalkFacts::WalkFacts(const ProfileImage& image, const CodePageText& text, bool checkBytes, bool suggestEdits,
                      std::vector<LintWarning>& warnings)
-    : image(image), text(text), checkBytes(checkBytes), suggestEdits(suggestEdits), warnings(warnings) {}
+    : image(image),
+      text(text),
+      checkBytes(checkBytes),
+      suggestEdits(suggestEdits),
+      warnings(warnings),
+      // Proofs walk the file again: a large file gets fewer of them, so that lint stays quick.
+      proofsLeft_(static_cast<int>(std::min<std::size_t>(32, (std::size_t{8} << 20) / (image.Bytes().size() + 1)))) {}
 
 void WalkFacts::Warn(std::uint32_t line, LintRule rule, std::string problem, std::string fix, std::optional<LintEdit> edit) {
     if (!suggestEdits) edit.reset();
@@ -188,12 +194,13 @@ long WalkFacts::TypeSectionsWithoutGap() const {
 std::optional<LintEdit> WalkFacts::IfProven(LintEdit edit, LintRule rule, std::uint32_t line) {
     if (!suggestEdits || proofsLeft_ <= 0) return std::nullopt;
     --proofsLeft_;
-    if (!loadedNames_) loadedNames_ = LoadedNameCounts(image, text);
+    if (!loadedNames_) loadedNames_ = LoadedNames(image);
     if (!unedited_) unedited_ = Walk(image, text, checkBytes, false, nullptr);
     const ProfileImage edited(ApplyLintEdit(image.Bytes(), edit));
-    const auto names = LoadedNameCounts(edited, text);
+    const auto names = LoadedNames(edited);
     for (std::size_t kind = 0; kind < audit::kKindCount; ++kind)
-        if (names[kind] < (*loadedNames_)[kind]) return std::nullopt;
+        for (const std::wstring& name : (*loadedNames_)[kind])
+            if (!names[kind].contains(name)) return std::nullopt;
     const std::uint32_t moved = LineAfterEdit(line, edit);
     for (const LintWarning& later : Walk(edited, text, checkBytes, false, nullptr)) {
         if (later.rule == rule && later.line == moved && moved != 0) return std::nullopt;
@@ -204,6 +211,15 @@ std::optional<LintEdit> WalkFacts::IfProven(LintEdit edit, LintRule rule, std::u
         if (!known) return std::nullopt;
     }
     return edit;
+}
+
+audit::PerKind<std::unordered_set<std::wstring>> WalkFacts::LoadedNames(const ProfileImage& from) const {
+    const standards::StandardLoad load = LoadFromImage(from, text, false);
+    audit::PerKind<std::unordered_set<std::wstring>> names;
+    if (!load.loaded) return names;
+    for (std::size_t kind = 0; kind < audit::kKindCount; ++kind)
+        for (const std::wstring_view name : load.kinds[kind].names) names[kind].emplace(name);
+    return names;
 }
 
 std::vector<LintWarning> Walk(const ProfileImage& image, const CodePageText& text, bool checkBytes, bool suggestEdits,

@@ -78,7 +78,7 @@ public:
     long NamesWithoutGap(const std::string& section) const;
     long TypeSectionsWithoutGap() const;
     // The edit, when linting the edited bytes again proves it: the warning of rule at line is gone, no
-    // error appears that was no problem before, and no list loads fewer names. Each proof walks the
+    // error appears that was no problem before, and every name loaded before still loads. Each proof walks the
     // file twice, so only a few edits a walk are proven and the rest are given in words alone.
     std::optional<LintEdit> IfProven(LintEdit edit, LintRule rule, std::uint32_t line);
 
@@ -101,9 +101,12 @@ public:
     audit::PerKind<std::vector<ReadName>> names;
 
 private:
-    std::optional<audit::PerKind<std::size_t>> loadedNames_;
+    // Every name each kind's list loads from the bytes; none when the load fails.
+    audit::PerKind<std::unordered_set<std::wstring>> LoadedNames(const ProfileImage& from) const;
+
+    std::optional<audit::PerKind<std::unordered_set<std::wstring>>> loadedNames_;
     std::optional<std::vector<LintWarning>> unedited_;
-    int proofsLeft_ = 32;
+    int proofsLeft_;
 };
 
 // What a value becomes on its way to the plug-in, and the names each list receives.
