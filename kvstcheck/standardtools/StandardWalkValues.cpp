@@ -76,11 +76,14 @@ void ValueChecks::CheckMeant(const ReadName& name, const std::unordered_set<std:
     const std::string_view written = *facts_.image.Value(*name.entry);
     const bool quoted = IsQuotedValue(written);
     const std::string_view value = Unquoted(written);
-    const std::size_t comment = quoted ? std::string_view::npos : CommentStart(value);
+    // Quotes say the name is meant as written, but for blanks at its ends; a value that is all comment
+    // has no name before it to suggest.
+    std::size_t comment = quoted ? std::string_view::npos : CommentStart(value);
+    if (comment != std::string_view::npos && TrimBlanks(value.substr(0, comment)).empty()) comment = std::string_view::npos;
     const bool blankEnds =
         quoted && !value.empty() && (value.back() == ' ' || value.back() == '\t' || value.front() == '\t');
     if (comment == std::string_view::npos && !blankEnds) {
-        if (HasInnerWhiteSpace(name.name))
+        if (!quoted && HasInnerWhiteSpace(name.name))
             facts_.Warn(name.entry->line, LintRule::InnerWhiteSpace,
                         name.key + "=" + facts_.text.Utf8(name.name) + " holds a tab or two spaces in a row: the plug-in allows exactly " +
                             Quoted(facts_.text.Utf8(name.name)) + ", and a drawing's name with one space does not match it",
