@@ -94,7 +94,7 @@ private:
         facts_.Warn(entry.line, LintRule::NameAboveCount,
                     key + " is above NameCount=" + std::to_string(count) + ", so the plug-in never reads it",
                     follows ? "write " + fixed + ": the section has Name1 to Name" + std::to_string(names) + ", or remove the line"
-                            : "renumber it as Name" + std::to_string(count + 1) + " and raise NameCount if it belongs, or remove the line",
+                            : "number the names from Name1 without a gap and raise NameCount if it belongs, or remove the line",
                     follows ? facts_.IfProven(Replacing(countEntry->line, fixed), LintRule::NameAboveCount, entry.line) : std::nullopt);
     }
 
@@ -135,7 +135,7 @@ private:
             const bool follows = sections >= *number && countEntry != nullptr;
             facts_.Warn(section.line, LintRule::SectionAboveCount, "[" + name + "] is never read: TypeCount=" + std::to_string(typeCount),
                         follows ? "write " + fixed + ": the file has [Type1] to [Type" + std::to_string(sections) + "], or remove the section"
-                                : "renumber it as [Type" + std::to_string(typeCount + 1) + "] and raise TypeCount if it belongs, or remove the section",
+                                : "number the type sections from [Type1] without a gap and raise TypeCount if it belongs, or remove the section",
                         follows ? facts_.IfProven(Replacing(countEntry->line, fixed), LintRule::SectionAboveCount, section.line) : std::nullopt);
         } else {
             facts_.Warn(section.line, LintRule::UnknownSection,

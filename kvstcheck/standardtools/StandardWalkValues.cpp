@@ -44,7 +44,8 @@ void ValueChecks::CheckValue(const ProfileEntry& entry, const std::string& key) 
         const auto line = facts_.LineReading(keyName, read);
         facts_.Warn(entry.line, LintRule::LeadingSpace,
                     key + "=" + Quoted(shown) + ": the plug-in drops the leading spaces and reads " + Quoted(facts_.Shown(read)),
-                    "remove the leading spaces: a name that begins with a space cannot be listed",
+                    (line ? "write " + facts_.Shown(*line) + ": " : std::string("remove the leading spaces: ")) +
+                        "a name that begins with a space cannot be listed",
                     line ? std::optional<LintEdit>(LintEdit{LintEdit::Action::Replace, entry.line, *line}) : std::nullopt);
     }
     if (value.size() > kReadableBytes) {
