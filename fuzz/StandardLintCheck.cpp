@@ -102,7 +102,7 @@ std::string ProveEdit(const standards::ProfileImage& image, const std::vector<kv
                       const kvstcheck::LintWarning& warning, const Latin1Text& text) {
     const kvstcheck::LintEdit& edit = *warning.edit;
     const standards::ProfileImage edited{kvstcheck::ApplyLintEdit(image.Bytes(), edit)};
-    const auto after = kvstcheck::WalkStandard(edited, text, true);
+    const auto after = kvstcheck::WalkStandardWithoutEdits(edited, text, true);
     const std::string what = std::string(warning.Id()) + " at line " + std::to_string(warning.line) + ": its edit ";
     std::set<RuleAt> problems;
     for (const auto& earlier : before) problems.insert({earlier.rule, kvstcheck::LineAfterEdit(earlier.line, edit)});
@@ -121,12 +121,8 @@ std::string ProveEdit(const standards::ProfileImage& image, const std::vector<kv
     return {};
 }
 
-}  // namespace
-
-std::string CheckLintEdits(std::string_view bytes, std::size_t* proven) {
-    const standards::ProfileImage image{std::string(bytes)};
-    const Latin1Text text;
-    const auto warnings = kvstcheck::WalkStandard(image, text, true);
+std::string ProveEdits(const standards::ProfileImage& image, const std::vector<kvstcheck::LintWarning>& warnings,
+                       const Latin1Text& text, std::size_t* proven) {
     std::size_t tried = 0;
     for (const auto& warning : warnings) {
         if (!warning.edit) continue;
@@ -136,6 +132,14 @@ std::string CheckLintEdits(std::string_view bytes, std::size_t* proven) {
         if (proven != nullptr) ++*proven;
     }
     return {};
+}
+
+}  // namespace
+
+std::string CheckLintEdits(std::string_view bytes, std::size_t* proven) {
+    const standards::ProfileImage image{std::string(bytes)};
+    const Latin1Text text;
+    return ProveEdits(image, kvstcheck::WalkStandard(image, text, true), text, proven);
 }
 
 std::string CheckStandardLint(std::string_view bytes) {
@@ -151,7 +155,7 @@ std::string CheckStandardLint(std::string_view bytes) {
         if (!IsValidUtf8(warning.problem) || !IsValidUtf8(warning.fix)) return where + " is not valid UTF-8";
     }
     if (kvstcheck::WalkStandard(image, text, true) != warnings) return "a second walk gives other warnings";
-    return CheckLintEdits(bytes);
+    return ProveEdits(image, warnings, text, nullptr);
 }
 
 }  // namespace fuzzcheck

@@ -130,7 +130,7 @@ WalkFacts::WalkFacts(const ProfileImage& image, const CodePageText& text, bool c
       suggestEdits(suggestEdits),
       warnings(warnings),
       // Proofs walk the file again: a large file gets fewer of them, so that lint stays quick.
-      proofsLeft_(static_cast<int>(std::min<std::size_t>(32, (std::size_t{8} << 20) / (image.Bytes().size() + 1)))) {}
+      proofsLeft_(static_cast<int>(std::min<std::size_t>(16, (std::size_t{8} << 20) / (image.Bytes().size() + 1)))) {}
 
 void WalkFacts::Warn(std::uint32_t line, LintRule rule, std::string problem, std::string fix, std::optional<LintEdit> edit) {
     if (!suggestEdits) edit.reset();
@@ -285,6 +285,10 @@ audit::PerKind<std::size_t> LoadedNameCounts(const standards::ProfileImage& imag
 std::vector<LintWarning> WalkStandard(const standards::ProfileImage& image, const CodePageText& text, bool checkBytes,
                                       LoadingStop* stop) {
     return walk::Walk(image, text, checkBytes, true, stop);
+}
+
+std::vector<LintWarning> WalkStandardWithoutEdits(const standards::ProfileImage& image, const CodePageText& text, bool checkBytes) {
+    return walk::Walk(image, text, checkBytes, false, nullptr);
 }
 
 }  // namespace kvstcheck
