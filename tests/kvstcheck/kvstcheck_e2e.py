@@ -530,7 +530,8 @@ class StandardTools(unittest.TestCase):
         self.assertEqual(document["typeNames"], ["AcadLayer", "AcadLinetype", "AcadTextStyle", "AcadDimStyle", None])
         self.assertEqual(document["kinds"][2]["names"], ["Standard", "", ""])
         self.assertEqual(len(document["warnings"]), 9)
-        self.assertEqual(list(document["warnings"][0]), ["rule", "severity", "line", "problem", "fix"])
+        self.assertEqual(list(document["warnings"][0]), ["rule", "severity", "line", "problem", "fix", "edit"])
+        self.assertEqual(document["warnings"][0]["edit"], {"line": 4, "replace": "TypeCount=4"})
         self.assertEqual([w["severity"] for w in document["warnings"]].count("note"), 2)
 
     def test_lint_several_files_in_one_run(self):
