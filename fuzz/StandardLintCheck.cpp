@@ -1,6 +1,8 @@
 #include "StandardLintCheck.h"
 
 #include <algorithm>
+#include <set>
+#include <tuple>
 
 #include "kvstcheck/standardtools/StandardWalk.h"
 
@@ -91,7 +93,54 @@ bool IsKebabCase(std::string_view rule) {
            rule.find("--") == std::string_view::npos;
 }
 
+// A warning's rule at a line, to find it again after an edit.
+using RuleAt = std::pair<kvstcheck::LintRule, std::uint32_t>;
+
+// One suggested edit, applied and linted again: its warning is gone, no error appears that was not a
+// problem before, and no list loads fewer names.
+std::string ProveEdit(const standards::ProfileImage& image, const std::vector<kvstcheck::LintWarning>& before,
+                      const kvstcheck::LintWarning& warning, const Latin1Text& text) {
+    const kvstcheck::LintEdit& edit = *warning.edit;
+    const standards::ProfileImage edited{kvstcheck::ApplyLintEdit(image.Bytes(), edit)};
+    const auto after = kvstcheck::WalkStandardWithoutEdits(edited, text, true);
+    const std::string what = std::string(warning.Id()) + " at line " + std::to_string(warning.line) + ": its edit ";
+    std::set<RuleAt> problems;
+    for (const auto& earlier : before) problems.insert({earlier.rule, kvstcheck::LineAfterEdit(earlier.line, edit)});
+    const std::uint32_t line = kvstcheck::LineAfterEdit(warning.line, edit);
+    for (const auto& later : after) {
+        if (later.rule == warning.rule && later.line == line && line != 0) return what + "leaves the warning";
+        if (later.severity == kvstcheck::Severity::Error && !problems.contains({later.rule, later.line}))
+            return what + "brings the error " + std::string(later.Id()) + " at line " + std::to_string(later.line);
+    }
+    const auto namesBefore = kvstcheck::LoadedNameCounts(image, text);
+    const auto namesAfter = kvstcheck::LoadedNameCounts(edited, text);
+    for (std::size_t kind = 0; kind < namesBefore.size(); ++kind)
+        if (namesAfter[kind] < namesBefore[kind])
+            return what + "loads " + std::to_string(namesAfter[kind]) + " names of kind " + std::to_string(kind) + " where " +
+                   std::to_string(namesBefore[kind]) + " loaded";
+    return {};
+}
+
+std::string ProveEdits(const standards::ProfileImage& image, const std::vector<kvstcheck::LintWarning>& warnings,
+                       const Latin1Text& text, std::size_t* proven) {
+    std::size_t tried = 0;
+    for (const auto& warning : warnings) {
+        if (!warning.edit) continue;
+        // Files with hundreds of fixes prove the first ones: each proof lints the whole file again.
+        if (++tried > kEditsProvenPerFile) break;
+        if (std::string broken = ProveEdit(image, warnings, warning, text); !broken.empty()) return broken;
+        if (proven != nullptr) ++*proven;
+    }
+    return {};
+}
+
 }  // namespace
+
+std::string CheckLintEdits(std::string_view bytes, std::size_t* proven) {
+    const standards::ProfileImage image{std::string(bytes)};
+    const Latin1Text text;
+    return ProveEdits(image, kvstcheck::WalkStandard(image, text, true), text, proven);
+}
 
 std::string CheckStandardLint(std::string_view bytes) {
     const standards::ProfileImage image{std::string(bytes)};
@@ -102,11 +151,11 @@ std::string CheckStandardLint(std::string_view bytes) {
         const std::string where = "warning at line " + std::to_string(warning.line);
         if (warning.line > lines) return where + " of a file of " + std::to_string(lines) + " lines";
         if (warning.problem.empty() || warning.fix.empty()) return where + " without its problem or fix";
-        if (!IsKebabCase(warning.rule)) return where + " without a rule id in kebab case";
+        if (!IsKebabCase(warning.Id())) return where + " without a rule id in kebab case";
         if (!IsValidUtf8(warning.problem) || !IsValidUtf8(warning.fix)) return where + " is not valid UTF-8";
     }
     if (kvstcheck::WalkStandard(image, text, true) != warnings) return "a second walk gives other warnings";
-    return {};
+    return ProveEdits(image, warnings, text, nullptr);
 }
 
 }  // namespace fuzzcheck

@@ -45,12 +45,15 @@ constexpr auto kByteClass = [] {
     classes[0] = kNul;
     classes['\v'] = classes['\f'] = classes['\x1a'] = kPageFeedOrEof;
     classes['\r'] = classes['\n'] = kLineEnd;
-    for (int byte = 0x1C; byte <= 0x1F; ++byte) classes[byte] = kUnpinnedEdge;
+    // Control bytes that are no blank: Wine keeps them at the ends, Windows' trimming is not pinned.
+    for (int byte = 0x01; byte <= 0x1F; ++byte)
+        if (!IsBlank(static_cast<char>(byte))) classes[byte] = kUnpinnedEdge;
+    classes[0x7F] = kUnpinnedEdge;
     classes[0xA0] = kAbove127 | kUnpinnedEdge;
     return classes;
 }();
 
-// Past the run of bytes from 0x20 to 0x7F at position, a machine word at a time: none of them
+// Past the run of bytes from 0x20 to 0x7E at position, a machine word at a time: none of them
 // ends a line or needs noting.
 std::size_t SkipPlainText(std::string_view bytes, std::size_t position) noexcept {
     using Word = std::uintptr_t;
@@ -59,8 +62,9 @@ std::size_t SkipPlainText(std::string_view bytes, std::size_t position) noexcept
     while (bytes.size() - position >= sizeof(Word)) {
         Word word;
         std::memcpy(&word, bytes.data() + position, sizeof word);
-        // A byte below 0x20 or above 0x7F sets its high bit here.
-        if ((((word - kOnes * 0x20) & ~word) | word) & kHighBits) break;
+        // A byte below 0x20 or above 0x7F sets its high bit here, and so does a DEL (0x7F) in the second term.
+        const Word del = word ^ (kOnes * 0x7F);
+        if (((((word - kOnes * 0x20) & ~word) | word) | ((del - kOnes) & ~del)) & kHighBits) break;
         position += sizeof(Word);
     }
     return position;
@@ -115,7 +119,7 @@ std::size_t TableSizeFor(std::size_t count) {
 // Bytes that Wine keeps at the ends of names and values and Windows may trim.
 constexpr bool IsUnpinnedEdgeByte(char c) noexcept {
     const auto byte = static_cast<unsigned char>(c);
-    return byte == 0xA0 || (byte >= 0x1C && byte <= 0x1F);
+    return byte == 0xA0 || byte == 0x7F || (byte >= 0x01 && byte <= 0x1F && !IsBlank(c));
 }
 
 bool HasUnpinnedEdge(std::string_view text) noexcept {
@@ -199,10 +203,11 @@ void ProfileImage::Parse() {
 // The line is bytes_[start, end), without its line break.
 void ProfileImage::AddLine(std::size_t start, std::size_t end, std::uint32_t lineNumber) {
     const char* const bytes = bytes_.data();
+    // The line as the file holds it: blanks at its ends count towards its length.
+    if (end - start > kLongestPinnedLine) doubts_.push_back({PlatformDoubt::VeryLongLine, lineNumber});
     while (start < end && IsBlank(bytes[start])) ++start;
     while (end > start && IsBlank(bytes[end - 1])) --end;
     if (start == end) return;
-    if (end - start > kLongestPinnedLine) doubts_.push_back({PlatformDoubt::VeryLongLine, lineNumber});
     if (bytes[start] == '[') {
         if (AddSection(std::string_view(bytes + start, end - start), lineNumber)) return;
         // A '[' line without a later ']' is an ordinary line here, a header on Windows.
@@ -224,7 +229,7 @@ void ProfileImage::AddLine(std::size_t start, std::size_t end, std::uint32_t lin
         entry.hasValue = 1;
         entry.valueStart = static_cast<std::uint32_t>(valueStart);
         entry.valueSize = static_cast<std::uint32_t>(end - valueStart);
-        hasLongQuotedValue_ |= entry.valueSize >= kStandardReadBufferSize + 1 && IsQuote(bytes[valueStart]);
+        hasQuoteDoubt_ |= (entry.valueSize == 1 || entry.valueSize >= kStandardReadBufferSize) && IsQuote(bytes[valueStart]);
     } else {
         hasBareLine_ |= bytes[start] != ';' && bytes[start] != '[';
     }
@@ -286,7 +291,7 @@ void ProfileImage::NoteDoubts() {
         if (hasUnpinnedEdgeBytes_ && HasUnpinnedEdge(section.name)) doubts_.push_back({PlatformDoubt::UntrimmedEdgeByte, section.line});
     }
     // Most files have none of the lines the pass over the entries looks for.
-    if (hasUnpinnedEdgeBytes_ || hasQuoteInName_ || hasBareLine_ || hasLongQuotedValue_) NoteEntryDoubts();
+    if (hasUnpinnedEdgeBytes_ || hasQuoteInName_ || hasBareLine_ || hasQuoteDoubt_) NoteEntryDoubts();
     std::stable_sort(doubts_.begin(), doubts_.end(),
                      [](const DoubtAt& a, const DoubtAt& b) { return a.line < b.line; });
 }
@@ -312,6 +317,11 @@ void ProfileImage::NoteEntryDoubts() {
         const std::string_view value = Effective(*rawValue);
         if (value.size() >= kStandardReadBufferSize + 1 && IsQuoted(value))
             doubts_.push_back({PlatformDoubt::QuotedValueFillsBuffer, entry.line});
+        else if (value.size() == 1 && IsQuote(value.front()))
+            doubts_.push_back({PlatformDoubt::LoneQuoteValue, entry.line});
+        else if (value.size() >= kStandardReadBufferSize && IsQuote(value.front()) &&
+                 value.substr(1, kStandardReadBufferSize - 1).find(value.front()) == std::string_view::npos)
+            doubts_.push_back({PlatformDoubt::UnclosedLongQuote, entry.line});
     }
 }
 

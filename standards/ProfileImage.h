@@ -79,8 +79,10 @@ enum class PlatformDoubt {
     SeveralClosingBrackets,  // a header with two ']': Wine names the section up to the last one
     EmptySectionName,        // [] is reached by "" on Windows, the text before the first header on Wine
     UnclosedSectionHeader,   // "[Type2" without ']': Windows opens a section, Wine reads a plain line
-    UntrimmedEdgeByte,       // 0xA0 or 0x1C-0x1F at either end of a name or value (Windows not pinned)
-    VeryLongLine,            // 32,768 bytes or more: Windows' length arithmetic is not pinned
+    UntrimmedEdgeByte,       // 0xA0 or a control byte other than a blank at either end of a name or value
+    VeryLongLine,            // 32,768 bytes or more, blanks at its ends included: not pinned
+    LoneQuoteValue,          // a value that is one '"' or '\'' alone: Wine keeps it (Windows not pinned)
+    UnclosedLongQuote,       // a value longer than the read that opens a quote not closed within it
 };
 
 struct DoubtAt {
@@ -161,7 +163,7 @@ private:
     // Set while parsing: lines whose doubts only a pass over the entries finds.
     bool hasQuoteInName_ = false;
     bool hasBareLine_ = false;          // a line without '=' that is neither a comment nor a '[' line
-    bool hasLongQuotedValue_ = false;   // a quoted value that may fill the read buffer
+    bool hasQuoteDoubt_ = false;        // a value of one quote, or one that opens a quote and may fill the read buffer
     std::vector<ProfileSection> sections_;
     std::vector<ProfileEntry> entries_;
     std::vector<DoubtAt> doubts_;

@@ -91,7 +91,10 @@ int LintInstalled(const Options& options) {
         else
             WriteOut(heading + FormatLintText(report));
     }
-    if (options.json) WriteOut(document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
+    if (options.json) {
+        const nlohmann::ordered_json installed = {{"schemaVersion", kLintSchemaVersion}, {"modules", std::move(document)}};
+        WriteOut(installed.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
+    }
     return status;
 }
 

@@ -93,12 +93,12 @@ void WarnOfLostCharacters(std::wstring_view text, UINT codePage, std::vector<Lin
     const auto lines = Lines(text);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (standards::ToCodePage(lines[i], codePage)) continue;
-        warnings.push_back({static_cast<std::uint32_t>(i + 1),
+        warnings.push_back(MakeLintWarning(static_cast<std::uint32_t>(i + 1), LintRule::LostCharacters,
                             Quoted(DisplayNameUtf8(lines[i])) + " holds characters that code page " + std::to_string(codePage) +
                                 " cannot hold: the plug-in reads " +
                                 Quoted(Shown(ToCodePageAsThePlatformDoes(lines[i], codePage), codePage)),
                             "use only characters of code page " + std::to_string(codePage) +
-                                ", and save the file in that code page (ANSI)", "lost-characters"});
+                                ", and save the file in that code page (ANSI)"));
     }
 }
 
@@ -191,12 +191,11 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
                                       ? DecodeUtf8(ValidUtf8(bytes.substr(3))).value_or(std::wstring())
                                       : DecodeUtf16(bytes, decoding == Decoding::Utf16Be);
         if (decoding == Decoding::Utf8ByteOrderMark)
-            warnings.push_back({1,
+            warnings.push_back(MakeLintWarning(1, LintRule::ByteOrderMark,
                                 "the file begins with a UTF-8 byte order mark: Windows reads those bytes as text, so "
                                 "a section header on line 1 is lost and names beyond ASCII arrive garbled (Wine "
                                 "decodes it)",
-                                "save the file in code page " + std::to_string(codePage) + " (ANSI) without a byte order mark",
-                                "byte-order-mark"});
+                                "save the file in code page " + std::to_string(codePage) + " (ANSI) without a byte order mark"));
         WarnOfLostCharacters(text, codePage, warnings);
         ansi = ToCodePageAsThePlatformDoes(text, codePage);
     }
@@ -204,8 +203,8 @@ std::vector<LintWarning> FindLintWarnings(std::string_view bytes, UINT codePage,
     const auto walked = WalkStandard(image, PlatformText(codePage), decoding == Decoding::Ansi, stop);
     warnings.insert(warnings.end(), walked.begin(), walked.end());
     if (ChecksNothing(loaded) && warnings.empty())
-        warnings.push_back({0, "the plug-in does not load this file", "check that the file can be read", "loads-nothing",
-                            Severity::Error});
+        warnings.push_back(MakeLintWarning(0, LintRule::LoadsNothing, "the plug-in does not load this file",
+                                           "check that the file can be read"));
     std::stable_sort(warnings.begin(), warnings.end(),
                      [](const LintWarning& a, const LintWarning& b) { return a.line < b.line; });
     return warnings;
@@ -325,7 +324,7 @@ std::string FormatLintText(const LintReport& report, bool allNames) {
     }
     for (const LintWarning& warning : report.warnings) {
         text += path + (warning.line > 0 ? ":" + std::to_string(warning.line) : std::string()) + ": " +
-                SeverityWord(warning.severity) + "[" + warning.rule + "]: " + warning.problem + "\n";
+                SeverityWord(warning.severity) + "[" + std::string(warning.Id()) + "]: " + warning.problem + "\n";
         text += "    fix: " + warning.fix + "\n";
     }
     return text + path + ": " + Tally(report.warnings) + "\n";
@@ -334,6 +333,17 @@ std::string FormatLintText(const LintReport& report, bool allNames) {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// An edit in JSON: its line, and the new text in UTF-8.
+Json EditDocument(const LintEdit& edit, UINT codePage) {
+    const std::string text = EncodeUtf8(Widened(edit.text, codePage));
+    switch (edit.action) {
+        case LintEdit::Action::Replace: return {{"line", edit.line}, {"replace", text}};
+        case LintEdit::Action::Delete: return {{"line", edit.line}, {"delete", true}};
+        case LintEdit::Action::InsertAfter: break;
+    }
+    return {{"line", edit.line}, {"insertAfter", text}};
+}
 
 Json LintDocument(const LintReport& report) {
     Json document = {{"schemaVersion", kLintSchemaVersion}, {"path", EncodeUtf8(report.path)}, {"status", report.Status()}};
@@ -366,11 +376,12 @@ Json LintDocument(const LintReport& report) {
     document["kinds"] = std::move(kinds);
     Json warnings = Json::array();
     for (const LintWarning& warning : report.warnings) {
-        Json entry = {{"rule", warning.rule},
+        Json entry = {{"rule", std::string(warning.Id())},
                       {"severity", SeverityWord(warning.severity)},
                       {"line", warning.line},
                       {"problem", warning.problem},
                       {"fix", warning.fix}};
+        if (warning.edit) entry["edit"] = EditDocument(*warning.edit, report.codePage);
         warnings.push_back(std::move(entry));
     }
     document["warnings"] = std::move(warnings);

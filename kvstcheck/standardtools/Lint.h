@@ -28,7 +28,7 @@ struct LintReport {
     int Status() const;            // 0 no problem (notes alone), 1 problems, 2 unreadable
 };
 
-inline constexpr int kLintSchemaVersion = 1;
+inline constexpr int kLintSchemaVersion = 2;
 
 // Standard files beyond this size are not what the plug-in is meant to read.
 inline constexpr std::uint64_t kLargestStandardFile = 64ull << 20;

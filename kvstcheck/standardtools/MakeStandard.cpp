@@ -37,8 +37,13 @@ const std::vector<std::wstring>& NamesOf(const DrawingNames& names, std::size_t 
 
 bool IsQuote(wchar_t c) noexcept { return c == L'"' || c == L'\''; }
 
-// The platform removes one pair of equal quotes around a value: such a name goes in another pair.
+// The platform removes one pair of equal quotes around a value: such a name goes in another pair. So
+// does one that lint would take for a comment or stray blanks, and a lone quote.
 bool NeedsQuotes(std::wstring_view name) noexcept {
+    if (name.size() == 1 && IsQuote(name.front())) return true;
+    if (name.find_first_of(L";\t") != std::wstring_view::npos || name.find(L"  ") != std::wstring_view::npos ||
+        name.find(L" #") != std::wstring_view::npos)
+        return true;
     return name.size() >= 2 && IsQuote(name.front()) && name.back() == name.front();
 }
 

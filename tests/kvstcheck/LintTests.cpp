@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include <nlohmann/json.hpp>
@@ -146,7 +147,7 @@ TEST_F(LintTest, EachMistakeAtItsLine) {
         const LintReport report = LintOf(c.file);
         const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
             return warning.line == c.line && warning.problem.find(c.problem) != std::string::npos && !warning.fix.empty() &&
-                   warning.rule == c.rule && warning.severity == c.severity;
+                   warning.Id() == c.rule && warning.severity == c.severity;
         });
         EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
     }
@@ -188,7 +189,7 @@ TEST_F(LintTest, SeveritiesSetTheStatusAndShowInTextAndJson) {
         for (std::size_t i = 0; i < report.warnings.size(); ++i) {
             const auto& entry = document["warnings"][i];
             const auto& warning = report.warnings[i];
-            EXPECT_EQ(entry["rule"], warning.rule) << c.what;
+            EXPECT_EQ(entry["rule"], std::string(warning.Id())) << c.what;
             EXPECT_EQ(entry["severity"], kvstcheck::SeverityWord(warning.severity)) << c.what;
             EXPECT_EQ(entry["line"], warning.line) << c.what;
             EXPECT_EQ(entry["problem"], warning.problem) << c.what;
@@ -313,7 +314,7 @@ TEST_F(LintTest, MistakesPastTheStopShowInTheSameRun) {
     for (const auto& c : cases) {
         const LintReport report = LintOf(c.file);
         std::vector<std::pair<std::uint32_t, std::string>> rules;
-        for (const auto& warning : report.warnings) rules.emplace_back(warning.line, warning.rule);
+        for (const auto& warning : report.warnings) rules.emplace_back(warning.line, std::string(warning.Id()));
         EXPECT_EQ(rules, c.rules) << c.what << "\n" << Listed(report);
         const auto stops = std::count_if(report.warnings.begin(), report.warnings.end(), [](const auto& warning) {
             const bool stop = warning.problem.find("stops") != std::string::npos ||
@@ -359,7 +360,7 @@ TEST_F(LintTest, MisspeltKeysAreNamedWithTheRightSpelling) {
     for (const auto& c : cases) {
         const LintReport report = LintOf(c.file);
         const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
-            return warning.line == c.line && warning.rule == c.rule && warning.problem.find(c.problem) != std::string::npos &&
+            return warning.line == c.line && warning.Id() == c.rule && warning.problem.find(c.problem) != std::string::npos &&
                    (c.fix == nullptr || warning.fix == c.fix);
         });
         EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
@@ -482,7 +483,7 @@ TEST_F(LintTest, LinesWindowsMayReadOtherwiseCarryTheirRule) {
     for (const auto& c : cases) {
         const LintReport report = LintOf(c.file);
         const bool found = std::any_of(report.warnings.begin(), report.warnings.end(), [&](const auto& warning) {
-            return warning.line == c.line && warning.rule == "windows-differs" &&
+            return warning.line == c.line && warning.Id() == "windows-differs" &&
                    warning.problem.find(c.problem) != std::string::npos && !warning.fix.empty();
         });
         EXPECT_TRUE(found) << c.what << "\n" << Listed(report);
@@ -492,12 +493,12 @@ TEST_F(LintTest, LinesWindowsMayReadOtherwiseCarryTheirRule) {
     // A file with control characters is refused as binary; its lines are still known.
     const auto warnings = kvstcheck::FindLintWarnings(head + Lines({"\x1FName2=Walls"}), 1252, {});
     EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [](const auto& warning) {
-        return warning.line == 7 && warning.rule == "windows-differs" && warning.problem.find("control character") != std::string::npos;
+        return warning.line == 7 && warning.Id() == "windows-differs" && warning.problem.find("control character") != std::string::npos;
     }));
     // A line without '=' under a name the plug-in never reads is no such line.
     const LintReport heading = LintOf(head + Lines({"Name2=x", "Walls of the office"}));
     EXPECT_TRUE(std::none_of(heading.warnings.begin(), heading.warnings.end(),
-                             [](const auto& warning) { return warning.rule == "windows-differs"; }))
+                             [](const auto& warning) { return warning.Id() == "windows-differs"; }))
         << Listed(heading);
 }
 
@@ -537,6 +538,103 @@ TEST_F(LintTest, JsonListsKindsTypeNamesAndWarnings) {
     EXPECT_EQ(document["kinds"][1]["declared"], false);
     ASSERT_EQ(document["warnings"].size(), 1u);
     EXPECT_EQ(document["warnings"][0]["line"], 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The fixes the file itself calls for: a count names the section's real number of names, a name with
+// a comment or quoted blanks is told with the name meant, and each comes with its machine edit.
+TEST_F(LintTest, FixesAreComputedFromTheFile) {
+    const auto section = [](std::string_view count, int names, std::string_view extra = {}) {
+        std::string text = Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer"});
+        text += std::string(count) + "\r\n";
+        for (int n = 1; n <= names; ++n) text += "Name" + std::to_string(n) + "=L" + std::to_string(n) + "\r\n";
+        return text + std::string(extra);
+    };
+    const struct Case {
+        const char* what;
+        std::string bytes;
+        const char* rule;
+        std::uint32_t line;
+        kvstcheck::LintEdit edit;
+    } cases[] = {
+        {"a count with a comment", section("NameCount=12 ; layers", 12), "name-count-value", 5,
+         {kvstcheck::LintEdit::Action::Replace, 5, "NameCount=12"}},
+        {"a count in words", section("NameCount=six", 6), "name-count-value", 5,
+         {kvstcheck::LintEdit::Action::Replace, 5, "NameCount=6"}},
+        {"no count", section("; no count", 3), "no-name-count", 3, {kvstcheck::LintEdit::Action::InsertAfter, 3, "NameCount=3"}},
+        {"names above the count", section("NameCount=2", 4), "name-above-count", 8,
+         {kvstcheck::LintEdit::Action::Replace, 5, "NameCount=4"}},
+        {"an inline comment", section("NameCount=4", 2, "Name3=A-WALL ; exterior walls\r\nName4=A-#1 #x\r\n"), "inline-comment", 8,
+         {kvstcheck::LintEdit::Action::Replace, 8, "Name3=A-WALL"}},
+        {"a comment after a blank and '#'", section("NameCount=4", 2, "Name3=A-WALL\r\nName4=A-#1 #x\r\n"), "inline-comment", 9,
+         {kvstcheck::LintEdit::Action::Replace, 9, "Name4=A-#1"}},
+        {"a quoted trailing space", section("NameCount=3", 2, "Name3=\"A-DOOR \"\r\n"), "quoted-space", 8,
+         {kvstcheck::LintEdit::Action::Replace, 8, "Name3=A-DOOR"}},
+        {"a later key again", section("NameCount=2", 2, "NameCount=3\r\n"), "duplicate-key", 8, {kvstcheck::LintEdit::Action::Delete, 8, {}}},
+        {"a type name's letter case", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=acadlayer", "NameCount=1", "Name1=0"}),
+         "type-name-case", 4, {kvstcheck::LintEdit::Action::Replace, 4, "Type=AcadLayer"}},
+    };
+    for (const Case& c : cases) {
+        const LintReport report = LintOf(c.bytes);
+        const auto found = std::find_if(report.warnings.begin(), report.warnings.end(),
+                                        [&](const auto& warning) { return warning.Id() == c.rule && warning.line == c.line; });
+        ASSERT_NE(found, report.warnings.end()) << c.what << "\n" << Listed(report);
+        ASSERT_TRUE(found->edit) << c.what;
+        EXPECT_EQ(*found->edit, c.edit) << c.what << ": " << found->edit->text;
+        EXPECT_NE(found->fix.find(c.edit.text), std::string::npos) << c.what << ": " << found->fix;
+    }
+}
+
+// Where the fix cannot be known, lint says what is wrong and gives no edit.
+TEST_F(LintTest, NoEditWhereNoSafeFixIsKnown) {
+    const struct Case {
+        const char* what;
+        std::string bytes;
+        const char* rule;
+    } cases[] = {
+        {"a count of a section without names", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=x"}),
+         "name-count-value"},
+        {"a comment on a name listed already",
+         Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=A", "Name2=A ; again"}), "inline-comment"},
+        {"a type name a fix would make replace another section's names",
+         Lines({"[Common]", "TypeCount=2", "[Type1]", "Type=AcadLayer", "NameCount=1", "Name1=A", "[Type2]", "Type=AcadLayr",
+                "NameCount=1", "Name1=B"}),
+         "misspelt-type"},
+        {"an empty name", Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=2", "Name1=", "Name2=B"}), "empty-name"},
+    };
+    for (const Case& c : cases) {
+        const LintReport report = LintOf(c.bytes);
+        const auto found = std::find_if(report.warnings.begin(), report.warnings.end(),
+                                        [&](const auto& warning) { return warning.Id() == c.rule; });
+        ASSERT_NE(found, report.warnings.end()) << c.what << "\n" << Listed(report);
+        EXPECT_FALSE(found->edit) << c.what << ": " << found->edit->text;
+    }
+}
+
+// The readings Windows' answer is not pinned for are pointed at with windows-differs (a control byte
+// below 0x20 makes the file binary content to lint, so only DEL reaches it).
+TEST_F(LintTest, UnpinnedReadingsAreLeftToThePlatform) {
+    const auto file = [](std::string_view name) {
+        return Lines({"[Common]", "TypeCount=1", "[Type1]", "Type=AcadLayer", "NameCount=1"}) + std::string(name) + "\r\n";
+    };
+    const struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"a DEL at an end", file("Name1=\x7F" "A-WALL")},
+        {"a long line through its blanks", file("Name1=A" + std::string(32767, ' '))},
+        {"a lone quote", file("Name1=\"")},
+        {"a long value whose quote is not closed", file("Name1='" + std::string(300, 'w'))},
+    };
+    for (const Case& c : cases) {
+        const LintReport report = LintOf(c.bytes);
+        EXPECT_TRUE(std::any_of(report.warnings.begin(), report.warnings.end(),
+                                [](const auto& warning) { return warning.Id() == "windows-differs" && warning.line == 6; }))
+            << c.what << "\n" << Listed(report);
+    }
 }
 
 }  // namespace

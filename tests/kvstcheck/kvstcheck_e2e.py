@@ -530,7 +530,8 @@ class StandardTools(unittest.TestCase):
         self.assertEqual(document["typeNames"], ["AcadLayer", "AcadLinetype", "AcadTextStyle", "AcadDimStyle", None])
         self.assertEqual(document["kinds"][2]["names"], ["Standard", "", ""])
         self.assertEqual(len(document["warnings"]), 9)
-        self.assertEqual(list(document["warnings"][0]), ["rule", "severity", "line", "problem", "fix"])
+        self.assertEqual(list(document["warnings"][0]), ["rule", "severity", "line", "problem", "fix", "edit"])
+        self.assertEqual(document["warnings"][0]["edit"], {"line": 4, "replace": "TypeCount=4"})
         self.assertEqual([w["severity"] for w in document["warnings"]].count("note"), 2)
 
     def test_lint_several_files_in_one_run(self):
@@ -1088,13 +1089,18 @@ class Schemas(unittest.TestCase):
         for standard in ("examples/standard/mistakes.ini", STANDARD, "examples/standard/absent.ini"):
             with self.subTest(standard):
                 document = kvstcheck("lint", "--json", standard).json()
-                self.assertEqual(document["schemaVersion"], 1)
+                self.assertEqual(document["schemaVersion"], 2)
                 validator.validate(document)
         several = kvstcheck("lint", "--json", "examples/standard/mistakes.ini", STANDARD, "examples/standard/absent.ini")
         validator.validate(several.json())
         # A warning without its rule or severity is no lint document.
         document = kvstcheck("lint", "--json", "examples/standard/mistakes.ini").json()
         del document["warnings"][0]["severity"]
+        self.assertFalse(validator.is_valid(document))
+        # Fixes carry their machine form; a rule outside the catalogue is no lint document.
+        document = kvstcheck("lint", "--json", "examples/standard/mistakes.ini").json()
+        self.assertTrue(any("edit" in warning for warning in document["warnings"]))
+        document["warnings"][0]["rule"] = "no-such-rule"
         self.assertFalse(validator.is_valid(document))
 
     def test_baseline_files(self):

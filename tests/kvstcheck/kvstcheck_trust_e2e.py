@@ -15,6 +15,8 @@ import tempfile
 import time
 import unittest
 
+import jsonschema
+
 sys.path.insert(0, str(pathlib.Path(__file__).parent))
 from kvstcheck_e2e import (EXE, OFFICE, PLUGIN_DLL, SITE, SOURCE, STANDARD, STANDARD_PATH, WINE_RUN, WINEARCH,  # noqa: E402
                            finding_lines, kvstcheck, prefix_temp_folders, scratch, windows_path)
@@ -151,7 +153,10 @@ class LintInstalled(unittest.TestCase):
         self.assertEqual(text.status, 1, text)
         self.assertTrue(text.lines[-1].endswith("KVStPluginDefault.ini: 7 warnings, 2 notes"), text)
         self.assertEqual(document.status, 1, document)
-        entry = next(e for e in document.json() if e["module"].lower() == module)
+        self.assertEqual(document.json()["schemaVersion"], 2)
+        schema = json.loads((SOURCE / "docs/schemas/lint.schema.json").read_text(encoding="utf-8"))
+        jsonschema.Draft202012Validator(schema).validate(document.json())
+        entry = next(e for e in document.json()["modules"] if e["module"].lower() == module)
         self.assertEqual(entry["programs"], OWN_PROGRAMS)
         self.assertEqual(len(entry["lint"]["warnings"]), 9)
 

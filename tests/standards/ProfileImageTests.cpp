@@ -90,6 +90,20 @@ TEST(ProfileImageTest, DoubtsNameTheirKindAndLine) {
         {"[A]\nk=1\n\n\nk2=" + std::string(kLongestPinnedLine, 'v') + "\n", PlatformDoubt::VeryLongLine, 5},
         {"[A]\n[ ]\nk=1\n", PlatformDoubt::EmptySectionName, 2},
         {"[A] ; [note]\n", PlatformDoubt::SeveralClosingBrackets, 1},
+        // Control bytes other than blanks at either end, which Windows may trim.
+        {"[A]\nk=v\x01\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\nk=\x08v\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\nk=v\x0E\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\n\x1Bk=v\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\nk=v\x7F\n", PlatformDoubt::UntrimmedEdgeByte, 2},
+        {"[A]\nk=1\n[\x7F" "B]\n", PlatformDoubt::UntrimmedEdgeByte, 3},
+        // A line that reaches 32,768 bytes only through the blanks at its ends.
+        {"[A]\nk=v" + std::string(kLongestPinnedLine, ' ') + "\n", PlatformDoubt::VeryLongLine, 2},
+        {"[A]\n" + std::string(kLongestPinnedLine - 2, '\t') + "k=v\n", PlatformDoubt::VeryLongLine, 2},
+        {"[A]\nk=\"\n", PlatformDoubt::LoneQuoteValue, 2},
+        {"[A]\nk= ' \n", PlatformDoubt::LoneQuoteValue, 2},
+        {"[A]\nk=\"" + std::string(254, 'v') + "\n", PlatformDoubt::UnclosedLongQuote, 2},
+        {"[A]\nk='" + std::string(300, 'v') + "'x\n", PlatformDoubt::UnclosedLongQuote, 2},
     };
     for (const Case& c : cases) {
         const ProfileImage image(c.bytes);
@@ -110,6 +124,10 @@ TEST(ProfileImageTest, OrdinaryContentRaisesNoDoubt) {
         // A long quoted value that no read reaches: a later duplicate of its key.
         "[A]\nk=1\nk=\"" + std::string(300, 'v') + "\"\n",
         "[A]\nk=" + std::string(kLongestPinnedLine - 2, 'v') + "\n",
+        // A DEL inside a name or value is a plain byte; a quote closed within the read is no doubt.
+        "[A]\nk\x7Fx=v\x01w\n",
+        "[A]\nk=\"" + std::string(100, 'v') + "\"" + std::string(200, 'w') + "\n",
+        "[A]\nk=\"\"\n",
     };
     for (const std::string& bytes : files) {
         const ProfileImage image(bytes);
