@@ -62,8 +62,9 @@ void RulesBuilder::CheckFields(NameKind kind, const KindDraft& draft, const Name
                                  "correct its name to one of the layout's fields, or remove it", field.removal});
             continue;
         }
+        const std::string& fieldName = name;  // a lambda cannot take a structured binding in every compiler
         const auto usable = [&](const std::u32string& code) {
-            return format->CodeCanFit(name, code) && std::none_of(code.begin(), code.end(), RefusedInNames);
+            return format->CodeCanFit(fieldName, code) && std::none_of(code.begin(), code.end(), RefusedInNames);
         };
         if (field.fromCsv && !field.codes.empty() && std::none_of(field.codes.begin(), field.codes.end(), usable))
             problems_.push_back({LintRule::CodeListUnusable, field.place,

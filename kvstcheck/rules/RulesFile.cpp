@@ -81,39 +81,23 @@ bool NothingAfter(std::string_view line, std::size_t endColumn) {
 
 }  // namespace
 
-// Walks one parsed file into the builder, reporting what does not belong.
-class FileWalk {
+// What the walks of one parsed file share: the builder they fill, the file's lines, and the places,
+// problems and edits of its values.
+class FileWalkBase {
 public:
-    FileWalk(RulesBuilder& builder, std::string file, std::string_view text)
+    FileWalkBase(RulesBuilder& builder, std::string file, std::string_view text)
         : builder_(builder), file_(std::move(file)), lines_(SplitLines(text)) {}
 
-    void Walk(const toml::table& root) {
-        for (auto&& [key, node] : root) {
-            const std::string name(key.str());
-            const auto known = std::find_if(kSections.begin(), kSections.end(),
-                                            [&](const Section& section) { return section.name == name; });
-            if (known == kSections.end()) {
-                std::string names;
-                for (const Section& section : kSections) names += (names.empty() ? "[" : "], [") + std::string(section.name);
-                Problem(LintRule::UnknownSection, key.source(), "unknown section [" + name + "]",
-                        "the sections are " + names + "]");
-            } else if (const auto* table = Table(node, "[" + name + "]", "write it as a section: [" + name + "]")) {
-                (this->*(known->walk))(*table);
-            }
-        }
-    }
+protected:
+    using KindDraft = RulesBuilder::KindDraft;
+    using Field = RulesBuilder::Field;
 
-private:
-    // Every section a rules file may have, and what reads it: a new family of tables is one line here.
-    struct Section {
-        std::string_view name;
-        void (FileWalk::*walk)(const toml::table&);
-    };
-    template <NameKind kind>
-    void WalkKindSection(const toml::table& table) {
-        WalkKind(kind, table);
-    }
-    static const std::array<Section, 5> kSections;
+    KindDraft& Draft(NameKind kind) { return builder_.kinds_[static_cast<std::size_t>(kind)]; }
+    std::vector<LayerRule>& Layers() { return builder_.layers_; }
+    NameChecks& Checks() { return builder_.checks_; }
+    std::optional<std::string> Read(const std::string& path) const { return builder_.read_(path); }
+    std::vector<RulesProblem>& Problems() { return builder_.problems_; }
+    const std::string& file() const { return file_; }
 
     Place At(const toml::source_region& region) const {
         return Place{file_, region.begin.line, region.begin.column, region.end.line, region.end.column};
@@ -170,88 +154,16 @@ private:
         return std::nullopt;
     }
 
-    void WalkKind(NameKind kind, const toml::table& table) {
-        const std::string section(SectionOf(kind));
-        auto& draft = builder_.kinds_[static_cast<std::size_t>(kind)];
-        for (auto&& [key, node] : table) {
-            const std::string name(key.str());
-            const std::string what = "[" + section + "] " + name;
-            if (name == "patterns" || name == "patterns_add") {
-                if (name == "patterns") draft.patterns.clear();
-                (name == "patterns" ? draft.patternsReplaced : draft.patternsAdded) = true;
-                if (auto strings = Strings(node, what))
-                    for (auto& [text, place] : *strings) AddPattern(draft, text, place);
-            } else if (name == "required" || name == "required_add") {
-                if (name == "required") draft.required.clear();
-                if (auto strings = Strings(node, what))
-                    for (auto& [text, place] : *strings) draft.required.push_back({FromUtf8(text), place});
-            } else if (name == "format") {
-                if (const auto* text = node.as_string())
-                    draft.format.emplace(FromUtf8(text->get()), At(node.source()));
-                else
-                    Problem(LintRule::WrongType, node.source(), what + " must be a string, found " + TypeName(node),
-                            "write format = \"{discipline}-{major}\"");
-            } else if (name == "fields") {
-                if (const auto* fields = Table(node, what, "write [" + section + ".fields] with a list per field"))
-                    WalkFields(draft, section, *fields);
-            } else if (name == "properties" && kind == NameKind::Layer) {
-                if (const auto* properties = Table(node, what, "write [layers.properties.\"NAME\"] sections"))
-                    WalkLayers(*properties);
-            } else {
-                Problem(LintRule::UnknownKey, key.source(), "unknown key " + what,
-                        "the keys of [" + section + "] are patterns, patterns_add, required, required_add, format" +
-                            (kind == NameKind::Layer ? ", fields and properties" : " and fields"));
-            }
-        }
-    }
+private:
+    RulesBuilder& builder_;
+    std::string file_;
+    std::vector<std::string_view> lines_;
+};
 
-    void AddPattern(RulesBuilder::KindDraft& draft, const std::string& text, const Place& place) {
-        try {
-            draft.patterns.push_back({text, place, std::make_shared<const NamePattern>(FromUtf8(text))});
-        } catch (const PatternError& error) {
-            builder_.problems_.push_back({LintRule::PatternSyntax, place,
-                                          "pattern '" + text + "' does not compile: at character " +
-                                              std::to_string(error.column()) + " of the pattern: " + error.what(),
-                                          "write the pattern in the regular part of ECMAScript's syntax: classes, "
-                                          "groups, alternation, ? * + {m,n}"});
-        }
-    }
-
-    void WalkFields(RulesBuilder::KindDraft& draft, const std::string& section, const toml::table& fields) {
-        for (auto&& [key, node] : fields) {
-            const std::string name(key.str());
-            const std::string what = "[" + section + ".fields] " + name;
-            if (const auto* inline_table = node.as_table()) {
-                WalkCsvField(draft, what, name, *inline_table, node, key.source());
-                continue;
-            }
-            if (auto strings = Strings(node, what)) {
-                RulesBuilder::Field field{{}, At(key.source()), false, LineRemoval(key.source(), node)};
-                for (const auto& entry : *strings) field.codes.push_back(FromUtf8(entry.first));
-                draft.fields[name] = std::move(field);
-            }
-        }
-    }
-
-    void WalkCsvField(RulesBuilder::KindDraft& draft, const std::string& what, const std::string& name,
-                      const toml::table& table, const toml::node& node, const toml::source_region& key) {
-        const auto* csv = table.get_as<std::string>("csv");
-        if (csv == nullptr || table.size() != 1) {
-            Problem(LintRule::WrongType, node.source(), what + " must be a list of codes or { csv = \"FILE\" }",
-                    "write " + name + " = [\"A\", \"B\"] or " + name + " = { csv = \"" + name + ".csv\" }");
-            return;
-        }
-        const std::string path = FolderOf(file_) + csv->get();
-        const auto bytes = builder_.read_(path);
-        const DecodedText text = bytes ? DecodeText(*bytes) : DecodedText{};
-        if (!text.text) {
-            Problem(LintRule::CodeListUnreadable, csv->source(),
-                    "cannot read the code list " + path + (bytes ? ": not a text file (" + text.why + ")" : ""),
-                    "put the CSV file beside the rules file, one code in the first column of each line");
-            return;
-        }
-        draft.fields[name] = RulesBuilder::Field{CodesOfCsv(*text.text), At(csv->source()), true, LineRemoval(key, node)};
-    }
+// The properties of layers: [layers.properties."NAME"] tables.
+class LayerWalk : public FileWalkBase {
+public:
+    explicit LayerWalk(const FileWalkBase& base) : FileWalkBase(base) {}
 
     void WalkLayers(const toml::table& properties) {
         std::map<std::u32string, std::string> spellings;  // this file's tables by folded name
@@ -280,7 +192,7 @@ private:
 
     // A later file's table for a layer changes the earlier one's, letter case aside.
     LayerRule& LayerRuleFor(const std::u32string& name, const Place& place) {
-        auto& layers = builder_.layers_;
+        auto& layers = Layers();
         const std::u32string folded = FoldCase(name);
         const auto found =
             std::find_if(layers.begin(), layers.end(), [&](const LayerRule& r) { return FoldCase(r.name) == folded; });
@@ -356,8 +268,126 @@ private:
         return TypeName(node);
     }
 
+};
+
+// Walks one parsed file into the builder, reporting what does not belong.
+class FileWalk : public FileWalkBase {
+public:
+    using FileWalkBase::FileWalkBase;
+
+    void Walk(const toml::table& root) {
+        for (auto&& [key, node] : root) {
+            const std::string name(key.str());
+            const auto known = std::find_if(kSections.begin(), kSections.end(),
+                                            [&](const Section& section) { return section.name == name; });
+            if (known == kSections.end()) {
+                std::string names;
+                for (const Section& section : kSections) names += (names.empty() ? "[" : "], [") + std::string(section.name);
+                Problem(LintRule::UnknownSection, key.source(), "unknown section [" + name + "]",
+                        "the sections are " + names + "]");
+            } else if (const auto* table = Table(node, "[" + name + "]", "write it as a section: [" + name + "]")) {
+                (this->*(known->walk))(*table);
+            }
+        }
+    }
+
+private:
+    // Every section a rules file may have, and what reads it: a new family of tables is one line here.
+    struct Section {
+        std::string_view name;
+        void (FileWalk::*walk)(const toml::table&);
+    };
+    template <NameKind kind>
+    void WalkKindSection(const toml::table& table) {
+        WalkKind(kind, table);
+    }
+    static const std::array<Section, 5> kSections;
+
+    void WalkKind(NameKind kind, const toml::table& table) {
+        const std::string section(SectionOf(kind));
+        auto& draft = Draft(kind);
+        for (auto&& [key, node] : table) {
+            const std::string name(key.str());
+            const std::string what = "[" + section + "] " + name;
+            if (name == "patterns" || name == "patterns_add") {
+                if (name == "patterns") draft.patterns.clear();
+                (name == "patterns" ? draft.patternsReplaced : draft.patternsAdded) = true;
+                if (auto strings = Strings(node, what))
+                    for (auto& [text, place] : *strings) AddPattern(draft, text, place);
+            } else if (name == "required" || name == "required_add") {
+                if (name == "required") draft.required.clear();
+                if (auto strings = Strings(node, what))
+                    for (auto& [text, place] : *strings) draft.required.push_back({FromUtf8(text), place});
+            } else if (name == "format") {
+                if (const auto* text = node.as_string())
+                    draft.format.emplace(FromUtf8(text->get()), At(node.source()));
+                else
+                    Problem(LintRule::WrongType, node.source(), what + " must be a string, found " + TypeName(node),
+                            "write format = \"{discipline}-{major}\"");
+            } else if (name == "fields") {
+                if (const auto* fields = Table(node, what, "write [" + section + ".fields] with a list per field"))
+                    WalkFields(draft, section, *fields);
+            } else if (name == "properties" && kind == NameKind::Layer) {
+                if (const auto* properties = Table(node, what, "write [layers.properties.\"NAME\"] sections"))
+                    LayerWalk(*this).WalkLayers(*properties);
+            } else {
+                Problem(LintRule::UnknownKey, key.source(), "unknown key " + what,
+                        "the keys of [" + section + "] are patterns, patterns_add, required, required_add, format" +
+                            (kind == NameKind::Layer ? ", fields and properties" : " and fields"));
+            }
+        }
+    }
+
+    void AddPattern(KindDraft& draft, const std::string& text, const Place& place) {
+        try {
+            draft.patterns.push_back({text, place, std::make_shared<const NamePattern>(FromUtf8(text))});
+        } catch (const PatternError& error) {
+            Problems().push_back({LintRule::PatternSyntax, place,
+                                          "pattern '" + text + "' does not compile: at character " +
+                                              std::to_string(error.column()) + " of the pattern: " + error.what(),
+                                          "write the pattern in the regular part of ECMAScript's syntax: classes, "
+                                          "groups, alternation, ? * + {m,n}"});
+        }
+    }
+
+    void WalkFields(KindDraft& draft, const std::string& section, const toml::table& fields) {
+        for (auto&& [key, node] : fields) {
+            const std::string name(key.str());
+            const std::string what = "[" + section + ".fields] " + name;
+            if (const auto* inline_table = node.as_table()) {
+                WalkCsvField(draft, what, name, *inline_table, node, key.source());
+                continue;
+            }
+            if (auto strings = Strings(node, what)) {
+                Field field{{}, At(key.source()), false, LineRemoval(key.source(), node)};
+                for (const auto& entry : *strings) field.codes.push_back(FromUtf8(entry.first));
+                draft.fields[name] = std::move(field);
+            }
+        }
+    }
+
+    void WalkCsvField(KindDraft& draft, const std::string& what, const std::string& name,
+                      const toml::table& table, const toml::node& node, const toml::source_region& key) {
+        const auto* csv = table.get_as<std::string>("csv");
+        if (csv == nullptr || table.size() != 1) {
+            Problem(LintRule::WrongType, node.source(), what + " must be a list of codes or { csv = \"FILE\" }",
+                    "write " + name + " = [\"A\", \"B\"] or " + name + " = { csv = \"" + name + ".csv\" }");
+            return;
+        }
+        const std::string path = FolderOf(file()) + csv->get();
+        const auto bytes = Read(path);
+        const DecodedText text = bytes ? DecodeText(*bytes) : DecodedText{};
+        if (!text.text) {
+            Problem(LintRule::CodeListUnreadable, csv->source(),
+                    "cannot read the code list " + path + (bytes ? ": not a text file (" + text.why + ")" : ""),
+                    "put the CSV file beside the rules file, one code in the first column of each line");
+            return;
+        }
+        draft.fields[name] = Field{CodesOfCsv(*text.text), At(csv->source()), true, LineRemoval(key, node)};
+    }
+
     void WalkChecks(const toml::table& table) {
-        NameChecks& checks = builder_.checks_;
+        NameChecks& checks = Checks();
         const std::pair<std::string_view, bool NameChecks::*> kChecks[] = {
             {"characters", &NameChecks::characters},
             {"letter-case", &NameChecks::letterCase},
@@ -380,9 +410,6 @@ private:
         }
     }
 
-    RulesBuilder& builder_;
-    std::string file_;
-    std::vector<std::string_view> lines_;
 };
 
 const std::array<FileWalk::Section, 5> FileWalk::kSections = {{

@@ -51,7 +51,7 @@ private:
     std::optional<LineEdit> RemovalOfItem(const Place& place) const;
     void SortProblems();
 
-    friend class FileWalk;
+    friend class FileWalkBase;
     FileReader read_;
     std::array<KindDraft, kKindCount> kinds_;
     std::vector<LayerRule> layers_;
