@@ -1,5 +1,7 @@
 // The rule set out of the files added, and the likely mistakes that only the whole of them shows.
 #include <algorithm>
+#include <set>
+#include <tuple>
 
 #include "kvstcheck/CodePoints.h"
 #include "kvstcheck/rules/RuleCheck.h"
@@ -78,24 +80,19 @@ void RulesBuilder::CheckFields(NameKind kind, const KindDraft& draft, const Name
 
 void RulesBuilder::CheckDuplicates(NameKind kind, const KindDraft& draft) {
     const std::string section(SectionOf(kind));
-    for (std::size_t i = 0; i < draft.patterns.size(); ++i) {
-        const Pattern& pattern = draft.patterns[i];
-        if (std::any_of(draft.patterns.begin(), draft.patterns.begin() + i,
-                        [&](const Pattern& earlier) { return earlier.text == pattern.text; }))
+    std::set<std::string_view> patterns;
+    for (const Pattern& pattern : draft.patterns)
+        if (!patterns.insert(pattern.text).second)
             problems_.push_back({LintRule::DuplicatePattern, pattern.place,
                                  "[" + section + "] the pattern '" + pattern.text + "' is listed twice",
                                  "remove this one", RemovalOfItem(pattern.place)});
-    }
-    for (std::size_t i = 0; i < draft.required.size(); ++i) {
-        const RequiredName& required = draft.required[i];
-        const std::u32string folded = FoldCase(required.name);
-        if (std::any_of(draft.required.begin(), draft.required.begin() + i,
-                        [&](const RequiredName& earlier) { return FoldCase(earlier.name) == folded; }))
-            problems_.push_back({LintRule::DuplicateRequired, required.place,
+    std::set<std::u32string> required;
+    for (const RequiredName& name : draft.required)
+        if (!required.insert(FoldCase(name.name)).second)
+            problems_.push_back({LintRule::DuplicateRequired, name.place,
                                  "[" + section + "] the required " + std::string(WordOf(kind)) + " \"" +
-                                     ToUtf8(required.name) + "\" is listed twice (required names ignore letter case)",
-                                 "remove this one", RemovalOfItem(required.place)});
-    }
+                                     ToUtf8(name.name) + "\" is listed twice (required names ignore letter case)",
+                                 "remove this one", RemovalOfItem(name.place)});
 }
 
 // Takes a list item off its line with the comma that joins it to the next item, or else to the one

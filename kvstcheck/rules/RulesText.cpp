@@ -9,7 +9,6 @@ namespace kvstcheck::rules {
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr std::string_view kSaveAsText = "save the file as UTF-8 (UTF-16 with its byte order mark is read too)";
 
 // The code point of a well-formed UTF-8 sequence at the start of bytes, and its length; nullopt for
 // bytes that are not UTF-8 (a stray continuation byte, an overlong form, a surrogate, a cut sequence).
