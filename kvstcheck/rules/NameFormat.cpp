@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <string>
 
 #include "kvstcheck/CodePoints.h"
 #include "kvstcheck/standardtools/EditDistance.h"
@@ -110,11 +111,16 @@ FormatVerdict NameFormat::Check(std::u32string_view name) const {
     return best;
 }
 
-FormatVerdict NameFormat::Walk(std::u32string_view name, unsigned present) const {
-    FormatVerdict verdict;
+std::vector<const NameFormat::Token*> NameFormat::Chosen(unsigned present) const {
     std::vector<const Token*> chosen;
     for (const Token& token : tokens_)
         if (token.optionalPart < 0 || (present & (1u << token.optionalPart))) chosen.push_back(&token);
+    return chosen;
+}
+
+FormatVerdict NameFormat::Walk(std::u32string_view name, unsigned present) const {
+    FormatVerdict verdict;
+    const std::vector<const Token*> chosen = Chosen(present);
     std::size_t at = 0;
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         const Token& token = *chosen[i];
@@ -142,6 +148,68 @@ FormatVerdict NameFormat::Walk(std::u32string_view name, unsigned present) const
     }
     verdict.fits = at == name.size();
     return verdict;
+}
+
+bool NameFormat::Uses(std::string_view field) const {
+    return std::any_of(tokens_.begin(), tokens_.end(),
+                       [&](const Token& token) { return token.isField && fields_[token.field].name == field; });
+}
+
+bool NameFormat::CodeCanFit(std::string_view field, std::u32string_view code) const {
+    for (std::size_t i = 0; i < tokens_.size(); ++i) {
+        const Token& token = tokens_[i];
+        if (!token.isField || fields_[token.field].name != field) continue;
+        const bool endsAtLiteral = token.width == 0 && i + 1 < tokens_.size() && !tokens_[i + 1].isField;
+        if ((token.width == 0 || code.size() == token.width) &&
+            (!endsAtLiteral || code.find(tokens_[i + 1].literal) == std::u32string_view::npos))
+            return true;
+    }
+    return false;
+}
+
+std::u32string EscapedForPattern(std::u32string_view literal) {
+    constexpr std::u32string_view kSpecial = U"\\^$.|?*+()[]{}/";
+    std::u32string escaped;
+    for (const char32_t c : literal) {
+        if (kSpecial.find(c) != std::u32string_view::npos) escaped += U'\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+std::optional<std::u32string> NameFormat::ChoicePattern(unsigned present) const {
+    const std::vector<const Token*> chosen = Chosen(present);
+    if (chosen.empty()) return U"(?:)";  // the empty name
+    std::u32string pattern;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        const Token& token = *chosen[i];
+        if (!token.isField) {
+            pattern += EscapedForPattern(token.literal);
+        } else if (token.width > 0) {
+            pattern += U".{" + FromUtf8(std::to_string(token.width)) + U"}";
+        } else if (i + 1 == chosen.size()) {
+            pattern += U".+";
+        } else if (chosen[i + 1]->isField) {
+            return U"";  // this choice never fits
+        } else if (chosen[i + 1]->literal.size() == 1) {
+            const char32_t end = chosen[i + 1]->literal[0];
+            pattern += std::u32string(U"[^") + (end == U']' || end == U'\\' || end == U'^' || end == U'-' ? U"\\" : U"") +
+                       end + U"]+";
+        } else {
+            return std::nullopt;
+        }
+    }
+    return pattern;
+}
+
+std::optional<std::u32string> NameFormat::FormPattern() const {
+    std::u32string alternatives;
+    for (unsigned present = 0; present < (1u << optionalParts_); ++present) {
+        const auto choice = ChoicePattern(present);
+        if (!choice) return std::nullopt;
+        if (!choice->empty()) alternatives += (alternatives.empty() ? U"" : U"|") + *choice;
+    }
+    return U"^(?:" + alternatives + U")$";
 }
 
 std::vector<std::u32string> NameFormat::Nearest(const FieldCodes& field, std::u32string_view value) const {

@@ -4,6 +4,7 @@
 // where the literal text after it begins; [...] parts may be left out. A finding can then say which
 // field is wrong and which code was likely meant. Portable.
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,6 +38,9 @@ struct FormatVerdict {
     std::vector<FieldProblem> problems;  // fields whose values are not codes
 };
 
+// Literal text as a pattern that matches it alone: the pattern syntax's special characters escaped.
+std::u32string EscapedForPattern(std::u32string_view literal);
+
 class NameFormat {
 public:
     static constexpr std::size_t kMostOptionalParts = 8;
@@ -46,6 +50,13 @@ public:
 
     FormatVerdict Check(std::u32string_view name) const;
     const std::u32string& layout() const noexcept { return layout_; }
+    // Whether the layout has the field, and whether a code could ever be its value: as wide as the
+    // field, without the literal text that ends it.
+    bool Uses(std::string_view field) const;
+    bool CodeCanFit(std::string_view field, std::u32string_view code) const;
+    // A pattern that matches exactly the names of the layout's form, codes aside; nullopt where a
+    // field ends at literal text longer than one character (no pattern says "up to the first ...").
+    std::optional<std::u32string> FormPattern() const;
 
 private:
     struct Token {
@@ -57,6 +68,8 @@ private:
     };
 
     FormatVerdict Walk(std::u32string_view name, unsigned present) const;
+    std::vector<const Token*> Chosen(unsigned present) const;
+    std::optional<std::u32string> ChoicePattern(unsigned present) const;
     std::vector<std::u32string> Nearest(const FieldCodes& field, std::u32string_view value) const;
 
     std::u32string layout_;

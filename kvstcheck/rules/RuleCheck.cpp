@@ -100,9 +100,7 @@ private:
     void CheckCharacters(const std::u32string& full, const std::u32string& own) {
         const NameChecks& checks = rules_.checks;
         if (checks.characters) {
-            const auto bad = std::find_if(own.begin(), own.end(), [](char32_t c) {
-                return IsControl(c) || kRefusedCharacters.find(c) != std::u32string_view::npos;
-            });
+            const auto bad = std::find_if(own.begin(), own.end(), RefusedInNames);
             if (bad != own.end())
                 Add("names.characters", Describe(full) + " holds " +
                                             (IsControl(*bad) ? "the control character " + CodePointName(*bad)
@@ -191,6 +189,8 @@ private:
 };
 
 }  // namespace
+
+bool RefusedInNames(char32_t c) { return IsControl(c) || kRefusedCharacters.find(c) != std::u32string_view::npos; }
 
 std::u32string OwnPart(std::u32string_view name) {
     const auto bar = name.rfind(U'|');

@@ -20,6 +20,8 @@ std::vector<RuleFinding> CheckDrawing(const RuleSet& rules, const DrawingNames& 
 // The part of a name that a drawing owns: for a name from an external reference, "XREF|A-WALL",
 // the part after the last "|".
 std::u32string OwnPart(std::u32string_view name);
+// A character that other programs refuse in names: <>/\":;?*|= and control characters.
+bool RefusedInNames(char32_t c);
 // Letter case folded (text/CaseFolding.h), as name comparisons in drawings ignore it.
 std::u32string FoldCase(std::u32string_view name);
 

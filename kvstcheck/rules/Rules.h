@@ -3,6 +3,7 @@
 // fields with codes, layer properties, and the checks every office asks for. Portable.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -12,6 +13,7 @@
 
 #include "kvstcheck/rules/NameFormat.h"
 #include "kvstcheck/rules/NamePattern.h"
+#include "kvstcheck/rules/RulesCatalogue.h"
 
 namespace kvstcheck::rules {
 
@@ -29,6 +31,8 @@ struct Place {
     std::string file;  // UTF-8, as given
     std::size_t line = 0;
     std::size_t column = 0;
+    std::size_t endLine = 0;  // where the value ends: the column after its last character
+    std::size_t endColumn = 0;
     std::string Describe() const;  // "file:line:column"
 };
 
@@ -46,6 +50,7 @@ struct RequiredName {
 struct KindRules {
     std::vector<Pattern> patterns;  // a name must match one; none: any name
     bool patternsOnlyAdded = false;  // given by patterns_add alone: the rest come from files before
+    bool patternsGiven = false;      // patterns or patterns_add given, even as an empty list
     std::vector<RequiredName> required;
     std::shared_ptr<const NameFormat> format;
     Place formatPlace;
@@ -79,11 +84,26 @@ struct RuleSet {
     const KindRules& of(NameKind kind) const { return kinds[static_cast<std::size_t>(kind)]; }
 };
 
-// What is wrong with a rules file, where, and how to put it right.
+// A change of one line of a rules file (lines count from 1, without their line end).
+struct LineEdit {
+    enum class Action : std::uint8_t { Replace, Delete, InsertAfter };
+    std::size_t line = 0;
+    Action action = Action::Replace;
+    std::string text;  // the line's new text, or the line to insert; UTF-8
+
+    bool operator==(const LineEdit&) const = default;
+};
+
+// What is wrong with a rules file, where, and how to put it right; with an edit where a safe one
+// can be computed from the file.
 struct RulesProblem {
+    LintRule rule = LintRule::TomlSyntax;
     Place place;
     std::string problem;
     std::string fix;
+    std::optional<LineEdit> edit{};
+
+    RuleSeverity severity() const { return EntryOf(rule).severity; }
     std::string Describe() const;  // "file:line:column: problem\n    fix: ..."
 };
 

@@ -21,16 +21,21 @@ public:
     explicit RulesBuilder(FileReader read) : read_(std::move(read)) {}
 
     // One rules file over those added before; file names it in messages and locates its code lists.
-    void Add(std::string_view text, const std::string& file);
-    // The rule set; layouts are checked against their fields here.
+    // bytes: as saved (UTF-8 with or without its byte order mark, or UTF-16 with its mark).
+    void Add(std::string_view bytes, const std::string& file);
+    // The rule set; layouts are checked against their fields here, and the lists for likely mistakes.
     RuleSet Finish();
-    // Everything wrong so far, in file order; a run must not use a rule set with problems.
+    // Everything wrong so far, errors and warnings, in file order and by line within a file (sorted by
+    // Finish); a run must not use a rule set with an error.
     const std::vector<RulesProblem>& problems() const noexcept { return problems_; }
+    bool HasErrors() const;
 
 private:
     struct Field {
         std::vector<std::u32string> codes;
         Place place;
+        bool fromCsv = false;
+        std::optional<LineEdit> removal;  // deletes the field's line, where it holds the field alone
     };
     struct KindDraft {
         std::vector<Pattern> patterns;
@@ -41,12 +46,18 @@ private:
         std::map<std::string, Field> fields;
     };
 
-    friend class FileWalk;
+    void CheckFields(NameKind kind, const KindDraft& draft, const NameFormat* format);
+    void CheckDuplicates(NameKind kind, const KindDraft& draft);
+    std::optional<LineEdit> RemovalOfItem(const Place& place) const;
+    void SortProblems();
+
+    friend class FileWalkBase;
     FileReader read_;
     std::array<KindDraft, kKindCount> kinds_;
     std::vector<LayerRule> layers_;
     NameChecks checks_;
     std::vector<std::string> files_;
+    std::vector<std::string> texts_;  // each file's text, decoded, for the edits of its lines
     std::vector<RulesProblem> problems_;
 };
 

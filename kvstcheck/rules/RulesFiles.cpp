@@ -52,7 +52,8 @@ RuleSet LoadRules(const std::vector<std::wstring>& files) {
     }
     RuleSet rules = builder.Finish();
     std::string problems = unreadable;
-    for (const RulesProblem& problem : builder.problems()) problems += problem.Describe() + "\n";
+    for (const RulesProblem& problem : builder.problems())
+        if (problem.severity() == RuleSeverity::Error) problems += problem.Describe() + "\n";
     if (!problems.empty()) {
         problems.pop_back();
         throw RulesFileError(problems);

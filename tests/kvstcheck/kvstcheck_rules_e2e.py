@@ -8,10 +8,23 @@ import sys
 import unittest
 
 import ezdxf
+import jsonschema
 
-from kvstcheck_e2e import kvstcheck as run_kvstcheck, scratch, windows_path, write_standard
+from kvstcheck_e2e import SOURCE, kvstcheck as run_kvstcheck, scratch, windows_path, write_standard
 
 OFFICE_RULES = "examples/rules/office-us.toml"
+# The lineweights a layer can have, in hundredths of a millimetre.
+LINEWEIGHTS = [0, 5, 9, 13, 15, 18, 20, 25, 30, 35, 40, 50, 53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211]
+STANDARD = "examples/standard/KVStPluginDefault.ini"
+OFFICE_DXF = "examples/drawings/office.dxf"
+NOTEPAD_RULES = '[layers]\r\npatterns = [\'^[A-Z]-[A-Z]{4}$\', \'^0$\']\r\nrequired = ["Möbel"]\r\n'
+
+
+def lint_validator():
+    schema = json.loads((SOURCE / "docs/schemas/lint.schema.json").read_text(encoding="utf-8"))
+    jsonschema.Draft202012Validator.check_schema(schema)
+    return jsonschema.Draft202012Validator(schema)
+
 PROJECT_RULES = "examples/rules/project.toml"
 
 
@@ -59,7 +72,8 @@ def properties_rules(path, doc, change):
         color, linetype = abs(layer.dxf.color), layer.dxf.linetype
         lineweight, plot = layer.dxf.lineweight, bool(layer.dxf.plot)
         if change:
-            color, linetype, lineweight, plot = color % 255 + 1, linetype + "X", (lineweight + 5) % 200, not plot
+            lineweight = LINEWEIGHTS[(LINEWEIGHTS.index(lineweight) + 1) % len(LINEWEIGHTS)] if lineweight >= 0 else 35
+            color, linetype, plot = color % 255 + 1, linetype + "X", not plot
         weight = '"default"' if lineweight == -3 else str(lineweight)
         lines += [f'[layers.properties."{layer.dxf.name}"]', f"color = {color}", f'linetype = "{linetype}"',
                   f"lineweight = {weight}", f"plot = {'true' if plot else 'false'}"]
@@ -173,6 +187,19 @@ class RulesAudit(unittest.TestCase):
                          [("names.characters", "A:WALL"), ("names.invisible", "A\u200bGLAZ"),
                           ("names.letter-case", "A-DOOR"), ("names.spaces", " A-DOOR")], run)
 
+    def test_notepad_files_and_semicolon_code_lists(self):
+        folder = scratch("rules-saved")
+        (folder / "major.csv").write_bytes("\ufeffcode;meaning\r\nWALL;Wände\r\nDOOR;Türen\r\n".encode("utf-8"))
+        rules = ('[layers]\r\nformat = "{discipline}-{major_group}"\r\n[layers.fields]\r\ndiscipline = ["A"]\r\n'
+                 'major_group = { csv = "major.csv" }\r\n')
+        (folder / "office.toml").write_bytes(b"\xff\xfe" + rules.encode("utf-16-le"))
+        drawing = folder / "plan.json"
+        drawing.write_text(json.dumps({"Layers": ["A-WALL", "A-WAL", "A-DOOR"]}), encoding="utf-8")
+        standard = write_standard(folder / "all.ini", [("AcadLayer", ["A-WALL", "A-WAL", "A-DOOR"])])
+        run = kvstcheck("--json", "--standard", standard, "--rules", folder / "office.toml", drawing)
+        self.assertEqual(rule_findings(run), [[("layers.fields", "A-WAL",
+                                                'layer "A-WAL": major group "WAL" is not a code (nearest: WALL)')]], run)
+
     def test_html_report_shows_rules_findings(self):
         folder = scratch("rules-html")
         page = folder / "report.html"
@@ -218,7 +245,7 @@ class RulesLint(unittest.TestCase):
         for rules in ("examples/rules/office-us.toml", "examples/rules/office-iso.toml", PROJECT_RULES):
             run = kvstcheck("lint", rules)
             self.assertEqual(run.status, 0, run)
-            self.assertEqual(run.lines, [f"{rules}: no warnings"], run)
+            self.assertEqual(run.lines, [f"{rules}: nothing to fix"], run)
 
     def test_mistakes_are_found_with_lines(self):
         folder = scratch("rules-lint")
@@ -229,6 +256,73 @@ class RulesLint(unittest.TestCase):
         self.assertEqual(run.status, 1, run)
         warnings = [(w["line"], w["problem"].split(" ")[0]) for w in run.json()["warnings"]]
         self.assertEqual(warnings, [(2, "pattern"), (3, "the"), (4, "properties"), (7, "unknown")], run)
+        self.assertEqual([(w["rule"], w["severity"]) for w in run.json()["warnings"]],
+                         [("never-matches", "warning"), ("required-rejected", "warning"),
+                          ("properties-rejected", "warning"), ("unknown-key", "error")], run)
+        text = kvstcheck("lint", rules.name, cwd=folder)
+        self.assertIn("mistakes.toml:7:1: error[unknown-key]: unknown key [text-styles] colour", text.lines, text)
+        self.assertEqual(text.lines[-1], "mistakes.toml: 1 error (the audit refuses the file), 3 warnings", text)
+
+    def test_lint_documents_validate(self):
+        folder = scratch("rules-lint-schema")
+        files = {
+            "clean.toml": "[layers]\nrequired = ['0']\n",
+            "edits.toml": "[layers]\nrequired = ['0', 'A', '0']\nformat = '{a}-{b}'\n[layers.fields]\na = ['A']\n"
+                          "b = ['WALL']\nc = ['X']\n[layers.properties.'A-WALL']\nlineweight = 33\n",
+            "picture.toml": b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR",
+        }
+        validator = lint_validator()
+        for name, content in files.items():
+            with self.subTest(name):
+                path = folder / name
+                path.write_bytes(content if isinstance(content, bytes) else content.encode("utf-8"))
+                run = kvstcheck("lint", "--json", name, cwd=folder)
+                document = run.json()
+                validator.validate(document)
+                self.assertEqual((document["schemaVersion"], document["fileKind"], document["status"]),
+                                 (1, "rules", run.status), run)
+        edits = [(w["rule"], w.get("edit")) for w in kvstcheck("lint", "--json", "edits.toml", cwd=folder).json()["warnings"]]
+        for edit in [("duplicate-required", {"line": 2, "replace": "required = ['0', 'A']"}),
+                     ("required-rejected", {"line": 3, "insertAfter": "patterns = ['^A$', '^(?:[^\\-]+-.+)$']"}),
+                     ("unused-field", {"line": 7, "delete": True}),
+                     ("lineweight-value", {"line": 9, "replace": "lineweight = 35"})]:
+            self.assertIn(edit, edits)
+        self.assertIn("not a text file", kvstcheck("lint", "--json", "picture.toml", cwd=folder).json()["error"])
+        self.assertFalse(validator.is_valid({"schemaVersion": 1, "path": "a.toml", "status": 1, "fileKind": "rules",
+                                             "warnings": [{"rule": "no-such-rule", "severity": "error", "line": 1,
+                                                           "column": 1, "problem": "p", "fix": "f"}]}))
+
+    def test_lint_and_the_audit_agree(self):
+        """The audit refuses a file exactly when lint finds an error in it, and names the same errors in order."""
+        folder = scratch("rules-agree")
+        files = {
+            "notepad.toml": b"\xef\xbb\xbf" + NOTEPAD_RULES.encode("utf-8"),
+            "unicode.toml": b"\xff\xfe" + NOTEPAD_RULES.encode("utf-16-le"),
+            "picture.toml": b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR",
+            "no-break.toml": "[layers]\nrequired = ['0',\u00a0'A-WALL']\n".encode("utf-8"),
+            "order.toml": b"[layers]\nrequired = 1\npatterns = 2\n[layers.properties.'A']\nlineweight = 33\n",
+            "case.toml": b"[layers.properties.'A-WALL']\ncolor = 2\n[layers.properties.'a-wall']\ncolor = 1\n",
+            "warned.toml": b"[layers]\nrequired = ['0', '0']\n[layers.properties.'A-*']\ncolor = 1\n",
+        }
+        for name, content in files.items():
+            with self.subTest(name):
+                (folder / name).write_bytes(content)
+                lint = kvstcheck("lint", "--json", name, cwd=folder)
+                audit = kvstcheck("--standard", windows_path(SOURCE / STANDARD), "--rules", name,
+                                  windows_path(SOURCE / OFFICE_DXF), cwd=folder)
+                document = lint.json()
+                if "error" in document:
+                    self.assertEqual((lint.status, audit.status), (2, 2), audit)
+                    self.assertIn("not a text file", audit.err, audit)
+                    continue
+                errors = [w for w in document["warnings"] if w["severity"] == "error"]
+                self.assertEqual(audit.status, 2 if errors else 1, audit)
+                shown = [line.removeprefix("kvstcheck: ") for line in audit.err.splitlines()
+                         if line.removeprefix("kvstcheck: ").startswith(name + ":")]
+                self.assertEqual(shown, [f"{name}:{w['line']}:{w['column']}: {w['problem']}" for w in errors], audit)
+        no_break = kvstcheck("lint", "no-break.toml", cwd=folder)
+        self.assertIn("no-break.toml:2:17: error[invisible-character]: not a TOML file: the space character U+00A0 "
+                      "outside quotes", no_break.lines, no_break)
 
 
 if __name__ == "__main__":

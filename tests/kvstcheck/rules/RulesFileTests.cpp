@@ -43,7 +43,7 @@ struct BadFile {
 const BadFile kBadFiles[] = {
     {"NotToml", "[layers]\npatterns = [\n", "r.toml:2:14", "not a TOML file"},
     {"NotTomlKey", "[layers]\n\npatterns ~ 1\n", "r.toml:3:10", "not a TOML file"},
-    {"NulInAHeader", std::string("[layers]\n[\0x]\n", 14), "r.toml:2:2", "not a TOML file: a control character"},
+    {"NulInAHeader", std::string("[layers]\n[\0x]\n", 14), "r.toml:2:2", "not a text file: the byte 0x00 (NUL)"},
     {"LoneCarriageReturn", "[layers]\r\npatterns = []\r", "r.toml:2:14", "control character"},
     {"HeaderOpensBadly", "[layers]\n[`x]\n", "r.toml:2:2", "not a TOML file"},
     {"KeyBeyondAscii", "[layers]\npattern\xCE\x80 = []\n", "r.toml:2:8", "a character beyond ASCII outside quotes"},

@@ -2,9 +2,138 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
+#include "kvstcheck/rules/RuleCheck.h"
+#include "kvstcheck/rules/RulesText.h"
+
 namespace {
 
 using namespace kvstcheck::rules;
+
+std::optional<std::string> Lists(const std::string& path) {
+    if (path == "tabs.csv") return std::string("code\tmeaning\nWALL\twalls\nDOOR\tdoors\n");
+    if (path == "wide.csv") return std::string("code,meaning\nWALLS,walls\nDOORS,doors\n");
+    if (path == "semicolons.csv") return std::string("code;meaning\nWALL;walls\n");
+    return std::string("WALL\nDOOR\n");
+}
+
+struct Mistake {
+    const char* label;
+    std::string text;
+    LintRule rule;
+    std::string where;                 // "LINE:COLUMN"
+    std::string words;                 // a part of the problem or its fix
+    std::optional<std::string> fixed;  // the edited line, or "" for a deleted one; nullopt: no edit
+};
+
+// Mistakes an author makes that the audit would otherwise act on without a word.
+const Mistake kMistakes[] = {
+    {"LineweightNoLayerHas", "[layers.properties.'A-WALL']\nlineweight = 33\n", LintRule::LineweightValue, "2:14",
+     "(the nearest: 35)", "lineweight = 35"},
+    {"LineweightAboveTheLargest", "[layers.properties.'A-WALL']\nlineweight = 300  # thick\n", LintRule::LineweightValue,
+     "2:14", "found 300", std::nullopt},
+    {"LineweightByLayer", "[layers.properties.'A-WALL']\nlineweight = -1\n", LintRule::LineweightValue, "2:14",
+     "found -1", std::nullopt},
+    {"TablesDifferingInLetterCase", "[layers.properties.\"A-WALL\"]\ncolor = 2\n[layers.properties.\"a-wall\"]\ncolor = 1\n",
+     LintRule::LayerCasePair, "3:20", "differ only in letter case", std::nullopt},
+    {"WildcardInATableName", "[layers.properties.'A-*']\ncolor = 2\n", LintRule::LayerWildcard, "1:20",
+     "holds a wildcard character", std::nullopt},
+    {"RequiredTwice", "[layers]\nrequired = ['A-WALL', '0', 'a-wall']\n", LintRule::DuplicateRequired, "2:28",
+     "listed twice", "required = ['A-WALL', '0']"},
+    {"RequiredTwiceOnItsOwnLine", "[layers]\nrequired = [\n  '0',\n  '0',\n]\n", LintRule::DuplicateRequired, "4:3",
+     "listed twice", ""},
+    {"PatternTwice", "[layers]\npatterns = ['^A$', '^A$', '^0$']\n", LintRule::DuplicatePattern, "2:20", "listed twice",
+     "patterns = ['^A$', '^0$']"},
+    {"FieldNoLayoutUses", "[layers]\nformat = '{discipline}-{major}'\n[layers.fields]\ndiscipline = ['A']\n"
+     "major = ['WALL']\nmajr = ['DOOR']\n", LintRule::UnusedField, "6:1", "the layout {discipline}-{major} does not use", ""},
+    {"FieldsWithoutALayout", "[layers.fields]\nmajor = ['WALL']  # walls\n", LintRule::UnusedField, "2:1",
+     "[layers] has no format", ""},
+    {"CodeListWithTabs", "[layers]\nformat = '{a}-{b}'\n[layers.fields]\na = ['A']\nb = { csv = 'tabs.csv' }\n",
+     LintRule::CodeListUnusable, "5:13", "can be a value of the field", std::nullopt},
+    {"CodeListOfTheWrongWidth", "[layers]\nformat = '{a:1}{b:4}'\n[layers.fields]\na = ['A']\nb = { csv = 'wide.csv' }\n",
+     LintRule::CodeListUnusable, "5:13", "(the first reads \"WALLS\")", std::nullopt},
+    {"ZeroUnderALayoutAlone", "[layers]\nformat = '{a}-{b}'\nrequired = ['0']\n[layers.fields]\na = ['A']\nb = ['WALL']\n",
+     LintRule::RequiredRejected, "3:13", "does not have the form", "patterns = ['^0$', '^(?:[^\\-]+-.+)$']"},
+};
+
+TEST(RulesLint, LikelyMistakesHaveTheirRuleAndWhereSafeAnEdit) {
+    for (const Mistake& mistake : kMistakes) {
+        const auto problems = LintRulesText(mistake.text, "r.toml", Lists);
+        ASSERT_EQ(problems.size(), 1u) << mistake.label << ": " << problems.size() << " problems, the first "
+                                       << (problems.empty() ? "" : problems[0].Describe());
+        const RulesProblem& problem = problems[0];
+        EXPECT_EQ(problem.rule, mistake.rule) << mistake.label << ": " << EntryOf(problem.rule).id;
+        EXPECT_EQ(std::to_string(problem.place.line) + ":" + std::to_string(problem.place.column), mistake.where)
+            << mistake.label;
+        EXPECT_NE((problem.problem + " " + problem.fix).find(mistake.words), std::string::npos)
+            << mistake.label << ": " << problem.Describe();
+        ASSERT_EQ(problem.edit.has_value(), mistake.fixed.has_value()) << mistake.label;
+        if (!problem.edit) continue;
+        const auto& edit = *problem.edit;
+        if (edit.action == LineEdit::Action::Delete) EXPECT_EQ(*mistake.fixed, "") << mistake.label;
+        else EXPECT_EQ(edit.text, *mistake.fixed) << mistake.label;
+        EXPECT_TRUE(LintRulesText(ApplyEdit(mistake.text, edit), "r.toml", Lists).empty()) << mistake.label;
+    }
+}
+
+// Taken literally, "add a pattern for it" under a layout alone makes every name of the layout fail;
+// the edit lint gives lets the name in and leaves every other name judged as before.
+TEST(RulesLint, AllowingANameBesideALayoutMakesNoOtherNameFail) {
+    const std::string text = "[layers]\nformat = '{d}-{m}[-{s:1}]'\nrequired = ['0']\n[layers.fields]\n"
+                             "d = ['A', 'S']\nm = ['WALL', 'DOOR']\ns = ['N', 'E']\n";
+    const auto problems = LintRulesText(text, "r.toml", Lists);
+    ASSERT_EQ(problems.size(), 1u);
+    ASSERT_TRUE(problems[0].edit);
+    const auto rulesOf = [](const std::string& file) {
+        RulesBuilder builder(Lists);
+        builder.Add(file, "r.toml");
+        return builder.Finish();
+    };
+    kvstcheck::DrawingNames drawing;
+    drawing.layers = {L"0", L"A-WALL", L"S-DOOR-N", L"A-WALL-X", L"A-WAL", L"AWALL", L"A-WALL-NE", L"A-B-C-D"};
+    const auto findingsFor = [&](const RuleSet& rules) {
+        std::map<std::wstring, std::size_t> found;
+        for (const RuleFinding& finding : CheckDrawing(rules, drawing)) ++found[finding.name];
+        return found;
+    };
+    auto before = findingsFor(rulesOf(text));
+    const auto after = findingsFor(rulesOf(ApplyEdit(text, *problems[0].edit)));
+    EXPECT_EQ(before.erase(L"0"), 1u);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(after.count(L"A-WALL"), 0u);
+    EXPECT_EQ(after.count(L"AWALL"), 1u);
+}
+
+// The audit refuses a file exactly for lint's errors, listed in the same order, by line.
+TEST(RulesLint, TheAuditRefusesAFileForLintsErrorsInTheSameOrder) {
+    const char* kFiles[] = {
+        "[layers]\nrequired = 1\npatterns = 2\n[names]\nspaces = 3\n[layers.properties.'A']\ncolor = 0\n",
+        "[text-styles]\nrequired = ['X', 'X']\nformat = 7\npatterns = ['(']\n",
+        "\xEF\xBB\xBF[layers]\nrequired = ['0']\npatterns = ['^A$']\n",
+        "[layers.properties.'B']\nlineweight = 33\n[layers.properties.'b']\nplot = 1\n",
+    };
+    for (const char* file : kFiles) {
+        RulesBuilder builder(Lists);
+        builder.Add(file, "r.toml");
+        builder.Finish();
+        std::vector<std::string> refused;
+        for (const RulesProblem& problem : builder.problems())
+            if (problem.severity() == RuleSeverity::Error) refused.push_back(problem.Describe());
+        std::vector<std::string> errors;
+        for (const RulesProblem& problem : LintRulesText(file, "r.toml", Lists))
+            if (problem.severity() == RuleSeverity::Error) errors.push_back(problem.Describe());
+        EXPECT_EQ(refused, errors) << file;
+        EXPECT_EQ(builder.HasErrors(), !errors.empty()) << file;
+        std::vector<std::string> sorted = refused;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) {
+            const auto lineOf = [](const std::string& d) { return std::stoul(d.substr(d.find(':') + 1)); };
+            return lineOf(a) < lineOf(b);
+        });
+        EXPECT_EQ(refused, sorted) << file;
+    }
+}
 
 std::vector<std::string> Lint(std::string_view text) {
     std::vector<std::string> lines;
