@@ -1,8 +1,9 @@
 // Drives the rewriter from the tests' Python side: renames every name of every kind of each drawing
 // (but the reserved ones) and writes the fixed drawing when its proof holds. One JSON line per drawing.
-// Usage: rewrite_driver IN OUT [IN OUT ...]
+// Usage: rewrite_driver LIST, a file of lines IN<tab>OUT.
 #include <cstdio>
 #include <exception>
+#include <fstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -60,13 +61,19 @@ nlohmann::json Fix(const std::string& in, const std::string& out, const SystemTe
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc != 2) return 2;
     const SystemTextCodec codec;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    std::ifstream list(argv[1]);
+    std::string line;
+    while (std::getline(list, line)) {
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        const std::string in = line.substr(0, tab), out = line.substr(tab + 1);
         nlohmann::json result;
         try {
-            result = Fix(argv[i], argv[i + 1], codec);
+            result = Fix(in, out, codec);
         } catch (const std::exception& error) {
-            result = {{"file", argv[i]}, {"error", error.what()}};
+            result = {{"file", in}, {"error", error.what()}};
         }
         std::printf("%s\n", result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     }

@@ -56,11 +56,12 @@ def windows(path):
     return "Z:" + path.replace("/", "\\")
 
 
-def run_driver(pairs):
-    args = [WINE_RUN, DRIVER]
-    for source, target in pairs:
-        args += [windows(source), windows(target)]
-    output = subprocess.run(args, check=True, capture_output=True, text=True, errors="replace").stdout
+def run_driver(pairs, folder):
+    listing = os.path.join(folder, "drawings.txt")
+    with open(listing, "w", encoding="utf-8") as out:
+        out.writelines(f"{windows(source)}\t{windows(target)}\n" for source, target in pairs)
+    output = subprocess.run([WINE_RUN, DRIVER, windows(listing)], check=True, capture_output=True, text=True,
+                            errors="replace").stdout
     return [json.loads(line) for line in output.splitlines() if line.startswith("{")]
 
 
@@ -116,7 +117,7 @@ def differences(source, target, result):
 class RewriteWithSecondReader(unittest.TestCase):
     def check(self, drawings, folder):
         pairs = [(path, os.path.join(folder, f"fixed{i}.dxf")) for i, path in enumerate(drawings)]
-        results = run_driver(pairs)
+        results = run_driver(pairs, folder)
         self.assertEqual(len(results), len(pairs))
         figures = collections.Counter()
         refusals = collections.Counter()
