@@ -97,6 +97,7 @@ private:
                 if (const RawPair* pair = unit.Find(code); pair && ParseDxfInt(pair->value(), number)) *target = number;
             if (const RawPair* linetype = unit.Find(6)) entry.linetype = text_.Decode(linetype->value());
         }
+        entryIndex_[KindIndex(*kind)].emplace(entry.folded, entries_[KindIndex(*kind)].size());
         entries_[KindIndex(*kind)].push_back(std::move(entry));
     }
 
@@ -122,9 +123,8 @@ private:
     }
 
     void NoteName(const RawPair& pair, const UnitPlace& place, const PlaceMeaning& meaning) {
-        if (!anyWatched_) return;
-        auto folded = text_.Folded(pair.value());
-        if (!folded || !IsWatched(*folded)) return;
+        if (!anyWatched_ || !text_.Folded(pair.value(), folded_) || !IsWatched(folded_)) return;
+        const std::wstring* folded = &folded_;
         if (meaning.role == PlaceRole::Reference && watched_[KindIndex(meaning.kind)].contains(*folded))
             ++references_[KindIndex(meaning.kind)][*folded];
         if (meaning.role == PlaceRole::EntryName && watched_[KindIndex(meaning.kind)].contains(*folded)) return;
@@ -133,7 +133,7 @@ private:
             ++candidatesDropped_;
             return;
         }
-        candidates_.push_back({std::move(*folded), meaning.kind, meaning, Describe(pair, place), pair.line});
+        candidates_.push_back({*folded, meaning.kind, meaning, Describe(pair, place), pair.line});
     }
 
     bool IsWatched(const std::wstring& folded) const {
@@ -151,10 +151,10 @@ private:
         if (!account_.refusal) account_.refusal = Refusal{std::move(reason), line};
     }
 
+    // The first entry of that name.
     const Entry* FindEntry(std::size_t kind, const std::wstring& folded) const {
-        const auto& entries = entries_[kind];
-        const auto found = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.folded == folded; });
-        return found == entries.end() ? nullptr : &*found;
+        const auto found = entryIndex_[kind].find(folded);
+        return found == entryIndex_[kind].end() ? nullptr : &entries_[kind][found->second];
     }
 
     void Resolve();
@@ -172,9 +172,11 @@ private:
     std::array<std::unordered_set<std::wstring>, kFixKindCount> watched_;
     std::array<std::unordered_map<std::wstring, std::size_t>, kFixKindCount> references_;
     std::array<std::vector<Entry>, kFixKindCount> entries_;
+    std::array<std::unordered_map<std::wstring, std::size_t>, kFixKindCount> entryIndex_;
     std::array<std::unordered_map<std::string, std::size_t>, kFixKindCount> mergedHandles_;
     std::vector<HandleReference> pending_;
     std::vector<Candidate> candidates_;
+    std::wstring folded_;  // the value being looked at
     std::size_t candidatesDropped_ = 0;
     bool anyWatched_ = false;
     bool resolved_ = false;
@@ -209,6 +211,9 @@ void Planner::ResolveKind(std::size_t kind) {
     const auto fixKind = static_cast<FixKind>(kind);
     const std::string word(KindWord(fixKind));
     std::unordered_set<std::wstring> targets;  // folded names that renamed entries now bear
+    std::unordered_set<std::wstring> renamedEntries;  // folded names of entries the request renames
+    for (const auto& [from, to] : request_.renames[kind])
+        if (const std::wstring folded = text_.Fold(from); FindEntry(kind, folded) != nullptr) renamedEntries.insert(folded);
     for (const auto& [from, to] : request_.renames[kind]) {
         const std::wstring foldedFrom = text_.Fold(from), foldedTo = text_.Fold(to);
         const Entry* entry = FindEntry(kind, foldedFrom);
@@ -226,11 +231,7 @@ void Planner::ResolveKind(std::size_t kind) {
             Leave(line, what, "it comes from an external reference");
             continue;
         }
-        const bool chained = std::any_of(request_.renames[kind].begin(), request_.renames[kind].end(), [&](const auto& other) {
-            const std::wstring otherFrom = text_.Fold(other.first);
-            return otherFrom == foldedTo && otherFrom != foldedFrom && FindEntry(kind, otherFrom) != nullptr;
-        });
-        if (chained) Refuse(false, line, what + " is to be renamed to \"" + Utf8(to) + "\", which is itself renamed");
+        if (foldedTo != foldedFrom && renamedEntries.contains(foldedTo)) Refuse(false, line, what + " is to be renamed to \"" + Utf8(to) + "\", which is itself renamed");
         if (text_.version() > 0 && text_.version() <= kLastR12Version && !FitsR12(to))
             Refuse(false, line, "\"" + Utf8(to) + "\" is not a name an R12 drawing allows (up to 31 letters, digits, $, - and _)");
         if (!text_.Encode(to)) Refuse(false, line, "\"" + Utf8(to) + "\" cannot be written in this drawing's code page");
@@ -244,14 +245,16 @@ void Planner::ResolveKind(std::size_t kind) {
 
 void Planner::PlanProperties() {
     const bool r12 = text_.version() < kFirstLineweightVersion;
+    std::unordered_map<std::wstring, const Rename*> renamedLayers;
+    for (const Rename& rename : account_.renames)
+        if (rename.kind == FixKind::Layers) renamedLayers.emplace(text_.Fold(rename.from), &rename);
     for (const auto& [name, change] : request_.layerProperties) {
         const std::wstring folded = text_.Fold(name);
         for (const Entry& entry : entries_[0]) {
-            const auto renamed = std::find_if(account_.renames.begin(), account_.renames.end(), [&](const Rename& r) {
-                return r.kind == FixKind::Layers && text_.Fold(r.from) == entry.folded;
-            });
-            if (renamed != account_.renames.end() && renamed->merge) continue;
-            if ((renamed != account_.renames.end() ? text_.Fold(renamed->to) : entry.folded) != folded) continue;
+            const auto found = renamedLayers.find(entry.folded);
+            const Rename* renamed = found == renamedLayers.end() ? nullptr : found->second;
+            if (renamed != nullptr && renamed->merge) continue;
+            if ((renamed != nullptr ? text_.Fold(renamed->to) : entry.folded) != folded) continue;
             const std::string what = "the layer \"" + Utf8(entry.spelled) + "\"";
             LayerChange diff;
             if (change.color) {

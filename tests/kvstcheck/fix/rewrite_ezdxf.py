@@ -79,11 +79,15 @@ HEADER = {"$CLAYER": "layers", "$CELTYPE": "linetypes", "$TEXTSTYLE": "text-styl
 
 
 def differences(source, target, result):
-    """What ezdxf finds wrong in the fixed drawing, as a list of words."""
+    """What ezdxf finds wrong in the fixed drawing, as a list of words; None when it cannot read the original."""
     maps = collections.defaultdict(dict)
     for rename in result["renames"]:
         maps[rename["kind"]][fold(rename["from"])] = rename["to"]
-    before, after = ezdxf.readfile(source), ezdxf.readfile(target)
+    try:
+        before = ezdxf.readfile(source)
+    except ezdxf.DXFStructureError:
+        return None  # the second reader cannot read the original (a stray ENDSEC, for one): nothing to compare
+    after = ezdxf.readfile(target)
     problems = []
     fixed = {entity.dxf.handle: entity for entity in after.entitydb.values()}
     for entity in before.entitydb.values():
@@ -133,7 +137,11 @@ class RewriteWithSecondReader(unittest.TestCase):
                 figures["fixed"] += 1
                 figures["references"] += sum(r["references"] for r in result["renames"])
                 figures["renames"] += len(result["renames"])
-                self.assertEqual(differences(source, target, result), [])
+                found = differences(source, target, result)
+                if found is None:
+                    figures["unreadable by ezdxf"] += 1
+                    continue
+                self.assertEqual(found, [])
         print(f"\n{len(pairs)} drawings: {dict(figures)}; refusals: {dict(refusals)}", file=sys.stderr)
         return figures
 
