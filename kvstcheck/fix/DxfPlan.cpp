@@ -45,6 +45,45 @@ std::string Describe(const RawPair& pair, const UnitPlace& place) {
            " " + where;
 }
 
+// The entries of the four tables, with what a plan needs of them.
+class EntryTables {
+public:
+    explicit EntryTables(const DrawingText& text) : text_(text) {}
+
+    void Read(const Unit& unit) {
+        const auto kind = KindOfTable(unit.place().table);
+        const RawPair* name = unit.Find(2);
+        if (!kind || name == nullptr) return;
+        Entry entry;
+        entry.spelled = text_.Decode(name->value()).value_or(L"");
+        entry.folded = text_.Fold(entry.spelled);
+        entry.handle = unit.Handle();
+        entry.line = name->line;
+        long long number = 0;
+        if (const RawPair* flags = unit.Find(70); flags && ParseDxfInt(flags->value(), number)) entry.flags = number;
+        if (*kind == FixKind::Layers) {
+            for (const auto& [code, target] : {std::pair{62, &entry.color}, {370, &entry.lineweight}, {290, &entry.plot}})
+                if (const RawPair* pair = unit.Find(code); pair && ParseDxfInt(pair->value(), number)) *target = number;
+            if (const RawPair* linetype = unit.Find(6)) entry.linetype = text_.Decode(linetype->value());
+        }
+        index_[KindIndex(*kind)].emplace(entry.folded, entries_[KindIndex(*kind)].size());
+        entries_[KindIndex(*kind)].push_back(std::move(entry));
+    }
+
+    // The first entry of that name.
+    const Entry* Find(std::size_t kind, const std::wstring& folded) const {
+        const auto found = index_[kind].find(folded);
+        return found == index_[kind].end() ? nullptr : &entries_[kind][found->second];
+    }
+
+    const std::vector<Entry>& entries(std::size_t kind) const { return entries_[kind]; }
+
+private:
+    const DrawingText& text_;
+    std::array<std::vector<Entry>, kFixKindCount> entries_;
+    std::array<std::unordered_map<std::wstring, std::size_t>, kFixKindCount> index_;
+};
+
 class Planner {
 public:
     Planner(const TextCodec& codec, const FixRequest& request) : text_(codec), request_(request) {
@@ -72,33 +111,13 @@ private:
     void Read(const Unit& unit) {
         const UnitPlace& place = unit.place();
         if (place.type == "SECTION" && place.section == "HEADER") text_.ReadHeader(unit);
-        if (place.tableEntry()) ReadEntry(unit);
+        if (place.tableEntry()) tables_.Read(unit);
         ForEachPair(unit, [&](const RawPair& pair, std::size_t, const PairContext& context) {
             if (IsHandleCode(pair.code)) return NoteHandle(pair, place);
             const PlaceMeaning meaning = MeaningOf(context, pair.code);
             if (meaning.role != PlaceRole::NoName) NoteName(pair, place, meaning);
         });
         if (place.type == "ENDSEC" && place.section == "TABLES") Resolve();
-    }
-
-    void ReadEntry(const Unit& unit) {
-        const auto kind = KindOfTable(unit.place().table);
-        const RawPair* name = unit.Find(2);
-        if (!kind || name == nullptr) return;
-        Entry entry;
-        entry.spelled = text_.Decode(name->value()).value_or(L"");
-        entry.folded = text_.Fold(entry.spelled);
-        entry.handle = unit.Handle();
-        entry.line = name->line;
-        long long number = 0;
-        if (const RawPair* flags = unit.Find(70); flags && ParseDxfInt(flags->value(), number)) entry.flags = number;
-        if (*kind == FixKind::Layers) {
-            for (const auto& [code, target] : {std::pair{62, &entry.color}, {370, &entry.lineweight}, {290, &entry.plot}})
-                if (const RawPair* pair = unit.Find(code); pair && ParseDxfInt(pair->value(), number)) *target = number;
-            if (const RawPair* linetype = unit.Find(6)) entry.linetype = text_.Decode(linetype->value());
-        }
-        entryIndex_[KindIndex(*kind)].emplace(entry.folded, entries_[KindIndex(*kind)].size());
-        entries_[KindIndex(*kind)].push_back(std::move(entry));
     }
 
     void NoteHandle(const RawPair& pair, const UnitPlace& place) {
@@ -151,11 +170,7 @@ private:
         if (!account_.refusal) account_.refusal = Refusal{std::move(reason), line};
     }
 
-    // The first entry of that name.
-    const Entry* FindEntry(std::size_t kind, const std::wstring& folded) const {
-        const auto found = entryIndex_[kind].find(folded);
-        return found == entryIndex_[kind].end() ? nullptr : &entries_[kind][found->second];
-    }
+    const Entry* FindEntry(std::size_t kind, const std::wstring& folded) const { return tables_.Find(kind, folded); }
 
     void Resolve();
     void ResolveKind(std::size_t kind);
@@ -171,8 +186,7 @@ private:
     RewriteAccount account_;
     std::array<std::unordered_set<std::wstring>, kFixKindCount> watched_;
     std::array<std::unordered_map<std::wstring, std::size_t>, kFixKindCount> references_;
-    std::array<std::vector<Entry>, kFixKindCount> entries_;
-    std::array<std::unordered_map<std::wstring, std::size_t>, kFixKindCount> entryIndex_;
+    EntryTables tables_{text_};
     std::array<std::unordered_map<std::string, std::size_t>, kFixKindCount> mergedHandles_;
     std::vector<HandleReference> pending_;
     std::vector<Candidate> candidates_;
@@ -197,7 +211,7 @@ void Planner::Resolve() {
 
 void Planner::CheckCaseTwins(std::size_t kind) {
     std::unordered_map<std::wstring, const Entry*> seen;
-    for (const Entry& entry : entries_[kind]) {
+    for (const Entry& entry : tables_.entries(kind)) {
         const auto [found, added] = seen.emplace(entry.folded, &entry);
         if (added) continue;
         Refuse(true, entry.line,
@@ -250,7 +264,7 @@ void Planner::PlanProperties() {
         if (rename.kind == FixKind::Layers) renamedLayers.emplace(text_.Fold(rename.from), &rename);
     for (const auto& [name, change] : request_.layerProperties) {
         const std::wstring folded = text_.Fold(name);
-        for (const Entry& entry : entries_[0]) {
+        for (const Entry& entry : tables_.entries(0)) {
             const auto found = renamedLayers.find(entry.folded);
             const Rename* renamed = found == renamedLayers.end() ? nullptr : found->second;
             if (renamed != nullptr && renamed->merge) continue;
