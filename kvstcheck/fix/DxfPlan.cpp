@@ -248,7 +248,10 @@ void Planner::ResolveKind(std::size_t kind) {
         if (foldedTo != foldedFrom && renamedEntries.contains(foldedTo)) Refuse(false, line, what + " is to be renamed to \"" + Utf8(to) + "\", which is itself renamed");
         if (text_.version() > 0 && text_.version() <= kLastR12Version && !FitsR12(to))
             Refuse(false, line, "\"" + Utf8(to) + "\" is not a name an R12 drawing allows (up to 31 letters, digits, $, - and _)");
-        if (!text_.Encode(to)) Refuse(false, line, "\"" + Utf8(to) + "\" cannot be written in this drawing's code page");
+        if (to.empty() || std::any_of(to.begin(), to.end(), [](wchar_t c) { return c < L' '; }))
+            Refuse(false, line, what + " cannot be renamed to \"" + Utf8(to) + "\": a name holds no line end or control character");
+        else if (!text_.Encode(to))
+            Refuse(false, line, "\"" + Utf8(to) + "\" cannot be written in this drawing's code page");
         const bool merge = foldedTo != foldedFrom && (FindEntry(kind, foldedTo) != nullptr || targets.contains(foldedTo));
         targets.insert(foldedTo);
         account_.renames.push_back(

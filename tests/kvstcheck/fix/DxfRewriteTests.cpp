@@ -137,6 +137,8 @@ const RefusalCase kRefusals[] = {
     {"a chain of renames", "AC1015", Two(FixKind::Layers, {L"WALLS", L"A-WALL"}, {L"A-WALL", L"B-WALL"}), {}, {},
      "which is itself renamed", false},
     {"a name R12 does not allow", "AC1009", Renaming(FixKind::Layers, L"WALLS", L"A WALL"), {}, {}, "R12", false},
+    {"a name with a line end", "AC1015", Renaming(FixKind::Layers, L"WALLS", L"A\nWALL"), {}, {}, "no line end", false},
+    {"an empty name", "AC1021", Renaming(FixKind::Linetypes, L"DASHED", L""), {}, {}, "no line end", false},
 };
 
 TEST(DxfRewrite, RefusedDrawingsAreLeftAlone) {
