@@ -185,6 +185,7 @@ public:
             if (kind) {
                 if (const auto* table = Table(node, "[" + name + "]", "write it as a section: [" + name + "]"))
                     WalkKind(*kind, *table);
+            } else if (name == "fix") {  // what kvstcheck fix renames: its own loader reads it
             } else if (name == "names") {
                 if (const auto* table = Table(node, "[names]", "write it as a section: [names]")) WalkChecks(*table);
             } else {

@@ -1,0 +1,153 @@
+#include "kvstcheck/fix/FixDrawing.h"
+
+#include <windows.h>
+
+#include <cwctype>
+
+#include "kvstcheck/CodePoints.h"
+#include "kvstcheck/Files.h"
+#include "kvstcheck/SystemError.h"
+#include "kvstcheck/fix/Backups.h"
+#include "kvstcheck/fix/FixFiles.h"
+#include "kvstcheck/fix/FixRequests.h"
+#include "kvstcheck/readers/DrawingFile.h"
+#include "kvstcheck/readers/DxfReader.h"
+#include "kvstcheck/readers/InputError.h"
+#include "kvstcheck/readers/SystemTextDecoder.h"
+
+namespace kvstcheck::fix {
+namespace {
+
+struct Planned {
+    DrawingPlan plan;
+    RewriteAccount account;
+    std::vector<Finding> before;    // the drawing's findings as it is
+    std::vector<Finding> expected;  // those the fixed drawing will have
+};
+
+bool IsDxf(const std::wstring& path) {
+    constexpr std::wstring_view kExtension = L".dxf";
+    if (path.size() < kExtension.size()) return false;
+    const std::size_t start = path.size() - kExtension.size();
+    for (std::size_t i = 0; i < kExtension.size(); ++i)
+        if (std::towlower(path[start + i]) != static_cast<std::wint_t>(kExtension[i])) return false;
+    return true;
+}
+
+std::vector<LeftName> Unmapped(const std::vector<Finding>& findings) {
+    std::vector<LeftName> names;
+    for (const Finding& finding : findings) names.push_back({WideToUtf8(finding.kind), WideToUtf8(finding.name), finding.message});
+    return names;
+}
+
+// The request, the account and what the fixed drawing will give; a refusal in the plan where the
+// drawing must not be changed.
+Planned PlanOne(const FixContext& context, const DrawingTarget& target) {
+    Planned out;
+    out.plan.path = WideToUtf8(target.path);
+    out.plan.below = WideToUtf8(target.below);
+    if (!IsDxf(target.path)) {
+        out.plan.refusal = "only ASCII DXF drawings (.dxf) are fixed";
+        return out;
+    }
+    const DrawingNames names = ReadDrawingFile(target.path).names;
+    out.before = context.auditor.Audit(names, target.path);
+    const DrawingRequest request = target.planned ? RequestOf(*target.planned, context.options.force)
+                                                  : RequestFor(context.setup, names, out.before, context.options.force);
+    DrawingBytes bytes(target.path);
+    out.account = PlanDxf(bytes, context.codec, request.request);
+    out.plan.sha256 = bytes.FinishHash();
+    FillPlan(out.account, request, out.plan);
+    if (target.planned && out.plan.refusal.empty()) {
+        if (target.planned->sha256 != out.plan.sha256)
+            out.plan.refusal = "the drawing changed since the plan was made (its SHA-256 differs)";
+        else if (target.planned->renames != out.plan.renames || target.planned->properties != out.plan.properties)
+            out.plan.refusal = "the drawing would be fixed otherwise than the plan says";
+    }
+    out.expected = out.plan.refusal.empty() ? context.auditor.Audit(AfterFix(names, out.account), target.path) : out.before;
+    out.plan.unmapped = Unmapped(out.expected);
+    return out;
+}
+
+std::wstring DestinationOf(const FixOptions& options, const DrawingTarget& target) {
+    return options.inPlace ? target.path : BelowFolder(options.output, target.below);
+}
+
+// The written drawing read again, audited again and compared pair by pair with the original; empty when
+// it holds, else what fails.
+std::string Prove(const FixContext& context, const DrawingTarget& target, const Planned& planned, const RewriteAccount& done,
+                  const std::wstring& written) {
+    DrawingBytes rewrittenNames(written);
+    const DrawingNames names = ReadDxf(rewrittenNames, SystemTextDecoder()).names;
+    const std::string findings = CompareFindings(planned.before, planned.expected, context.auditor.Audit(names, target.path));
+    if (!findings.empty()) return findings;
+    DrawingBytes original(target.path);
+    DrawingBytes rewritten(written);
+    return VerifyRewrite(original, rewritten, context.codec, done).value_or(std::string());
+}
+
+// Writes, proves and keeps the fixed drawing; the plan says what was done or why nothing was kept.
+void Apply(const FixContext& context, const DrawingTarget& target, Planned& planned) {
+    const FixOptions& options = context.options;
+    const std::wstring destination = DestinationOf(options, target);
+    if (!options.inPlace)
+        if (std::string error = MakeFolders(FolderOf(FullPath(destination))); !error.empty()) throw InputError(0, error);
+    if (!options.inPlace && KindOfPath(destination) != PathKind::Missing && !options.force)
+        throw InputError(0, "the copy " + WideToUtf8(destination) + " exists already: --force replaces it");
+    TemporaryDrawing temporary(destination);
+    DrawingBytes again(target.path);
+    const RewriteAccount done = RewriteDxf(again, temporary, context.codec, planned.account);
+    if (again.FinishHash() != planned.plan.sha256) throw InputError(0, "the drawing changed while it was being fixed");
+    temporary.Close();
+    if (const std::string failed = Prove(context, target, planned, done, temporary.path()); !failed.empty())
+        throw InputError(0, "the fixed drawing failed its check, so it was not kept: " + failed);
+    if (options.inPlace) {
+        // The bytes replaced must be the ones fixed: a program may have saved the drawing meanwhile.
+        if (HashOfFile(target.path) != planned.plan.sha256) throw InputError(0, "the drawing changed since it was read");
+        const std::wstring backupFolder = options.backupDir.empty()
+                                              ? FolderOf(FullPath(target.path))
+                                              : FolderOf(FullPath(BelowFolder(options.backupDir, target.below)));
+        const std::wstring backup = MakeBackup(target.path, backupFolder);
+        if (std::string error = temporary.MoveIntoPlace(true); !error.empty()) {
+            ::DeleteFileW(SystemPath(backup).c_str());
+            throw InputError(0, "the drawing cannot be replaced: " + error);
+        }
+        planned.plan.backup = WideToUtf8(backup);
+    } else if (std::string error = temporary.MoveIntoPlace(options.force); !error.empty()) {
+        throw InputError(0, "the copy " + WideToUtf8(destination) + " cannot be written: " + error);
+    }
+    planned.plan.written = WideToUtf8(destination);
+}
+
+// An unchanged drawing's copy below --output, byte for byte.
+void CopyUnchanged(const FixOptions& options, const DrawingTarget& target, DrawingPlan& plan) {
+    const std::wstring destination = DestinationOf(options, target);
+    if (std::string error = MakeFolders(FolderOf(FullPath(destination))); !error.empty()) throw InputError(0, error);
+    if (!::CopyFileW(SystemPath(target.path).c_str(), SystemPath(destination).c_str(), options.force ? FALSE : TRUE)) {
+        const DWORD error = ::GetLastError();
+        throw InputError(0, "the copy " + WideToUtf8(destination) + " cannot be written: " + SystemMessage(error) +
+                                (error == ERROR_FILE_EXISTS ? " (--force replaces it)" : ""));
+    }
+    plan.written = WideToUtf8(destination);
+}
+
+}  // namespace
+
+DrawingPlan FixDrawing(const FixContext& context, const DrawingTarget& target) {
+    Planned planned;
+    try {
+        planned = PlanOne(context, target);
+        if (!context.options.Writes() || !planned.plan.refusal.empty()) return planned.plan;
+        if (planned.account.renames.empty() && planned.account.properties.empty()) {
+            if (!context.options.output.empty()) CopyUnchanged(context.options, target, planned.plan);
+            return planned.plan;
+        }
+        Apply(context, target, planned);
+    } catch (const InputError& error) {
+        planned.plan.path = WideToUtf8(target.path);
+        planned.plan.error = error.what();
+    }
+    return planned.plan;
+}
+
+}  // namespace kvstcheck::fix
