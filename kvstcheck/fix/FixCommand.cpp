@@ -135,8 +135,6 @@ int Run(const FixOptions& options) {
 
 }  // namespace
 
-bool IsFixCommand(const std::vector<std::string>& arguments) { return arguments.size() > 1 && arguments[1] == "fix"; }
-
 int RunFixCommand(const std::vector<std::string>& arguments) {
     const ParsedFixCommand parsed = ParseFixCommand(arguments);
     WriteOut(parsed.output);

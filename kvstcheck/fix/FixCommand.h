@@ -6,9 +6,6 @@
 
 namespace kvstcheck::fix {
 
-// Whether the command line asks for the fix command: "kvstcheck fix ...".
-bool IsFixCommand(const std::vector<std::string>& arguments);
-
 // arguments: UTF-8, the program's name first. Returns the exit status: 0 the fixed drawings follow the
 // standard, 1 findings remain that nothing maps, 2 an error or a refusal. Starts COM on the calling thread.
 int RunFixCommand(const std::vector<std::string>& arguments);
