@@ -13,6 +13,8 @@
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/fix/FixCommand.h"
+#include "kvstcheck/fix/FixOptions.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/reports/Report.h"
 #include "kvstcheck/rules/RulesLint.h"
@@ -57,7 +59,9 @@ int LintFiles(const kvstcheck::Options& options) {
 
 int RunCommand() {
     try {
-        const auto parsed = kvstcheck::ParseCommandLine(Arguments());
+        const auto arguments = Arguments();
+        if (kvstcheck::fix::IsFixCommand(arguments)) return kvstcheck::fix::RunFixCommand(arguments);
+        const auto parsed = kvstcheck::ParseCommandLine(arguments);
         kvstcheck::WriteOut(parsed.output);
         kvstcheck::WriteErr(parsed.error);
         if (!parsed.options) return parsed.exitStatus;

@@ -54,7 +54,8 @@ std::string MakeFolders(const std::wstring& folder) {
 }
 
 std::wstring MakeBackup(const std::wstring& drawing, const std::wstring& folder) {
-    if (const std::string error = MakeFolders(folder); !error.empty()) throw BackupError(error);
+    if (const std::string error = folder.empty() ? std::string() : MakeFolders(folder); !error.empty())
+        throw BackupError(error);
     const std::wstring name = FileNameOf(drawing);
     for (std::size_t attempt = 0; attempt < kMostBackups; ++attempt) {
         const std::wstring backup = BelowFolder(folder, BackupName(name, attempt));

@@ -18,7 +18,8 @@ std::wstring BelowFolder(const std::wstring& folder, const std::wstring& relativ
 // The part of a drawing's path below the folder argument it came from; for a file argument, its file name.
 std::wstring RelativePath(const std::wstring& argument, const std::wstring& drawing, bool argumentIsFolder);
 
-// Copies the drawing to the first free backup name in folder (created with its parents when missing);
+// Copies the drawing to the first free backup name in folder (created with its parents when missing;
+// empty: the current folder);
 // an existing file is never replaced. The backup's path, or throws BackupError in plain words.
 std::wstring MakeBackup(const std::wstring& drawing, const std::wstring& folder);
 

@@ -69,6 +69,12 @@ Planned PlanOne(const FixContext& context, const DrawingTarget& target) {
     return out;
 }
 
+// The folder part of a path as the user spelled it; empty for a bare file name.
+std::wstring FolderPart(const std::wstring& path) {
+    const auto separator = path.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+}
+
 std::wstring DestinationOf(const FixOptions& options, const DrawingTarget& target) {
     return options.inPlace ? target.path : BelowFolder(options.output, target.below);
 }
@@ -86,6 +92,17 @@ std::string Prove(const FixContext& context, const DrawingTarget& target, const 
     return VerifyRewrite(original, rewritten, context.codec, done).value_or(std::string());
 }
 
+// The drawing rewritten into the temporary file, from the bytes planned; the drawing is closed again
+// before anything replaces it.
+RewriteAccount Rewrite(const FixContext& context, const DrawingTarget& target, const Planned& planned,
+                       TemporaryDrawing& temporary) {
+    DrawingBytes again(target.path);
+    RewriteAccount done = RewriteDxf(again, temporary, context.codec, planned.account);
+    if (again.FinishHash() != planned.plan.sha256) throw InputError(0, "the drawing changed while it was being fixed");
+    temporary.Close();
+    return done;
+}
+
 // Writes, proves and keeps the fixed drawing; the plan says what was done or why nothing was kept.
 void Apply(const FixContext& context, const DrawingTarget& target, Planned& planned) {
     const FixOptions& options = context.options;
@@ -95,18 +112,14 @@ void Apply(const FixContext& context, const DrawingTarget& target, Planned& plan
     if (!options.inPlace && KindOfPath(destination) != PathKind::Missing && !options.force)
         throw InputError(0, "the copy " + WideToUtf8(destination) + " exists already: --force replaces it");
     TemporaryDrawing temporary(destination);
-    DrawingBytes again(target.path);
-    const RewriteAccount done = RewriteDxf(again, temporary, context.codec, planned.account);
-    if (again.FinishHash() != planned.plan.sha256) throw InputError(0, "the drawing changed while it was being fixed");
-    temporary.Close();
+    const RewriteAccount done = Rewrite(context, target, planned, temporary);
     if (const std::string failed = Prove(context, target, planned, done, temporary.path()); !failed.empty())
         throw InputError(0, "the fixed drawing failed its check, so it was not kept: " + failed);
     if (options.inPlace) {
         // The bytes replaced must be the ones fixed: a program may have saved the drawing meanwhile.
         if (HashOfFile(target.path) != planned.plan.sha256) throw InputError(0, "the drawing changed since it was read");
-        const std::wstring backupFolder = options.backupDir.empty()
-                                              ? FolderOf(FullPath(target.path))
-                                              : FolderOf(FullPath(BelowFolder(options.backupDir, target.below)));
+        const std::wstring backupFolder =
+            FolderPart(options.backupDir.empty() ? target.path : BelowFolder(options.backupDir, target.below));
         const std::wstring backup = MakeBackup(target.path, backupFolder);
         if (std::string error = temporary.MoveIntoPlace(true); !error.empty()) {
             ::DeleteFileW(SystemPath(backup).c_str());

@@ -42,6 +42,7 @@ struct Rename {
     bool merge = false;
     std::size_t references = 0;  // places changed besides the entry itself
     std::string handle;          // the entry's handle ("" without handles): what a merge removes
+    bool inTable = false;        // the drawing has the entry (else only references name it)
     bool operator==(const Rename&) const = default;
 };
 

@@ -1,0 +1,213 @@
+#include <algorithm>
+#include <cstdlib>
+#include <unordered_set>
+
+#include "kvstcheck/fix/DxfPlan.h"
+#include "kvstcheck/fix/PairStream.h"
+#include "kvstcheck/fix/References.h"
+
+namespace kvstcheck::fix {
+namespace {
+
+// A pair to write in place of one of the unit's, or before one (index == the unit's size: at its end).
+struct Edit {
+    std::size_t index;
+    bool insert;
+    std::string bytes;
+};
+
+// A code line and value line laid out as the unit's group 2 pair is (code width, line ends).
+std::string LaidOut(const Unit& unit, int code, std::string_view value) {
+    const RawPair* model = unit.Find(2);
+    std::string codeText = std::to_string(code);
+    std::string codeEnd = "\n", valueEnd = "\n";
+    if (model != nullptr) {
+        const std::string_view codeLine = model->codeLine();
+        const std::size_t digitsEnd = codeLine.find_last_of("0123456789") + 1;
+        const std::size_t width = digitsEnd;  // the code right-aligned to this width
+        if (codeText.size() < width && codeLine.front() == ' ') codeText.insert(0, width - codeText.size(), ' ');
+        codeEnd = std::string(codeLine.substr(digitsEnd));
+        valueEnd = std::string(model->lineEnd());
+    }
+    return codeText + codeEnd + std::string(value) + valueEnd;
+}
+
+class Rewriter {
+public:
+    Rewriter(const TextCodec& codec, const RewriteAccount& plan, ByteSink& out)
+        : text_(codec), plan_(plan), done_(plan), out_(out) {
+        for (Rename& rename : done_.renames) rename.references = 0;
+        for (const Rename& rename : plan.renames) {
+            if (!rename.merge || !rename.inTable) continue;
+            ++expectedRemovals_[KindIndex(rename.kind)];
+            if (!rename.handle.empty()) removedHandles_.insert(rename.handle);
+        }
+        index_ = IndexRenames(plan, text_);
+    }
+
+    RewriteAccount Rewrite(DxfBytes& in) {
+        UnitReader reader(in);
+        if (reader.binary()) {
+            done_.refusal = Refusal{std::string(kBinaryRefusal), 0};
+            return done_;
+        }
+        out_.Write(reader.Preamble());
+        Unit unit;
+        while (reader.Next(unit)) Process(unit);
+        CheckAgainstPlan();
+        return std::move(done_);
+    }
+
+private:
+    void Process(const Unit& unit) {
+        const UnitPlace& place = unit.place();
+        if (place.type == "SECTION" && place.section == "HEADER") {
+            text_.ReadHeader(unit);
+            encoded_.clear();
+        }
+        if (place.tableEntry() && IsRemoved(unit)) {
+            ++removals_[KindIndex(*KindOfTable(place.table))];
+            done_.changed = true;
+            return;
+        }
+        edits_.clear();
+        if (place.section == "TABLES" && place.tableHead()) MendTableHead(unit);
+        if (place.tableEntry() && place.table == "LAYER") SetProperties(unit);
+        RenameNames(unit);
+        Write(unit);
+    }
+
+    bool IsRemoved(const Unit& unit) {
+        const auto kind = KindOfTable(unit.place().table);
+        if (!kind || expectedRemovals_[KindIndex(*kind)] == 0) return false;
+        const std::string_view handle = unit.Handle();
+        if (!handle.empty()) return removedHandles_.contains(std::string(handle));
+        const RawPair* name = unit.Find(2);
+        const auto folded = name ? text_.Folded(name->value()) : std::nullopt;
+        if (!folded) return false;
+        const auto found = index_[KindIndex(*kind)].find(*folded);
+        return found != index_[KindIndex(*kind)].end() && plan_.renames[found->second].merge;
+    }
+
+    // The entry count follows the entries removed; a DIMSTYLE head also lists its entries' handles.
+    void MendTableHead(const Unit& unit) {
+        const auto kind = KindOfTable(unit.place().table);
+        if (!kind || expectedRemovals_[KindIndex(*kind)] == 0) return;
+        const auto removed = static_cast<long long>(expectedRemovals_[KindIndex(*kind)]);
+        const auto& pairs = unit.pairs();
+        for (std::size_t i = 1; i < pairs.size(); ++i) {
+            long long count = 0;
+            if ((pairs[i].code == 70 || pairs[i].code == 71) && ParseDxfInt(pairs[i].value(), count) && count >= removed)
+                Replace(pairs[i], i, std::to_string(count - removed));
+            else if (pairs[i].code == 340 && removedHandles_.contains(std::string(pairs[i].keyword())))
+                edits_.push_back({i, false, std::string()});
+        }
+    }
+
+    void SetProperties(const Unit& unit);
+    void RenameNames(const Unit& unit);
+    void Write(const Unit& unit);
+    void CheckAgainstPlan();
+
+    void Replace(const RawPair& pair, std::size_t index, std::string_view value) {
+        edits_.push_back({index, false, std::string(pair.codeLine()) + std::string(value) + std::string(pair.lineEnd())});
+    }
+
+    const std::string& Encoded(std::size_t rename) {
+        if (encoded_.empty())
+            for (const auto& each : plan_.renames) encoded_.push_back(text_.Encode(each.to).value_or(std::string()));
+        return encoded_[rename];
+    }
+
+    DrawingText text_;
+    const RewriteAccount& plan_;
+    RewriteAccount done_;
+    ByteSink& out_;
+    RenameIndex index_;
+    std::vector<std::string> encoded_;
+    std::unordered_set<std::string> removedHandles_;
+    std::array<std::size_t, kFixKindCount> expectedRemovals_{}, removals_{};
+    std::vector<Edit> edits_;
+};
+
+void Rewriter::SetProperties(const Unit& unit) {
+    const RawPair* name = unit.Find(2);
+    const auto folded = name ? text_.Folded(name->value()) : std::nullopt;
+    if (!folded) return;
+    const auto found = std::find_if(plan_.properties.begin(), plan_.properties.end(),
+                                    [&](const auto& change) { return text_.Fold(change.first) == *folded; });
+    if (found == plan_.properties.end()) return;
+    const LayerChange& change = found->second;
+    const auto& pairs = unit.pairs();
+    std::size_t end = pairs.size();  // new pairs go before extended data
+    for (std::size_t i = 1; i < pairs.size(); ++i)
+        if (pairs[i].code == 1001) end = std::min(end, i);
+    auto set = [&](int code, std::string value) {
+        for (std::size_t i = 1; i < end; ++i)
+            if (pairs[i].code == code) return Replace(pairs[i], i, value);
+        edits_.push_back({end, true, LaidOut(unit, code, value)});
+    };
+    if (change.color) {
+        long long current = 1;
+        const RawPair* color = unit.Find(62);
+        const bool off = color && ParseDxfInt(color->value(), current) && current < 0;
+        set(62, std::to_string(off ? -std::abs(*change.color) : std::abs(*change.color)));
+    }
+    if (change.linetype) set(6, text_.Encode(*change.linetype).value_or(std::string()));
+    if (change.plot) set(290, *change.plot ? "1" : "0");
+    if (change.lineweight) set(370, std::to_string(*change.lineweight));
+}
+
+void Rewriter::RenameNames(const Unit& unit) {
+    if (index_ == RenameIndex{}) return;
+    ForEachPair(unit, [&](const RawPair& pair, std::size_t i, const PairContext& context) {
+        const PlaceMeaning meaning = MeaningOf(context, pair.code);
+        if (meaning.role != PlaceRole::Reference && meaning.role != PlaceRole::EntryName) return;
+        const auto& names = index_[KindIndex(meaning.kind)];
+        if (names.empty()) return;
+        const auto folded = text_.Folded(pair.value());
+        const auto found = folded ? names.find(*folded) : names.end();
+        if (found == names.end()) return;
+        if (meaning.role == PlaceRole::Reference) ++done_.renames[found->second].references;
+        if (pair.value() != Encoded(found->second)) Replace(pair, i, Encoded(found->second));
+    });
+}
+
+void Rewriter::Write(const Unit& unit) {
+    if (edits_.empty()) {
+        out_.Write(unit.bytes());
+        return;
+    }
+    done_.changed = true;
+    std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
+        return a.index != b.index ? a.index < b.index : a.insert > b.insert;
+    });
+    const auto& pairs = unit.pairs();
+    std::size_t next = 0;  // the first edit not yet written
+    for (std::size_t i = 0; i <= pairs.size(); ++i) {
+        bool replaced = false;
+        for (; next < edits_.size() && edits_[next].index == i; ++next) {
+            out_.Write(edits_[next].bytes);
+            replaced = replaced || !edits_[next].insert;
+        }
+        if (i < pairs.size() && !replaced) out_.Write(pairs[i].raw);
+    }
+}
+
+void Rewriter::CheckAgainstPlan() {
+    bool same = removals_ == expectedRemovals_;
+    for (std::size_t i = 0; i < plan_.renames.size(); ++i)
+        same = same && done_.renames[i].references == plan_.renames[i].references;
+    if (same) return;
+    done_.refusal = Refusal{"the drawing is not the one planned: it changed since its plan was made", 0};
+    done_.forced = false;
+}
+
+}  // namespace
+
+RewriteAccount RewriteDxf(DxfBytes& in, ByteSink& out, const TextCodec& codec, const RewriteAccount& plan) {
+    if (plan.refusal && !plan.forced) return plan;
+    return Rewriter(codec, plan, out).Rewrite(in);
+}
+
+}  // namespace kvstcheck::fix
