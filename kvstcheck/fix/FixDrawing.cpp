@@ -65,6 +65,11 @@ Planned PlanOne(const FixContext& context, const DrawingTarget& target) {
             out.plan.refusal = "the drawing would be fixed otherwise than the plan says";
     }
     out.expected = out.plan.refusal.empty() ? context.auditor.Audit(AfterFix(names, out.account), target.path) : out.before;
+    // A fixed drawing must bring no finding of its own: such a plan is refused before anything is written.
+    if (const std::string added = CompareFindings(out.before, out.expected, out.expected); !added.empty()) {
+        out.plan.refusal = "the fix would bring " + added;
+        out.expected = out.before;
+    }
     out.plan.unmapped = Unmapped(out.expected);
     return out;
 }

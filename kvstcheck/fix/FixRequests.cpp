@@ -1,7 +1,6 @@
 #include "kvstcheck/fix/FixRequests.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 #include <unordered_set>
 
@@ -47,39 +46,14 @@ std::optional<std::pair<std::wstring, RenameSource>> AutoTarget(const FixSetup& 
     return std::nullopt;
 }
 
-// The rules' properties for a layer called name, as a change of what the drawing gives; none when it
-// already has them.
-std::optional<LayerChange> ChangeFor(const rules::RuleSet& ruleSet, const std::wstring& name,
-                                     const std::optional<LayerProperties>& current) {
-    const std::u32string folded = rules::FoldCase(FromWide(name));
-    const auto rule = std::find_if(ruleSet.layers.begin(), ruleSet.layers.end(),
-                                   [&](const rules::LayerRule& layer) { return rules::FoldCase(layer.name) == folded; });
-    if (rule == ruleSet.layers.end()) return std::nullopt;
-    LayerChange change;
-    if (rule->color && (!current || !current->color || std::abs(*current->color) != *rule->color)) change.color = rule->color;
-    if (rule->linetype && (!current || FoldLetterCase(current->linetype) != FoldLetterCase(ToWide(*rule->linetype))))
-        change.linetype = ToWide(*rule->linetype);
-    if (rule->lineweight && (!current || current->lineweight != *rule->lineweight)) change.lineweight = rule->lineweight;
-    if (rule->plot && (!current || current->plot != *rule->plot)) change.plot = rule->plot;
-    if (change == LayerChange{}) return std::nullopt;
-    return change;
-}
-
-void AddLayerProperties(const FixSetup& setup, const DrawingNames& names, DrawingRequest& out) {
+// Every layer property the rules ask for, by the layer's name after the renames: the rewriter sets what
+// differs, keeps an off layer off, and leaves what the drawing's version or linetypes cannot take.
+void AddLayerProperties(const FixSetup& setup, DrawingRequest& out) {
     if (!setup.rules) return;
-    const Renames& renames = out.request.renames[0];
-    std::unordered_set<std::wstring> present;
-    for (const std::wstring& layer : names.layers) present.insert(FoldLetterCase(layer));
-    for (std::size_t i = 0; i < names.layers.size(); ++i) {
-        const std::wstring& layer = names.layers[i];
-        std::wstring final = layer;
-        for (const auto& [from, to] : renames)
-            if (FoldLetterCase(from) == FoldLetterCase(layer)) final = to;
-        // A layer merged into another takes that one's properties; it is set by its own name.
-        if (final != layer && FoldLetterCase(final) != FoldLetterCase(layer) && present.contains(FoldLetterCase(final)))
-            continue;
-        const auto current = i < names.layerProperties.size() ? names.layerProperties[i] : std::nullopt;
-        if (auto change = ChangeFor(*setup.rules, final, current)) out.request.layerProperties.emplace_back(layer, *change);
+    for (const rules::LayerRule& rule : setup.rules->layers) {
+        LayerChange change{rule.color, std::nullopt, rule.lineweight, rule.plot};
+        if (rule.linetype) change.linetype = ToWide(*rule.linetype);
+        out.request.layerProperties.emplace_back(ToWide(rule.name), change);
     }
 }
 
@@ -112,7 +86,7 @@ DrawingRequest RequestFor(const FixSetup& setup, const DrawingNames& names, cons
             out.sources[index].push_back(target->second);
         }
     }
-    AddLayerProperties(setup, names, out);
+    AddLayerProperties(setup, out);
     return out;
 }
 
@@ -127,7 +101,12 @@ DrawingRequest RequestOf(const DrawingPlan& plan, bool force) {
     for (const PlannedProperties& layer : plan.properties) {
         LayerChange change{layer.color, std::nullopt, layer.lineweight, layer.plot};
         if (layer.linetype) change.linetype = Utf8ToWide(*layer.linetype);
-        out.request.layerProperties.emplace_back(Utf8ToWide(layer.layer), change);
+        // The plan names the layer as the drawing does; the request names it as it will be called.
+        std::wstring name = Utf8ToWide(layer.layer);
+        for (const PlannedRename& rename : plan.renames)
+            if (rename.kind == rules::NameKind::Layer && FoldLetterCase(Utf8ToWide(rename.from)) == FoldLetterCase(name))
+                name = Utf8ToWide(rename.to);
+        out.request.layerProperties.emplace_back(std::move(name), change);
     }
     return out;
 }
@@ -136,6 +115,17 @@ DrawingNames AfterFix(const DrawingNames& names, const RewriteAccount& account) 
     DrawingNames after = names;
     std::array<std::vector<std::wstring>*, kFixKindCount> lists = {&after.layers, &after.linetypes, &after.textStyles,
                                                                    &after.dimStyles};
+    // Properties first: the account names layers as the drawing spells them before the renames.
+    for (const auto& [layer, change] : account.properties) {
+        const auto entry = std::find(after.layers.begin(), after.layers.end(), layer);
+        const auto index = static_cast<std::size_t>(entry - after.layers.begin());
+        if (entry == after.layers.end() || index >= after.layerProperties.size() || !after.layerProperties[index]) continue;
+        LayerProperties& properties = *after.layerProperties[index];
+        if (change.color) properties.color = properties.color && *properties.color < 0 ? -*change.color : *change.color;
+        if (change.linetype) properties.linetype = *change.linetype;
+        if (change.lineweight) properties.lineweight = *change.lineweight;
+        if (change.plot) properties.plot = *change.plot;
+    }
     for (const Rename& rename : account.renames) {
         std::vector<std::wstring>& list = *lists[static_cast<std::size_t>(rename.kind)];
         const auto entry = std::find_if(list.begin(), list.end(), [&](const std::wstring& name) {
@@ -150,16 +140,6 @@ DrawingNames AfterFix(const DrawingNames& names, const RewriteAccount& account) 
         } else {
             *entry = rename.to;
         }
-    }
-    for (const auto& [layer, change] : account.properties) {
-        const auto entry = std::find(after.layers.begin(), after.layers.end(), layer);
-        const auto index = static_cast<std::size_t>(entry - after.layers.begin());
-        if (entry == after.layers.end() || index >= after.layerProperties.size() || !after.layerProperties[index]) continue;
-        LayerProperties& properties = *after.layerProperties[index];
-        if (change.color) properties.color = properties.color && *properties.color < 0 ? -*change.color : *change.color;
-        if (change.linetype) properties.linetype = *change.linetype;
-        if (change.lineweight) properties.lineweight = *change.lineweight;
-        if (change.plot) properties.plot = *change.plot;
     }
     return after;
 }

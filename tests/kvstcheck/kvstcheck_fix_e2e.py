@@ -14,7 +14,7 @@ import unittest
 import ezdxf
 import jsonschema
 
-from kvstcheck_e2e import SOURCE, STANDARD, kvstcheck as run_kvstcheck, scratch, windows_path
+from kvstcheck_e2e import SOURCE, STANDARD, kvstcheck as run_kvstcheck, scratch, windows_path, write_standard
 
 OFFICE = SOURCE / "examples/drawings/office.dxf"
 FIX_RULES = SOURCE / "examples/fix/office-fix.toml"
@@ -43,13 +43,18 @@ def names(doc):
             "dimstyles": {e.dxf.name.upper() for e in doc.dimstyles}}
 
 
+def attribute(entity, name):
+    """The entity's name-bearing attribute in upper case; empty where the entity has none."""
+    return (entity.dxf.get(name) or "").upper() if entity.dxf.is_supported(name) else ""
+
+
 def entity_facts(doc):
-    """(type, handle, layer, linetype, style) of every entity in model space and in blocks."""
+    """(type, handle, layer, linetype, style or dimension style) of every entity in model space and in blocks."""
     facts = []
     for layout in [doc.modelspace(), *doc.blocks]:
         for entity in layout:
-            facts.append((entity.dxftype(), entity.dxf.handle, entity.dxf.get("layer", "").upper(),
-                          entity.dxf.get("linetype", "").upper(), entity.dxf.get("style", "").upper()))
+            facts.append((entity.dxftype(), entity.dxf.handle, attribute(entity, "layer"), attribute(entity, "linetype"),
+                          attribute(entity, "style") or attribute(entity, "dimstyle")))
     return facts
 
 
@@ -156,6 +161,71 @@ class FixApply(unittest.TestCase):
         self.assertEqual(run.status, 0, run)
         self.assertEqual(sha256(folder / "backups" / "a" / "office.dxf.bak"), sha256(OFFICE))
         self.assertIn("backup: ", run.out)
+
+
+def busy_drawing(path, version):
+    """Names that need fixing used everywhere: entities in model space and in a block, a block reference
+    with an attribute, a text style, a linetype, a dimension style, the current layer."""
+    doc = ezdxf.new(version, setup=True)
+    doc.layers.add("WALLS", color=5)
+    doc.layers.add("a-door", color=3)
+    doc.linetypes.add("HIDDEN2", [0.75, 0.5, -0.25])
+    doc.styles.add("Title", font="txt")
+    doc.dimstyles.new("Arch-50")
+    doc.header["$CLAYER"] = "WALLS"
+    block = doc.blocks.new("DOOR")
+    block.add_line((0, 0), (1, 0), dxfattribs={"layer": "a-door", "linetype": "HIDDEN2"})
+    block.add_attdef("TAG", (0, 0), dxfattribs={"layer": "WALLS", "style": "Title"})
+    space = doc.modelspace()
+    space.add_line((0, 0), (10, 0), dxfattribs={"layer": "WALLS", "linetype": "HIDDEN2"})
+    space.add_text("wall", dxfattribs={"layer": "WALLS", "style": "Title"})
+    space.add_lwpolyline([(0, 0), (5, 5), (10, 0)], dxfattribs={"layer": "a-door"})
+    space.add_blockref("DOOR", (2, 2), dxfattribs={"layer": "WALLS"}).add_attrib("TAG", "D1", (2, 2),
+                                                                                     dxfattribs={"layer": "a-door"})
+    space.add_linear_dim(base=(0, 3), p1=(0, 0), p2=(10, 0), dimstyle="Arch-50",
+                         dxfattribs={"layer": "WALLS"}).render()
+    doc.saveas(path)
+
+
+BUSY_MAP = "kind,from,to\nlayers,WALLS,A-WALL\nlinetypes,HIDDEN2,DASHED\ntext-styles,Title,Notes\ndimension-styles,Arch-50,ISO-25\n"
+BUSY_RENAMES = {"WALLS": "A-WALL", "A-DOOR": "A-DOOR", "HIDDEN2": "DASHED", "TITLE": "NOTES", "ARCH-50": "ISO-25"}
+
+
+class FixGenerated(unittest.TestCase):
+    """Drawings ezdxf writes, R12 to 2018, with every place that names a layer, linetype or style."""
+
+    def test_every_reference_follows_the_rename(self):
+        folder = scratch("fix-generated")
+        (folder / "map.csv").write_text(BUSY_MAP, encoding="utf-8")
+        rules = folder / "auto.toml"
+        rules.write_text('[fix]\nauto = ["letter-case"]\n[layers.properties."A-WALL"]\ncolor = 1\n', encoding="utf-8")
+        for version in ("R2000", "R2004", "R2010", "R2018"):
+            with self.subTest(version=version):
+                original, fixed = folder / f"busy-{version}.dxf", folder / "out" / f"busy-{version}.dxf"
+                busy_drawing(original, version)
+                before = ezdxf.readfile(original)
+                allowed = write_standard(folder / "allowed.ini", [
+                    ("AcadLayer", ["A-WALL", "A-DOOR"] +
+                     [e.dxf.name for e in before.layers if e.dxf.name.upper() not in BUSY_RENAMES]),
+                    ("AcadLineType", ["ByBlock", "ByLayer", "Continuous", "DASHED"] +
+                     [e.dxf.name for e in before.linetypes if e.dxf.name.upper() not in BUSY_RENAMES]),
+                    ("AcadTextStyle", ["Standard", "Notes"] +
+                     [e.dxf.name for e in before.styles if e.dxf.name and e.dxf.name.upper() not in BUSY_RENAMES]),
+                    ("AcadDimStyle", ["Standard", "ISO-25"] +
+                     [e.dxf.name for e in before.dimstyles if e.dxf.name.upper() not in BUSY_RENAMES])])
+                run = kvstcheck("fix", "--standard", allowed, "--map", folder / "map.csv", "--rules", rules,
+                                "--output", folder / "out", original)
+                self.assertEqual(run.status, 0, run)
+                after = ezdxf.readfile(fixed)
+                expected = [(t, h, BUSY_RENAMES.get(l, l), BUSY_RENAMES.get(lt, lt), BUSY_RENAMES.get(st, st))
+                            for t, h, l, lt, st in entity_facts(before)]
+                self.assertEqual(entity_facts(after), expected)
+                self.assertEqual(after.header["$CLAYER"], "A-WALL")
+                self.assertEqual(after.layers.get("A-WALL").color, 1)
+                self.assertEqual(after.layers.get("A-DOOR").color, 3)
+                self.assertFalse(after.layers.has_entry("WALLS"))
+                self.assertLessEqual(len(after.audit().errors), len(before.audit().errors))
+                self.assertEqual(kvstcheck("--standard", allowed, fixed).status, 0)
 
 
 class FixRefusals(unittest.TestCase):

@@ -1,6 +1,15 @@
 #include "kvstcheck/fix/FixOptions.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include "com/Handle.h"
+#include "kvstcheck/Files.h"
+#include "kvstcheck/fix/FixFiles.h"
+#include "kvstcheck/readers/InputError.h"
+#include "kvstcheck/reports/Sha256.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -74,6 +83,59 @@ TEST(FixCommandLineTest, OnlyTheWordFixChoosesTheCommand) {
     EXPECT_FALSE(IsFixCommand({"kvstcheck.exe", "fix.dxf"}));
     EXPECT_FALSE(IsFixCommand({"kvstcheck.exe", "a.dxf", "fix"}));
     EXPECT_FALSE(IsFixCommand({"kvstcheck.exe"}));
+}
+
+}  // namespace
+
+namespace {
+
+// A drawing another program holds open for writing is named so, in plain words, before any byte is read.
+TEST(FixFilesTest, ADrawingHeldOpenIsNamedInPlainWords) {
+    const kvtest::TempFolder folder;
+    const std::wstring drawing = folder / L"held.dxf";
+    kvtest::WriteFileBytes(drawing, "0\nEOF\n");
+    const kv::FileHandle held(::CreateFileW(drawing.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    try {
+        kvstcheck::fix::DrawingBytes bytes(drawing);
+        ADD_FAILURE() << "opened a drawing another program holds";
+    } catch (const kvstcheck::InputError& error) {
+        EXPECT_NE(std::string(error.what()).find("another program has it open"), std::string::npos) << error.what();
+    }
+}
+
+TEST(FixFilesTest, TheHashCoversTheWholeFileWhateverWasRead) {
+    const kvtest::TempFolder folder;
+    const std::wstring drawing = folder / L"a.dxf";
+    const std::string bytes(200000, 'x');
+    kvtest::WriteFileBytes(drawing, bytes);
+    kvstcheck::fix::DrawingBytes file(drawing);
+    char piece[10];
+    ASSERT_EQ(file.ReadNext(piece, sizeof piece), sizeof piece);
+    EXPECT_EQ(file.ReadTail(5), "xxxxx");
+    EXPECT_EQ(file.FinishHash(), kvstcheck::Sha256Hex(bytes));
+}
+
+TEST(FixFilesTest, ATemporaryDrawingGoesUnlessMovedIntoPlace) {
+    const kvtest::TempFolder folder;
+    const std::wstring destination = folder / L"out.dxf";
+    std::wstring left;
+    {
+        kvstcheck::fix::TemporaryDrawing temporary(destination);
+        temporary.Write("0\nEOF\n");
+        temporary.Close();
+        left = temporary.path();
+        EXPECT_EQ(kvstcheck::KindOfPath(left), kvstcheck::PathKind::File);
+    }
+    EXPECT_EQ(kvstcheck::KindOfPath(left), kvstcheck::PathKind::Missing);
+    EXPECT_EQ(kvstcheck::KindOfPath(destination), kvstcheck::PathKind::Missing);
+    kvstcheck::fix::TemporaryDrawing kept(destination);
+    kept.Write("kept");
+    kept.Close();
+    EXPECT_EQ(kept.MoveIntoPlace(false), "");
+    std::string error;
+    EXPECT_EQ(kvstcheck::ReadSmallFile(destination, 100, error), "kept");
 }
 
 }  // namespace
