@@ -14,6 +14,7 @@
 #include "kvstcheck/readers/DxfReader.h"
 #include "kvstcheck/readers/InputError.h"
 #include "kvstcheck/readers/SystemTextDecoder.h"
+#include "kvstcheck/reports/KindLabels.h"
 
 namespace kvstcheck::fix {
 namespace {
@@ -36,7 +37,10 @@ bool IsDxf(const std::wstring& path) {
 
 std::vector<LeftName> Unmapped(const std::vector<Finding>& findings) {
     std::vector<LeftName> names;
-    for (const Finding& finding : findings) names.push_back({WideToUtf8(finding.kind), WideToUtf8(finding.name), finding.message});
+    // The kind in the user's words, as the audit's lines name it.
+    const Language language = UserLanguage();
+    for (const Finding& finding : findings)
+        names.push_back({KindName(finding.kind, language), WideToUtf8(finding.name), finding.message});
     return names;
 }
 
@@ -97,6 +101,14 @@ std::string Prove(const FixContext& context, const DrawingTarget& target, const 
     return VerifyRewrite(original, rewritten, context.codec, done).value_or(std::string());
 }
 
+// A copy below --output never stands where its own drawing is: that is --in-place, with its backup.
+void RefuseCopyOverItself(const std::wstring& destination, const DrawingTarget& target) {
+    const auto copy = IdentityOf(destination);
+    if (copy && copy == IdentityOf(target.path))
+        throw InputError(0, "the copy " + WideToUtf8(destination) + " would replace the drawing itself: --in-place does "
+                                                                    "that, keeping a backup");
+}
+
 // The drawing rewritten into the temporary file, from the bytes planned; the drawing is closed again
 // before anything replaces it.
 RewriteAccount Rewrite(const FixContext& context, const DrawingTarget& target, const Planned& planned,
@@ -114,6 +126,7 @@ void Apply(const FixContext& context, const DrawingTarget& target, Planned& plan
     const std::wstring destination = DestinationOf(options, target);
     if (!options.inPlace)
         if (std::string error = MakeFolders(FolderOf(FullPath(destination))); !error.empty()) throw InputError(0, error);
+    if (!options.inPlace) RefuseCopyOverItself(destination, target);
     if (!options.inPlace && KindOfPath(destination) != PathKind::Missing && !options.force)
         throw InputError(0, "the copy " + WideToUtf8(destination) + " exists already: --force replaces it");
     TemporaryDrawing temporary(destination);
@@ -141,6 +154,7 @@ void Apply(const FixContext& context, const DrawingTarget& target, Planned& plan
 void CopyUnchanged(const FixOptions& options, const DrawingTarget& target, DrawingPlan& plan) {
     const std::wstring destination = DestinationOf(options, target);
     if (std::string error = MakeFolders(FolderOf(FullPath(destination))); !error.empty()) throw InputError(0, error);
+    RefuseCopyOverItself(destination, target);
     if (!::CopyFileW(SystemPath(target.path).c_str(), SystemPath(destination).c_str(), options.force ? FALSE : TRUE)) {
         const DWORD error = ::GetLastError();
         throw InputError(0, "the copy " + WideToUtf8(destination) + " cannot be written: " + SystemMessage(error) +

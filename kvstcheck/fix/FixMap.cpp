@@ -162,6 +162,22 @@ void AddCsvMap(std::string_view bytes, const std::string& file, FixMap& map, Pro
     }
 }
 
+bool PatternsAllow(const rules::RuleSet& ruleSet, NameKind kind, std::u32string_view target) {
+    const auto& patterns = ruleSet.of(kind).patterns;
+    const std::u32string own = rules::OwnPart(target);
+    return patterns.empty() || std::any_of(patterns.begin(), patterns.end(), [&](const rules::Pattern& pattern) {
+               return pattern.compiled->Matches(own);
+           });
+}
+
+Problems LintFixTables(std::string_view toml, const std::string& file, const rules::RuleSet& ruleSet) {
+    FixMap map;
+    Problems problems;
+    AddRulesFixTables(toml, file, map, problems);
+    CheckMap(map, [&](NameKind kind, std::u32string_view target) { return PatternsAllow(ruleSet, kind, target); }, problems);
+    return problems;
+}
+
 void CheckMap(const FixMap& map, const TargetAllowed& allowed, Problems& problems) {
     for (const NameKind kind : rules::kKinds) {
         const std::string section = "[fix." + std::string(rules::SectionOf(kind)) + "] ";
@@ -175,7 +191,7 @@ void CheckMap(const FixMap& map, const TargetAllowed& allowed, Problems& problem
                 problems.push_back({entry.place, section + rename + ": a name from an external reference is left as it is",
                                     "rename it in the drawing it comes from"});
             if (!allowed(kind, entry.to))
-                problems.push_back({entry.place, section + rename + ": the standard does not allow \"" + ToUtf8(entry.to) + "\"",
+                problems.push_back({entry.place, section + rename + ": \"" + ToUtf8(entry.to) + "\" is not a name the standard and the rules allow",
                                     "map it to a name the standard (and the rules' patterns) allow"});
             const auto [earlier, first] = firstOf.emplace(Folded(entry.from), &entry);
             if (!first && earlier->second->to != entry.to)

@@ -39,6 +39,13 @@ using TargetAllowed = std::function<bool(rules::NameKind kind, std::u32string_vi
 // One name mapped to two targets, a reserved name or another drawing's name renamed, a target not allowed.
 void CheckMap(const FixMap& map, const TargetAllowed& allowed, Problems& problems);
 
+// Whether the rules' patterns for the kind allow the target (own part of an external name); no patterns: yes.
+bool PatternsAllow(const rules::RuleSet& rules, rules::NameKind kind, std::u32string_view target);
+
+// What rules lint says of a rules file's [fix] tables: their problems, and targets the file's own
+// patterns reject (lint knows no standard file; the fix command checks that too).
+Problems LintFixTables(std::string_view toml, const std::string& file, const rules::RuleSet& rules);
+
 // Names no fix renames or removes: "0", "Defpoints", "ByLayer", "ByBlock", "Continuous", "Standard".
 bool IsReservedName(std::u32string_view name);
 // A name from an external reference: "XREF|NAME".

@@ -160,7 +160,9 @@ FixPlan PlanFromJson(std::string_view text) {
 }
 
 std::string FormatPlan(const DrawingPlan& plan) {
-    std::string text = plan.path + (plan.refusal.empty() ? "" : ": refused: " + plan.refusal) + "\n";
+    // A refused drawing stays as it is: its reason is the whole story.
+    if (!plan.refusal.empty()) return plan.path + ": refused, left as it is: " + plan.refusal + "\n";
+    std::string text = plan.path + "\n";
     for (const PlannedRename& rename : plan.renames)
         text += "  " + std::string(rules::WordOf(rename.kind)) + " \"" + rename.from + "\" -> \"" + rename.to + "\"" +
                 (rename.merge ? " (merged)" : "") + ": " + std::to_string(rename.references) + " references" +

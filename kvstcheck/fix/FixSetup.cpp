@@ -46,12 +46,7 @@ bool AllowsTarget(const LoadedStandard& standard, const std::optional<rules::Rul
     const auto& names = standard.names[static_cast<std::size_t>(kind)];
     const std::wstring wide = ToWide(target);
     if (names && std::find(names->begin(), names->end(), wide) == names->end()) return false;
-    if (!ruleSet) return true;
-    const auto& patterns = ruleSet->of(kind).patterns;
-    const std::u32string own = rules::OwnPart(target);
-    return patterns.empty() || std::any_of(patterns.begin(), patterns.end(), [&](const rules::Pattern& pattern) {
-               return pattern.compiled->Matches(own);
-           });
+    return !ruleSet || PatternsAllow(*ruleSet, kind, target);
 }
 
 FixSetup LoadFixSetup(const FixOptions& options) {

@@ -86,7 +86,7 @@ class FixDryRun(unittest.TestCase):
         only.write_text("kind,from,to\nlayers,A-WALL-OLD,A-WALL\n", encoding="utf-8")
         run = fix("--map", only, drawing)
         self.assertEqual(run.status, 1, run)
-        self.assertIn('still a finding: 线型 "HIDDEN2": nothing maps it', run.out)
+        self.assertIn('still a finding: linetype "HIDDEN2": nothing maps it', run.out)
 
     def test_the_plan_validates_and_the_csv_lists_each_rename(self):
         folder = scratch("fix-plan-files")
@@ -252,7 +252,7 @@ class FixRefusals(unittest.TestCase):
         bad.write_text("kind,from,to\nlayers,WALLS,A-WALLS\nlayers,walls,A-WALL\n", encoding="utf-8")
         run = fix("--map", bad, OFFICE)
         self.assertEqual(run.status, 2, run)
-        self.assertIn(':2:1: [fix.layers] "WALLS" = "A-WALLS": the standard does not allow "A-WALLS"', run.err)
+        self.assertIn(':2:1: [fix.layers] "WALLS" = "A-WALLS": "A-WALLS" is not a name the standard and the rules allow', run.err)
         self.assertIn('"walls" is also mapped to "A-WALLS"', run.err)
 
     def test_json_drawings_and_options_that_conflict(self):
@@ -262,6 +262,17 @@ class FixRefusals(unittest.TestCase):
         run = fix("--in-place", "--output", "x", OFFICE)
         self.assertEqual(run.status, 2, run)
         self.assertIn("excludes", run.err)
+
+    def test_a_copy_never_replaces_its_own_drawing(self):
+        folder = scratch("fix-over-itself")
+        drawing = folder / "office.dxf"
+        shutil.copy(OFFICE, drawing)
+        for force in ([], ["--force"]):
+            run = fix("--map", FIX_MAP, "--output", folder, *force, drawing)
+            self.assertEqual(run.status, 2, run)
+            self.assertIn("would replace the drawing itself", run.err)
+            self.assertEqual(sha256(drawing), sha256(OFFICE))
+            self.assertEqual(sorted(p.name for p in folder.iterdir()), ["office.dxf"])
 
     def test_the_standard_changed_since_the_plan(self):
         folder = scratch("fix-standard-changed")

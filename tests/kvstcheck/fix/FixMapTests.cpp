@@ -139,15 +139,28 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CheckMapTest,
     testing::Values(
         CheckCase{"Allowed", "layers,WALLS,A-WALL\nlayers,walls,A-WALL\nlinetypes,x,ANY\n", ""},
-        CheckCase{"TargetNotAllowed", "layers,WALLS,A-WAL\n", "m.csv:2:1: [fix.layers] \"WALLS\" = \"A-WAL\": the standard does not allow"},
+        CheckCase{"TargetNotAllowed", "layers,WALLS,A-WAL\n", "m.csv:2:1: [fix.layers] \"WALLS\" = \"A-WAL\": \"A-WAL\" is not a name the standard and the rules allow"},
         // The plug-in compares exactly: a target in other letters is a finding still.
-        CheckCase{"TargetInOtherLetterCase", "layers,WALLS,a-wall\n", "does not allow \"a-wall\""},
+        CheckCase{"TargetInOtherLetterCase", "layers,WALLS,a-wall\n", "\"a-wall\" is not a name the standard"},
         CheckCase{"TwoTargetsIgnoringCase", "layers,WALLS,A-WALL\nlayers,walls,A-DOOR\n",
                   "m.csv:3:1: [fix.layers] \"walls\" = \"A-DOOR\": \"walls\" is also mapped to \"A-WALL\" at m.csv:2:1"},
         CheckCase{"ReservedName", "layers,Defpoints,A-WALL\n", "\"Defpoints\" is never renamed"},
         CheckCase{"ReservedLinetype", "linetypes,continuous,DASHED\n", "\"continuous\" is never renamed"},
         CheckCase{"ExternalName", "layers,XREF|WALLS,A-WALL\n", "a name from an external reference"}),
     [](const testing::TestParamInfo<CheckCase>& info) { return info.param.label; });
+
+// Rules lint has no standard: it judges targets by the file's own patterns.
+TEST(FixTablesTest, LintJudgesTargetsByTheFilesPatterns) {
+    const std::string text = "[layers]\npatterns = ['^A-[A-Z]{4}$']\n[fix.layers]\nWALLS = \"A-WALL\"\nOLD = \"A-WALLS\"\n"
+                             "\"X|WALLS\" = \"A-WALL\"\n[fix.linetypes]\nhidden2 = \"anything\"\n";
+    kvstcheck::rules::RulesBuilder builder([](const std::string&) { return std::nullopt; });
+    builder.Add(text, "r.toml");
+    const auto ruleSet = builder.Finish();
+    ASSERT_TRUE(builder.problems().empty());
+    const std::string problems = Messages(LintFixTables(text, "r.toml", ruleSet));
+    EXPECT_EQ(problems, "r.toml:5:1: [fix.layers] \"OLD\" = \"A-WALLS\": \"A-WALLS\" is not a name the standard and the rules allow\n"
+                        "r.toml:6:1: [fix.layers] \"X|WALLS\" = \"A-WALL\": a name from an external reference is left as it is\n");
+}
 
 TEST(FixMapFindTest, MatchesIgnoringLetterCase) {
     FixMap map;

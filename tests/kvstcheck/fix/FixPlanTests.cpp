@@ -19,7 +19,7 @@ FixPlan FullPlan() {
                        {NameKind::TextStyle, "romans", "ROMANS", RenameSource::LetterCase, false, 3}};
     drawing.properties = {{"A-WALL", 3, "DASHED", 25, false}, {"0", std::nullopt, std::nullopt, std::nullopt, true}};
     drawing.left = {{120, "the expression of a layer filter", "a filter's expression is left as written"}};
-    drawing.unmapped = {{"图层", "Misc", ""}, {"layer", "x", "layer \"x\" matches none of the patterns"}};
+    drawing.unmapped = {{"layer", "Misc", ""}, {"layer", "x", "layer \"x\" matches none of the patterns"}};
     plan.drawings.push_back(drawing);
     DrawingPlan refused;
     refused.path = "b.dxf";
@@ -83,9 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Formatted{"AutoRename", "  text style \"romans\" -> \"ROMANS\": 3 references [letter-case]\n"},
                     Formatted{"Properties", "  layer \"A-WALL\" properties: color 3 linetype DASHED lineweight 25 not plotted\n"},
                     Formatted{"Left", "  left at line 120, the expression of a layer filter: a filter's expression"},
-                    Formatted{"Unmapped", "  still a finding: 图层 \"Misc\": nothing maps it\n"},
+                    Formatted{"Unmapped", "  still a finding: layer \"Misc\": nothing maps it\n"},
                     Formatted{"RuleFinding", "  still a finding: layer \"x\" matches none of the patterns\n"},
-                    Formatted{"Refusal", "b.dxf: refused: two layers \"A\" and \"a\" differ only in letter case (line 40)\n"},
+                    Formatted{"Refusal", "b.dxf: refused, left as it is: two layers \"A\" and \"a\" differ only in letter case (line 40)\n"},
                     Formatted{"CsvHeader", "drawing,action,kind,from,to,references,reason\r\n"},
                     Formatted{"CsvMerge", "plans\\墙 1.dxf,merge,layers,WALLS,A-WALL,12,map\r\n"},
                     Formatted{"CsvQuoted", "b.dxf,refused,,,,,\"two layers \"\"A\"\" and \"\"a\"\" differ"}),
