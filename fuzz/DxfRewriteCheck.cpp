@@ -35,7 +35,7 @@ std::vector<std::wstring>& ListOf(kvstcheck::DrawingNames& names, std::size_t ki
 
 // Renames picked by the selector's bits: some to new names, some onto a name the drawing has (a merge),
 // some to a name in another letter case.
-FixRequest RequestFor(kvstcheck::DrawingNames names, unsigned char selector, const ByteTextCodec& codec) {
+FixRequest RequestFor(kvstcheck::DrawingNames names, unsigned char selector, const kvstcheck::fix::TextCodec& codec) {
     FixRequest request;
     for (std::size_t kind = 0; kind < 4; ++kind) {
         const auto& list = ListOf(names, kind);
@@ -52,7 +52,7 @@ FixRequest RequestFor(kvstcheck::DrawingNames names, unsigned char selector, con
     return request;
 }
 
-std::optional<kvstcheck::DrawingNames> ReadNames(std::string_view bytes, const ByteTextCodec& codec) {
+std::optional<kvstcheck::DrawingNames> ReadNames(std::string_view bytes, const kvstcheck::fix::TextCodec& codec) {
     try {
         return kvstcheck::ReadDxf(bytes, codec).names;
     } catch (const kvstcheck::InputError&) {
@@ -61,7 +61,8 @@ std::optional<kvstcheck::DrawingNames> ReadNames(std::string_view bytes, const B
 }
 
 // The input's names with the account's renames and merges applied.
-kvstcheck::DrawingNames Expected(kvstcheck::DrawingNames names, const RewriteAccount& account, const ByteTextCodec& codec) {
+kvstcheck::DrawingNames Expected(kvstcheck::DrawingNames names, const RewriteAccount& account,
+                                 const kvstcheck::fix::TextCodec& codec) {
     for (std::size_t kind = 0; kind < 4; ++kind) {
         auto& list = ListOf(names, kind);
         std::vector<std::wstring> mapped;
@@ -134,11 +135,10 @@ std::wstring ByteTextCodec::FoldCase(std::wstring_view name) const {
 
 std::string CheckDxfRewrite(std::string_view bytes, const kvstcheck::fix::TextCodec& codec) {
     if (bytes.empty()) return {};
-    const auto& byteCodec = static_cast<const ByteTextCodec&>(codec);
     const unsigned char selector = static_cast<unsigned char>(bytes[0]);
     const std::string_view drawing = bytes.substr(1);
-    const auto names = ReadNames(drawing, byteCodec);
-    const FixRequest request = RequestFor(names.value_or(kvstcheck::DrawingNames{}), selector, byteCodec);
+    const auto names = ReadNames(drawing, codec);
+    const FixRequest request = RequestFor(names.value_or(kvstcheck::DrawingNames{}), selector, codec);
     RewriteAccount plan;
     try {
         kvstcheck::DxfMemoryBytes in(drawing);
@@ -167,11 +167,11 @@ std::string CheckDxfRewrite(std::string_view bytes, const kvstcheck::fix::TextCo
             return "the proof fails: " + *problem;
         if (!done.changed && whole != drawing) return "an unchanged drawing was written differently";
         if (names && done.properties.empty()) {
-            const auto again = ReadNames(whole, byteCodec);
+            const auto again = ReadNames(whole, codec);
             if (!again) return "the rewritten drawing cannot be read";
             auto got = *again;
             got.layerProperties.clear();
-            if (!(got == Expected(*names, done, byteCodec))) return "the rewritten drawing's names are not the renamed ones";
+            if (!(got == Expected(*names, done, codec))) return "the rewritten drawing's names are not the renamed ones";
         }
     }
     return {};

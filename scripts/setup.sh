@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   cmake make googletest
   nlohmann-json3-dev libcli11-dev libtomlplusplus-dev
-  python3-ezdxf python3-jsonschema
+  python3-ezdxf python3-jsonschema librecad-data
   nsis zip
   chromium fonts-wqy-zenhei
 )

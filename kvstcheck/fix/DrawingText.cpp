@@ -39,18 +39,25 @@ std::optional<std::wstring> DrawingText::Decode(std::string_view value) const {
 }
 
 std::optional<std::wstring> DrawingText::Folded(std::string_view value) const {
+    std::wstring folded;
+    if (!Folded(value, folded)) return std::nullopt;
+    return folded;
+}
+
+bool DrawingText::Folded(std::string_view value, std::wstring& folded) const {
     const bool plain = std::all_of(value.begin(), value.end(),
                                    [](char c) { return c > 0 && static_cast<unsigned char>(c) < 0x80 && c != '\\'; });
     if (!plain) {
         auto text = Decode(value);
-        if (text) *text = codec_.FoldCase(*text);
-        return text;
+        if (!text) return false;
+        folded = codec_.FoldCase(*text);
+        return true;
     }
-    std::wstring folded(value.size(), L'\0');
+    folded.resize(value.size());
     std::transform(value.begin(), value.end(), folded.begin(), [](char c) {
         return static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     });
-    return folded;
+    return true;
 }
 
 std::optional<std::string> DrawingText::Encode(std::wstring_view name) const {

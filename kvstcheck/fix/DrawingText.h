@@ -27,6 +27,9 @@ public:
     std::optional<std::wstring> Decode(std::string_view value) const;
     // The same, in upper case. ASCII names take a path of their own: they are nearly all of them.
     std::optional<std::wstring> Folded(std::string_view value) const;
+    // The same into a buffer the caller keeps, so that a drawing's millions of values cost no
+    // allocations; false when the value is not text.
+    bool Folded(std::string_view value, std::wstring& folded) const;
     std::wstring Fold(std::wstring_view name) const { return codec_.FoldCase(name); }
     // The name's bytes as this drawing writes them: UTF-8 from AC1021, else the code page with
     // \U+XXXX for what it cannot hold. nullopt when a character cannot be written at all.

@@ -45,6 +45,45 @@ std::string Describe(const RawPair& pair, const UnitPlace& place) {
            " " + where;
 }
 
+// The entries of the four tables, with what a plan needs of them.
+class EntryTables {
+public:
+    explicit EntryTables(const DrawingText& text) : text_(text) {}
+
+    void Read(const Unit& unit) {
+        const auto kind = KindOfTable(unit.place().table);
+        const RawPair* name = unit.Find(2);
+        if (!kind || name == nullptr) return;
+        Entry entry;
+        entry.spelled = text_.Decode(name->value()).value_or(L"");
+        entry.folded = text_.Fold(entry.spelled);
+        entry.handle = unit.Handle();
+        entry.line = name->line;
+        long long number = 0;
+        if (const RawPair* flags = unit.Find(70); flags && ParseDxfInt(flags->value(), number)) entry.flags = number;
+        if (*kind == FixKind::Layers) {
+            for (const auto& [code, target] : {std::pair{62, &entry.color}, {370, &entry.lineweight}, {290, &entry.plot}})
+                if (const RawPair* pair = unit.Find(code); pair && ParseDxfInt(pair->value(), number)) *target = number;
+            if (const RawPair* linetype = unit.Find(6)) entry.linetype = text_.Decode(linetype->value());
+        }
+        index_[KindIndex(*kind)].emplace(entry.folded, entries_[KindIndex(*kind)].size());
+        entries_[KindIndex(*kind)].push_back(std::move(entry));
+    }
+
+    // The first entry of that name.
+    const Entry* Find(std::size_t kind, const std::wstring& folded) const {
+        const auto found = index_[kind].find(folded);
+        return found == index_[kind].end() ? nullptr : &entries_[kind][found->second];
+    }
+
+    const std::vector<Entry>& entries(std::size_t kind) const { return entries_[kind]; }
+
+private:
+    const DrawingText& text_;
+    std::array<std::vector<Entry>, kFixKindCount> entries_;
+    std::array<std::unordered_map<std::wstring, std::size_t>, kFixKindCount> index_;
+};
+
 class Planner {
 public:
     Planner(const TextCodec& codec, const FixRequest& request) : text_(codec), request_(request) {
@@ -72,32 +111,13 @@ private:
     void Read(const Unit& unit) {
         const UnitPlace& place = unit.place();
         if (place.type == "SECTION" && place.section == "HEADER") text_.ReadHeader(unit);
-        if (place.tableEntry()) ReadEntry(unit);
+        if (place.tableEntry()) tables_.Read(unit);
         ForEachPair(unit, [&](const RawPair& pair, std::size_t, const PairContext& context) {
             if (IsHandleCode(pair.code)) return NoteHandle(pair, place);
             const PlaceMeaning meaning = MeaningOf(context, pair.code);
             if (meaning.role != PlaceRole::NoName) NoteName(pair, place, meaning);
         });
         if (place.type == "ENDSEC" && place.section == "TABLES") Resolve();
-    }
-
-    void ReadEntry(const Unit& unit) {
-        const auto kind = KindOfTable(unit.place().table);
-        const RawPair* name = unit.Find(2);
-        if (!kind || name == nullptr) return;
-        Entry entry;
-        entry.spelled = text_.Decode(name->value()).value_or(L"");
-        entry.folded = text_.Fold(entry.spelled);
-        entry.handle = unit.Handle();
-        entry.line = name->line;
-        long long number = 0;
-        if (const RawPair* flags = unit.Find(70); flags && ParseDxfInt(flags->value(), number)) entry.flags = number;
-        if (*kind == FixKind::Layers) {
-            for (const auto& [code, target] : {std::pair{62, &entry.color}, {370, &entry.lineweight}, {290, &entry.plot}})
-                if (const RawPair* pair = unit.Find(code); pair && ParseDxfInt(pair->value(), number)) *target = number;
-            if (const RawPair* linetype = unit.Find(6)) entry.linetype = text_.Decode(linetype->value());
-        }
-        entries_[KindIndex(*kind)].push_back(std::move(entry));
     }
 
     void NoteHandle(const RawPair& pair, const UnitPlace& place) {
@@ -122,9 +142,8 @@ private:
     }
 
     void NoteName(const RawPair& pair, const UnitPlace& place, const PlaceMeaning& meaning) {
-        if (!anyWatched_) return;
-        auto folded = text_.Folded(pair.value());
-        if (!folded || !IsWatched(*folded)) return;
+        if (!anyWatched_ || !text_.Folded(pair.value(), folded_) || !IsWatched(folded_)) return;
+        const std::wstring* folded = &folded_;
         if (meaning.role == PlaceRole::Reference && watched_[KindIndex(meaning.kind)].contains(*folded))
             ++references_[KindIndex(meaning.kind)][*folded];
         if (meaning.role == PlaceRole::EntryName && watched_[KindIndex(meaning.kind)].contains(*folded)) return;
@@ -133,7 +152,7 @@ private:
             ++candidatesDropped_;
             return;
         }
-        candidates_.push_back({std::move(*folded), meaning.kind, meaning, Describe(pair, place), pair.line});
+        candidates_.push_back({*folded, meaning.kind, meaning, Describe(pair, place), pair.line});
     }
 
     bool IsWatched(const std::wstring& folded) const {
@@ -151,11 +170,7 @@ private:
         if (!account_.refusal) account_.refusal = Refusal{std::move(reason), line};
     }
 
-    const Entry* FindEntry(std::size_t kind, const std::wstring& folded) const {
-        const auto& entries = entries_[kind];
-        const auto found = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.folded == folded; });
-        return found == entries.end() ? nullptr : &*found;
-    }
+    const Entry* FindEntry(std::size_t kind, const std::wstring& folded) const { return tables_.Find(kind, folded); }
 
     void Resolve();
     void ResolveKind(std::size_t kind);
@@ -171,10 +186,11 @@ private:
     RewriteAccount account_;
     std::array<std::unordered_set<std::wstring>, kFixKindCount> watched_;
     std::array<std::unordered_map<std::wstring, std::size_t>, kFixKindCount> references_;
-    std::array<std::vector<Entry>, kFixKindCount> entries_;
+    EntryTables tables_{text_};
     std::array<std::unordered_map<std::string, std::size_t>, kFixKindCount> mergedHandles_;
     std::vector<HandleReference> pending_;
     std::vector<Candidate> candidates_;
+    std::wstring folded_;  // the value being looked at
     std::size_t candidatesDropped_ = 0;
     bool anyWatched_ = false;
     bool resolved_ = false;
@@ -195,7 +211,7 @@ void Planner::Resolve() {
 
 void Planner::CheckCaseTwins(std::size_t kind) {
     std::unordered_map<std::wstring, const Entry*> seen;
-    for (const Entry& entry : entries_[kind]) {
+    for (const Entry& entry : tables_.entries(kind)) {
         const auto [found, added] = seen.emplace(entry.folded, &entry);
         if (added) continue;
         Refuse(true, entry.line,
@@ -209,6 +225,9 @@ void Planner::ResolveKind(std::size_t kind) {
     const auto fixKind = static_cast<FixKind>(kind);
     const std::string word(KindWord(fixKind));
     std::unordered_set<std::wstring> targets;  // folded names that renamed entries now bear
+    std::unordered_set<std::wstring> renamedEntries;  // folded names of entries the request renames
+    for (const auto& [from, to] : request_.renames[kind])
+        if (const std::wstring folded = text_.Fold(from); FindEntry(kind, folded) != nullptr) renamedEntries.insert(folded);
     for (const auto& [from, to] : request_.renames[kind]) {
         const std::wstring foldedFrom = text_.Fold(from), foldedTo = text_.Fold(to);
         const Entry* entry = FindEntry(kind, foldedFrom);
@@ -226,11 +245,7 @@ void Planner::ResolveKind(std::size_t kind) {
             Leave(line, what, "it comes from an external reference");
             continue;
         }
-        const bool chained = std::any_of(request_.renames[kind].begin(), request_.renames[kind].end(), [&](const auto& other) {
-            const std::wstring otherFrom = text_.Fold(other.first);
-            return otherFrom == foldedTo && otherFrom != foldedFrom && FindEntry(kind, otherFrom) != nullptr;
-        });
-        if (chained) Refuse(false, line, what + " is to be renamed to \"" + Utf8(to) + "\", which is itself renamed");
+        if (foldedTo != foldedFrom && renamedEntries.contains(foldedTo)) Refuse(false, line, what + " is to be renamed to \"" + Utf8(to) + "\", which is itself renamed");
         if (text_.version() > 0 && text_.version() <= kLastR12Version && !FitsR12(to))
             Refuse(false, line, "\"" + Utf8(to) + "\" is not a name an R12 drawing allows (up to 31 letters, digits, $, - and _)");
         if (!text_.Encode(to)) Refuse(false, line, "\"" + Utf8(to) + "\" cannot be written in this drawing's code page");
@@ -244,14 +259,16 @@ void Planner::ResolveKind(std::size_t kind) {
 
 void Planner::PlanProperties() {
     const bool r12 = text_.version() < kFirstLineweightVersion;
+    std::unordered_map<std::wstring, const Rename*> renamedLayers;
+    for (const Rename& rename : account_.renames)
+        if (rename.kind == FixKind::Layers) renamedLayers.emplace(text_.Fold(rename.from), &rename);
     for (const auto& [name, change] : request_.layerProperties) {
         const std::wstring folded = text_.Fold(name);
-        for (const Entry& entry : entries_[0]) {
-            const auto renamed = std::find_if(account_.renames.begin(), account_.renames.end(), [&](const Rename& r) {
-                return r.kind == FixKind::Layers && text_.Fold(r.from) == entry.folded;
-            });
-            if (renamed != account_.renames.end() && renamed->merge) continue;
-            if ((renamed != account_.renames.end() ? text_.Fold(renamed->to) : entry.folded) != folded) continue;
+        for (const Entry& entry : tables_.entries(0)) {
+            const auto found = renamedLayers.find(entry.folded);
+            const Rename* renamed = found == renamedLayers.end() ? nullptr : found->second;
+            if (renamed != nullptr && renamed->merge) continue;
+            if ((renamed != nullptr ? text_.Fold(renamed->to) : entry.folded) != folded) continue;
             const std::string what = "the layer \"" + Utf8(entry.spelled) + "\"";
             LayerChange diff;
             if (change.color) {

@@ -51,9 +51,10 @@ public:
             done_.refusal = Refusal{std::string(kBinaryRefusal), 0};
             return done_;
         }
-        out_.Write(reader.Preamble());
+        Emit(reader.Preamble());
         Unit unit;
         while (reader.Next(unit)) Process(unit);
+        out_.Write(written_);
         CheckAgainstPlan();
         return std::move(done_);
     }
@@ -109,6 +110,14 @@ private:
     void Write(const Unit& unit);
     void CheckAgainstPlan();
 
+    void Emit(std::string_view bytes) {
+        constexpr std::size_t kPiece = 256 * 1024;
+        written_.append(bytes);
+        if (written_.size() < kPiece) return;
+        out_.Write(written_);
+        written_.clear();
+    }
+
     void Replace(const RawPair& pair, std::size_t index, std::string_view value) {
         edits_.push_back({index, false, std::string(pair.codeLine()) + std::string(value) + std::string(pair.lineEnd())});
     }
@@ -128,6 +137,8 @@ private:
     std::unordered_set<std::string> removedHandles_;
     std::array<std::size_t, kFixKindCount> expectedRemovals_{}, removals_{};
     std::vector<Edit> edits_;
+    std::wstring folded_;  // the value being looked at
+    std::string written_;  // output gathered into large pieces: a sink's write may cost a system call
 };
 
 void Rewriter::SetProperties(const Unit& unit) {
@@ -164,9 +175,8 @@ void Rewriter::RenameNames(const Unit& unit) {
         const PlaceMeaning meaning = MeaningOf(context, pair.code);
         if (meaning.role != PlaceRole::Reference && meaning.role != PlaceRole::EntryName) return;
         const auto& names = index_[KindIndex(meaning.kind)];
-        if (names.empty()) return;
-        const auto folded = text_.Folded(pair.value());
-        const auto found = folded ? names.find(*folded) : names.end();
+        if (names.empty() || !text_.Folded(pair.value(), folded_)) return;
+        const auto found = names.find(folded_);
         if (found == names.end()) return;
         if (meaning.role == PlaceRole::Reference) ++done_.renames[found->second].references;
         if (pair.value() != Encoded(found->second)) Replace(pair, i, Encoded(found->second));
@@ -175,7 +185,7 @@ void Rewriter::RenameNames(const Unit& unit) {
 
 void Rewriter::Write(const Unit& unit) {
     if (edits_.empty()) {
-        out_.Write(unit.bytes());
+        Emit(unit.bytes());
         return;
     }
     done_.changed = true;
@@ -187,10 +197,10 @@ void Rewriter::Write(const Unit& unit) {
     for (std::size_t i = 0; i <= pairs.size(); ++i) {
         bool replaced = false;
         for (; next < edits_.size() && edits_[next].index == i; ++next) {
-            out_.Write(edits_[next].bytes);
+            Emit(edits_[next].bytes);
             replaced = replaced || !edits_[next].insert;
         }
-        if (i < pairs.size() && !replaced) out_.Write(pairs[i].raw);
+        if (i < pairs.size() && !replaced) Emit(pairs[i].raw);
     }
 }
 

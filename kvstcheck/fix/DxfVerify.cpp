@@ -29,7 +29,10 @@ public:
         Unit old, now;
         bool hasNow = after.Next(now);
         while (before.Next(old)) {
-            if (old.place().type == "SECTION" && old.place().section == "HEADER") text_.ReadHeader(old);
+            if (old.place().type == "SECTION" && old.place().section == "HEADER") {
+                text_.ReadHeader(old);
+                encoded_.clear();
+            }
             if (old.place().tableEntry() && IsRemoved(old)) {
                 ++removals_;
                 continue;
@@ -77,9 +80,16 @@ private:
         if (!folded) return false;
         for (const auto& names : index_) {
             const auto found = names.find(*folded);
-            if (found != names.end() && text_.Encode(account_.renames[found->second].to) == now.value()) return true;
+            if (found != names.end() && Encoded(found->second) == now.value()) return true;
         }
         return false;
+    }
+
+    // The targets as this drawing writes them, made once its header is read.
+    const std::optional<std::string>& Encoded(std::size_t rename) const {
+        if (encoded_.empty())
+            for (const Rename& each : account_.renames) encoded_.push_back(text_.Encode(each.to));
+        return encoded_[rename];
     }
 
     std::optional<std::string> Compare(const Unit& old, const Unit& now) const {
@@ -112,6 +122,7 @@ private:
     RenameIndex index_;
     std::unordered_set<std::string> removedHandles_;
     std::size_t expectedRemovals_ = 0, removals_ = 0;
+    mutable std::vector<std::optional<std::string>> encoded_;
 };
 
 }  // namespace

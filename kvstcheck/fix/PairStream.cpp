@@ -21,6 +21,22 @@ std::string Shown(std::string_view text) {
     return "\"" + shown + (text.size() > 40 ? "...\"" : "\"");
 }
 
+// Most code lines are digits, padded on the left, and a line end: read those without the general parse.
+bool ParseCode(std::string_view line, long long& code) noexcept {
+    std::size_t at = 0;
+    while (at < line.size() && line[at] == ' ') ++at;
+    const std::size_t digits = at;
+    long long value = 0;
+    while (at < line.size() && line[at] >= '0' && line[at] <= '9' && at - digits < 6) value = value * 10 + (line[at++] - '0');
+    std::size_t end = at;
+    while (end < line.size() && (line[end] == '\r' || line[end] == '\n')) ++end;
+    if (at > digits && end == line.size()) {
+        code = value;
+        return true;
+    }
+    return ParseDxfInt(line, code);
+}
+
 }  // namespace
 
 std::string_view TrimBlanks(std::string_view text) noexcept {
@@ -86,8 +102,10 @@ bool UnitReader::NextLine(std::string_view& line) {
     std::size_t scanned = 0;
     for (;;) {
         const std::string_view unread(buffer_.data() + start_, end_ - start_);
-        const auto end = unread.find('\n', scanned);
-        if (end != std::string_view::npos) {
+        // A loop of its own: DXF lines are short, and the C runtime's memchr costs a call per line.
+        std::size_t end = scanned;
+        while (end < unread.size() && unread[end] != '\n') ++end;
+        if (end < unread.size()) {
             line = unread.substr(0, end + 1);
             break;
         }
@@ -109,7 +127,7 @@ bool UnitReader::ReadPair(std::string& into, RawPair& pair) {
     std::string_view codeLine;
     if (!NextLine(codeLine)) return false;
     long long code = 0;
-    if (!ParseDxfInt(codeLine, code) || code < 0 || code > 1071)
+    if (!ParseCode(codeLine, code) || code < 0 || code > 1071)
         throw InputError(static_cast<int>(line_), "expected a group code, found " + Shown(TrimBlanks(codeLine)));
     pair.code = static_cast<int>(code);
     into.append(codeLine);  // NextLine may move the buffer: keep the code line first
@@ -130,34 +148,33 @@ bool UnitReader::ReadPair(std::string& into, RawPair& pair) {
 bool UnitReader::Next(Unit& unit) {
     unit.bytes_.clear();
     unit.pairs_.clear();
-    std::vector<std::size_t> starts;
-    auto take = [&](const RawPair& pair, std::size_t start) {
-        unit.pairs_.push_back(pair);
-        starts.push_back(start);
-    };
+    starts_.clear();
+    RawPair pair;
     if (hasPending_) {
         unit.bytes_ = pending_;
-        take(pendingPair_, 0);
+        pair = pendingPair_;
         hasPending_ = false;
-    } else {
-        RawPair pair;
-        if (!ReadPair(unit.bytes_, pair)) return false;
-        take(pair, 0);
+    } else if (!ReadPair(unit.bytes_, pair)) {
+        return false;
     }
+    unit.pairs_.push_back(pair);
+    starts_.push_back(0);
     for (;;) {
-        pending_.clear();
-        if (!ReadPair(pending_, pendingPair_)) break;
-        if (pendingPair_.code == 0) {
+        const std::size_t start = unit.bytes_.size();
+        if (!ReadPair(unit.bytes_, pair)) break;
+        if (pair.code == 0) {  // the next unit's first pair
+            pending_.assign(unit.bytes_, start);
+            unit.bytes_.resize(start);
+            pendingPair_ = pair;
             hasPending_ = true;
             break;
         }
-        const std::size_t start = unit.bytes_.size();
-        unit.bytes_ += pending_;
-        take(pendingPair_, start);
+        unit.pairs_.push_back(pair);
+        starts_.push_back(start);
     }
     for (std::size_t i = 0; i < unit.pairs_.size(); ++i) {
-        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : unit.bytes_.size();
-        unit.pairs_[i].raw = std::string_view(unit.bytes_).substr(starts[i], end - starts[i]);
+        const std::size_t end = i + 1 < starts_.size() ? starts_[i + 1] : unit.bytes_.size();
+        unit.pairs_[i].raw = std::string_view(unit.bytes_).substr(starts_[i], end - starts_[i]);
     }
     Place(unit);
     return true;

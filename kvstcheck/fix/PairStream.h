@@ -82,6 +82,7 @@ private:
     bool binary_ = false;
     std::string preamble_;
     std::size_t line_ = 0;
+    std::vector<std::size_t> starts_;  // of the unit's pairs in its bytes
     // A pair read ahead: the first of the next unit.
     std::string pending_;
     RawPair pendingPair_;

@@ -109,4 +109,9 @@ RewriteAccount RewriteDxf(DxfBytes& in, ByteSink& out, const TextCodec& codec, c
 std::optional<std::string> VerifyRewrite(DxfBytes& original, DxfBytes& rewritten, const TextCodec& codec,
                                          const RewriteAccount& account);
 
+// A JSON drawing (kvstcheck/readers/JsonDrawingReader.h) fixed as JSON: the same renames, merges,
+// properties, places left and refusals, written with two-space indents and the keys in their order
+// (out stays empty when refused). Throws InputError for what the JSON reader refuses.
+RewriteAccount RewriteJsonDrawing(std::string_view in, std::string& out, const TextCodec& codec, const FixRequest& request);
+
 }  // namespace kvstcheck::fix

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "DrawingBuilder.h"
+#include "fuzz/DxfRewriteCheck.h"
+#include "support/Corpus.h"
 #include "kvstcheck/fix/Rewrite.h"
 #include "kvstcheck/fix/SystemTextCodec.h"
 #include "kvstcheck/readers/DxfReader.h"
@@ -344,6 +346,16 @@ TEST(DxfRewrite, TheProofCatchesOtherChanges) {
         tampered.replace(at, test.from.size(), test.to);
         DxfMemoryBytes original(drawing), rewritten(tampered);
         EXPECT_NE(VerifyRewrite(original, rewritten, kCodec, outcome.done), std::nullopt);
+    }
+}
+
+TEST(DxfRewrite, TheFuzzCorpusKeepsTheRewritersPromises) {
+    const auto inputs = kvtest::ReadCorpus(KV_DXF_REWRITE_CORPUS);
+    ASSERT_GE(inputs.size(), 10u) << "the corpus folder " << KV_DXF_REWRITE_CORPUS << " is missing or nearly empty";
+    const fuzzcheck::ByteTextCodec bytes;
+    for (const auto& input : inputs) {
+        EXPECT_EQ(fuzzcheck::CheckDxfRewrite(input.bytes, bytes), "") << input.name;
+        EXPECT_EQ(fuzzcheck::CheckDxfRewrite(input.bytes, kCodec), "") << input.name;
     }
 }
 
