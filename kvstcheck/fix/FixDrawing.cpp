@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwctype>
+#include <optional>
 
 #include "kvstcheck/CodePoints.h"
 #include "kvstcheck/Files.h"
@@ -13,6 +14,8 @@
 #include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/readers/DxfReader.h"
 #include "kvstcheck/readers/InputError.h"
+#include "kvstcheck/readers/JsonDrawingReader.h"
+#include "kvstcheck/reports/Sha256.h"
 #include "kvstcheck/readers/SystemTextDecoder.h"
 #include "kvstcheck/reports/KindLabels.h"
 
@@ -24,10 +27,14 @@ struct Planned {
     RewriteAccount account;
     std::vector<Finding> before;    // the drawing's findings as it is
     std::vector<Finding> expected;  // those the fixed drawing will have
+    DrawingNames after;             // its names
+    std::optional<std::string> json;  // a JSON drawing's fixed text, written whole
 };
 
-bool IsDxf(const std::wstring& path) {
-    constexpr std::wstring_view kExtension = L".dxf";
+// JSON drawings are read whole by the reader too; beyond this they are not drawings for this tool.
+constexpr std::size_t kLargestJsonDrawing = 1u << 30;
+
+bool HasExtension(const std::wstring& path, std::wstring_view kExtension) {
     if (path.size() < kExtension.size()) return false;
     const std::size_t start = path.size() - kExtension.size();
     for (std::size_t i = 0; i < kExtension.size(); ++i)
@@ -50,17 +57,22 @@ Planned PlanOne(const FixContext& context, const DrawingTarget& target) {
     Planned out;
     out.plan.path = WideToUtf8(target.path);
     out.plan.below = WideToUtf8(target.below);
-    if (!IsDxf(target.path)) {
-        out.plan.refusal = "only ASCII DXF drawings (.dxf) are fixed";
-        return out;
-    }
     const DrawingNames names = ReadDrawingFile(target.path).names;
     out.before = context.auditor.Audit(names, target.path);
     const DrawingRequest request = target.planned ? RequestOf(*target.planned, context.options.force)
                                                   : RequestFor(context.setup, names, out.before, context.options.force);
-    DrawingBytes bytes(target.path);
-    out.account = PlanDxf(bytes, context.codec, request.request);
-    out.plan.sha256 = bytes.FinishHash();
+    if (HasExtension(target.path, L".json")) {
+        std::string error;
+        const auto bytes = ReadSmallFile(target.path, kLargestJsonDrawing, error);
+        if (!bytes) throw InputError(0, error);
+        out.json.emplace();
+        out.account = RewriteJsonDrawing(*bytes, *out.json, context.codec, request.request);
+        out.plan.sha256 = Sha256Hex(*bytes);
+    } else {
+        DrawingBytes bytes(target.path);
+        out.account = PlanDxf(bytes, context.codec, request.request);
+        out.plan.sha256 = bytes.FinishHash();
+    }
     FillPlan(out.account, request, out.plan);
     if (target.planned && out.plan.refusal.empty()) {
         if (target.planned->sha256 != out.plan.sha256)
@@ -68,7 +80,8 @@ Planned PlanOne(const FixContext& context, const DrawingTarget& target) {
         else if (target.planned->renames != out.plan.renames || target.planned->properties != out.plan.properties)
             out.plan.refusal = "the drawing would be fixed otherwise than the plan says";
     }
-    out.expected = out.plan.refusal.empty() ? context.auditor.Audit(AfterFix(names, out.account), target.path) : out.before;
+    out.after = AfterFix(names, out.account);
+    out.expected = out.plan.refusal.empty() ? context.auditor.Audit(out.after, target.path) : out.before;
     // A fixed drawing must bring no finding of its own: such a plan is refused before anything is written.
     if (const std::string added = CompareFindings(out.before, out.expected, out.expected); !added.empty()) {
         out.plan.refusal = "the fix would bring " + added;
@@ -92,10 +105,24 @@ std::wstring DestinationOf(const FixOptions& options, const DrawingTarget& targe
 // it holds, else what fails.
 std::string Prove(const FixContext& context, const DrawingTarget& target, const Planned& planned, const RewriteAccount& done,
                   const std::wstring& written) {
-    DrawingBytes rewrittenNames(written);
-    const DrawingNames names = ReadDxf(rewrittenNames, SystemTextDecoder()).names;
+    DrawingNames names;
+    if (planned.json) {
+        std::string error;
+        const auto bytes = ReadSmallFile(written, kLargestJsonDrawing, error);
+        if (!bytes) return "it cannot be read again: " + error;
+        names = ReadJsonDrawing(*bytes);
+    } else {
+        DrawingBytes rewrittenNames(written);
+        names = ReadDxf(rewrittenNames, SystemTextDecoder()).names;
+    }
     const std::string findings = CompareFindings(planned.before, planned.expected, context.auditor.Audit(names, target.path));
     if (!findings.empty()) return findings;
+    // A JSON drawing holds nothing but its names: they are the whole proof.
+    if (planned.json)
+        return names.layers == planned.after.layers && names.linetypes == planned.after.linetypes &&
+                       names.textStyles == planned.after.textStyles && names.dimStyles == planned.after.dimStyles
+                   ? std::string()
+                   : "its names read back are not the ones planned";
     DrawingBytes original(target.path);
     DrawingBytes rewritten(written);
     return VerifyRewrite(original, rewritten, context.codec, done).value_or(std::string());
@@ -113,6 +140,11 @@ void RefuseCopyOverItself(const std::wstring& destination, const DrawingTarget& 
 // before anything replaces it.
 RewriteAccount Rewrite(const FixContext& context, const DrawingTarget& target, const Planned& planned,
                        TemporaryDrawing& temporary) {
+    if (planned.json) {
+        temporary.Write(*planned.json);
+        temporary.Close();
+        return planned.account;
+    }
     DrawingBytes again(target.path);
     RewriteAccount done = RewriteDxf(again, temporary, context.codec, planned.account);
     if (again.FinishHash() != planned.plan.sha256) throw InputError(0, "the drawing changed while it was being fixed");

@@ -24,7 +24,7 @@ struct FixArguments {
 };
 
 void AddOptions(CLI::App& app, FixArguments& fix) {
-    app.add_option("drawings", fix.drawings, "Drawing files (ASCII DXF); a folder stands for every .dxf below it")
+    app.add_option("drawings", fix.drawings, "Drawing files: ASCII DXF (.dxf) or JSON (.json); a folder stands for every such file below it")
         ->type_name("FILE|FOLDER");
     app.add_option("--standard", fix.standard, "The standard file (KVStPluginDefault.ini format) the drawings must follow")
         ->required()

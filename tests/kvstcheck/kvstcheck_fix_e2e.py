@@ -228,6 +228,26 @@ class FixGenerated(unittest.TestCase):
                 self.assertEqual(kvstcheck("--standard", allowed, fixed).status, 0)
 
 
+class FixJson(unittest.TestCase):
+    """This project's JSON drawings are fixed as JSON, proven by reading their names back."""
+
+    def test_a_json_drawing_fixed_in_place(self):
+        folder = scratch("fix-json")
+        drawing = folder / "site.json"
+        shutil.copy(SOURCE / "examples/drawings/site.json", drawing)
+        site_map = folder / "site.csv"
+        site_map.write_text("kind,from,to\nlayers,C-TOPO,A-FURN\nlayers,c-road,A-WALL\ntext-styles,Labels,Notes\n",
+                            encoding="utf-8")
+        run = fix("--map", site_map, "--in-place", drawing)
+        self.assertEqual(run.status, 0, run)
+        self.assertIn('layer "c-road" -> "A-WALL" (merged)', run.out)
+        fixed = json.loads(drawing.read_text(encoding="utf-8"))
+        self.assertEqual(fixed["Layers"], ["0", "A-FURN", "A-WALL"])
+        self.assertEqual(fixed["TextStyles"], ["Standard", "Notes"])
+        self.assertEqual((folder / "site.json.bak").read_bytes(), (SOURCE / "examples/drawings/site.json").read_bytes())
+        self.assertEqual(kvstcheck("--standard", STANDARD_FILE, drawing).status, 0)
+
+
 class FixRefusals(unittest.TestCase):
     """What is refused, in plain words, and nothing written for it."""
 
@@ -255,10 +275,7 @@ class FixRefusals(unittest.TestCase):
         self.assertIn(':2:1: [fix.layers] "WALLS" = "A-WALLS": "A-WALLS" is not a name the standard and the rules allow', run.err)
         self.assertIn('"walls" is also mapped to "A-WALLS"', run.err)
 
-    def test_json_drawings_and_options_that_conflict(self):
-        run = fix("--map", FIX_MAP, SOURCE / "examples/drawings/site.json")
-        self.assertEqual(run.status, 2, run)
-        self.assertIn("refused: only ASCII DXF drawings (.dxf) are fixed", run.err)
+    def test_options_that_conflict(self):
         run = fix("--in-place", "--output", "x", OFFICE)
         self.assertEqual(run.status, 2, run)
         self.assertIn("excludes", run.err)
