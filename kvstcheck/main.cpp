@@ -14,6 +14,8 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/commands/Commands.h"
 #include "kvstcheck/model/RunReport.h"
+#include "kvstcheck/fix/FixCommand.h"
+#include "kvstcheck/fix/FixOptions.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/runs/Faults.h"
 #include "kvstcheck/runs/Interruption.h"
@@ -31,7 +33,9 @@ std::vector<std::string> Arguments() {
 
 int RunCommand() {
     try {
-        const auto parsed = kvstcheck::ParseCommandLine(Arguments());
+        const auto arguments = Arguments();
+        if (kvstcheck::fix::IsFixCommand(arguments)) return kvstcheck::fix::RunFixCommand(arguments);
+        const auto parsed = kvstcheck::ParseCommandLine(arguments);
         kvstcheck::WriteOut(parsed.output);
         kvstcheck::WriteErr(parsed.error);
         if (!parsed.options) return parsed.exitStatus;

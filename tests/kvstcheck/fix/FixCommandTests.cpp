@@ -1,0 +1,141 @@
+#include "kvstcheck/fix/FixOptions.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "com/Handle.h"
+#include "kvstcheck/Files.h"
+#include "kvstcheck/fix/FixFiles.h"
+#include "kvstcheck/readers/InputError.h"
+#include "kvstcheck/reports/Sha256.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using namespace kvstcheck::fix;
+
+std::vector<std::string> Command(std::vector<std::string> rest) {
+    rest.insert(rest.begin(), {"kvstcheck.exe", "fix"});
+    return rest;
+}
+
+struct UsageCase {
+    const char* label;
+    std::vector<std::string> arguments;
+    std::string error;  // a part of the usage error
+};
+
+class FixUsageTest : public testing::TestWithParam<UsageCase> {};
+
+TEST_P(FixUsageTest, RefusesBeforeAnyDrawingIsRead) {
+    const ParsedFixCommand parsed = ParseFixCommand(Command(GetParam().arguments));
+    EXPECT_FALSE(parsed.options);
+    EXPECT_EQ(parsed.exitStatus, 2);
+    EXPECT_NE(parsed.error.find(GetParam().error), std::string::npos) << parsed.error;
+    EXPECT_NE(parsed.error.find("kvstcheck fix --help"), std::string::npos) << parsed.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FixUsageTest,
+    testing::Values(UsageCase{"NoStandard", {"a.dxf"}, "--standard is required"},
+                    UsageCase{"NoDrawings", {"--standard", "s.ini"}, "drawings (or --plan)"},
+                    UsageCase{"PlanAndDrawings", {"--standard", "s.ini", "--plan", "p.json", "a.dxf"}, "give --plan alone"},
+                    UsageCase{"PlanAndWritePlan", {"--standard", "s.ini", "--plan", "p.json", "--write-plan", "q.json"}, "excludes"},
+                    UsageCase{"OutputAndInPlace", {"--standard", "s.ini", "--in-place", "--output", "d", "a.dxf"}, "excludes"},
+                    UsageCase{"BackupDirAlone", {"--standard", "s.ini", "--backup-dir", "b", "a.dxf"}, "requires --in-place"},
+                    UsageCase{"UnknownOption", {"--standard", "s.ini", "--dry", "a.dxf"}, "--dry"}),
+    [](const testing::TestParamInfo<UsageCase>& info) { return info.param.label; });
+
+TEST(FixCommandLineTest, ReadsEveryOption) {
+    const ParsedFixCommand parsed = ParseFixCommand(
+        Command({"--standard", "s.ini", "--rules", "a.toml", "--rules", "b.toml", "--map", "m.csv", "--in-place",
+                 "--backup-dir", "bak", "--write-plan", "p.json", "--csv", "p.csv", "--json", "--force", "墙.dxf", "dir"}));
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const FixOptions& options = *parsed.options;
+    EXPECT_EQ(options.standard, L"s.ini");
+    EXPECT_EQ(options.rules, (std::vector<std::wstring>{L"a.toml", L"b.toml"}));
+    EXPECT_EQ(options.maps, std::vector<std::wstring>{L"m.csv"});
+    EXPECT_EQ(options.drawings, (std::vector<std::wstring>{L"墙.dxf", L"dir"}));
+    EXPECT_EQ(options.backupDir, L"bak");
+    EXPECT_EQ(options.writePlan, L"p.json");
+    EXPECT_EQ(options.csv, L"p.csv");
+    EXPECT_TRUE(options.inPlace && options.json && options.force && options.Writes());
+}
+
+TEST(FixCommandLineTest, ADryRunWritesNoDrawing) {
+    const ParsedFixCommand parsed = ParseFixCommand(Command({"--standard", "s.ini", "--plan", "p.json"}));
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    EXPECT_FALSE(parsed.options->Writes());
+    EXPECT_EQ(parsed.options->plan, L"p.json");
+}
+
+TEST(FixCommandLineTest, HelpGoesToTheStandardOutput) {
+    const ParsedFixCommand parsed = ParseFixCommand(Command({"--help"}));
+    EXPECT_FALSE(parsed.options);
+    EXPECT_EQ(parsed.exitStatus, 0);
+    EXPECT_NE(parsed.output.find("--in-place"), std::string::npos);
+    EXPECT_TRUE(parsed.error.empty());
+}
+
+TEST(FixCommandLineTest, OnlyTheWordFixChoosesTheCommand) {
+    EXPECT_TRUE(IsFixCommand({"kvstcheck.exe", "fix", "a.dxf"}));
+    EXPECT_FALSE(IsFixCommand({"kvstcheck.exe", "fix.dxf"}));
+    EXPECT_FALSE(IsFixCommand({"kvstcheck.exe", "a.dxf", "fix"}));
+    EXPECT_FALSE(IsFixCommand({"kvstcheck.exe"}));
+}
+
+}  // namespace
+
+namespace {
+
+// A drawing another program holds open for writing is named so, in plain words, before any byte is read.
+TEST(FixFilesTest, ADrawingHeldOpenIsNamedInPlainWords) {
+    const kvtest::TempFolder folder;
+    const std::wstring drawing = folder / L"held.dxf";
+    kvtest::WriteFileBytes(drawing, "0\nEOF\n");
+    const kv::FileHandle held(::CreateFileW(drawing.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    try {
+        kvstcheck::fix::DrawingBytes bytes(drawing);
+        ADD_FAILURE() << "opened a drawing another program holds";
+    } catch (const kvstcheck::InputError& error) {
+        EXPECT_NE(std::string(error.what()).find("another program has it open"), std::string::npos) << error.what();
+    }
+}
+
+TEST(FixFilesTest, TheHashCoversTheWholeFileWhateverWasRead) {
+    const kvtest::TempFolder folder;
+    const std::wstring drawing = folder / L"a.dxf";
+    const std::string bytes(200000, 'x');
+    kvtest::WriteFileBytes(drawing, bytes);
+    kvstcheck::fix::DrawingBytes file(drawing);
+    char piece[10];
+    ASSERT_EQ(file.ReadNext(piece, sizeof piece), sizeof piece);
+    EXPECT_EQ(file.ReadTail(5), "xxxxx");
+    EXPECT_EQ(file.FinishHash(), kvstcheck::Sha256Hex(bytes));
+}
+
+TEST(FixFilesTest, ATemporaryDrawingGoesUnlessMovedIntoPlace) {
+    const kvtest::TempFolder folder;
+    const std::wstring destination = folder / L"out.dxf";
+    std::wstring left;
+    {
+        kvstcheck::fix::TemporaryDrawing temporary(destination);
+        temporary.Write("0\nEOF\n");
+        temporary.Close();
+        left = temporary.path();
+        EXPECT_EQ(kvstcheck::KindOfPath(left), kvstcheck::PathKind::File);
+    }
+    EXPECT_EQ(kvstcheck::KindOfPath(left), kvstcheck::PathKind::Missing);
+    EXPECT_EQ(kvstcheck::KindOfPath(destination), kvstcheck::PathKind::Missing);
+    kvstcheck::fix::TemporaryDrawing kept(destination);
+    kept.Write("kept");
+    kept.Close();
+    EXPECT_EQ(kept.MoveIntoPlace(false), "");
+    std::string error;
+    EXPECT_EQ(kvstcheck::ReadSmallFile(destination, 100, error), "kept");
+}
+
+}  // namespace
