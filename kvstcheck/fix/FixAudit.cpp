@@ -18,7 +18,7 @@ bool Holds(const std::vector<Finding>& findings, const Finding& finding) {
 }
 
 std::string Describe(const Finding& finding) {
-    return finding.message.empty() ? WideToUtf8(finding.kind) + " \"" + WideToUtf8(finding.name) + "\"" : finding.message;
+    return finding.message.empty() ? EnglishKindOf(finding) + " \"" + WideToUtf8(finding.name) + "\"" : finding.message;
 }
 
 }  // namespace
@@ -27,11 +27,7 @@ FixAuditor::FixAuditor(const std::wstring& plugin, const std::wstring& standard,
     : source_(PrivatePlugin(plugin, standard)), standard_(standard), rules_(rules) {}
 
 std::vector<Finding> FixAuditor::Audit(const DrawingNames& names, const std::wstring& path) const {
-    std::vector<Finding> ruleFindings;
-    if (rules_)
-        for (rules::RuleFinding& found : rules::CheckDrawing(*rules_, names))
-            ruleFindings.push_back({Utf8ToWide(rules::WordOf(found.kind)), std::move(found.name), {}, std::move(found.rule),
-                                    std::move(found.message)});
+    const std::vector<Finding> ruleFindings = RuleFindings(rules_, names);
     const std::size_t count = names.total();
     const auto drawing = MakeDrawingObject(names);
     const auto plugin = source_->Create();

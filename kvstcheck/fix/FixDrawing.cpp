@@ -47,7 +47,7 @@ std::vector<LeftName> Unmapped(const std::vector<Finding>& findings) {
     // The kind in the user's words, as the audit's lines name it.
     const Language language = UserLanguage();
     for (const Finding& finding : findings)
-        names.push_back({KindName(finding.kind, language), WideToUtf8(finding.name), finding.message});
+        names.push_back({KindName(finding, language), WideToUtf8(finding.name), finding.message});
     return names;
 }
 

@@ -35,14 +35,14 @@ rules::Place At(const std::string& file, const toml::source_region& region) {
 void ReadAuto(const toml::node& node, const std::string& file, FixMap& map, Problems& problems) {
     const auto* list = node.as_array();
     if (!list) {
-        problems.push_back({At(file, node.source()), "[fix] auto must be a list", "write auto = [\"letter-case\", \"invisible\"]"});
+        problems.push_back({rules::LintRule::FixEntry, At(file, node.source()), "[fix] auto must be a list", "write auto = [\"letter-case\", \"invisible\"]"});
         return;
     }
     for (const toml::node& item : *list) {
         const auto* word = item.as_string();
         if (word && word->get() == "letter-case") map.autoLetterCase = true;
         else if (word && word->get() == "invisible") map.autoInvisible = true;
-        else problems.push_back({At(file, item.source()), "[fix] auto: unknown entry", "the entries are \"letter-case\" and \"invisible\""});
+        else problems.push_back({rules::LintRule::FixEntry, At(file, item.source()), "[fix] auto: unknown entry", "the entries are \"letter-case\" and \"invisible\""});
     }
 }
 
@@ -50,7 +50,7 @@ void ReadRenames(NameKind kind, const toml::table& table, const std::string& fil
     for (auto&& [key, value] : table) {
         const auto* target = value.as_string();
         if (!target) {
-            problems.push_back({At(file, value.source()), "[fix." + std::string(rules::SectionOf(kind)) + "] \"" +
+            problems.push_back({rules::LintRule::FixEntry, At(file, value.source()), "[fix." + std::string(rules::SectionOf(kind)) + "] \"" +
                                     std::string(key.str()) + "\" must be a name in quotes",
                                 "write \"OLD\" = \"NEW\""});
             continue;
@@ -117,7 +117,7 @@ void AddRulesFixTables(std::string_view text, const std::string& file, FixMap& m
         } else if (const auto kind = KindOfKey(name); kind && node.as_table()) {
             ReadRenames(*kind, *node.as_table(), file, map, problems);
         } else {
-            problems.push_back({At(file, key.source()), "unknown key [fix] " + name,
+            problems.push_back({rules::LintRule::FixEntry, At(file, key.source()), "unknown key [fix] " + name,
                                 "the keys are tables of \"OLD\" = \"NEW\" (" + std::string(kKindsInWords) + ") and auto"});
         }
     }
@@ -126,7 +126,7 @@ void AddRulesFixTables(std::string_view text, const std::string& file, FixMap& m
 void AddCsvMap(std::string_view bytes, const std::string& file, FixMap& map, Problems& problems) {
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     const auto problem = [&](std::size_t line, std::string what, std::string fix) {
-        problems.push_back({rules::Place{file, line, 1}, std::move(what), std::move(fix)});
+        problems.push_back({rules::LintRule::FixEntry, rules::Place{file, line, 1}, std::move(what), std::move(fix)});
     };
     if (!IsValidUtf8(bytes)) return problem(0, "the map is not UTF-8 text", "save it as UTF-8 (CSV UTF-8)");
     const std::size_t headerEnd = std::min(bytes.find('\n'), bytes.size());
@@ -185,17 +185,17 @@ void CheckMap(const FixMap& map, const TargetAllowed& allowed, Problems& problem
         for (const MapEntry& entry : map.of(kind)) {
             const std::string rename = "\"" + ToUtf8(entry.from) + "\" = \"" + ToUtf8(entry.to) + "\"";
             if (IsReservedName(entry.from))
-                problems.push_back({entry.place, section + rename + ": \"" + ToUtf8(entry.from) + "\" is never renamed",
+                problems.push_back({rules::LintRule::FixTarget, entry.place, section + rename + ": \"" + ToUtf8(entry.from) + "\" is never renamed",
                                     "leave the reserved names out of the map"});
             else if (IsExternalName(entry.from))
-                problems.push_back({entry.place, section + rename + ": a name from an external reference is left as it is",
+                problems.push_back({rules::LintRule::FixTarget, entry.place, section + rename + ": a name from an external reference is left as it is",
                                     "rename it in the drawing it comes from"});
             if (!allowed(kind, entry.to))
-                problems.push_back({entry.place, section + rename + ": \"" + ToUtf8(entry.to) + "\" is not a name the standard and the rules allow",
+                problems.push_back({rules::LintRule::FixTarget, entry.place, section + rename + ": \"" + ToUtf8(entry.to) + "\" is not a name the standard and the rules allow",
                                     "map it to a name the standard (and the rules' patterns) allow"});
             const auto [earlier, first] = firstOf.emplace(Folded(entry.from), &entry);
             if (!first && earlier->second->to != entry.to)
-                problems.push_back({entry.place, section + rename + ": \"" + ToUtf8(entry.from) + "\" is also mapped to \"" +
+                problems.push_back({rules::LintRule::FixTarget, entry.place, section + rename + ": \"" + ToUtf8(entry.from) + "\" is also mapped to \"" +
                                         ToUtf8(earlier->second->to) + "\" at " + earlier->second->place.Describe(),
                                     "map each name to one target"});
         }

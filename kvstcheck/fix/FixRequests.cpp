@@ -75,7 +75,7 @@ DrawingRequest RequestFor(const FixSetup& setup, const DrawingNames& names, cons
         }
     }
     for (const Finding& finding : findings) {
-        const auto kind = KindOfLabel(finding.kind);
+        const std::optional<Kind>& kind = finding.kind;
         if (!finding.rule.empty() || !kind) continue;
         const auto index = static_cast<std::size_t>(*kind);
         const std::u32string wide = FromWide(finding.name);

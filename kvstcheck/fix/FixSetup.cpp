@@ -33,7 +33,8 @@ void ReadMaps(const std::vector<std::wstring>& files, FixMap& map, Problems& pro
         std::string error;
         const auto bytes = ReadSmallFile(file, kLargestMap, error);
         if (!bytes)
-            problems.push_back({rules::Place{EncodeUtf8(file), 0, 0}, "the map cannot be read: " + error, ""});
+            problems.push_back({rules::LintRule::FixEntry, rules::Place{EncodeUtf8(file), 0, 0}, "the map cannot be read: " + error,
+                                "check the path, and that no other program holds the file open"});
         else
             AddCsvMap(*bytes, EncodeUtf8(file), map, problems);
     }

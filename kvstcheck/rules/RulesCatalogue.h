@@ -36,6 +36,8 @@ enum class LintRule : std::uint8_t {
     UnusedField,
     LayerWildcard,
     CodeListUnusable,
+    FixEntry,
+    FixTarget,
 };
 
 struct RuleEntry {
@@ -91,13 +93,19 @@ inline constexpr std::array kRulesCatalogue = {
     RuleEntry{LintRule::CodeListUnusable, "code-list-unusable", RuleSeverity::Warning,
               "a code list none of whose codes can ever be a field's value (often a CSV read with the wrong separator)",
               "write one code in the first column of each line, separated by , or ;"},
+    RuleEntry{LintRule::FixEntry, "fix-entry", RuleSeverity::Error,
+              "an entry of the [fix] tables or of a CSV map that cannot be read as a rename",
+              "write \"OLD\" = \"NEW\" under [fix.layers] (or the kind's table), or kind,from,to in a map"},
+    RuleEntry{LintRule::FixTarget, "fix-target", RuleSeverity::Error,
+              "a rename kvstcheck fix cannot make: a reserved or external name, a target the standard and rules do not allow, or one name mapped to two targets",
+              "map each name once, to a name the standard (and the rules' patterns) allow"},
 };
 
 // Each rule at the place of its enumerator, every enumerator with its entry.
 constexpr bool CatalogueInOrder() {
     for (std::size_t i = 0; i < kRulesCatalogue.size(); ++i)
         if (static_cast<std::size_t>(kRulesCatalogue[i].rule) != i) return false;
-    return kRulesCatalogue.size() == static_cast<std::size_t>(LintRule::CodeListUnusable) + 1;
+    return kRulesCatalogue.size() == static_cast<std::size_t>(LintRule::FixTarget) + 1;
 }
 static_assert(CatalogueInOrder(), "kRulesCatalogue must list every LintRule in its order");
 

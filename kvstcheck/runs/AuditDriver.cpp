@@ -7,6 +7,7 @@
 #include "com/Variant.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/rules/RuleCheck.h"
 #include "kvstcheck/runs/SetupError.h"
 
 namespace kvstcheck {
@@ -83,6 +84,16 @@ std::vector<Finding> AuditDrawing(IKVStPlugin& plugin, IDispatch* drawing, const
                              "KVStMgr.dll registered?");
         findings.push_back(ReadFinding(*error.Get()));
     }
+}
+
+std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names) {
+    std::vector<Finding> findings;
+    if (!ruleSet) return findings;
+    static_assert(static_cast<std::size_t>(rules::NameKind::DimStyle) == vocabulary::IndexOf(Kind::DimStyles));
+    for (rules::RuleFinding& found : rules::CheckDrawing(*ruleSet, names))
+        findings.push_back({static_cast<Kind>(found.kind), std::move(found.name), {}, std::move(found.rule),
+                            std::move(found.message)});
+    return findings;
 }
 
 }  // namespace kvstcheck

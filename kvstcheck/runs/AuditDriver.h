@@ -8,8 +8,12 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+
 #include "KVStMgr.h"
+#include "kvstcheck/readers/DrawingNames.h"
 #include "kvstcheck/reports/Report.h"
+#include "kvstcheck/rules/Rules.h"
 
 namespace kvstcheck {
 
@@ -19,5 +23,8 @@ namespace kvstcheck {
 // names standardFile (as the user knows it), else the file beside the plug-in's module.
 std::vector<Finding> AuditDrawing(IKVStPlugin& plugin, IDispatch* drawing, const std::wstring& drawingPath,
                                   std::size_t nameCount, const std::wstring& standardFile = {});
+
+// The rules files' findings of a drawing, beside the plug-in's; none without rules.
+std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names);
 
 }  // namespace kvstcheck

@@ -134,17 +134,6 @@ DrawingResult NotAudited(const WalkEntry& entry, const std::string& why) {
     return DrawingResult{entry.path, 0, {}, entry.error.empty() ? why : entry.error, {}};
 }
 
-// The rules files' findings, beside the plug-in's.
-std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names) {
-    std::vector<Finding> findings;
-    if (!ruleSet) return findings;
-    static_assert(static_cast<std::size_t>(rules::NameKind::DimStyle) == vocabulary::IndexOf(Kind::DimStyles));
-    for (rules::RuleFinding& found : rules::CheckDrawing(*ruleSet, names))
-        findings.push_back({static_cast<Kind>(found.kind), std::move(found.name), {}, std::move(found.rule),
-                            std::move(found.message)});
-    return findings;
-}
-
 // Reads and audits one drawing on the calling worker; prints nothing, the run does that in order.
 DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::wstring& standardFile,
                        const std::optional<rules::RuleSet>& ruleSet) {
