@@ -162,7 +162,7 @@ TEST(DxfRewrite, RefusedDrawingsAreLeftAlone) {
 }
 
 TEST(DxfRewrite, BinaryDrawingIsRefused) {
-    const std::string binary = std::string("AutoCAD Binary DXF\r\n\x1A\0", 22) + "\x00\x00SECTION";
+    const std::string binary = std::string("Writer1 Binary DXF\r\n\x1A\0", 22) + "\x00\x00SECTION";
     const Outcome outcome = Fix(binary, Renaming(FixKind::Layers, L"WALLS", L"A"));
     ASSERT_TRUE(outcome.done.refusal);
     EXPECT_NE(outcome.done.refusal->reason.find("save it as ASCII DXF"), std::string::npos);
