@@ -128,8 +128,9 @@ std::optional<std::string> ByteTextCodec::Encode(std::wstring_view text, unsigne
 
 std::wstring ByteTextCodec::FoldCase(std::wstring_view name) const {
     std::wstring folded(name);
+    // To small letters, as the rewriter's ASCII fast path and Unicode's simple case folding fold.
     for (wchar_t& c : folded)
-        if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = static_cast<wchar_t>(c - 0x20);
+        if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c = static_cast<wchar_t>(c + 0x20);
     return folded;
 }
 

@@ -53,9 +53,10 @@ bool DrawingText::Folded(std::string_view value, std::wstring& folded) const {
         folded = codec_.FoldCase(*text);
         return true;
     }
+    // ASCII folds as Unicode's simple case folding folds it (to small letters), like the codec's FoldCase.
     folded.resize(value.size());
     std::transform(value.begin(), value.end(), folded.begin(), [](char c) {
-        return static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        return static_cast<wchar_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     });
     return true;
 }
