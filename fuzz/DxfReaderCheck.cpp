@@ -1,6 +1,7 @@
 #include "DxfReaderCheck.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <variant>
 #include <vector>
@@ -18,7 +19,7 @@ bool SameOutcome(const Outcome& a, const Outcome& b) {
     if (a.index() != b.index()) return false;
     if (const auto* content = std::get_if<kvstcheck::DrawingContent>(&a)) {
         const auto& other = std::get<kvstcheck::DrawingContent>(b);
-        return content->names == other.names && content->warnings == other.warnings;
+        return content->names == other.names && content->warnings == other.warnings && content->lines == other.lines;
     }
     return std::get<1>(a) == std::get<1>(b);
 }
@@ -50,6 +51,20 @@ std::string WithCrLf(std::string_view bytes) {
         converted += bytes[i];
     }
     return converted;
+}
+
+// One line per name, each a value line of the file, in file order within a kind.
+std::string CheckNameLines(const kvstcheck::DrawingContent& content, int lineCount) {
+    const std::array<const std::vector<std::wstring>*, 4> names = {&content.names.layers, &content.names.linetypes,
+                                                                   &content.names.textStyles, &content.names.dimStyles};
+    for (std::size_t kind = 0; kind < names.size(); ++kind) {
+        const std::vector<int>& lines = content.lines[kind];
+        if (lines.size() != names[kind]->size()) return "not one line per name";
+        if (!std::is_sorted(lines.begin(), lines.end()) || std::adjacent_find(lines.begin(), lines.end()) != lines.end())
+            return "names' lines out of file order";
+        if (!lines.empty() && (lines.front() < 2 || lines.back() > lineCount)) return "a name's line outside the file";
+    }
+    return {};
 }
 
 }  // namespace
@@ -93,6 +108,7 @@ std::string CheckDxfReader(std::string_view bytes, const kvstcheck::TextDecoder&
         if (content->names.total() > static_cast<std::size_t>(lines / 2)) return "more names than pairs in the file";
         for (const std::string& warning : content->warnings)
             if (!IsUtf8(warning)) return "a warning is not UTF-8";
+        if (const std::string wrong = CheckNameLines(*content, lines); !wrong.empty()) return wrong;
     }
     const Outcome crLf = read(WithCrLf(bytes), broken);
     if (!broken.empty()) return broken + " (with CR LF line ends)";

@@ -40,6 +40,8 @@ struct Finding {
     std::string comment{};  // UTF-8; the baseline's reason for accepting it
     FindingSeverity severity = FindingSeverity::Error;
     std::wstring otherLabel{};  // the plug-in's label when kind is empty
+    // The 1-based line of the name's value in a DXF drawing; none for other files and missing names.
+    std::optional<int> line{};
 };
 
 // A finding of the plug-in from the label it gave.

@@ -77,7 +77,7 @@ public:
                            {"ruleIndex", RuleIndex(rule)},
                            {"level", LevelOf(finding.severity)},
                            {"message", {{"text", DescribeFinding(finding)}}},
-                           {"locations", Json::array({Location(drawing.path)})}};
+                           {"locations", Json::array({Location(drawing.path, finding.line)})}};
             if (finding.accepted) {
                 Json suppression = {{"kind", "external"}, {"status", "accepted"}};
                 if (!finding.comment.empty()) suppression["justification"] = finding.comment;
@@ -112,12 +112,15 @@ private:
     }
 
     // Below the working folder: relative to %SRCROOT%; elsewhere an absolute file URI.
-    Json Location(const std::wstring& path) const {
+    // line: of the finding's name in a DXF drawing, where known.
+    Json Location(const std::wstring& path, std::optional<int> line = std::nullopt) const {
         const std::wstring full = FullPath(path);
         Json artifact = StartsWithFolded(full, root_)
                             ? Json{{"uri", UriPath(full.substr(root_.size()), false)}, {"uriBaseId", "%SRCROOT%"}}
                             : Json{{"uri", "file:///" + UriPath(full, true)}};
-        return {{"physicalLocation", {{"artifactLocation", std::move(artifact)}}}};
+        Json physical = {{"artifactLocation", std::move(artifact)}};
+        if (line) physical["region"] = {{"startLine", *line}};
+        return {{"physicalLocation", std::move(physical)}};
     }
 
     const std::wstring root_ = WorkingFolder();

@@ -1,5 +1,6 @@
 #pragma once
 // The names a drawing holds, per kind, in file order: what the audit hands to the plug-in.
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -31,11 +32,17 @@ struct DrawingNames {
     bool operator==(const DrawingNames&) const = default;
 };
 
+// Where a DXF file gives each name: per kind in the order of DrawingNames' lists, the 1-based line of
+// each name's value (group 2 of its table entry), one per name. Empty for files without lines (JSON).
+// Kept beside the names, not in them: the same names read from files laid out differently are equal.
+using NameLines = std::array<std::vector<int>, 4>;
+
 // A drawing file as read: its names, and what the reader doubts about the file (UTF-8 messages,
 // with the line where one is known) although it read it.
 struct DrawingContent {
     DrawingNames names;
     std::vector<std::string> warnings;
+    NameLines lines{};
 };
 
 }  // namespace kvstcheck

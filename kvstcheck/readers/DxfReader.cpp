@@ -240,6 +240,8 @@ public:
         ReadUpToTheEndOfTables(pair);
         DrawingContent content;
         content.names = Decode();
+        for (std::size_t kind = 0; kind < kTables.size(); ++kind)
+            for (const RawName& raw : names_[kind]) content.lines[kind].push_back(raw.line);
         if (!FileEndsWithEof(bytes_))
             content.warnings.push_back("line " + std::to_string(tablesEndLine_) +
                                        ": the TABLES section ends here, and the file does not end with EOF: it may "

@@ -40,6 +40,16 @@ void RequireLoadedStandard(IKVStPlugin& plugin, const std::wstring& standardFile
                          " names no type in its section [Type1], so the plug-in checks nothing");
 }
 
+const std::vector<std::wstring>& NamesOf(const DrawingNames& names, Kind kind) {
+    switch (kind) {
+    case Kind::Layers: return names.layers;
+    case Kind::Linetypes: return names.linetypes;
+    case Kind::TextStyles: return names.textStyles;
+    case Kind::DimStyles: break;
+    }
+    return names.dimStyles;
+}
+
 Finding ReadFinding(_KVStError& error) {
     kv::Bstr name;
     kv::Bstr kind;
@@ -94,6 +104,27 @@ std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, 
         findings.push_back({static_cast<Kind>(found.kind), std::move(found.name), {}, std::move(found.rule),
                             std::move(found.message)});
     return findings;
+}
+
+NameLineIndex::NameLineIndex(const DrawingNames& names, const NameLines& lines) {
+    static_assert(std::tuple_size_v<NameLines> == vocabulary::kKindCount);
+    for (const Kind kind : vocabulary::kAllKinds) {
+        const std::vector<std::wstring>& kindNames = NamesOf(names, kind);
+        const std::vector<int>& kindLines = lines[vocabulary::IndexOf(kind)];
+        // Lines that do not match the names one for one point nowhere reliable.
+        if (kindLines.size() != kindNames.size()) continue;
+        auto& index = lines_[vocabulary::IndexOf(kind)];
+        for (std::size_t i = 0; i < kindNames.size(); ++i) index.try_emplace(kindNames[i], kindLines[i]);
+    }
+}
+
+void NameLineIndex::Place(std::vector<Finding>& findings) const {
+    for (Finding& finding : findings) {
+        if (!finding.kind) continue;
+        const auto& index = lines_[vocabulary::IndexOf(*finding.kind)];
+        const auto found = index.find(finding.name);
+        if (found != index.end()) finding.line = found->second;
+    }
 }
 
 }  // namespace kvstcheck

@@ -4,11 +4,12 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <array>
 #include <cstddef>
-#include <string>
-#include <vector>
-
 #include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "KVStMgr.h"
 #include "kvstcheck/readers/DrawingNames.h"
@@ -26,5 +27,18 @@ std::vector<Finding> AuditDrawing(IKVStPlugin& plugin, IDispatch* drawing, const
 
 // The rules files' findings of a drawing, beside the plug-in's; none without rules.
 std::vector<Finding> RuleFindings(const std::optional<rules::RuleSet>& ruleSet, const DrawingNames& names);
+
+// Where a DXF drawing gives each name, so that findings can point there: the plug-in and the rules
+// report a name, and its line is that of the first entry of that name of the finding's kind. Made
+// before the names go to the drawing object; holds nothing for a drawing without lines.
+class NameLineIndex {
+public:
+    NameLineIndex(const DrawingNames& names, const NameLines& lines);
+    // Sets the line of each finding whose name the drawing holds.
+    void Place(std::vector<Finding>& findings) const;
+
+private:
+    std::array<std::unordered_map<std::wstring, int>, vocabulary::kKindCount> lines_;
+};
 
 }  // namespace kvstcheck

@@ -149,11 +149,13 @@ DrawingResult AuditOne(PluginSource& source, const WalkEntry& entry, const std::
     result.warnings = std::move(content.warnings);
     result.names = content.names.total();
     std::vector<Finding> ruleFindings = RuleFindings(ruleSet, content.names);
+    const NameLineIndex lines(content.names, content.lines);
     const auto drawing = MakeDrawingObject(std::move(content.names));
     const auto plugin = source.Create();
     result.findings = AuditDrawing(*plugin.Get(), drawing.Get(), FullPath(entry.path), result.names, standardFile);
     result.findings.insert(result.findings.end(), std::make_move_iterator(ruleFindings.begin()),
                            std::make_move_iterator(ruleFindings.end()));
+    lines.Place(result.findings);
     return result;
 }
 

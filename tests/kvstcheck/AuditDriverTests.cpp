@@ -7,6 +7,7 @@
 #include "tests/kvstcheck/RunModelMaking.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 namespace {
 
 using kvstcheck::Finding;
+using kvstcheck::Kind;
 using kvstcheck::SetupError;
 
 template <class Served>
@@ -204,6 +206,52 @@ TEST_F(AuditDriver, AWalkThatNeverEndsIsStoppedAfterOneFindingPerName) {
         EXPECT_NE(std::string(error.what()).find("more findings than the drawing has names"), std::string::npos);
     }
     EXPECT_EQ(std::count(plugin_->calls.begin(), plugin_->calls.end(), "CheckNext"), 4);
+}
+
+// Findings point at the first entry of their name of their kind; anything else points nowhere.
+struct LinePlacing {
+    const char* label;
+    Finding finding;
+    std::optional<int> line;
+};
+
+class NameLines : public ::testing::TestWithParam<LinePlacing> {};
+
+TEST_P(NameLines, PlaceTheFindingOnItsNamesLine) {
+    const kvstcheck::DrawingNames names{{L"0", L"Walls", L"walls", L"Walls"}, {L"Walls"}, {L"Notes"}, {}};
+    const kvstcheck::NameLines lines{{{10, 20, 30, 40}, {50}, {60}, {}}};
+    std::vector<Finding> findings{GetParam().finding};
+    kvstcheck::NameLineIndex(names, lines).Place(findings);
+    EXPECT_EQ(findings[0].line, GetParam().line);
+}
+
+Finding Found(std::optional<Kind> kind, std::wstring name, std::string rule = {}) {
+    Finding finding{kind, std::move(name)};
+    finding.rule = std::move(rule);
+    return finding;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Findings, NameLines,
+    ::testing::Values(LinePlacing{"FirstOfTwoEntries", Found(Kind::Layers, L"Walls"), 20},
+                      LinePlacing{"LetterCaseCounts", Found(Kind::Layers, L"walls"), 30},
+                      LinePlacing{"TheSameNameOfAnotherKind", Found(Kind::Linetypes, L"Walls"), 50},
+                      LinePlacing{"ARulesFindingOfALayer", Found(Kind::Layers, L"0", "layers.pattern"), 10},
+                      LinePlacing{"ANameOfAnotherKindOnly", Found(Kind::DimStyles, L"Notes"), std::nullopt},
+                      LinePlacing{"ARequiredNameThatIsMissing", Found(Kind::TextStyles, L"Titles", "names.required"),
+                                  std::nullopt},
+                      LinePlacing{"AKindTheToolsDoNotKnow", Found(std::nullopt, L"Walls"), std::nullopt}),
+    [](const ::testing::TestParamInfo<LinePlacing>& info) { return std::string(info.param.label); });
+
+TEST(NameLineIndex, ADrawingWithoutLinesOrWithLinesThatDoNotMatchPlacesNothing) {
+    const kvstcheck::DrawingNames names{{L"A", L"B"}, {L"C"}, {}, {}};
+    for (const kvstcheck::NameLines& lines : {kvstcheck::NameLines{}, kvstcheck::NameLines{{{7}, {9}, {}, {}}}}) {
+        std::vector<Finding> findings{Found(Kind::Layers, L"A"), Found(Kind::Linetypes, L"C")};
+        kvstcheck::NameLineIndex(names, lines).Place(findings);
+        EXPECT_EQ(findings[0].line, std::nullopt);
+        // Linetypes' lines match their names one for one even when the layers' do not.
+        EXPECT_EQ(findings[1].line, lines[1].empty() ? std::nullopt : std::optional<int>(9));
+    }
 }
 
 }  // namespace

@@ -404,6 +404,61 @@ INSTANTIATE_TEST_SUITE_P(
                   }()}),
     [](const ::testing::TestParamInfo<Deviation>& info) { return std::string(info.param.label); });
 
+// A second reader of where names lie: a plain scan of the text for each name's value line, the first
+// one after a "2" group code line that follows the name found before it.
+std::vector<int> ScannedLines(const std::string& text, const std::vector<std::wstring>& names) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+    }
+    const auto isNameCode = [](std::string line) {
+        std::erase_if(line, [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '+'; });
+        return line == "2";
+    };
+    std::vector<int> found;
+    std::size_t from = 1;
+    for (const std::wstring& name : names) {
+        const std::string bytes(name.begin(), name.end());
+        std::size_t at = from;
+        while (at < lines.size() && !(lines[at] == bytes && isNameCode(lines[at - 1]))) ++at;
+        found.push_back(static_cast<int>(at) + 1);
+        from = at + 1;
+    }
+    return found;
+}
+
+class DxfNameLines : public ::testing::TestWithParam<Deviation> {};
+
+TEST_P(DxfNameLines, AreTheLinesOfTheNamesValues) {
+    const DrawingContent content = ReadDxfContent(GetParam().bytes);
+    ASSERT_EQ(content.names, kSampleNames);
+    const std::string& text = GetParam().bytes;
+    EXPECT_EQ(content.lines[0], ScannedLines(text, kSampleNames.layers));
+    EXPECT_EQ(content.lines[1], ScannedLines(text, kSampleNames.linetypes));
+    EXPECT_EQ(content.lines[2], ScannedLines(text, kSampleNames.textStyles));
+    EXPECT_EQ(content.lines[3], ScannedLines(text, kSampleNames.dimStyles));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEndsPaddingAndComments, DxfNameLines,
+    ::testing::Values(Deviation{"Lf", Sample()}, Deviation{"CrLf", WithCrLf(Sample())},
+                      Deviation{"MixedLineEnds", WithLineEnds(Sample(), {"\n", "\r\n", "\r\r\n"})},
+                      Deviation{"PaddedGroupCodes", WithGroupCodesAs(Sample(), "\t+", " \t")},
+                      Deviation{"CommentsBeforeEveryName", WithCommentsEverywhere(WithCrLf(Sample()), "names follow")},
+                      Deviation{"ByteOrderMark", "\xEF\xBB\xBF" + Sample()}),
+    [](const ::testing::TestParamInfo<Deviation>& info) { return std::string(info.param.label); });
+
+// Counted by hand: a header of 16 lines, 4 opening TABLES, 10 opening the LAYER table, then the entry's
+// 0, 5 and 100 groups; its group 2 code is line 37. A duplicate name keeps its own line.
+TEST(DxfReader, TheLineOfANameIsThatOfItsValue) {
+    const DrawingContent content =
+        ReadDxfContent(Drawing("AC1015", "", {Table("LAYER", {Entry("LAYER", "A"), Entry("LAYER", "A")})}));
+    EXPECT_EQ(content.lines, (kvstcheck::NameLines{{{38, 48}, {}, {}, {}}}));
+}
+
 // Some writers end the HEADER section early and write more header variables after it, then a
 // second ENDSEC: the code page given there still decides how the names read.
 TEST(DxfReader, HeaderVariablesAfterAnEarlyEndsecCount) {

@@ -989,6 +989,32 @@ class FilesForOtherPrograms(unittest.TestCase):
         self.assertEqual(run.lines, ["1 drawing: 0 findings, 6 accepted, 1 accepted no longer found"])
 
 
+DXF_TABLES = {LAYER: "LAYER", LINETYPE: "LTYPE", TEXT_STYLE: "STYLE", DIM_STYLE: "DIMSTYLE"}
+
+
+def dxf_name_lines(path):
+    """{(table, name): line} of a DXF file's table entries: the 1-based line of the value of each name's
+    group 2 in the first entry of that name, found by a plain scan of the file's pairs."""
+    lines = path.read_bytes().decode("cp1252").split("\n")
+    pairs = [(int(lines[i]), lines[i + 1].rstrip("\r"), i + 2) for i in range(0, len(lines) - 1, 2)]
+    found, section, table, in_entry, depth = {}, None, None, False, 0
+    for (code, value, line), previous in zip(pairs, [(None, None, 0)] + pairs):
+        if code == 0:
+            table = None if value == "ENDTAB" else table
+            in_entry = section == "TABLES" and table is not None and value not in ("TABLE", "ENDTAB")
+            depth = 0
+        elif code == 2 and previous[:2] == (0, "SECTION"):
+            section = value
+        elif code == 2 and previous[:2] == (0, "TABLE"):
+            table = value
+        elif code == 102:
+            depth += 1 if value.startswith("{") else -1 if value == "}" and depth else 0
+        elif code == 2 and in_entry and depth == 0:
+            found.setdefault((table, value), line)
+            in_entry = False
+    return found
+
+
 class Sarif(unittest.TestCase):
     """--sarif: SARIF 2.1.0 that its schema and its authors' validator accept."""
 
@@ -1003,7 +1029,12 @@ class Sarif(unittest.TestCase):
         self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
         errors = [line for line in check.stdout.splitlines() if ": error " in line]
         self.assertEqual(errors, [], check.stdout)
-        return json.loads(path.read_text(encoding="utf-8"))
+        document = json.loads(path.read_text(encoding="utf-8"))
+        # A result without a region is one of a drawing without lines (JSON), never of a DXF drawing.
+        for index in map(int, re.findall(r"SARIF2017: runs\[0\]\.results\[(\d+)\]", check.stdout)):
+            uri = document["runs"][0]["results"][index]["locations"][0]["physicalLocation"]["artifactLocation"]["uri"]
+            self.assertFalse(uri.lower().endswith(".dxf"), uri)
+        return document
 
     def test_a_run_with_a_baseline_rules_and_a_drawing_not_audited(self):
         folder = scratch("sarif")
@@ -1034,6 +1065,12 @@ class Sarif(unittest.TestCase):
                   == {"uri": OFFICE_DXF, "uriBaseId": "%SRCROOT%"}]
         self.assertEqual(len([r for r in office if r["ruleId"].endswith(".standard")]), 6)
         self.assertTrue(any(r["ruleId"] == "layers.pattern" for r in office))
+        # A rule's finding of a layer points at the layer's line too.
+        name_lines = dxf_name_lines(SOURCE / OFFICE_DXF)
+        for result in (r for r in office if r["ruleId"] == "layers.pattern"):
+            name = re.search(r'"(.*?)"', result["message"]["text"]).group(1)
+            self.assertEqual(result["locations"][0]["physicalLocation"]["region"], {"startLine": name_lines[("LAYER", name)]},
+                             result["message"]["text"])
         first = next(r for r in office if r["ruleId"] == "layers.standard")
         self.assertEqual(first["message"]["text"], 'layer "A-WALL-OLD"')
         self.assertEqual(first["suppressions"], [{"kind": "external", "status": "accepted",
@@ -1042,7 +1079,8 @@ class Sarif(unittest.TestCase):
         site = [r for r in results if "uriBaseId" not in r["locations"][0]["physicalLocation"]["artifactLocation"]]
         self.assertTrue(site)
         self.assertTrue(all(r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"].startswith("file:///Z:/")
-                            and "suppressions" not in r for r in site))
+                            and "suppressions" not in r and "region" not in r["locations"][0]["physicalLocation"]
+                            for r in site))
         notifications = sarif_run["invocations"][0]["toolExecutionNotifications"]
         self.assertFalse(sarif_run["invocations"][0]["executionSuccessful"])
         self.assertEqual(len(notifications), 1)
@@ -1053,8 +1091,13 @@ class Sarif(unittest.TestCase):
         run = kvstcheck("--standard", STANDARD, OFFICE_DXF, "--sarif", windows_path(folder / "r.sarif"))
         self.assertEqual(run.status, 1, run)
         document = self.validate(folder / "r.sarif")
-        self.assertEqual([r["message"]["text"] for r in document["runs"][0]["results"]],
+        results = document["runs"][0]["results"]
+        self.assertEqual([r["message"]["text"] for r in results],
                          [line[len(OFFICE_DXF) + 2:] for line in finding_lines(OFFICE_DXF, OFFICE, 19)[:-1]])
+        # Each finding points at the line of its name's value in its table entry.
+        name_lines = dxf_name_lines(SOURCE / OFFICE_DXF)
+        self.assertEqual([r["locations"][0]["physicalLocation"]["region"] for r in results],
+                         [{"startLine": name_lines[(DXF_TABLES[kind], name)]} for kind, name in OFFICE])
         # A file of ours is rewritten without --force; a stranger's is not.
         self.assertEqual(kvstcheck("--standard", STANDARD, OFFICE_DXF, "--sarif", windows_path(folder / "r.sarif")).status, 1)
 

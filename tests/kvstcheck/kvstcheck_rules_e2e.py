@@ -280,7 +280,7 @@ class RulesLint(unittest.TestCase):
                 document = run.json()
                 validator.validate(document)
                 self.assertEqual((document["schemaVersion"], document["fileKind"], document["status"]),
-                                 (1, "rules", run.status), run)
+                                 (2, "rules", run.status), run)
         edits = [(w["rule"], w.get("edit")) for w in kvstcheck("lint", "--json", "edits.toml", cwd=folder).json()["warnings"]]
         for edit in [("duplicate-required", {"line": 2, "replace": "required = ['0', 'A']"}),
                      ("required-rejected", {"line": 3, "insertAfter": "patterns = ['^A$', '^(?:[^\\-]+-.+)$']"}),
@@ -288,7 +288,7 @@ class RulesLint(unittest.TestCase):
                      ("lineweight-value", {"line": 9, "replace": "lineweight = 35"})]:
             self.assertIn(edit, edits)
         self.assertIn("not a text file", kvstcheck("lint", "--json", "picture.toml", cwd=folder).json()["error"])
-        self.assertFalse(validator.is_valid({"schemaVersion": 1, "path": "a.toml", "status": 1, "fileKind": "rules",
+        self.assertFalse(validator.is_valid({"schemaVersion": 2, "path": "a.toml", "status": 1, "fileKind": "rules",
                                              "warnings": [{"rule": "no-such-rule", "severity": "error", "line": 1,
                                                            "column": 1, "problem": "p", "fix": "f"}]}))
 
