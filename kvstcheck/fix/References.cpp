@@ -118,8 +118,9 @@ std::optional<FixKind> KindOfTable(std::string_view table) noexcept {
 std::string_view KindWord(FixKind kind) noexcept { return kWords[static_cast<std::size_t>(kind)]; }
 
 bool IsReservedName(std::wstring_view folded) noexcept {
-    static constexpr std::wstring_view kReserved[] = {L"0", L"DEFPOINTS", L"BYLAYER", L"BYBLOCK", L"CONTINUOUS",
-                                                      L"STANDARD"};
+    // Folded as Unicode's simple case folding folds them: to small letters.
+    static constexpr std::wstring_view kReserved[] = {L"0", L"defpoints", L"bylayer", L"byblock", L"continuous",
+                                                      L"standard"};
     return std::find(std::begin(kReserved), std::end(kReserved), folded) != std::end(kReserved);
 }
 

@@ -10,6 +10,7 @@
 #include "DrawingBuilder.h"
 #include "fuzz/DxfRewriteCheck.h"
 #include "support/Corpus.h"
+#include "kvstcheck/fix/References.h"
 #include "kvstcheck/fix/Rewrite.h"
 #include "kvstcheck/fix/SystemTextCodec.h"
 #include "kvstcheck/readers/DxfReader.h"
@@ -359,6 +360,13 @@ TEST(DxfRewrite, TheFuzzCorpusKeepsTheRewritersPromises) {
         EXPECT_EQ(fuzzcheck::CheckDxfRewrite(input.bytes, bytes), "") << input.name;
         EXPECT_EQ(fuzzcheck::CheckDxfRewrite(input.bytes, kCodec), "") << input.name;
     }
+}
+
+// The reserved names are known however the drawing spells them, folded as the codec folds.
+TEST(DxfRewrite, ReservedNamesAreKnownInAnyLetterCase) {
+    for (const wchar_t* name : {L"0", L"Defpoints", L"BYLAYER", L"byblock", L"Continuous", L"STANDARD"})
+        EXPECT_TRUE(IsReservedName(kCodec.FoldCase(name))) << name;
+    for (const wchar_t* name : {L"A-WALL", L"Standard2", L"ByLayers"}) EXPECT_FALSE(IsReservedName(kCodec.FoldCase(name))) << name;
 }
 
 }  // namespace
