@@ -64,7 +64,7 @@ TEST(LintEdit, LinesMoveWithTheEdit) {
 // Standard files with the mistakes people make, put together at random from a table of lines.
 class MistakeGenerator {
 public:
-    explicit MistakeGenerator(unsigned seed) : random_(seed) {}
+    explicit MistakeGenerator(unsigned number) : random_(number) {}
 
     std::string File() {
         const int sections = Pick(1, 5);
@@ -130,7 +130,7 @@ void ExpectEveryEditProven(const std::vector<kvtest::CorpusInput>& inputs, std::
 
 TEST(LintEditProof, EveryEditOverGeneratedFiles) {
     std::vector<kvtest::CorpusInput> files;
-    for (unsigned seed = 1; seed <= 1200; ++seed) files.push_back({"generated " + std::to_string(seed), MistakeGenerator(seed).File()});
+    for (unsigned number = 1; number <= 1200; ++number) files.push_back({"generated " + std::to_string(number), MistakeGenerator(number).File()});
     std::size_t proven = 0;
     ExpectEveryEditProven(files, proven);
     EXPECT_GT(proven, 2000u) << "the generated mistakes should call for many edits";

@@ -14,7 +14,7 @@ namespace {
 // fields no layout uses, names a layout alone rejects, invisible characters where TOML wants blanks.
 class MistakeFile {
 public:
-    explicit MistakeFile(unsigned seed) : random_(seed) {}
+    explicit MistakeFile(unsigned number) : random_(number) {}
 
     std::string Make() {
         std::string text = "# generated\n[layers]\n";
@@ -65,7 +65,7 @@ private:
 TEST(RulesFixProof, EveryEditOfLintIsProvenOnTheCorpusAndOnGeneratedFiles) {
     std::vector<kvtest::CorpusInput> inputs = kvtest::ReadCorpus(KV_RULES_FILE_CORPUS);
     ASSERT_GE(inputs.size(), 1000u) << "the corpus folder " << KV_RULES_FILE_CORPUS << " is missing or small";
-    for (unsigned seed = 1; seed <= 600; ++seed) inputs.push_back({"generated " + std::to_string(seed), MistakeFile(seed).Make()});
+    for (unsigned number = 1; number <= 600; ++number) inputs.push_back({"generated " + std::to_string(number), MistakeFile(number).Make()});
     std::map<std::string, std::size_t> edits;
     for (const auto& input : inputs) {
         const std::string broken = fuzzcheck::CheckRulesFixes(input.bytes, edits);
