@@ -9,7 +9,7 @@
 
 namespace kvstcheck {
 
-std::size_t HintDistanceLimit(std::size_t nameLength) noexcept { return std::min<std::size_t>(3, nameLength / 3); }
+std::size_t HintDistanceLimit(std::size_t nameLength) noexcept { return std::min(NearNameIndex::kMostEdits, nameLength / 3); }
 
 HintFinder::HintFinder(const LoadedStandard& standard) {
     for (std::size_t kind = 0; kind < audit::kKindCount; ++kind) {
@@ -37,10 +37,10 @@ NameHints HintFinder::For(std::wstring_view kindLabel, std::wstring_view name) c
     const auto kind = KindOfLabel(kindLabel);
     if (!kind) return {};
     const KindIndex& index = kinds_[static_cast<std::size_t>(*kind)];
-    if (const auto same = index.firstOfFolded.find(FoldLetterCase(name));
-        same != index.firstOfFolded.end() && index.names[same->second] != name)
+    std::wstring folded = FoldLetterCase(name);
+    if (const auto same = index.firstOfFolded.find(folded); same != index.firstOfFolded.end() && index.names[same->second] != name)
         return NameHints{{index.names[same->second]}, true};
-    const std::wstring folded = FoldLetterCase(Skeleton(name));
+    if (const std::wstring skeleton = Skeleton(name); skeleton != name) folded = FoldLetterCase(skeleton);
     if (const auto alike = index.firstOfSkeleton.find(folded);
         alike != index.firstOfSkeleton.end() && index.names[alike->second] != name) {
         const std::wstring& allowed = index.names[alike->second];

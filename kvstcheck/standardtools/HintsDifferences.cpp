@@ -149,6 +149,8 @@ std::pair<std::size_t, std::size_t> Trimmed(const Read& visible) {
 }  // namespace
 
 std::wstring Skeleton(std::wstring_view name) {
+    // Printable ASCII other than the space reads as itself: most names are all of it.
+    if (std::all_of(name.begin(), name.end(), [](wchar_t c) { return c > L' ' && c < 0x7F; })) return std::wstring(name);
     const Read visible = Visible(FromWide(name));
     const auto [first, end] = Trimmed(visible);
     return ToWide(std::u32string_view(visible.reads).substr(first, end - first));

@@ -7,6 +7,7 @@
 
 #include "kvstcheck/standardtools/EditDistance.h"
 #include "kvstcheck/standardtools/HintsDifferences.h"
+#include "kvstcheck/standardtools/HintsIndex.h"
 #include "kvstcheck/standardtools/LetterCase.h"
 #include "support/TempFolder.h"
 
@@ -48,24 +49,6 @@ TEST(EditDistance, BandedSearchAgreesWithTheWholeTableUpToItsLimit) {
         const std::size_t full = FullEditDistance(a, b);
         EXPECT_EQ(BoundedEditDistance(a, b, limit), std::min(full, limit + 1))
             << "case " << caseNumber << " limit " << limit;
-        EXPECT_EQ(kvstcheck::WordEditDistance(a).To(b), full) << "case " << caseNumber;
-    }
-}
-
-TEST(EditDistance, TheWordSearchUpToItsLongestPattern) {
-    std::mt19937 random(64);
-    const std::size_t longest = kvstcheck::WordEditDistance::kLongestPattern;
-    for (const std::size_t length : {std::size_t{1}, longest / 2, longest - 1, longest}) {
-        for (int caseNumber = 0; caseNumber < 50; ++caseNumber) {
-            std::wstring a(length, L'a');
-            for (wchar_t& c : a) c = static_cast<wchar_t>(L'a' + random() % 3 + (random() % 5 == 0 ? 0x4E00 : 0));
-            std::wstring b = a;
-            for (int edit = 0; edit < 4 && !b.empty(); ++edit) {
-                const std::size_t at = random() % b.size();
-                if (random() % 2) b.erase(at, 1); else b[at] = L'z';
-            }
-            EXPECT_EQ(kvstcheck::WordEditDistance(a).To(b), FullEditDistance(a, b)) << length << " " << caseNumber;
-        }
     }
 }
 
@@ -234,4 +217,58 @@ TEST(HintFinder, TheIndexAgreesWithMeasuringEveryName) {
             EXPECT_EQ(found.names, NearestByEveryName(unique, name)) << "standard " << standardNumber << ", " << kvtest::Utf8(name);
         }
     }
+}
+
+namespace {
+
+// Names that share starts, end inside one another ("AB", "ABA", "ABAB"), and repeat, over an alphabet
+// of an ASCII letter, a digit, a non-ASCII letter and a hyphen: what a trie's edges and a search's
+// narrowing must get right.
+std::vector<std::wstring> CrowdedNames(std::mt19937& random) {
+    const std::wstring alphabet = L"a1\u0561-";
+    std::vector<std::wstring> names;
+    for (std::size_t i = 0, count = random() % 120; i < count; ++i) {
+        std::wstring name = i > 0 && random() % 3 == 0 ? names[random() % names.size()] : L"";
+        if (random() % 4 == 0 && !name.empty()) name.resize(random() % name.size());
+        for (std::size_t more = random() % 7; more > 0; --more) name += alphabet[random() % alphabet.size()];
+        names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+// Every limit and count, with names left out: the index answers what measuring every name answers, the
+// nearest first and, of equals, the first in the list.
+TEST(NearNameIndex, AgreesWithMeasuringEveryNameForEveryLimitAndCount) {
+    std::mt19937 random(27);
+    for (int listNumber = 0; listNumber < 60; ++listNumber) {
+        const std::vector<std::wstring> names = CrowdedNames(random);
+        const kvstcheck::NearNameIndex index(names);
+        for (int queryNumber = 0; queryNumber < 40; ++queryNumber) {
+            std::wstring query = names.empty() || queryNumber % 4 == 0 ? L"" : names[random() % names.size()];
+            for (std::size_t edits = random() % 4; edits > 0 && !query.empty(); --edits) query[random() % query.size()] = L'1';
+            if (queryNumber % 5 == 0) query += L"a-";
+            const std::size_t limit = random() % (kvstcheck::NearNameIndex::kMostEdits + 1);
+            const std::size_t count = random() % 5;
+            const std::size_t leftOut = random() % 9;
+            const auto skip = [&](std::size_t position) { return leftOut > 0 && position % leftOut == 0; };
+            std::vector<std::pair<std::size_t, std::size_t>> expected;
+            for (std::size_t i = 0; i < names.size(); ++i)
+                if (const std::size_t distance = FullEditDistance(query, names[i]); distance <= limit && !skip(i))
+                    expected.emplace_back(distance, i);
+            std::sort(expected.begin(), expected.end());
+            if (expected.size() > count) expected.resize(count);
+            EXPECT_EQ(index.Nearest(query, limit, count, skip), expected)
+                << "list " << listNumber << ", query " << kvtest::Utf8(query) << ", limit " << limit << ", count " << count;
+        }
+    }
+}
+
+TEST(NearNameIndex, AnEmptyListAndAnEmptyNameAreAnswered) {
+    const auto none = [](std::size_t) { return false; };
+    EXPECT_TRUE(kvstcheck::NearNameIndex({}).Nearest(L"A", 3, 3, none).empty());
+    const kvstcheck::NearNameIndex index({L"", L"a", L"ab", L"ab"});
+    EXPECT_EQ(index.Nearest(L"", 1, 3, none), (std::vector<std::pair<std::size_t, std::size_t>>{{0, 0}, {1, 1}}));
+    EXPECT_EQ(index.Nearest(L"ab", 0, 3, none), (std::vector<std::pair<std::size_t, std::size_t>>{{0, 2}, {0, 3}}));
 }
