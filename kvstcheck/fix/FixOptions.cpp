@@ -75,8 +75,6 @@ FixOptions OptionsOf(const FixArguments& fix) {
 
 }  // namespace
 
-bool IsFixCommand(const std::vector<std::string>& arguments) { return arguments.size() > 1 && arguments[1] == "fix"; }
-
 ParsedFixCommand ParseFixCommand(const std::vector<std::string>& arguments) {
     CLI::App app("Renames what the standard does not allow, as the rules files and maps say: a plan first, then "
                  "copies or the drawings themselves, each audited again before it is kept.",
