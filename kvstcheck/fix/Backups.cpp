@@ -20,19 +20,21 @@ std::wstring FileNameOf(const std::wstring& path) {
     return separator == std::wstring::npos ? path : path.substr(separator + 1);
 }
 
-// The drawing's bytes and times into the backup; BackupError in plain words.
-void CopyInto(const std::wstring& drawing, PendingFile& backup) {
+// The drawing's bytes and times into the backup; their SHA-256, or BackupError in plain words.
+std::string CopyInto(const std::wstring& drawing, PendingFile& backup) {
     const kv::FileHandle times(::CreateFileW(SystemPath(drawing).c_str(), FILE_READ_ATTRIBUTES,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string sha256;
     try {
         DrawingBytes bytes(drawing);
-        CopyAll(bytes, backup);
+        sha256 = CopyAll(bytes, backup);
         backup.Finish();
     } catch (const InputError& error) {
         throw BackupError("the backup " + EncodeUtf8(backup.path()) + " cannot be written: " + error.what());
     }
     if (times) backup.TakeTimesOf(times.get());
+    return sha256;
 }
 
 }  // namespace
@@ -69,7 +71,7 @@ std::string MakeFolders(const std::wstring& folder) {
     return "the folder " + EncodeUtf8(full) + " cannot be made: " + SystemMessage(::GetLastError());
 }
 
-PendingFile MakeBackup(const std::wstring& drawing, const std::wstring& folder, const InterruptsStopRun& interrupts) {
+PendingBackup MakeBackup(const std::wstring& drawing, const std::wstring& folder, const InterruptsStopRun& interrupts) {
     if (const std::string error = folder.empty() ? std::string() : MakeFolders(folder); !error.empty())
         throw BackupError(error);
     const std::wstring name = FileNameOf(drawing);
@@ -80,8 +82,8 @@ PendingFile MakeBackup(const std::wstring& drawing, const std::wstring& folder, 
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
         if (error != 0)
             throw BackupError("the backup " + EncodeUtf8(backup.path()) + " cannot be written: " + SystemMessage(error));
-        CopyInto(drawing, backup);
-        return backup;
+        std::string sha256 = CopyInto(drawing, backup);
+        return {std::move(backup), std::move(sha256)};
     }
     throw BackupError("the drawing has " + std::to_string(kMostBackups) + " backups in " + EncodeUtf8(folder) +
                       " already: move some away");

@@ -20,11 +20,17 @@ std::wstring BelowFolder(const std::wstring& folder, const std::wstring& relativ
 // The part of a drawing's path below the folder argument it came from; for a file argument, its file name.
 std::wstring RelativePath(const std::wstring& argument, const std::wstring& drawing, bool argumentIsFolder);
 
+// A drawing's backup, not kept yet, and the SHA-256 of the bytes it holds.
+struct PendingBackup {
+    PendingFile file;
+    std::string sha256;
+};
+
 // Copies the drawing, with its times, to the first free backup name in folder (created with its parents
 // when missing; empty: the current folder); an existing file is never replaced. The backup goes again
 // unless it is kept, which the caller does just before the drawing is replaced. Throws BackupError in
 // plain words, or RunInterrupted.
-PendingFile MakeBackup(const std::wstring& drawing, const std::wstring& folder, const InterruptsStopRun& interrupts);
+PendingBackup MakeBackup(const std::wstring& drawing, const std::wstring& folder, const InterruptsStopRun& interrupts);
 
 // Creates a folder and those above it; empty when it exists or was made, else why not (UTF-8).
 std::string MakeFolders(const std::wstring& folder);

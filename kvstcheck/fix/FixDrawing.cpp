@@ -158,11 +158,12 @@ RewriteAccount Rewrite(const FixContext& context, const DrawingTarget& target, c
 
 // The original kept as its backup and the fixed drawing put in its place, or neither: a backup is kept
 // only just before its drawing is replaced, and goes again when that fails.
-std::wstring ReplaceKeepingBackup(const FixContext& context, const DrawingTarget& target, PendingFile& fixed) {
+std::wstring ReplaceKeepingBackup(const FixContext& context, const DrawingTarget& target, const std::string& planned,
+                                  PendingFile& fixed) {
     const FixOptions& options = context.options;
     const std::wstring backupFolder =
         FolderPart(options.backupDir.empty() ? target.path : BelowFolder(options.backupDir, target.below));
-    PendingFile backup = [&] {
+    PendingBackup backup = [&] {
         try {
             return MakeBackup(target.path, backupFolder, context.interrupts);
         } catch (const BackupError& error) {
@@ -170,14 +171,16 @@ std::wstring ReplaceKeepingBackup(const FixContext& context, const DrawingTarget
             throw InputError(0, error.what());
         }
     }();
+    // The bytes replaced must be the ones fixed: a program may have saved the drawing meanwhile.
+    if (backup.sha256 != planned) throw InputError(0, "the drawing changed since it was read");
     const InterruptsHeld held;
-    if (std::string error = backup.Keep(); !error.empty())
-        throw InputError(0, "the backup " + WideToUtf8(backup.path()) + " cannot be kept: " + error);
+    if (std::string error = backup.file.Keep(); !error.empty())
+        throw InputError(0, "the backup " + WideToUtf8(backup.file.path()) + " cannot be kept: " + error);
     if (std::string error = fixed.MoveTo(target.path, true); !error.empty()) {
-        ::DeleteFileW(SystemPath(backup.path()).c_str());
+        ::DeleteFileW(SystemPath(backup.file.path()).c_str());
         throw InputError(0, "the drawing cannot be replaced: " + error);
     }
-    return backup.path();
+    return backup.file.path();
 }
 
 // Writes, proves and keeps the fixed drawing; the plan says what was done or why nothing was kept.
@@ -191,9 +194,7 @@ void Apply(const FixContext& context, const DrawingTarget& target, Planned& plan
         throw InputError(0, "the fixed drawing failed its check, so it was not kept: " + failed);
     context.interrupts.ThrowIfInterrupted();
     if (options.inPlace) {
-        // The bytes replaced must be the ones fixed: a program may have saved the drawing meanwhile.
-        if (HashOfFile(target.path) != planned.plan.sha256) throw InputError(0, "the drawing changed since it was read");
-        planned.plan.backup = WideToUtf8(ReplaceKeepingBackup(context, target, temporary));
+        planned.plan.backup = WideToUtf8(ReplaceKeepingBackup(context, target, planned.plan.sha256, temporary));
     } else {
         const InterruptsHeld held;
         if (std::string error = temporary.MoveTo(destination, options.force); !error.empty())

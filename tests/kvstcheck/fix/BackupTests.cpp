@@ -8,6 +8,7 @@
 #include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/Interrupts.h"
+#include "kvstcheck/reports/Sha256.h"
 #include "com/Handle.h"
 
 namespace {
@@ -55,9 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
 // A backup kept, as the fix keeps it just before the drawing is replaced; its path.
 std::wstring KeptBackup(const std::wstring& drawing, const std::wstring& folder) {
     const kvstcheck::InterruptsStopRun interrupts;
-    PendingFile backup = MakeBackup(drawing, folder, interrupts);
-    EXPECT_EQ(backup.Keep(), "");
-    return backup.path();
+    PendingBackup backup = MakeBackup(drawing, folder, interrupts);
+    std::string error;
+    EXPECT_EQ(backup.sha256, kvstcheck::Sha256Hex(kvstcheck::ReadSmallFile(drawing, 1024, error).value_or("")));
+    EXPECT_EQ(backup.file.Keep(), "");
+    return backup.file.path();
 }
 
 TEST(BackupTest, AnEarlierBackupIsNeverReplaced) {
@@ -80,8 +83,8 @@ TEST(BackupTest, ABackupNotKeptGoesAndItsNameIsFreeAgain) {
     kvtest::WriteFileBytes(drawing, "bytes");
     const kvstcheck::InterruptsStopRun interrupts;
     {
-        const PendingFile dropped = MakeBackup(drawing, folder.path(), interrupts);
-        EXPECT_EQ(dropped.path(), folder / L"a.dxf.bak");
+        const PendingBackup dropped = MakeBackup(drawing, folder.path(), interrupts);
+        EXPECT_EQ(dropped.file.path(), folder / L"a.dxf.bak");
     }
     EXPECT_EQ(kvstcheck::KindOfPath(folder / L"a.dxf.bak"), kvstcheck::PathKind::Missing);
     EXPECT_EQ(KeptBackup(drawing, folder.path()), folder / L"a.dxf.bak");
