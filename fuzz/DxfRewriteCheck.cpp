@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/readers/DxfReader.h"
 #include "kvstcheck/readers/InputError.h"
 
@@ -14,19 +15,6 @@ using kvstcheck::fix::FixRequest;
 using kvstcheck::fix::RewriteAccount;
 
 constexpr wchar_t kLastByteCharacter = 0xFE;
-
-void AppendUtf8(std::string& bytes, char32_t code) {
-    if (code < 0x80) {
-        bytes += static_cast<char>(code);
-    } else if (code < 0x800) {
-        bytes += static_cast<char>(0xC0 | (code >> 6));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        bytes += static_cast<char>(0xE0 | (code >> 12));
-        bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        bytes += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 std::vector<std::wstring>& ListOf(kvstcheck::DrawingNames& names, std::size_t kind) {
     std::vector<std::wstring>* lists[] = {&names.layers, &names.linetypes, &names.textStyles, &names.dimStyles};
@@ -86,21 +74,13 @@ bool ByteTextCodec::Knows(unsigned codePage) const { return codePage != 0; }
 std::optional<std::wstring> ByteTextCodec::Decode(std::string_view bytes, unsigned codePage) const {
     std::wstring text;
     if (codePage == kvstcheck::kUtf8CodePage) {
-        for (std::size_t i = 0; i < bytes.size();) {
-            const auto lead = static_cast<unsigned char>(bytes[i]);
-            const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 0;
-            if (length == 0 || i + length > bytes.size()) return std::nullopt;
-            char32_t code = length == 1 ? lead : length == 2 ? (lead & 0x1F) : (lead & 0x0F);
-            for (std::size_t k = 1; k < length; ++k) {
-                const auto next = static_cast<unsigned char>(bytes[i + k]);
-                if ((next & 0xC0) != 0x80) return std::nullopt;
-                code = (code << 6) | (next & 0x3F);
-            }
-            std::string again;
-            AppendUtf8(again, code);
-            if (again != bytes.substr(i, length)) return std::nullopt;  // overlong
+        // As the system's strict conversion: no invalid sequence, and only what UTF-16 holds in one unit
+        // (Encode's range).
+        const kvstcheck::Utf8Points decoded = kvstcheck::DecodeUtf8Points(bytes);
+        if (!decoded.valid) return std::nullopt;
+        for (const char32_t code : decoded.points) {
+            if (code > 0xFFFF) return std::nullopt;
             text += static_cast<wchar_t>(code);
-            i += length;
         }
         return text;
     }
@@ -117,7 +97,7 @@ std::optional<std::string> ByteTextCodec::Encode(std::wstring_view text, unsigne
         const auto code = static_cast<char32_t>(c);
         if (codePage == kvstcheck::kUtf8CodePage) {
             if (code > 0xFFFF) return std::nullopt;
-            AppendUtf8(bytes, code);
+            kvstcheck::AppendUtf8(bytes, code);
         } else {
             if (c > kLastByteCharacter) return std::nullopt;
             bytes += static_cast<char>(c);

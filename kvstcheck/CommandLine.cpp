@@ -1,6 +1,5 @@
 #include "kvstcheck/CommandLine.h"
 
-
 #include <CLI/CLI.hpp>
 
 #include "kvstcheck/Text.h"
@@ -133,14 +132,20 @@ void AddAuditOptions(CLI::App& app, AuditArguments& audit) {
     app.footer("Exit status: 0 no findings (but accepted ones), 1 findings, 2 a drawing could not be read, the "
                "plug-in or its standard file is not ready, a baseline, list or output file cannot be used, the "
                "standard output cannot be written, or the run was interrupted or ended by a fault (no report is "
-               "written then).\nThe "
-               "standard file's own tools: kvstcheck help lint, kvstcheck help make-standard.");
+               "written then).\nkvstcheck help COMMAND (or kvstcheck COMMAND --help) explains each command.");
 }
 
+std::string_view WordOf(Command command) {
+    for (const CommandName& name : kCommandNames)
+        if (name.command == command) return name.word;
+    return {};
+}
+
+// The command's subcommand, made from kCommandNames.
+CLI::App* SubcommandOf(CLI::App& app, Command command) { return app.get_subcommand(std::string(WordOf(command))); }
+
 CLI::App* AddLint(CLI::App& app, LintArguments& lint) {
-    CLI::App* command = app.add_subcommand(
-        "lint", "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it "
-                "will read otherwise than its author most likely meant, with a fix.");
+    CLI::App* command = SubcommandOf(app, Command::Lint);
     auto* files =
         command
             ->add_option("standard", lint.files,
@@ -159,9 +164,7 @@ CLI::App* AddLint(CLI::App& app, LintArguments& lint) {
 }
 
 CLI::App* AddMakeStandard(CLI::App& app, MakeStandardArguments& make) {
-    CLI::App* command = app.add_subcommand(
-        "make-standard", "Writes a standard file that allows every name of the reference drawings, kind by kind "
-                         "in first-seen order, in the system code page.");
+    CLI::App* command = SubcommandOf(app, Command::MakeStandard);
     command->add_option("drawings", make.references, "Reference drawings: ASCII DXF (.dxf) or JSON (.json)")
         ->required()
         ->type_name("FILE");
@@ -213,6 +216,14 @@ Options LintOptions(const LintArguments& lint) {
     return options;
 }
 
+// The fix command reads its own options: the whole command line goes to it.
+Options HandedToFix(std::vector<std::string> arguments) {
+    Options options;
+    options.command = Command::Fix;
+    options.arguments = std::move(arguments);
+    return options;
+}
+
 Options MakeStandardOptions(const MakeStandardArguments& make) {
     Options options;
     options.command = Command::MakeStandard;
@@ -231,6 +242,11 @@ std::wstring OutputPath(const Options& options, std::string_view option) {
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    ParsedCommandLine parsed;
+    if (arguments.size() > 1 && arguments[1] == WordOf(Command::Fix)) {
+        parsed.options = HandedToFix(arguments);
+        return parsed;
+    }
     CLI::App app("Audits drawings against a standard file through the standards-check plug-in "
                  "KVStVB7Default.dll, as a CAD standards manager does.",
                  "kvstcheck");
@@ -239,17 +255,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     AuditArguments audit;
     AddAuditOptions(app, audit);
     app.require_subcommand(0, 1);
+    std::vector<std::string> words;
+    for (const CommandName& name : kCommandNames) {
+        words.emplace_back(name.word);
+        app.add_subcommand(words.back(), std::string(name.summary));
+    }
+    // Listed and explained here; its own options are read by the fix command, which comes first.
+    CLI::App* fix = SubcommandOf(app, Command::Fix);
+    fix->allow_extras();
     LintArguments lintArguments;
     CLI::App* lint = AddLint(app, lintArguments);
     MakeStandardArguments makeArguments;
     CLI::App* make = AddMakeStandard(app, makeArguments);
     std::string helpTopic;
     CLI::App* help = app.add_subcommand("help", "Explains kvstcheck, or one of its commands");
-    help->add_option("command", helpTopic, "lint or make-standard")->check(CLI::IsMember({"lint", "make-standard"}));
+    help->add_option("command", helpTopic, "One of the commands above")->check(CLI::IsMember(words));
 
     std::vector<const char*> argv;
     for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    ParsedCommandLine parsed;
     std::vector<Glob> excludes;
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
@@ -258,6 +281,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         excludes = ParseExcludes(audit.excludes);
         if (lint->parsed() && lintArguments.files.empty() && !lintArguments.installed)
             throw CLI::RequiredError("standard");
+        if (fix->parsed()) throw CLI::ValidationError("fix", "the word fix comes first, then its options: kvstcheck fix ...");
     } catch (const CLI::ParseError& error) {
         const CLI::App* failed = lint->parsed() ? lint : make->parsed() ? make : &app;
         if (error.get_exit_code() == 0) {
@@ -269,10 +293,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return parsed;
     }
     if (help->parsed()) {
-        parsed.output = HelpOf(app, helpTopic.empty() ? &app : app.get_subcommand(helpTopic));
-        return parsed;
-    }
-    if (audit.version) {
+        // The fix command's help is its own.
+        if (helpTopic == WordOf(Command::Fix))
+            parsed.options = HandedToFix({arguments.front(), helpTopic, "--help"});
+        else
+            parsed.output = HelpOf(app, helpTopic.empty() ? &app : app.get_subcommand(helpTopic));
+    } else if (audit.version) {
         parsed.options.emplace().command = Command::Version;
         parsed.options->plugin = Wide(audit.plugin);
     } else if (lint->parsed()) {

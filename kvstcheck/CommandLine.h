@@ -1,6 +1,7 @@
 #pragma once
 // The command line: drawing files and folders, and the options that choose the plug-in, the standard
 // file and the reports; or one of the tools for standard files (lint, make-standard).
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,28 @@ enum class Command {
     Lint,          // explain the standard file (or a .toml rules file): what reads otherwise than meant
     MakeStandard,  // write a standard file that allows every name of the drawings
     Version,       // print the tool's version and the plug-in module's
+    Fix,           // rename what the standard does not allow (kvstcheck/fix/), reading its own options
+};
+
+// A command a user types after kvstcheck, as kvstcheck --help lists it and kvstcheck help explains
+// it. The audit and --version take no word.
+struct CommandName {
+    Command command;
+    std::string_view word;
+    std::string_view summary;
+};
+
+// Every command with a word, in the order the help lists them; commands/Commands.cpp runs each.
+inline constexpr std::array kCommandNames = {
+    CommandName{Command::Lint, "lint",
+                "Explains a standard file: what the plug-in will load from it, kind by kind, and each line it will "
+                "read otherwise than its author most likely meant, with a fix (a .toml file: a rules file)."},
+    CommandName{Command::MakeStandard, "make-standard",
+                "Writes a standard file that allows every name of the reference drawings, kind by kind in first-seen "
+                "order, in the system code page."},
+    CommandName{Command::Fix, "fix",
+                "Renames what the standard does not allow, as rules files and maps say: a plan first, then copies "
+                "or the drawings themselves, each audited again before it is kept."},
 };
 
 struct OutputFormat;
@@ -47,6 +70,7 @@ struct Options {
     bool allNames = false;                // lint: list every name, not the first few of each kind
     bool json = false;
     unsigned jobs = 0;      // audit: drawings audited at once; 0 for one per processor
+    std::vector<std::string> arguments;  // fix: the whole command line (UTF-8), which it reads itself
 };
 
 struct ParsedCommandLine {

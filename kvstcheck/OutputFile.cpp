@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "kvstcheck/Files.h"
+#include "kvstcheck/Interrupts.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
 
@@ -14,18 +15,6 @@ namespace {
 // Enough of a file's beginning to hold any format's mark.
 constexpr DWORD kHeadBytes = 4096;
 constexpr char kHtmlGenerator[] = "<meta name=\"generator\" content=\"kvstcheck\">";
-
-// Ctrl+C while a temporary file exists would leave it behind: the console's interrupts wait until
-// the file is in place or gone. A run writes its files at its very end, so nothing is lost by it.
-BOOL WINAPI HoldInterrupt(DWORD event) { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE; }
-
-class InterruptsHeld {
-public:
-    InterruptsHeld() { ::SetConsoleCtrlHandler(HoldInterrupt, TRUE); }
-    InterruptsHeld(const InterruptsHeld&) = delete;
-    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-    ~InterruptsHeld() { ::SetConsoleCtrlHandler(HoldInterrupt, FALSE); }
-};
 
 // A new file beside the output, removed unless it was moved into place.
 class TemporaryBeside {
@@ -169,6 +158,8 @@ std::string OutputFile::Refusal(const RunInputs& inputs, bool force) {
 std::string OutputFile::Write(std::string_view bytes) const {
     const std::string named = EncodeUtf8(path_) + ": cannot write " + what_ + ": ";
     const std::wstring full = FullPath(path_);
+    // Ctrl+C while the temporary file exists would leave it behind: interrupts wait until it is in place
+    // or gone. A run writes its files at its very end, so nothing is lost by it.
     const InterruptsHeld held;
     TemporaryBeside temporary(full);
     if (const DWORD error = temporary.error())

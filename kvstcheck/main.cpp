@@ -14,8 +14,6 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/commands/Commands.h"
 #include "kvstcheck/model/RunReport.h"
-#include "kvstcheck/fix/FixCommand.h"
-#include "kvstcheck/fix/FixOptions.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/runs/Faults.h"
 #include "kvstcheck/runs/Interruption.h"
@@ -34,7 +32,6 @@ std::vector<std::string> Arguments() {
 int RunCommand() {
     try {
         const auto arguments = Arguments();
-        if (kvstcheck::fix::IsFixCommand(arguments)) return kvstcheck::fix::RunFixCommand(arguments);
         const auto parsed = kvstcheck::ParseCommandLine(arguments);
         kvstcheck::WriteOut(parsed.output);
         kvstcheck::WriteErr(parsed.error);

@@ -25,7 +25,16 @@ constexpr CommandEntry kCommands[] = {
     {Command::Lint, &RunLintCommand, true},
     {Command::MakeStandard, &RunMakeStandardCommand, true},
     {Command::Version, &RunVersionCommand, false},
+    {Command::Fix, &RunFixCommand, false},  // starts COM itself
 };
+
+constexpr bool Runs(Command command) {
+    return std::any_of(std::begin(kCommands), std::end(kCommands), [command](const CommandEntry& e) { return e.command == command; });
+}
+
+// A command the help lists is one this table runs.
+static_assert(std::all_of(kCommandNames.begin(), kCommandNames.end(), [](const CommandName& name) { return Runs(name.command); }),
+              "every command of kCommandNames needs its line in kCommands");
 
 }  // namespace
 

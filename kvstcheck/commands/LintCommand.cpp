@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kvstcheck/commands/Commands.h"
+#include "kvstcheck/fix/FixMap.h"
 #include "kvstcheck/model/RunReport.h"
 #include "kvstcheck/reports/Console.h"
 #include "kvstcheck/rules/RulesLint.h"
@@ -14,7 +15,9 @@ int RunLintCommand(const Options& options) {
     const auto isRules = [](const std::wstring& path) { return rules::IsRulesFile(path); };
     const auto rulesFiles = std::count_if(options.standards.begin(), options.standards.end(), isRules);
     if (options.installed || rulesFiles == 0) return Lint(options);
-    if (options.standards.size() == 1) return rules::LintRulesFile(options.standard, options.json);
+    // The [fix] tables are judged as the audit judges them.
+    const rules::MoreChecks fixTables = fix::LintFixTables;
+    if (options.standards.size() == 1) return rules::LintRulesFile(options.standard, options.json, fixTables);
     if (options.json) {
         WriteError("lint --json takes several standard files, or one rules file on its own");
         return kBroken;
@@ -24,7 +27,7 @@ int RunLintCommand(const Options& options) {
         Options one = options;
         one.standards = {path};
         one.standard = path;
-        status = std::max(status, isRules(path) ? rules::LintRulesFile(path, false) : Lint(one));
+        status = std::max(status, isRules(path) ? rules::LintRulesFile(path, false, fixTables) : Lint(one));
     }
     return status;
 }

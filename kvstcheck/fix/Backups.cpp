@@ -5,6 +5,7 @@
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/Text.h"
+#include "kvstcheck/readers/InputError.h"
 
 namespace kvstcheck::fix {
 namespace {
@@ -17,6 +18,23 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 std::wstring FileNameOf(const std::wstring& path) {
     const auto separator = path.find_last_of(L"\\/");
     return separator == std::wstring::npos ? path : path.substr(separator + 1);
+}
+
+// The drawing's bytes and times into the backup; their SHA-256, or BackupError in plain words.
+std::string CopyInto(const std::wstring& drawing, PendingFile& backup) {
+    const kv::FileHandle times(::CreateFileW(SystemPath(drawing).c_str(), FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string sha256;
+    try {
+        DrawingBytes bytes(drawing);
+        sha256 = CopyAll(bytes, backup);
+        backup.Finish();
+    } catch (const InputError& error) {
+        throw BackupError("the backup " + EncodeUtf8(backup.path()) + " cannot be written: " + error.what());
+    }
+    if (times) backup.TakeTimesOf(times.get());
+    return sha256;
 }
 
 }  // namespace
@@ -53,17 +71,19 @@ std::string MakeFolders(const std::wstring& folder) {
     return "the folder " + EncodeUtf8(full) + " cannot be made: " + SystemMessage(::GetLastError());
 }
 
-std::wstring MakeBackup(const std::wstring& drawing, const std::wstring& folder) {
+PendingBackup MakeBackup(const std::wstring& drawing, const std::wstring& folder, const InterruptsStopRun& interrupts) {
     if (const std::string error = folder.empty() ? std::string() : MakeFolders(folder); !error.empty())
         throw BackupError(error);
     const std::wstring name = FileNameOf(drawing);
     for (std::size_t attempt = 0; attempt < kMostBackups; ++attempt) {
-        const std::wstring backup = BelowFolder(folder, BackupName(name, attempt));
-        // Fails when the name is taken, so an earlier backup is never replaced, even one made meanwhile.
-        if (::CopyFileW(SystemPath(drawing).c_str(), SystemPath(backup).c_str(), TRUE)) return backup;
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
-            throw BackupError("the backup " + EncodeUtf8(backup) + " cannot be written: " + SystemMessage(error));
+        // Made only where the name is free, so an earlier backup is never replaced, even one made meanwhile.
+        PendingFile backup(BelowFolder(folder, BackupName(name, attempt)), CREATE_NEW, interrupts);
+        const DWORD error = backup.error();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+        if (error != 0)
+            throw BackupError("the backup " + EncodeUtf8(backup.path()) + " cannot be written: " + SystemMessage(error));
+        std::string sha256 = CopyInto(drawing, backup);
+        return {std::move(backup), std::move(sha256)};
     }
     throw BackupError("the drawing has " + std::to_string(kMostBackups) + " backups in " + EncodeUtf8(folder) +
                       " already: move some away");

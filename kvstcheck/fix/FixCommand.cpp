@@ -7,6 +7,7 @@
 #include "kvstcheck/CodePoints.h"
 #include "kvstcheck/DrawingWalk.h"
 #include "kvstcheck/Files.h"
+#include "kvstcheck/Interrupts.h"
 #include "kvstcheck/OutputFile.h"
 #include "kvstcheck/Text.h"
 #include "kvstcheck/fix/Backups.h"
@@ -105,6 +106,8 @@ std::string Summary(const FixPlan& plan, bool writes) {
 }
 
 int Run(const FixOptions& options) {
+    // As in an audit: the first Ctrl+C stops the run at the next step, the drawing under way as it was.
+    const InterruptsStopRun interrupts;
     const FixSetup setup = LoadFixSetup(options);
     FixPlan source = ReadPlan(options);
     const std::vector<DrawingTarget> targets = TargetsOf(options, source.drawings);
@@ -115,14 +118,17 @@ int Run(const FixOptions& options) {
     auto files = ReportFiles(options, inputs);
     const FixAuditor auditor(options.plugin, options.standard, setup.rules);
     const SystemTextCodec codec;
-    const FixContext context{options, setup, auditor, codec};
+    const FixContext context{options, setup, auditor, codec, interrupts};
     for (const DrawingTarget& target : targets) {
+        interrupts.ThrowIfInterrupted();
         plan.drawings.push_back(FixDrawing(context, target));
         const DrawingPlan& done = plan.drawings.back();
         if (!done.refusal.empty()) WriteError(done.path + ": refused: " + done.refusal);
         if (!done.error.empty()) WriteError(done.path + ": " + done.error);
         if (!options.json) WriteOut(FormatPlan(done));
     }
+    // A plan or summary of part of the run would pass for the whole.
+    interrupts.ThrowIfInterrupted();
     WriteOut(options.json ? PlanToJson(plan) : Summary(plan, options.Writes()));
     int status = StatusOf(plan);
     for (auto& [file, kind] : files)
@@ -155,6 +161,8 @@ int RunFixCommand(const std::vector<std::string>& arguments) {
         WriteError(error.what());
     } catch (const InputError& error) {
         WriteError(error.what());
+    } catch (const RunInterrupted& interrupted) {
+        WriteError(interrupted.what());
     }
     return kBroken;
 }

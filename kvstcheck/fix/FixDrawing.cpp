@@ -104,15 +104,15 @@ std::wstring DestinationOf(const FixOptions& options, const DrawingTarget& targe
 // The written drawing read again, audited again and compared pair by pair with the original; empty when
 // it holds, else what fails.
 std::string Prove(const FixContext& context, const DrawingTarget& target, const Planned& planned, const RewriteAccount& done,
-                  const std::wstring& written) {
+                  const PendingFile& written) {
     DrawingNames names;
     if (planned.json) {
-        std::string error;
-        const auto bytes = ReadSmallFile(written, kLargestJsonDrawing, error);
-        if (!bytes) return "it cannot be read again: " + error;
-        names = ReadJsonDrawing(*bytes);
+        DrawingBytes again = written.ReadBack();
+        StringSink bytes;
+        CopyAll(again, bytes);
+        names = ReadJsonDrawing(bytes.text);
     } else {
-        DrawingBytes rewrittenNames(written);
+        DrawingBytes rewrittenNames = written.ReadBack();
         names = ReadDxf(rewrittenNames, SystemTextDecoder()).names;
     }
     const std::string findings = CompareFindings(planned.before, planned.expected, context.auditor.Audit(names, target.path));
@@ -124,74 +124,96 @@ std::string Prove(const FixContext& context, const DrawingTarget& target, const 
                    ? std::string()
                    : "its names read back are not the ones planned";
     DrawingBytes original(target.path);
-    DrawingBytes rewritten(written);
+    DrawingBytes rewritten = written.ReadBack();
     return VerifyRewrite(original, rewritten, context.codec, done).value_or(std::string());
 }
 
-// A copy below --output never stands where its own drawing is: that is --in-place, with its backup.
-void RefuseCopyOverItself(const std::wstring& destination, const DrawingTarget& target) {
+// The folders of a copy below --output made; the copy never stands where its own drawing is (that is
+// --in-place, with its backup) nor replaces a file there without --force.
+void PrepareCopy(const FixOptions& options, const std::wstring& destination, const DrawingTarget& target) {
+    if (std::string error = MakeFolders(FolderOf(FullPath(destination))); !error.empty()) throw InputError(0, error);
     const auto copy = IdentityOf(destination);
     if (copy && copy == IdentityOf(target.path))
         throw InputError(0, "the copy " + WideToUtf8(destination) + " would replace the drawing itself: --in-place does "
                                                                     "that, keeping a backup");
+    if (KindOfPath(destination) != PathKind::Missing && !options.force)
+        throw InputError(0, "the copy " + WideToUtf8(destination) + " exists already: --force replaces it");
 }
 
 // The drawing rewritten into the temporary file, from the bytes planned; the drawing is closed again
 // before anything replaces it.
 RewriteAccount Rewrite(const FixContext& context, const DrawingTarget& target, const Planned& planned,
-                       TemporaryDrawing& temporary) {
+                       PendingFile& temporary) {
     if (planned.json) {
         temporary.Write(*planned.json);
-        temporary.Close();
+        temporary.Finish();
         return planned.account;
     }
     DrawingBytes again(target.path);
     RewriteAccount done = RewriteDxf(again, temporary, context.codec, planned.account);
     if (again.FinishHash() != planned.plan.sha256) throw InputError(0, "the drawing changed while it was being fixed");
-    temporary.Close();
+    temporary.Finish();
     return done;
+}
+
+// The original kept as its backup and the fixed drawing put in its place, or neither: a backup is kept
+// only just before its drawing is replaced, and goes again when that fails.
+std::wstring ReplaceKeepingBackup(const FixContext& context, const DrawingTarget& target, const std::string& planned,
+                                  PendingFile& fixed) {
+    const FixOptions& options = context.options;
+    const std::wstring backupFolder =
+        FolderPart(options.backupDir.empty() ? target.path : BelowFolder(options.backupDir, target.below));
+    PendingBackup backup = [&] {
+        try {
+            return MakeBackup(target.path, backupFolder, context.interrupts);
+        } catch (const BackupError& error) {
+            // The drawing is not fixed; the run goes on with the next.
+            throw InputError(0, error.what());
+        }
+    }();
+    // The bytes replaced must be the ones fixed: a program may have saved the drawing meanwhile.
+    if (backup.sha256 != planned) throw InputError(0, "the drawing changed since it was read");
+    const InterruptsHeld held;
+    if (std::string error = backup.file.Keep(); !error.empty())
+        throw InputError(0, "the backup " + WideToUtf8(backup.file.path()) + " cannot be kept: " + error);
+    if (std::string error = fixed.MoveTo(target.path, true); !error.empty()) {
+        ::DeleteFileW(SystemPath(backup.file.path()).c_str());
+        throw InputError(0, "the drawing cannot be replaced: " + error);
+    }
+    return backup.file.path();
 }
 
 // Writes, proves and keeps the fixed drawing; the plan says what was done or why nothing was kept.
 void Apply(const FixContext& context, const DrawingTarget& target, Planned& planned) {
     const FixOptions& options = context.options;
     const std::wstring destination = DestinationOf(options, target);
-    if (!options.inPlace)
-        if (std::string error = MakeFolders(FolderOf(FullPath(destination))); !error.empty()) throw InputError(0, error);
-    if (!options.inPlace) RefuseCopyOverItself(destination, target);
-    if (!options.inPlace && KindOfPath(destination) != PathKind::Missing && !options.force)
-        throw InputError(0, "the copy " + WideToUtf8(destination) + " exists already: --force replaces it");
-    TemporaryDrawing temporary(destination);
+    if (!options.inPlace) PrepareCopy(options, destination, target);
+    PendingFile temporary = TemporaryDrawingFor(destination, context.interrupts);
     const RewriteAccount done = Rewrite(context, target, planned, temporary);
-    if (const std::string failed = Prove(context, target, planned, done, temporary.path()); !failed.empty())
+    if (const std::string failed = Prove(context, target, planned, done, temporary); !failed.empty())
         throw InputError(0, "the fixed drawing failed its check, so it was not kept: " + failed);
+    context.interrupts.ThrowIfInterrupted();
     if (options.inPlace) {
-        // The bytes replaced must be the ones fixed: a program may have saved the drawing meanwhile.
-        if (HashOfFile(target.path) != planned.plan.sha256) throw InputError(0, "the drawing changed since it was read");
-        const std::wstring backupFolder =
-            FolderPart(options.backupDir.empty() ? target.path : BelowFolder(options.backupDir, target.below));
-        const std::wstring backup = MakeBackup(target.path, backupFolder);
-        if (std::string error = temporary.MoveIntoPlace(true); !error.empty()) {
-            ::DeleteFileW(SystemPath(backup).c_str());
-            throw InputError(0, "the drawing cannot be replaced: " + error);
-        }
-        planned.plan.backup = WideToUtf8(backup);
-    } else if (std::string error = temporary.MoveIntoPlace(options.force); !error.empty()) {
-        throw InputError(0, "the copy " + WideToUtf8(destination) + " cannot be written: " + error);
+        planned.plan.backup = WideToUtf8(ReplaceKeepingBackup(context, target, planned.plan.sha256, temporary));
+    } else {
+        const InterruptsHeld held;
+        if (std::string error = temporary.MoveTo(destination, options.force); !error.empty())
+            throw InputError(0, "the copy " + WideToUtf8(destination) + " cannot be written: " + error);
     }
     planned.plan.written = WideToUtf8(destination);
 }
 
 // An unchanged drawing's copy below --output, byte for byte.
-void CopyUnchanged(const FixOptions& options, const DrawingTarget& target, DrawingPlan& plan) {
-    const std::wstring destination = DestinationOf(options, target);
-    if (std::string error = MakeFolders(FolderOf(FullPath(destination))); !error.empty()) throw InputError(0, error);
-    RefuseCopyOverItself(destination, target);
-    if (!::CopyFileW(SystemPath(target.path).c_str(), SystemPath(destination).c_str(), options.force ? FALSE : TRUE)) {
-        const DWORD error = ::GetLastError();
-        throw InputError(0, "the copy " + WideToUtf8(destination) + " cannot be written: " + SystemMessage(error) +
-                                (error == ERROR_FILE_EXISTS ? " (--force replaces it)" : ""));
-    }
+void CopyUnchanged(const FixContext& context, const DrawingTarget& target, DrawingPlan& plan) {
+    const std::wstring destination = DestinationOf(context.options, target);
+    PrepareCopy(context.options, destination, target);
+    PendingFile copy = TemporaryDrawingFor(destination, context.interrupts);
+    DrawingBytes bytes(target.path);
+    if (CopyAll(bytes, copy) != plan.sha256) throw InputError(0, "the drawing changed while it was being copied");
+    copy.Finish();
+    const InterruptsHeld held;
+    if (std::string error = copy.MoveTo(destination, context.options.force); !error.empty())
+        throw InputError(0, "the copy " + WideToUtf8(destination) + " cannot be written: " + error);
     plan.written = WideToUtf8(destination);
 }
 
@@ -202,8 +224,9 @@ DrawingPlan FixDrawing(const FixContext& context, const DrawingTarget& target) {
     try {
         planned = PlanOne(context, target);
         if (!context.options.Writes() || !planned.plan.refusal.empty()) return planned.plan;
+        context.interrupts.ThrowIfInterrupted();
         if (planned.account.renames.empty() && planned.account.properties.empty()) {
-            if (!context.options.output.empty()) CopyUnchanged(context.options, target, planned.plan);
+            if (!context.options.output.empty()) CopyUnchanged(context, target, planned.plan);
             return planned.plan;
         }
         Apply(context, target, planned);

@@ -3,6 +3,7 @@
 // drawing would still have), and when the run writes, rewritten beside its destination, proven and kept.
 #include <string>
 
+#include "kvstcheck/Interrupts.h"
 #include "kvstcheck/fix/FixAudit.h"
 #include "kvstcheck/fix/FixOptions.h"
 #include "kvstcheck/fix/FixPlan.h"
@@ -16,6 +17,7 @@ struct FixContext {
     const FixSetup& setup;
     const FixAuditor& auditor;
     const TextCodec& codec;
+    const InterruptsStopRun& interrupts;  // asked between the steps of a drawing and as its bytes go out
 };
 
 struct DrawingTarget {
@@ -24,7 +26,8 @@ struct DrawingTarget {
     const DrawingPlan* planned = nullptr;  // from --plan: applied exactly, or refused
 };
 
-// Throws SetupError when the plug-in fails; everything about the drawing itself is in the plan.
+// Throws SetupError when the plug-in fails, RunInterrupted once an interrupt asked the run to stop (the
+// drawing then as it was, no file of its fix left); everything about the drawing itself is in the plan.
 DrawingPlan FixDrawing(const FixContext& context, const DrawingTarget& target);
 
 }  // namespace kvstcheck::fix

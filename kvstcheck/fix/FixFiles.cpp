@@ -1,7 +1,6 @@
 #include "kvstcheck/fix/FixFiles.h"
 
-#include <algorithm>
-
+#include "kvstcheck/CodePoints.h"
 #include "kvstcheck/Files.h"
 #include "kvstcheck/SystemError.h"
 #include "kvstcheck/readers/InputError.h"
@@ -10,86 +9,60 @@ namespace kvstcheck::fix {
 namespace {
 
 constexpr std::size_t kWriteBuffer = 256 * 1024;
+constexpr std::size_t kPiece = 64 * 1024;
 
 [[noreturn]] void ThrowSystemError(const std::string& what) {
     throw InputError(0, what + ": " + SystemMessage(::GetLastError()));
 }
 
-std::size_t ReadSome(HANDLE file, char* buffer, std::size_t size) {
-    DWORD read = 0;
-    if (!::ReadFile(file, buffer, static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD)), &read, nullptr))
-        ThrowSystemError("cannot read the drawing");
-    return read;
-}
-
-LONGLONG Position(HANDLE file, LONGLONG offset, DWORD from) {
-    LARGE_INTEGER distance{};
-    distance.QuadPart = offset;
-    LARGE_INTEGER now{};
-    if (!::SetFilePointerEx(file, distance, &now, from)) ThrowSystemError("cannot read the drawing");
-    return now.QuadPart;
+// Set while the file is written, cleared just before it is kept: the system deletes a file so marked
+// when its last handle closes, however the process ended.
+bool MarkForDeletion(HANDLE file, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
 }
 
 }  // namespace
 
-DrawingBytes::DrawingBytes(const std::wstring& path)
-    : file_(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
-    if (!file_) {
-        if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
-        ThrowSystemError("cannot open the drawing");
-    }
-    if (::GetFileType(file_.get()) != FILE_TYPE_DISK) throw InputError(0, "this is a device, not a drawing file");
-}
-
 std::size_t DrawingBytes::ReadNext(char* buffer, std::size_t size) {
-    const std::size_t read = ReadSome(file_.get(), buffer, size);
+    const std::size_t read = file_.ReadNext(buffer, size);
     hash_.Update(std::string_view(buffer, read));
     return read;
 }
 
-std::string DrawingBytes::ReadTail(std::size_t count) {
-    // The hash follows the pieces in order: the tail is read aside and the place kept.
-    const LONGLONG resume = Position(file_.get(), 0, FILE_CURRENT);
-    const LONGLONG end = Position(file_.get(), 0, FILE_END);
-    const LONGLONG start = end - std::min<LONGLONG>(end, static_cast<LONGLONG>(count));
-    Position(file_.get(), start, FILE_BEGIN);
-    std::string tail(static_cast<std::size_t>(end - start), '\0');
-    std::size_t filled = 0;
-    while (filled < tail.size()) {
-        const std::size_t read = ReadSome(file_.get(), tail.data() + filled, tail.size() - filled);
-        if (read == 0) break;
-        filled += read;
-    }
-    tail.resize(filled);
-    Position(file_.get(), resume, FILE_BEGIN);
-    return tail;
-}
-
 std::string DrawingBytes::FinishHash() {
-    std::string piece(64 * 1024, '\0');
+    std::string piece(kPiece, '\0');
     while (ReadNext(piece.data(), piece.size()) > 0) {
     }
     return hash_.FinishHex();
 }
 
+std::string CopyAll(DrawingBytes& from, ByteSink& to) {
+    std::string piece(kPiece, '\0');
+    while (const std::size_t read = from.ReadNext(piece.data(), piece.size())) to.Write(std::string_view(piece.data(), read));
+    return from.FinishHash();
+}
+
 std::string HashOfFile(const std::wstring& path) { return DrawingBytes(path).FinishHash(); }
 
-TemporaryDrawing::TemporaryDrawing(const std::wstring& destination)
-    : destination_(destination),
-      path_(destination + L"." + std::to_wstring(::GetCurrentProcessId()) + L".fixing"),
-      file_(::CreateFileW(SystemPath(path_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    if (!file_) ThrowSystemError("cannot write a temporary file beside it");
-    buffer_.reserve(kWriteBuffer);
+PendingFile::PendingFile(std::wstring path, DWORD creation, const InterruptsStopRun& interrupts)
+    : path_(std::move(path)),
+      // No other program opens it while it is written: what is proven is what is kept.
+      file_(::CreateFileW(SystemPath(path_).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, creation,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)),
+      interrupts_(interrupts) {
+    if (!file_) {
+        error_ = ::GetLastError();
+    } else if (!MarkForDeletion(file_.get(), true)) {
+        error_ = ::GetLastError();
+        file_.reset();
+        ::DeleteFileW(SystemPath(path_).c_str());
+    }
+    if (!error_) buffer_.reserve(kWriteBuffer);
 }
 
-TemporaryDrawing::~TemporaryDrawing() {
-    file_.reset();
-    if (!moved_) ::DeleteFileW(SystemPath(path_).c_str());
-}
-
-void TemporaryDrawing::Write(std::string_view bytes) {
+void PendingFile::Write(std::string_view bytes) {
     if (buffer_.size() + bytes.size() > kWriteBuffer) Flush();
     if (bytes.size() >= kWriteBuffer) {
         buffer_.assign(bytes);
@@ -99,27 +72,59 @@ void TemporaryDrawing::Write(std::string_view bytes) {
     }
 }
 
-void TemporaryDrawing::Flush() {
+void PendingFile::Flush() {
+    // A large drawing takes seconds: Ctrl+C stops it between pieces, and the file goes.
+    interrupts_.ThrowIfInterrupted();
     DWORD written = 0;
     if (!buffer_.empty() &&
         (!::WriteFile(file_.get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written, nullptr) ||
          written != buffer_.size()))
-        ThrowSystemError("cannot write the fixed drawing");
+        ThrowSystemError("cannot write the file " + WideToUtf8(path_));
     buffer_.clear();
 }
 
-void TemporaryDrawing::Close() {
+void PendingFile::Finish() {
     Flush();
-    if (!::FlushFileBuffers(file_.get())) ThrowSystemError("cannot write the fixed drawing");
-    file_.reset();
+    if (!::FlushFileBuffers(file_.get())) ThrowSystemError("cannot write the file " + WideToUtf8(path_));
 }
 
-std::string TemporaryDrawing::MoveIntoPlace(bool replace) {
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!::MoveFileExW(SystemPath(path_).c_str(), SystemPath(destination_).c_str(), flags))
-        return SystemMessage(::GetLastError());
-    moved_ = true;
+DrawingBytes PendingFile::ReadBack() const {
+    // Opened again by name, a file marked for deletion refuses: a second handle of this one reads it.
+    kv::FileHandle again;
+    if (!::DuplicateHandle(::GetCurrentProcess(), file_.get(), ::GetCurrentProcess(), again.put(), 0, FALSE,
+                           DUPLICATE_SAME_ACCESS))
+        ThrowSystemError("cannot read the file " + WideToUtf8(path_) + " again");
+    return DrawingBytes(DrawingFileBytes(std::move(again)));
+}
+
+void PendingFile::TakeTimesOf(HANDLE source) const {
+    FILETIME created{}, accessed{}, written{};
+    if (::GetFileTime(source, &created, &accessed, &written)) ::SetFileTime(file_.get(), &created, &accessed, &written);
+}
+
+std::string PendingFile::Keep() {
+    if (!MarkForDeletion(file_.get(), false)) {
+        const DWORD error = ::GetLastError();
+        file_.reset();
+        return SystemMessage(error);
+    }
+    file_.reset();
     return {};
+}
+
+std::string PendingFile::MoveTo(const std::wstring& target, bool replace) {
+    if (std::string error = Keep(); !error.empty()) return error;
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (::MoveFileExW(SystemPath(path_).c_str(), SystemPath(target).c_str(), flags)) return {};
+    const DWORD error = ::GetLastError();
+    ::DeleteFileW(SystemPath(path_).c_str());
+    return SystemMessage(error);
+}
+
+PendingFile TemporaryDrawingFor(const std::wstring& destination, const InterruptsStopRun& interrupts) {
+    PendingFile file(destination + L"." + std::to_wstring(::GetCurrentProcessId()) + L".fixing", CREATE_ALWAYS, interrupts);
+    if (const DWORD error = file.error()) throw InputError(0, "cannot write a temporary file beside it: " + SystemMessage(error));
+    return file;
 }
 
 }  // namespace kvstcheck::fix

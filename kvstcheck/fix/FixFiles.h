@@ -1,57 +1,79 @@
 #pragma once
-// The files of a fix: a drawing read piece by piece with its SHA-256 taken on the way, and a rewritten
-// drawing written to a temporary file in the folder it goes to, which goes unless it is kept.
+// The files of a fix: a drawing read piece by piece with its SHA-256 taken on the way, and the files it
+// writes (a fixed drawing beside its destination, a backup), which the system removes unless they are
+// kept: an error, Ctrl+C or a killed process leaves no half-written file behind.
 #include <windows.h>
 
 #include <string>
 
 #include "com/Handle.h"
+#include "kvstcheck/Interrupts.h"
 #include "kvstcheck/fix/Rewrite.h"
+#include "kvstcheck/readers/DrawingFile.h"
 #include "kvstcheck/reports/Sha256.h"
 
 namespace kvstcheck::fix {
 
 class DrawingBytes final : public DxfBytes {
 public:
-    // Others may read the drawing meanwhile, not write it. Throws InputError in plain words (a drawing
-    // another program holds open is named so).
-    explicit DrawingBytes(const std::wstring& path);
+    // Others may read the drawing meanwhile, not write it. Throws InputError in plain words.
+    explicit DrawingBytes(const std::wstring& path) : file_(path) {}
+    explicit DrawingBytes(DrawingFileBytes file) : file_(std::move(file)) {}
     std::size_t ReadNext(char* buffer, std::size_t size) override;
-    std::string ReadTail(std::size_t count) override;
+    std::string ReadTail(std::size_t count) override { return file_.ReadTail(count); }
     // The SHA-256 of the whole file: what was not read yet is read now.
     std::string FinishHash();
 
 private:
-    kv::FileHandle file_;
+    DrawingFileBytes file_;
     Sha256 hash_;
 };
 
 // The SHA-256 of a file's bytes; throws InputError.
 std::string HashOfFile(const std::wstring& path);
 
-class TemporaryDrawing final : public ByteSink {
-public:
-    // A new file beside destination ("NAME.dxf.<process>.fixing"). Throws InputError.
-    explicit TemporaryDrawing(const std::wstring& destination);
-    TemporaryDrawing(const TemporaryDrawing&) = delete;
-    TemporaryDrawing& operator=(const TemporaryDrawing&) = delete;
-    ~TemporaryDrawing() override;
+// What is left of from handed to to, piece by piece; the SHA-256 of the whole of from.
+std::string CopyAll(DrawingBytes& from, ByteSink& to);
 
-    void Write(std::string_view bytes) override;
-    // Writes what is buffered and closes the file; throws InputError.
-    void Close();
-    // Moves the file onto its destination (replacing it when replace); empty or why not (UTF-8).
-    std::string MoveIntoPlace(bool replace);
+// A new file that the system deletes when it is closed, however the process ends, until it is kept.
+class PendingFile final : public ByteSink {
+public:
+    // creation: CREATE_NEW (a file already there is left alone: error() says ERROR_FILE_EXISTS) or
+    // CREATE_ALWAYS. The run's interrupts are asked as the bytes go out.
+    PendingFile(std::wstring path, DWORD creation, const InterruptsStopRun& interrupts);
+    PendingFile(PendingFile&&) = default;
+    ~PendingFile() override = default;
+
+    // 0 when made; else the system's error.
+    DWORD error() const noexcept { return error_; }
     const std::wstring& path() const noexcept { return path_; }
+
+    // Throws InputError, or RunInterrupted once an interrupt asked the run to stop.
+    void Write(std::string_view bytes) override;
+    // What is buffered written out and on the disk; throws InputError.
+    void Finish();
+    // After Finish: the file's bytes from its start.
+    DrawingBytes ReadBack() const;
+    // The file's times set to those of another open file (a backup keeps its drawing's).
+    void TakeTimesOf(HANDLE source) const;
+
+    // The file stays; empty, or why not (UTF-8) and it goes.
+    std::string Keep();
+    // Kept and moved onto target (replacing it when replace); empty, or why not and the file is gone.
+    std::string MoveTo(const std::wstring& target, bool replace);
 
 private:
     void Flush();
 
-    std::wstring destination_;
     std::wstring path_;
     kv::FileHandle file_;
     std::string buffer_;
-    bool moved_ = false;
+    const InterruptsStopRun& interrupts_;
+    DWORD error_ = 0;
 };
+
+// The temporary file of a fixed drawing, beside its destination ("NAME.dxf.<process>.fixing"). Throws
+// InputError.
+PendingFile TemporaryDrawingFor(const std::wstring& destination, const InterruptsStopRun& interrupts);
 
 }  // namespace kvstcheck::fix

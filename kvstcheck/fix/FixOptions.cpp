@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "kvstcheck/CommandLine.h"
 #include "kvstcheck/Text.h"
 
 namespace kvstcheck::fix {
@@ -73,14 +74,17 @@ FixOptions OptionsOf(const FixArguments& fix) {
     return options;
 }
 
+// As kvstcheck --help lists the command.
+std::string_view Summary() {
+    for (const CommandName& name : kCommandNames)
+        if (name.command == Command::Fix) return name.summary;
+    return {};
+}
+
 }  // namespace
 
-bool IsFixCommand(const std::vector<std::string>& arguments) { return arguments.size() > 1 && arguments[1] == "fix"; }
-
 ParsedFixCommand ParseFixCommand(const std::vector<std::string>& arguments) {
-    CLI::App app("Renames what the standard does not allow, as the rules files and maps say: a plan first, then "
-                 "copies or the drawings themselves, each audited again before it is kept.",
-                 "kvstcheck fix");
+    CLI::App app(std::string(Summary()), "kvstcheck fix");
     app.allow_windows_style_options(false);
     FixArguments fix;
     AddOptions(app, fix);

@@ -32,9 +32,6 @@ struct ParsedFixCommand {
     std::string error;   // a usage error for the standard error
 };
 
-// Whether the command line asks for the fix command: "kvstcheck fix ...".
-bool IsFixCommand(const std::vector<std::string>& arguments);
-
 // arguments: UTF-8, the program's name first, then "fix".
 ParsedFixCommand ParseFixCommand(const std::vector<std::string>& arguments);
 

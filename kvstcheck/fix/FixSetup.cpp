@@ -7,6 +7,7 @@
 #include "kvstcheck/Text.h"
 #include "kvstcheck/rules/RuleCheck.h"
 #include "kvstcheck/rules/RulesFiles.h"
+#include "kvstcheck/rules/RulesText.h"
 #include "kvstcheck/standardtools/StandardReadiness.h"
 
 namespace kvstcheck::fix {
@@ -24,7 +25,9 @@ std::string Describe(const Problems& problems) {
 void ReadFixTables(const std::vector<std::wstring>& files, FixMap& map, Problems& problems) {
     for (const std::wstring& file : files) {
         const rules::FileBytes read = rules::ReadRulesFile(file);
-        if (read.error.empty()) AddRulesFixTables(read.bytes, EncodeUtf8(file), map, problems);
+        // As saved: UTF-8 with or without its byte order mark, or UTF-16 with its mark.
+        const rules::DecodedText decoded = rules::DecodeText(read.bytes);
+        if (read.error.empty() && decoded.text) AddRulesFixTables(*decoded.text, EncodeUtf8(file), map, problems);
     }
 }
 

@@ -39,6 +39,14 @@ kv::FileHandle OpenDrawing(const std::wstring& path) {
 
 [[noreturn]] void ThrowReadError() { throw InputError(0, "cannot read the file: " + SystemMessage(::GetLastError())); }
 
+LONGLONG Position(HANDLE file, LONGLONG offset, DWORD from) {
+    LARGE_INTEGER distance{};
+    distance.QuadPart = offset;
+    LARGE_INTEGER now{};
+    if (!::SetFilePointerEx(file, distance, &now, from)) ThrowReadError();
+    return now.QuadPart;
+}
+
 LONGLONG SizeOf(HANDLE file) {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file, &size)) ThrowReadError();
@@ -52,43 +60,6 @@ std::size_t ReadSome(HANDLE file, char* buffer, std::size_t size) {
         ThrowReadError();
     return read;
 }
-
-// A DXF file read from its start piece by piece, and its tail read at the end; a file read whole in
-// its first piece gives its tail from that piece.
-class DxfFile final : public DxfBytes {
-public:
-    explicit DxfFile(const std::wstring& path) : file_(OpenDrawing(path)) {}
-
-    std::size_t ReadNext(char* buffer, std::size_t size) override {
-        const std::size_t read = ReadSome(file_.get(), buffer, size);
-        // A disk file reads short only at its end.
-        if (pieces_++ == 0 && read < size) wholeFile_.emplace(buffer, read);
-        return read;
-    }
-
-    std::string ReadTail(std::size_t count) override {
-        if (wholeFile_) return wholeFile_->substr(wholeFile_->size() - std::min(count, wholeFile_->size()));
-        const LONGLONG size = SizeOf(file_.get());
-        const LONGLONG start = size - std::min<LONGLONG>(size, static_cast<LONGLONG>(count));
-        LARGE_INTEGER position{};
-        position.QuadPart = start;
-        if (!::SetFilePointerEx(file_.get(), position, nullptr, FILE_BEGIN)) ThrowReadError();
-        std::string tail(static_cast<std::size_t>(size - start), '\0');
-        std::size_t filled = 0;
-        while (filled < tail.size()) {
-            const std::size_t read = ReadSome(file_.get(), tail.data() + filled, tail.size() - filled);
-            if (read == 0) break;
-            filled += read;
-        }
-        tail.resize(filled);
-        return tail;
-    }
-
-private:
-    kv::FileHandle file_;
-    std::size_t pieces_ = 0;
-    std::optional<std::string> wholeFile_;
-};
 
 std::string ReadWholeFile(const std::wstring& path) {
     const kv::FileHandle file = OpenDrawing(path);
@@ -115,7 +86,7 @@ DrawingContent ReadDrawingFile(const std::wstring& path) {
         throw InputError(0, "unknown kind of drawing file: the name must end in .dxf or .json");
     try {
         if (extension == L".dxf") {
-            DxfFile file(path);
+            DrawingFileBytes file(path);
             return ReadDxf(file, SystemTextDecoder());
         }
         return DrawingContent{ReadJsonDrawing(ReadWholeFile(path)), {}};
@@ -124,6 +95,36 @@ DrawingContent ReadDrawingFile(const std::wstring& path) {
         // next drawing still may.
         throw InputError(0, "the file is too large to read into this program's memory");
     }
+}
+
+DrawingFileBytes::DrawingFileBytes(const std::wstring& path) : file_(OpenDrawing(path)) {}
+
+DrawingFileBytes::DrawingFileBytes(kv::FileHandle file) : file_(std::move(file)) { Position(file_.get(), 0, FILE_BEGIN); }
+
+std::size_t DrawingFileBytes::ReadNext(char* buffer, std::size_t size) {
+    const std::size_t read = ReadSome(file_.get(), buffer, size);
+    // A disk file reads short only at its end.
+    if (pieces_++ == 0 && read < size) wholeFile_.emplace(buffer, read);
+    return read;
+}
+
+std::string DrawingFileBytes::ReadTail(std::size_t count) {
+    if (wholeFile_) return wholeFile_->substr(wholeFile_->size() - std::min(count, wholeFile_->size()));
+    // Those that hash the pieces in order read on from where they were.
+    const LONGLONG resume = Position(file_.get(), 0, FILE_CURRENT);
+    const LONGLONG end = Position(file_.get(), 0, FILE_END);
+    const LONGLONG start = end - std::min<LONGLONG>(end, static_cast<LONGLONG>(count));
+    Position(file_.get(), start, FILE_BEGIN);
+    std::string tail(static_cast<std::size_t>(end - start), '\0');
+    std::size_t filled = 0;
+    while (filled < tail.size()) {
+        const std::size_t read = ReadSome(file_.get(), tail.data() + filled, tail.size() - filled);
+        if (read == 0) break;
+        filled += read;
+    }
+    tail.resize(filled);
+    Position(file_.get(), resume, FILE_BEGIN);
+    return tail;
 }
 
 }  // namespace kvstcheck

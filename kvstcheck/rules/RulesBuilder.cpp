@@ -47,6 +47,9 @@ RuleSet RulesBuilder::Finish() {
                                      std::string(SectionOf(kind)) + ".fields], mark parts that may be left out with [...]"});
         }
     }
+    if (more_)
+        for (std::size_t i = 0; i < files_.size(); ++i)
+            for (RulesProblem& problem : more_(texts_[i], files_[i], rules)) problems_.push_back(std::move(problem));
     SortProblems();
     return rules;
 }

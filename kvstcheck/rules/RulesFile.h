@@ -16,9 +16,14 @@ namespace kvstcheck::rules {
 // The bytes of a file named by its path; nullopt when it cannot be read.
 using FileReader = std::function<std::optional<std::string>(const std::string& path)>;
 
+// Checks of a rules file that another part of kvstcheck owns (the fix command's [fix] tables), handed
+// in by the command layer, which sees both: the problems of one file, given its decoded text and the
+// whole rule set, with the catalogue's rules.
+using MoreChecks = std::function<std::vector<RulesProblem>(std::string_view text, const std::string& file, const RuleSet& rules)>;
+
 class RulesBuilder {
 public:
-    explicit RulesBuilder(FileReader read) : read_(std::move(read)) {}
+    explicit RulesBuilder(FileReader read, MoreChecks more = {}) : read_(std::move(read)), more_(std::move(more)) {}
 
     // One rules file over those added before; file names it in messages and locates its code lists.
     // bytes: as saved (UTF-8 with or without its byte order mark, or UTF-16 with its mark).
@@ -53,6 +58,7 @@ private:
 
     friend class FileWalkBase;
     FileReader read_;
+    MoreChecks more_;
     std::array<KindDraft, kKindCount> kinds_;
     std::vector<LayerRule> layers_;
     NameChecks checks_;

@@ -40,8 +40,8 @@ std::optional<std::string> ReadCodeList(const std::string& utf8Path) {
     return std::move(file.bytes);
 }
 
-RuleSet LoadRules(const std::vector<std::wstring>& files) {
-    RulesBuilder builder(ReadCodeList);
+RuleSet LoadRules(const std::vector<std::wstring>& files, const MoreChecks& more) {
+    RulesBuilder builder(ReadCodeList, more);
     std::string unreadable;
     for (const std::wstring& file : files) {
         const FileBytes read = ReadRulesFile(file);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kvstcheck/rules/Rules.h"
+#include "kvstcheck/rules/RulesFile.h"
 
 namespace kvstcheck::rules {
 
@@ -24,7 +25,7 @@ FileBytes ReadRulesFile(const std::wstring& path);
 // A code list beside a rules file, by its UTF-8 path; nullopt when it cannot be read.
 std::optional<std::string> ReadCodeList(const std::string& utf8Path);
 
-// Throws RulesFileError.
-RuleSet LoadRules(const std::vector<std::wstring>& files);
+// Throws RulesFileError for every error of the files, the more checks' among them.
+RuleSet LoadRules(const std::vector<std::wstring>& files, const MoreChecks& more = {});
 
 }  // namespace kvstcheck::rules

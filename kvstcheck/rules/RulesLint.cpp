@@ -109,8 +109,9 @@ private:
 
 }  // namespace
 
-std::vector<RulesProblem> LintRulesText(std::string_view text, const std::string& file, const FileReader& read) {
-    RulesBuilder builder(read);
+std::vector<RulesProblem> LintRulesText(std::string_view text, const std::string& file, const FileReader& read,
+                                        const MoreChecks& more) {
+    RulesBuilder builder(read, more);
     builder.Add(text, file);
     const RuleSet rules = builder.Finish();
     std::vector<RulesProblem> problems = builder.problems();

@@ -68,13 +68,13 @@ std::string TextReport(const std::string& shown, const std::vector<RulesProblem>
 
 }  // namespace
 
-int LintRulesFile(const std::wstring& path, bool json) {
+int LintRulesFile(const std::wstring& path, bool json, const MoreChecks& more) {
     const std::string shown = EncodeUtf8(path);
     const FileBytes file = ReadRulesFile(path);
     std::vector<RulesProblem> problems;
     std::string unreadable = file.error;
     if (unreadable.empty()) {
-        problems = LintRulesText(file.bytes, shown, ReadCodeList);
+        problems = LintRulesText(file.bytes, shown, ReadCodeList, more);
         // Bytes that are not text are a file lint cannot read, as for a standard file.
         const auto notText = std::find_if(problems.begin(), problems.end(),
                                           [](const RulesProblem& p) { return p.rule == LintRule::NotText; });

@@ -180,13 +180,13 @@ void ShowDrawing(const DrawingResult& result, const Options& options, Language l
 
 // Each drawing audited, reported as it goes and handed to the files of the run; none when the plug-in
 // would check nothing.
-void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, RunReport& report, BaselineStage& baseline,
-              FileOutputs& outputs) {
+void AuditAll(const Options& options, const rules::MoreChecks& rulesChecks, const std::vector<WalkEntry>& entries,
+              RunReport& report, BaselineStage& baseline, FileOutputs& outputs) {
     // Asked before the plug-in's temporary copies are made, so that they are removed however the run ends.
     const InterruptsStopRun interrupts;
     try {
         std::optional<rules::RuleSet> ruleSet;
-        if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules);
+        if (!options.rules.empty()) ruleSet = rules::LoadRules(options.rules, rulesChecks);
         report.standardFile = StandardFileOf(options);
         // Read once: what the report says of the file is of the bytes audited.
         std::optional<RunStandard> standard;
@@ -245,7 +245,7 @@ void AuditAll(const Options& options, const std::vector<WalkEntry>& entries, Run
 
 }  // namespace
 
-RunReport RunAudits(const Options& options) {
+RunReport RunAudits(const Options& options, const rules::MoreChecks& rulesChecks) {
     RunReport report;
     report.language = UserLanguage();
     std::vector<WalkEntry> entries;
@@ -260,7 +260,7 @@ RunReport RunAudits(const Options& options) {
         WriteError(report.outputError);
         return report;
     }
-    AuditAll(options, entries, report, baseline, outputs);
+    AuditAll(options, rulesChecks, entries, report, baseline, outputs);
     // A report of part of the run would pass for the whole: nothing more is printed or written.
     if (report.interrupted) {
         WriteError(kInterruptedMessage);

@@ -4,10 +4,12 @@
 // runs, an HTML page when asked.
 #include "kvstcheck/CommandLine.h"
 #include "kvstcheck/reports/Report.h"
+#include "kvstcheck/rules/RulesFile.h"
 
 namespace kvstcheck {
 
-// Call on a thread in a single-threaded apartment.
-RunReport RunAudits(const Options& options);
+// Call on a thread in a single-threaded apartment. rulesChecks: what else refuses a rules file, as its
+// lint reports it.
+RunReport RunAudits(const Options& options, const rules::MoreChecks& rulesChecks);
 
 }  // namespace kvstcheck

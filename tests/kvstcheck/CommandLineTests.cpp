@@ -203,6 +203,50 @@ TEST(CommandLine, HelpForEachCommand) {
     }
 }
 
+// The help lists every command of the table, each with its summary, and explains each one.
+TEST(CommandLine, HelpListsEveryCommandOfTheTable) {
+    const std::string help = ParseCommandLine({"kvstcheck", "--help"}).output;
+    std::size_t previous = 0;
+    for (const kvstcheck::CommandName& name : kvstcheck::kCommandNames) {
+        const std::string word(name.word);
+        const std::size_t listed = help.find("  " + word + " ");
+        ASSERT_NE(listed, std::string::npos) << word << "\n" << help;
+        // In the table's order, with the summary's first words beside the word.
+        EXPECT_GT(listed, previous) << word;
+        previous = listed;
+        EXPECT_NE(help.find(std::string(name.summary.substr(0, 30)), listed), std::string::npos) << word << "\n" << help;
+
+        const auto explained = ParseCommandLine({"kvstcheck", "help", word});
+        EXPECT_EQ(explained.exitStatus, 0) << word << explained.error;
+        EXPECT_EQ(explained.error, "") << word;
+        if (name.command == kvstcheck::Command::Fix) {
+            // The fix command explains itself from its own options.
+            ASSERT_TRUE(explained.options) << word;
+            EXPECT_EQ(explained.options->arguments, (std::vector<std::string>{"kvstcheck", "fix", "--help"}));
+        } else {
+            EXPECT_NE(explained.output.find("Usage: kvstcheck " + word), std::string::npos) << explained.output;
+        }
+    }
+}
+
+TEST(CommandLine, OnlyTheWordFixFirstChoosesTheFixCommand) {
+    const auto chosen = ParseCommandLine({"kvstcheck.exe", "fix", "--standard", "s.ini", "a.dxf"});
+    ASSERT_TRUE(chosen.options);
+    EXPECT_EQ(chosen.options->command, kvstcheck::Command::Fix);
+    EXPECT_EQ(chosen.options->arguments, (std::vector<std::string>{"kvstcheck.exe", "fix", "--standard", "s.ini", "a.dxf"}));
+    const auto drawing = ParseCommandLine({"kvstcheck.exe", "fix.dxf"});
+    ASSERT_TRUE(drawing.options) << drawing.error;
+    EXPECT_EQ(drawing.options->command, kvstcheck::Command::Audit);
+    // Nothing can come before the word: the audit's options are not the fix's.
+    for (const std::vector<std::string>& late : {std::vector<std::string>{"kvstcheck.exe", "--json", "fix", "a.dxf"},
+                                                 std::vector<std::string>{"kvstcheck.exe", "a.dxf", "fix"}}) {
+        const auto parsed = ParseCommandLine(late);
+        EXPECT_FALSE(parsed.options) << late[1];
+        EXPECT_EQ(parsed.exitStatus, 2) << late[1];
+        EXPECT_NE(parsed.error.find("the word fix comes first"), std::string::npos) << parsed.error;
+    }
+}
+
 TEST(CommandLine, EveryLineOfAUsageErrorIsTheTools) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{"kvstcheck", "--exclude", "[a", "x.dxf"}, "kvstcheck: --exclude: \"[a\": the [ at character 1 has no closing ]\n"},

@@ -8,13 +8,17 @@ import hashlib
 import io
 import json
 import shutil
+import signal
+import subprocess
 import sys
+import time
 import unittest
 
 import ezdxf
 import jsonschema
 
-from kvstcheck_e2e import SOURCE, STANDARD, kvstcheck as run_kvstcheck, scratch, windows_path, write_standard
+from kvstcheck_e2e import (EXE, SOURCE, STANDARD, WINE_RUN, kvstcheck as run_kvstcheck, scratch, windows_path,  # noqa: E402
+                           write_standard)
 
 OFFICE = SOURCE / "examples/drawings/office.dxf"
 FIX_RULES = SOURCE / "examples/fix/office-fix.toml"
@@ -301,6 +305,118 @@ class FixRefusals(unittest.TestCase):
         run = kvstcheck("fix", "--standard", standard, "--plan", plan)
         self.assertEqual(run.status, 2, run)
         self.assertIn("is not the one the plan was made against", run.err)
+
+
+INTERRUPTED = "kvstcheck: interrupted: the run stopped before it finished; files it had yet to write were not written\n"
+
+
+def large_drawing(path, lines):
+    """A drawing of many lines on a layer the fix renames: ezdxf's one line repeated with handles of its own."""
+    doc = ezdxf.new("R2010")
+    doc.layers.add("A-WALL-OLD")
+    line = doc.modelspace().add_line((0, 0), (1, 1), dxfattribs={"layer": "A-WALL-OLD"})
+    stream = io.StringIO()
+    doc.write(stream)
+    text = stream.getvalue()
+    start = text.index(f"  0\nLINE\n  5\n{line.dxf.handle}\n")
+    end = text.index("  0\n", start + 1)
+    entity = text[start:end]
+    copies = "".join(entity.replace(f"\n  5\n{line.dxf.handle}\n", f"\n  5\n{0x100000 + i:X}\n", 1) for i in range(lines))
+    path.write_text(text[:start] + copies + text[end:], encoding="ascii", newline="")
+
+
+def fixing_files(folder):
+    return sorted(p.name for p in folder.rglob("*.fixing"))
+
+
+class FixInterrupted(unittest.TestCase):
+    """Ctrl+C during a fix ends it as it ends an audit (status 2, the same message, no plan or summary),
+    and a killed fix leaves nothing half written: no temporary file, no drawing replaced by part of
+    one, no backup without its fixed drawing."""
+
+    def start(self, folder, *arguments):
+        out, err = (folder / "run.out").open("wb"), (folder / "run.err").open("wb")
+        self.addCleanup(out.close)
+        self.addCleanup(err.close)
+        arguments = [windows_path(a) if hasattr(a, "resolve") else a for a in arguments]
+        # Files, not pipes: Wine's helper processes would hold a pipe open.
+        return subprocess.Popen([WINE_RUN, EXE, "fix", "--standard", windows_path(STANDARD_FILE), *arguments], cwd=folder,
+                                stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+
+    def wait_for(self, process, ready, what):
+        deadline = time.monotonic() + 120
+        while not ready() and process.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.02)
+        self.assertIsNone(process.poll(), f"the run ended before {what}")
+
+    def interrupt(self, process):
+        # As Ctrl+C reaches a program under Wine. The signal goes to the program alone: its process
+        # group may hold the Wine server that other tests are using.
+        process.send_signal(signal.SIGINT)
+        return process.wait(timeout=120)
+
+    def test_ctrl_c_while_a_drawing_is_rewritten_leaves_it_as_it_was(self):
+        for where in ("--in-place", "--output"):
+            with self.subTest(where):
+                folder = scratch(f"fix-interrupt-large{where}")
+                drawing = folder / "large.dxf"
+                large_drawing(drawing, 150000)
+                before = sha256(drawing)
+                copies = [] if where == "--in-place" else [folder / "out"]
+                process = self.start(folder, "--rules", FIX_RULES, where, *copies, drawing)
+                self.wait_for(process, lambda: fixing_files(folder), "its temporary file was made")
+                self.assertEqual(self.interrupt(process), 2)
+                self.assertEqual((folder / "run.err").read_text(encoding="utf-8"), INTERRUPTED)
+                self.assertEqual((folder / "run.out").read_text(encoding="utf-8"), "")
+                self.assertEqual(fixing_files(folder), [])
+                self.assertEqual(sha256(drawing), before)
+                self.assertEqual(sorted(p.name for p in folder.rglob("*.dxf*")), ["large.dxf"])
+
+    def test_ctrl_c_between_drawings_leaves_each_whole_with_its_backup(self):
+        folder = scratch("fix-interrupt-many")
+        drawings = folder / "in"
+        drawings.mkdir()
+        for i in range(300):
+            shutil.copy(OFFICE, drawings / f"{i:03}.dxf")
+        plan = folder / "plan.json"
+        process = self.start(folder, "--rules", FIX_RULES, "--in-place", "--write-plan", plan, drawings)
+        # Interrupted once the first drawings are fixed: each prints its plan as it is done.
+        self.wait_for(process, lambda: (folder / "run.out").stat().st_size > 0, "its first drawing was fixed")
+        self.assertEqual(self.interrupt(process), 2)
+        self.assertEqual((folder / "run.err").read_text(encoding="utf-8"), INTERRUPTED)
+        self.assertNotIn(" drawings: ", (folder / "run.out").read_text(encoding="utf-8"))
+        self.assertFalse(plan.exists(), "a plan of part of the run was written")
+        self.assertEqual(fixing_files(folder), [])
+        fixed = untouched = 0
+        for i in range(300):
+            drawing, backup = drawings / f"{i:03}.dxf", drawings / f"{i:03}.dxf.bak"
+            if backup.exists():
+                self.assertEqual(sha256(backup), sha256(OFFICE), backup)
+                self.assertNotEqual(sha256(drawing), sha256(OFFICE), drawing)
+                fixed += 1
+            else:
+                self.assertEqual(sha256(drawing), sha256(OFFICE), drawing)
+                untouched += 1
+        self.assertGreater(fixed, 0)
+        self.assertGreater(untouched, 0, "the run finished before the interrupt came")
+        self.assertEqual(len(list(drawings.iterdir())), 300 + fixed)
+
+    def test_a_killed_fix_leaves_no_temporary_file(self):
+        folder = scratch("fix-killed")
+        drawing = folder / "large.dxf"
+        large_drawing(drawing, 150000)
+        before = sha256(drawing)
+        process = self.start(folder, "--rules", FIX_RULES, "--in-place", drawing)
+        self.wait_for(process, lambda: fixing_files(folder), "its temporary file was made")
+        process.kill()
+        process.wait(timeout=120)
+        # The Wine server closes a killed program's files, and deletes those marked so, as it learns of the end.
+        deadline = time.monotonic() + 30
+        while fixing_files(folder) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(fixing_files(folder), [])
+        self.assertEqual(sha256(drawing), before)
+        self.assertEqual(sorted(p.name for p in folder.iterdir() if p.name.startswith("large")), ["large.dxf"])
 
 
 if __name__ == "__main__":

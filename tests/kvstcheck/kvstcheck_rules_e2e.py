@@ -292,6 +292,25 @@ class RulesLint(unittest.TestCase):
                                              "warnings": [{"rule": "no-such-rule", "severity": "error", "line": 1,
                                                            "column": 1, "problem": "p", "fix": "f"}]}))
 
+    def assert_agree(self, folder, name, content):
+        """Lint's verdict on the rules file is the audit's: refused exactly for lint's errors, named in order.
+        Lint's status."""
+        (folder / name).write_bytes(content)
+        lint = kvstcheck("lint", "--json", name, cwd=folder)
+        audit = kvstcheck("--standard", windows_path(SOURCE / STANDARD), "--rules", name,
+                          windows_path(SOURCE / OFFICE_DXF), cwd=folder)
+        document = lint.json()
+        if "error" in document:
+            self.assertEqual((lint.status, audit.status), (2, 2), audit)
+            self.assertIn("not a text file", audit.err, audit)
+            return lint.status
+        errors = [w for w in document["warnings"] if w["severity"] == "error"]
+        self.assertEqual(audit.status, 2 if errors else 1, audit)
+        shown = [line.removeprefix("kvstcheck: ") for line in audit.err.splitlines()
+                 if line.removeprefix("kvstcheck: ").startswith(name + ":")]
+        self.assertEqual(shown, [f"{name}:{w['line']}:{w['column']}: {w['problem']}" for w in errors], audit)
+        return lint.status
+
     def test_lint_and_the_audit_agree(self):
         """The audit refuses a file exactly when lint finds an error in it, and names the same errors in order."""
         folder = scratch("rules-agree")
@@ -306,23 +325,37 @@ class RulesLint(unittest.TestCase):
         }
         for name, content in files.items():
             with self.subTest(name):
-                (folder / name).write_bytes(content)
-                lint = kvstcheck("lint", "--json", name, cwd=folder)
-                audit = kvstcheck("--standard", windows_path(SOURCE / STANDARD), "--rules", name,
-                                  windows_path(SOURCE / OFFICE_DXF), cwd=folder)
-                document = lint.json()
-                if "error" in document:
-                    self.assertEqual((lint.status, audit.status), (2, 2), audit)
-                    self.assertIn("not a text file", audit.err, audit)
-                    continue
-                errors = [w for w in document["warnings"] if w["severity"] == "error"]
-                self.assertEqual(audit.status, 2 if errors else 1, audit)
-                shown = [line.removeprefix("kvstcheck: ") for line in audit.err.splitlines()
-                         if line.removeprefix("kvstcheck: ").startswith(name + ":")]
-                self.assertEqual(shown, [f"{name}:{w['line']}:{w['column']}: {w['problem']}" for w in errors], audit)
+                self.assert_agree(folder, name, content)
         no_break = kvstcheck("lint", "no-break.toml", cwd=folder)
         self.assertIn("no-break.toml:2:17: error[invisible-character]: not a TOML file: the space character U+00A0 "
                       "outside quotes", no_break.lines, no_break)
+
+    def test_lint_and_the_audit_agree_on_fix_tables(self):
+        """A rules file's [fix] tables: lint reports what the audit refuses, with the catalogue's rules, in
+        line order among the file's other problems."""
+        folder = scratch("rules-agree-fix")
+        patterns = "[layers]\npatterns = ['^A-[A-Z]{4}$', '^0$']\n"
+        # name: (content, [(line, rule)] lint reports)
+        files = {
+            "example.toml": ((SOURCE / "examples/fix/office-fix.toml").read_bytes(), []),
+            "allowed.toml": ((patterns + "[fix.layers]\n'A-WALL-OLD' = 'A-WALL'\n").encode(), []),
+            "rejected.toml": ((patterns + "[fix.layers]\n'A-WALL-OLD' = 'WALLS'\n").encode(), [(4, "fix-target")]),
+            "two-targets.toml": (b"[fix.layers]\n'WALLS' = 'A-WALL'\n'walls' = 'A-DOOR'\n", [(3, "fix-target")]),
+            "reserved.toml": (b"[fix.layers]\n'0' = 'A-WALL'\n[fix.linetypes]\n'X|DASH' = 'DASHED'\n",
+                              [(2, "fix-target"), (4, "fix-target")]),
+            "entries.toml": (b"[fix]\nauto = 'letter-case'\ncolour = 1\n[fix.layers]\n'A' = 1\n",
+                             [(2, "fix-entry"), (3, "fix-entry"), (5, "fix-entry")]),
+            "among-others.toml": (b"[fix.layers]\n'0' = 'A-WALL'\n[layers]\nrequired = 1\n[fix.text-styles]\n"
+                                  b"'Title' = 'Notes'\n'title' = 'Other'\n",
+                                  [(2, "fix-target"), (4, "wrong-type"), (7, "fix-target")]),
+            "unicode.toml": (b"\xff\xfe" + (patterns + "[fix.layers]\n'M\u00f6bel' = 'FURN'\n").replace("\n", "\r\n")
+                             .encode("utf-16-le"), [(4, "fix-target")]),
+        }
+        for name, (content, expected) in files.items():
+            with self.subTest(name):
+                self.assertEqual(self.assert_agree(folder, name, content), 1 if expected else 0)
+                warnings = kvstcheck("lint", "--json", name, cwd=folder).json()["warnings"]
+                self.assertEqual([(w["line"], w["rule"]) for w in warnings], expected)
 
 
 if __name__ == "__main__":

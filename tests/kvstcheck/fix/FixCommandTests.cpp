@@ -6,6 +6,7 @@
 
 #include "com/Handle.h"
 #include "kvstcheck/Files.h"
+#include "kvstcheck/Interrupts.h"
 #include "kvstcheck/fix/FixFiles.h"
 #include "kvstcheck/readers/InputError.h"
 #include "kvstcheck/reports/Sha256.h"
@@ -78,13 +79,6 @@ TEST(FixCommandLineTest, HelpGoesToTheStandardOutput) {
     EXPECT_TRUE(parsed.error.empty());
 }
 
-TEST(FixCommandLineTest, OnlyTheWordFixChoosesTheCommand) {
-    EXPECT_TRUE(IsFixCommand({"kvstcheck.exe", "fix", "a.dxf"}));
-    EXPECT_FALSE(IsFixCommand({"kvstcheck.exe", "fix.dxf"}));
-    EXPECT_FALSE(IsFixCommand({"kvstcheck.exe", "a.dxf", "fix"}));
-    EXPECT_FALSE(IsFixCommand({"kvstcheck.exe"}));
-}
-
 }  // namespace
 
 namespace {
@@ -119,23 +113,72 @@ TEST(FixFilesTest, TheHashCoversTheWholeFileWhateverWasRead) {
 
 TEST(FixFilesTest, ATemporaryDrawingGoesUnlessMovedIntoPlace) {
     const kvtest::TempFolder folder;
+    const kvstcheck::InterruptsStopRun interrupts;
     const std::wstring destination = folder / L"out.dxf";
     std::wstring left;
     {
-        kvstcheck::fix::TemporaryDrawing temporary(destination);
+        PendingFile temporary = TemporaryDrawingFor(destination, interrupts);
         temporary.Write("0\nEOF\n");
-        temporary.Close();
+        temporary.Finish();
         left = temporary.path();
         EXPECT_EQ(kvstcheck::KindOfPath(left), kvstcheck::PathKind::File);
+        DrawingBytes again = temporary.ReadBack();
+        EXPECT_EQ(again.FinishHash(), kvstcheck::Sha256Hex("0\nEOF\n"));
     }
     EXPECT_EQ(kvstcheck::KindOfPath(left), kvstcheck::PathKind::Missing);
     EXPECT_EQ(kvstcheck::KindOfPath(destination), kvstcheck::PathKind::Missing);
-    kvstcheck::fix::TemporaryDrawing kept(destination);
+    PendingFile kept = TemporaryDrawingFor(destination, interrupts);
     kept.Write("kept");
-    kept.Close();
-    EXPECT_EQ(kept.MoveIntoPlace(false), "");
+    kept.Finish();
+    EXPECT_EQ(kept.MoveTo(destination, false), "");
+    EXPECT_EQ(kvstcheck::KindOfPath(kept.path()), kvstcheck::PathKind::Missing);
     std::string error;
     EXPECT_EQ(kvstcheck::ReadSmallFile(destination, 100, error), "kept");
 }
+
+// What is left on disk after each way a written file can end: only a file kept stays, and a file that
+// could not be moved into place goes too.
+struct PendingEnd {
+    const char* label;
+    bool keep;
+    bool moveOntoAFolder;
+    bool stays;
+    bool targetWritten;
+};
+
+class PendingFileTest : public testing::TestWithParam<PendingEnd> {};
+
+TEST_P(PendingFileTest, LeavesOnlyWhatWasKept) {
+    const PendingEnd& end = GetParam();
+    const kvtest::TempFolder folder;
+    const kvstcheck::InterruptsStopRun interrupts;
+    const std::wstring path = folder / L"墙.dxf.bak";
+    const std::wstring target = folder / (end.moveOntoAFolder ? L"folder" : L"target.dxf");
+    if (end.moveOntoAFolder) {
+        ASSERT_TRUE(::CreateDirectoryW(target.c_str(), nullptr));
+    }
+    {
+        PendingFile file(path, CREATE_NEW, interrupts);
+        ASSERT_EQ(file.error(), 0u);
+        // Another program cannot open it meanwhile; a second file of that name is not made over it.
+        EXPECT_EQ(PendingFile(path, CREATE_NEW, interrupts).error(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+        file.Write("bytes");
+        file.Finish();
+        if (end.keep) {
+            EXPECT_EQ(file.Keep(), "");
+        }
+        if (end.moveOntoAFolder) {
+            EXPECT_NE(file.MoveTo(target, true), "");
+        }
+    }
+    EXPECT_EQ(kvstcheck::KindOfPath(path) == kvstcheck::PathKind::File, end.stays);
+    EXPECT_EQ(kvstcheck::KindOfPath(target) == kvstcheck::PathKind::File, end.targetWritten);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, PendingFileTest,
+                         testing::Values(PendingEnd{"Dropped", false, false, false, false},
+                                         PendingEnd{"Kept", true, false, true, false},
+                                         PendingEnd{"MovedOntoAFolder", false, true, false, false}),
+                         [](const testing::TestParamInfo<PendingEnd>& info) { return info.param.label; });
 
 }  // namespace

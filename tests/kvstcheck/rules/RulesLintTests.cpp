@@ -199,4 +199,29 @@ TEST(RulesLint, RulesFilesAreKnownByTheirExtension) {
     EXPECT_FALSE(IsRulesFile(L"toml"));
 }
 
+// Checks handed in from outside the rules library join the file's own problems in line order, and
+// judge with the file's decoded text and its whole rule set.
+TEST(RulesLint, MoreChecksJoinInLineOrderWithTheRuleSet) {
+    const std::string text = "[fix.layers]\n'A' = 'B'\n[layers]\nrequired = 1\npatterns = ['^A$']\n'x' = 2\n";
+    std::size_t patternsSeen = 0;
+    const MoreChecks more = [&](std::string_view decoded, const std::string& file, const RuleSet& rules) {
+        patternsSeen = rules.of(NameKind::Layer).patterns.size();
+        EXPECT_EQ(decoded, text);
+        return std::vector<RulesProblem>{{LintRule::FixTarget, Place{file, 5, 1}, "later", "f"},
+                                         {LintRule::FixEntry, Place{file, 2, 1}, "earlier", "f"}};
+    };
+    // As saved by an editor that writes UTF-16 with its byte order mark.
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : text) utf16 += std::string{c, '\0'};
+    for (const std::string& saved : {text, utf16}) {
+        std::vector<std::pair<std::size_t, LintRule>> found;
+        for (const RulesProblem& problem : LintRulesText(saved, "r.toml", Lists, more))
+            found.emplace_back(problem.place.line, problem.rule);
+        const std::vector<std::pair<std::size_t, LintRule>> expected = {
+            {2, LintRule::FixEntry}, {4, LintRule::WrongType}, {5, LintRule::FixTarget}, {6, LintRule::UnknownKey}};
+        EXPECT_EQ(found, expected);
+        EXPECT_EQ(patternsSeen, 1u);
+    }
+}
+
 }  // namespace
