@@ -17,10 +17,14 @@ class NearNameIndex::Rows {
 public:
     using Planes = std::uint32_t;  // kMostEdits + 1 planes of 2 * kMostEdits + 1 lanes
 
-    Rows(std::wstring_view query, std::size_t limit) : length_(query.size()), limit_(limit), depths_(query.size() + limit + 1) {
-        for (const wchar_t c : query) NumberCharacter(c);
-        tables_.assign(depths_ * (numbers_ + 2), 0);
+    // Its tables grow with the query's length, not with its number of different characters: the query
+    // may be a name of thousands.
+    Rows(std::wstring_view query, std::size_t limit)
+        : length_(query.size()), limit_(limit), depths_(query.size() + limit + 1), cells_(depths_, 0),
+          asciiMatches_(depths_ * kAscii, 0) {
         const Planes planes = static_cast<Planes>((std::uint64_t{1} << (8 * (limit + 1))) - 1);
+        const bool beyondAscii = std::any_of(query.begin(), query.end(), [](wchar_t c) { return !IsAscii(c); });
+        if (beyondAscii) compared_.assign(depths_ * kLanes, L'\0');
         for (std::size_t depth = 0; depth < depths_; ++depth) {
             // Lane o at this depth is column depth + o - limit: a cell of the table from 0 to the query's
             // length, where column j > 0 compares the query's character j - 1.
@@ -28,10 +32,13 @@ public:
             for (std::size_t lane = 0; lane <= 2 * limit; ++lane) {
                 if (depth + lane < limit || depth + lane - limit > query.size()) continue;
                 valid |= Planes{1} << lane;
-                if (const std::size_t column = depth + lane - limit; column > 0)
-                    tables_[MatchesAt(NumberOf(query[column - 1]), depth)] |= Planes{1} << lane;
+                const std::size_t column = depth + lane - limit;
+                if (column == 0) continue;
+                const wchar_t c = query[column - 1];
+                if (IsAscii(c)) asciiMatches_[depth * kAscii + static_cast<std::size_t>(c)] |= static_cast<std::uint8_t>(1u << lane);
+                else compared_[depth * kLanes + lane] = c;
             }
-            tables_[depth] = planes & (valid * 0x01010101u);
+            cells_[depth] = planes & (valid * 0x01010101u);
         }
         for (std::size_t column = 0; column <= limit && column <= query.size(); ++column)
             for (std::size_t t = column; t <= limit; ++t) first_ |= Planes{1} << (8 * t + column + limit);
@@ -41,7 +48,9 @@ public:
 
     // The lanes of the row at depth whose column holds c (none past the last row).
     std::uint8_t Matches(wchar_t c, std::size_t depth) const {
-        return depth < depths_ ? static_cast<std::uint8_t>(tables_[MatchesAt(NumberOf(c), depth)]) : 0;
+        if (depth >= depths_) return 0;
+        if (IsAscii(c)) return asciiMatches_[depth * kAscii + static_cast<std::size_t>(c)];
+        return compared_.empty() ? 0 : OtherMatches(c, depth);
     }
 
     // The row at depth below `above`, given the lanes where the name's character there matches: no cell
@@ -54,7 +63,7 @@ public:
         Planes row = (above & match) | (above << 8) | (((above << 8) >> 1) & 0x7F7F7F7Fu);
         row |= ((row << 8) << 1) & 0xFEFEFEFEu;
         row |= ((row << 16) << 2) & 0xFCFCFCFCu;
-        return row & tables_[depth];
+        return row & cells_[depth];
     }
 
     // The row's least cell, limit + 1 when none is within the limit: no name below comes nearer. The
@@ -74,36 +83,27 @@ public:
     }
 
 private:
-    // The query's characters are numbered from 1; 0 stands for any other. Most names are ASCII: their
-    // characters' numbers are at hand.
-    std::size_t NumberOf(wchar_t c) const {
-        return static_cast<std::size_t>(c) < asciiNumbers_.size() ? asciiNumbers_[static_cast<std::size_t>(c)] : OtherNumber(c);
-    }
-    std::size_t OtherNumber(wchar_t c) const;
-    void NumberCharacter(wchar_t c) {
-        if (NumberOf(c) != 0) return;
-        ++numbers_;
-        if (static_cast<std::size_t>(c) < asciiNumbers_.size()) asciiNumbers_[static_cast<std::size_t>(c)] = static_cast<std::uint32_t>(numbers_);
-        else others_.emplace_back(c, numbers_);
-    }
-    std::size_t MatchesAt(std::size_t number, std::size_t depth) const { return depths_ * (number + 1) + depth; }
+    static constexpr std::size_t kAscii = 128;
+    static constexpr std::size_t kLanes = 2 * kMostEdits + 1;
+    static bool IsAscii(wchar_t c) { return static_cast<std::size_t>(c) < kAscii; }
+    std::uint8_t OtherMatches(wchar_t c, std::size_t depth) const;
 
     std::size_t length_;
     std::size_t limit_;
     std::size_t depths_;  // the rows a name can reach within the limit: up to the query's length + limit
     Planes first_ = 0;    // the row above any character: column j is j
-    // One allocation: per depth, the lanes that are cells of the table (in every plane); then per
-    // number of a character (0: any other), per depth, the lanes whose column holds it.
-    std::vector<Planes> tables_;
-    std::size_t numbers_ = 0;
-    std::array<std::uint32_t, 128> asciiNumbers_{};
-    std::vector<std::pair<wchar_t, std::size_t>> others_;  // the numbers of the characters beyond ASCII
+    std::vector<Planes> cells_;  // per depth, the lanes that are cells of the table, in every plane
+    // Per depth, the lanes whose column holds a character: for each ASCII character at hand; for
+    // others, the characters compared (when the query has any).
+    std::vector<std::uint8_t> asciiMatches_;
+    std::vector<wchar_t> compared_;
 };
 
-std::size_t NearNameIndex::Rows::OtherNumber(wchar_t c) const {
-    for (const auto& [character, number] : others_)
-        if (character == c) return number;
-    return 0;
+std::uint8_t NearNameIndex::Rows::OtherMatches(wchar_t c, std::size_t depth) const {
+    std::uint8_t lanes = 0;
+    for (std::size_t lane = 0; lane < kLanes; ++lane)
+        if (compared_[depth * kLanes + lane] == c) lanes |= static_cast<std::uint8_t>(1u << lane);
+    return lanes;
 }
 
 namespace {
@@ -128,6 +128,8 @@ NearNameIndex::NearNameIndex(const std::vector<std::wstring>& folded) {
     for (const std::uint32_t position : sortedPositions_) {
         characters_ += folded[position];
         starts_.push_back(characters_.size());
+        shortest_ = std::min(shortest_, folded[position].size());
+        longest_ = std::max(longest_, folded[position].size());
     }
     // Each range becomes a node holding what its names share; those that go on are cut into ranges by
     // their next character, whose nodes are made side by side at once and filled in later.
@@ -224,8 +226,9 @@ private:
 // names in the file); a child that cannot is not even queued.
 std::vector<std::pair<std::size_t, std::size_t>> NearNameIndex::Nearest(
     std::wstring_view query, std::size_t limit, std::size_t count, const std::function<bool(std::size_t)>& skip) const {
-    if (count == 0 || sortedPositions_.empty()) return {};
     limit = std::min(limit, kMostEdits);
+    // A length change alone costs an edit per character.
+    if (count == 0 || sortedPositions_.empty() || query.size() > longest_ + limit || query.size() + limit < shortest_) return {};
     const Rows rows(query, limit);
     Best best(limit, count);
     // Nodes queued by the least cell of their first row: a stack per least cell, linked through one list.

@@ -55,6 +55,8 @@ private:
     std::vector<std::uint32_t> sortedPositions_;  // the names' positions, by folded name, then by position
     std::wstring characters_;                     // the names in that order, one after another
     std::vector<std::size_t> starts_;             // where each sorted name begins, and where the last ends
+    std::size_t shortest_ = SIZE_MAX;
+    std::size_t longest_ = 0;
     std::vector<Node> nodes_;
     // What a search reads of every child it looks at, kept apart from the nodes: the first position in
     // the file of the names below it, and its first character (the root's: its label's, if any).

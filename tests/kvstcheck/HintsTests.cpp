@@ -272,3 +272,16 @@ TEST(NearNameIndex, AnEmptyListAndAnEmptyNameAreAnswered) {
     EXPECT_EQ(index.Nearest(L"", 1, 3, none), (std::vector<std::pair<std::size_t, std::size_t>>{{0, 0}, {1, 1}}));
     EXPECT_EQ(index.Nearest(L"ab", 0, 3, none), (std::vector<std::pair<std::size_t, std::size_t>>{{0, 2}, {0, 3}}));
 }
+
+// A name of thousands of different characters costs the search memory by its length, not by its
+// length times its characters.
+TEST(NearNameIndex, ALongNameOfManyDifferentCharacters) {
+    std::wstring longName;
+    for (wchar_t c = 0x4E00; c < 0x4E00 + 20000; ++c) longName += c;
+    std::wstring shorter = longName;
+    shorter.erase(7000, 1);
+    const kvstcheck::NearNameIndex index({L"A-WALL", shorter, longName + L"x"});
+    const auto none = [](std::size_t) { return false; };
+    EXPECT_EQ(index.Nearest(longName, 3, 3, none), (std::vector<std::pair<std::size_t, std::size_t>>{{1, 1}, {1, 2}}));
+    EXPECT_TRUE(index.Nearest(longName + L"abcd", 3, 3, none).empty());
+}
