@@ -112,7 +112,7 @@ std::string Prove(const FixContext& context, const DrawingTarget& target, const 
         if (!bytes) return "it cannot be read again: " + error;
         names = ReadJsonDrawing(*bytes);
     } else {
-        DrawingBytes rewrittenNames(written);
+        DrawingBytes rewrittenNames(written, DrawingBytes::Hashing::None);
         names = ReadDxf(rewrittenNames, SystemTextDecoder()).names;
     }
     const std::string findings = CompareFindings(planned.before, planned.expected, context.auditor.Audit(names, target.path));
@@ -123,9 +123,20 @@ std::string Prove(const FixContext& context, const DrawingTarget& target, const 
                        names.textStyles == planned.after.textStyles && names.dimStyles == planned.after.dimStyles
                    ? std::string()
                    : "its names read back are not the ones planned";
+    // The original is hashed as the proof reads it, so that what is proven is the drawing planned: one
+    // that changed since (also while it was rewritten) is named so.
     DrawingBytes original(target.path);
-    DrawingBytes rewritten(written);
-    return VerifyRewrite(original, rewritten, context.codec, done).value_or(std::string());
+    DrawingBytes rewritten(written, DrawingBytes::Hashing::None);
+    const auto changed = [&] { return original.FinishHash() != planned.plan.sha256; };
+    std::optional<std::string> problem;
+    try {
+        problem = VerifyRewrite(original, rewritten, context.codec, done);
+    } catch (const InputError&) {
+        if (changed()) throw InputError(0, "the drawing changed while it was being fixed");
+        throw;
+    }
+    if (changed()) throw InputError(0, "the drawing changed while it was being fixed");
+    return problem.value_or(std::string());
 }
 
 // A copy below --output never stands where its own drawing is: that is --in-place, with its backup.
@@ -145,9 +156,9 @@ RewriteAccount Rewrite(const FixContext& context, const DrawingTarget& target, c
         temporary.Close();
         return planned.account;
     }
-    DrawingBytes again(target.path);
+    // Not hashed: the proof reads the drawing again and ties what was written to the bytes planned.
+    DrawingBytes again(target.path, DrawingBytes::Hashing::None);
     RewriteAccount done = RewriteDxf(again, temporary, context.codec, planned.account);
-    if (again.FinishHash() != planned.plan.sha256) throw InputError(0, "the drawing changed while it was being fixed");
     temporary.Close();
     return done;
 }
@@ -166,8 +177,7 @@ void Apply(const FixContext& context, const DrawingTarget& target, Planned& plan
     if (const std::string failed = Prove(context, target, planned, done, temporary.path()); !failed.empty())
         throw InputError(0, "the fixed drawing failed its check, so it was not kept: " + failed);
     if (options.inPlace) {
-        // The bytes replaced must be the ones fixed: a program may have saved the drawing meanwhile.
-        if (HashOfFile(target.path) != planned.plan.sha256) throw InputError(0, "the drawing changed since it was read");
+        // The bytes replaced are the ones fixed: the proof, just now, read them as planned.
         const std::wstring backupFolder =
             FolderPart(options.backupDir.empty() ? target.path : BelowFolder(options.backupDir, target.below));
         const std::wstring backup = MakeBackup(target.path, backupFolder);

@@ -32,9 +32,10 @@ LONGLONG Position(HANDLE file, LONGLONG offset, DWORD from) {
 
 }  // namespace
 
-DrawingBytes::DrawingBytes(const std::wstring& path)
+DrawingBytes::DrawingBytes(const std::wstring& path, Hashing hashing)
     : file_(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {
+                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr)),
+      hashing_(hashing == Hashing::Sha256) {
     if (!file_) {
         if (KindOfPath(path) == PathKind::Folder) throw InputError(0, "this is a folder, not a drawing file");
         ThrowSystemError("cannot open the drawing");
@@ -44,7 +45,7 @@ DrawingBytes::DrawingBytes(const std::wstring& path)
 
 std::size_t DrawingBytes::ReadNext(char* buffer, std::size_t size) {
     const std::size_t read = ReadSome(file_.get(), buffer, size);
-    hash_.Update(std::string_view(buffer, read));
+    if (hashing_) hash_.Update(std::string_view(buffer, read));
     return read;
 }
 
@@ -91,20 +92,21 @@ TemporaryDrawing::~TemporaryDrawing() {
 
 void TemporaryDrawing::Write(std::string_view bytes) {
     if (buffer_.size() + bytes.size() > kWriteBuffer) Flush();
-    if (bytes.size() >= kWriteBuffer) {
-        buffer_.assign(bytes);
-        Flush();
-    } else {
+    if (bytes.size() >= kWriteBuffer)
+        WriteThrough(bytes);  // a large piece goes as it is, not copied first
+    else
         buffer_.append(bytes);
-    }
+}
+
+void TemporaryDrawing::WriteThrough(std::string_view bytes) {
+    DWORD written = 0;
+    if (!bytes.empty() && (!::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                           written != bytes.size()))
+        ThrowSystemError("cannot write the fixed drawing");
 }
 
 void TemporaryDrawing::Flush() {
-    DWORD written = 0;
-    if (!buffer_.empty() &&
-        (!::WriteFile(file_.get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written, nullptr) ||
-         written != buffer_.size()))
-        ThrowSystemError("cannot write the fixed drawing");
+    WriteThrough(buffer_);
     buffer_.clear();
 }
 

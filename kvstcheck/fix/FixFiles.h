@@ -13,9 +13,10 @@ namespace kvstcheck::fix {
 
 class DrawingBytes final : public DxfBytes {
 public:
+    enum class Hashing { Sha256, None };
     // Others may read the drawing meanwhile, not write it. Throws InputError in plain words (a drawing
-    // another program holds open is named so).
-    explicit DrawingBytes(const std::wstring& path);
+    // another program holds open is named so). Hashing::None: a file whose hash no one asks for.
+    explicit DrawingBytes(const std::wstring& path, Hashing hashing = Hashing::Sha256);
     std::size_t ReadNext(char* buffer, std::size_t size) override;
     std::string ReadTail(std::size_t count) override;
     // The SHA-256 of the whole file: what was not read yet is read now.
@@ -24,6 +25,7 @@ public:
 private:
     kv::FileHandle file_;
     Sha256 hash_;
+    bool hashing_;
 };
 
 // The SHA-256 of a file's bytes; throws InputError.
@@ -46,6 +48,7 @@ public:
 
 private:
     void Flush();
+    void WriteThrough(std::string_view bytes);
 
     std::wstring destination_;
     std::wstring path_;

@@ -18,13 +18,22 @@ constexpr std::array<std::uint32_t, 64> kRound = {
 
 constexpr std::uint32_t Rotate(std::uint32_t x, int n) noexcept { return x >> n | x << (32 - n); }
 
+// One round; the callers rotate the roles of the eight working variables instead of moving them.
+inline void Round(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t& d, std::uint32_t e, std::uint32_t f,
+                  std::uint32_t g, std::uint32_t& h, std::uint32_t kw) noexcept {
+    const std::uint32_t t1 = h + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) + ((e & f) ^ (~e & g)) + kw;
+    const std::uint32_t t2 = (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+    d += t1;
+    h = t1 + t2;
+}
+
 }  // namespace
 
 Sha256::Sha256() noexcept
     : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
 
 void Sha256::Compress(const unsigned char* block) noexcept {
-    std::array<std::uint32_t, 64> w{};
+    std::uint32_t w[64];
     for (int i = 0; i < 16; ++i)
         w[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
                std::uint32_t{block[4 * i + 2]} << 8 | std::uint32_t{block[4 * i + 3]};
@@ -33,32 +42,38 @@ void Sha256::Compress(const unsigned char* block) noexcept {
         const std::uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    std::array<std::uint32_t, 8> v = state_;
-    for (int i = 0; i < 64; ++i) {
-        const std::uint32_t s1 = Rotate(v[4], 6) ^ Rotate(v[4], 11) ^ Rotate(v[4], 25);
-        const std::uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
-        const std::uint32_t t1 = v[7] + s1 + choice + kRound[i] + w[i];
-        const std::uint32_t s0 = Rotate(v[0], 2) ^ Rotate(v[0], 13) ^ Rotate(v[0], 22);
-        const std::uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-        std::copy_backward(v.begin(), v.end() - 1, v.end());
-        v[4] += t1;
-        v[0] = t1 + s0 + majority;
+    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3], e = state_[4], f = state_[5],
+                  g = state_[6], h = state_[7];
+    for (int i = 0; i < 64; i += 8) {
+        Round(a, b, c, d, e, f, g, h, kRound[i] + w[i]);
+        Round(h, a, b, c, d, e, f, g, kRound[i + 1] + w[i + 1]);
+        Round(g, h, a, b, c, d, e, f, kRound[i + 2] + w[i + 2]);
+        Round(f, g, h, a, b, c, d, e, kRound[i + 3] + w[i + 3]);
+        Round(e, f, g, h, a, b, c, d, kRound[i + 4] + w[i + 4]);
+        Round(d, e, f, g, h, a, b, c, kRound[i + 5] + w[i + 5]);
+        Round(c, d, e, f, g, h, a, b, kRound[i + 6] + w[i + 6]);
+        Round(b, c, d, e, f, g, h, a, kRound[i + 7] + w[i + 7]);
     }
-    for (int i = 0; i < 8; ++i) state_[i] += v[i];
+    state_[0] += a, state_[1] += b, state_[2] += c, state_[3] += d;
+    state_[4] += e, state_[5] += f, state_[6] += g, state_[7] += h;
 }
 
 void Sha256::Update(std::string_view bytes) noexcept {
     length_ += bytes.size();
-    while (!bytes.empty()) {
+    if (buffered_ > 0) {
         const std::size_t take = std::min(bytes.size(), buffer_.size() - buffered_);
         std::copy_n(bytes.begin(), take, buffer_.begin() + static_cast<std::ptrdiff_t>(buffered_));
         buffered_ += take;
         bytes.remove_prefix(take);
-        if (buffered_ == buffer_.size()) {
-            Compress(buffer_.data());
-            buffered_ = 0;
-        }
+        if (buffered_ < buffer_.size()) return;
+        Compress(buffer_.data());
+        buffered_ = 0;
     }
+    // Whole blocks straight from the bytes given: a file is hashed as it is read.
+    for (; bytes.size() >= buffer_.size(); bytes.remove_prefix(buffer_.size()))
+        Compress(reinterpret_cast<const unsigned char*>(bytes.data()));
+    std::copy_n(bytes.begin(), bytes.size(), buffer_.begin());
+    buffered_ = bytes.size();
 }
 
 std::string Sha256::FinishHex() {
