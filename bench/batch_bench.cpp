@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -40,6 +39,7 @@
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/standardtools/Hints.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -474,42 +474,24 @@ std::string FixStandard() {
     return text;
 }
 
-// A folder the bench made, with what is in it.
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found{};
-    if (const kv::FindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &found)); search) {
-        do {
-            const std::wstring name = found.cFileName, path = folder + L"\\" + name;
-            if (name == L"." || name == L"..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(search.get(), &found));
-    }
-    ::RemoveDirectoryW(folder.c_str());
-}
-
 // The fix's table: whole runs against the tiny drawing's, as the audit's table.
 void FixRuns(int runs) {
     constexpr std::size_t kFolderDrawings = 200;
-    const std::string tinyBytes = FixDrawing(10);
-    const BenchFile tiny(L"fix-tiny.dxf", tinyBytes);
-    const std::string largeBytes = FixDrawing(245000);
-    const BenchFile large(L"fix-26mb.dxf", largeBytes);
-    const BenchFile map(L"fix-map.csv", FixMap());
-    const BenchFile standard(L"fix-standard.ini", FixStandard());
-    const std::wstring folder = TempPath(L"fix-folder");
+    const kvtest::TempFolder work;  // removed with the copies at the end
+    const std::string tinyBytes = FixDrawing(10), largeBytes = FixDrawing(245000);
+    const std::wstring folder = work / L"drawings";
     ::CreateDirectoryW(folder.c_str(), nullptr);
-    std::vector<std::unique_ptr<BenchFile>> copies;
     for (std::size_t i = 0; i < kFolderDrawings; ++i)
-        copies.push_back(std::make_unique<BenchFile>((L"fix-folder\\" + std::to_wstring(i) + L".dxf").c_str(), tinyBytes));
-    const std::wstring output = TempPath(L"fix-output");
-    const std::wstring common = L"fix --standard " + Quoted(standard.path()) + L" --map " + Quoted(map.path()) +
-                                L" --force --output " + Quoted(output) + L" ";
+        kvtest::WriteFileBytes(folder + L"\\" + std::to_wstring(i) + L".dxf", tinyBytes);
+    kvtest::WriteFileBytes(work / L"tiny.dxf", tinyBytes);
+    kvtest::WriteFileBytes(work / L"26mb.dxf", largeBytes);
+    kvtest::WriteFileBytes(work / L"map.csv", FixMap());
+    kvtest::WriteFileBytes(work / L"standard.ini", FixStandard());
+    const std::wstring common = L"fix --standard " + Quoted(work / L"standard.ini") + L" --map " + Quoted(work / L"map.csv") +
+                                L" --force --output " + Quoted(work / L"copies") + L" ";
     const Case cases[] = {
-        {"tiny drawing fixed", common + Quoted(tiny.path()), 1, tinyBytes.size()},
-        {"26 MB drawing fixed", common + Quoted(large.path()), 1, largeBytes.size()},
+        {"tiny drawing fixed", common + Quoted(work / L"tiny.dxf"), 1, tinyBytes.size()},
+        {"26 MB drawing fixed", common + Quoted(work / L"26mb.dxf"), 1, largeBytes.size()},
         {"200 tiny drawings fixed", common + Quoted(folder), kFolderDrawings, kFolderDrawings * tinyBytes.size()},
     };
     std::printf("kvstcheck fix into copies below --output (each proven: read again, audited again, compared pair by "
@@ -521,9 +503,6 @@ void FixRuns(int runs) {
         if (i == 0) tinyRun = run;
         PrintRow(cases[i], run, i == 0 ? nullptr : &tinyRun);
     }
-    copies.clear();
-    ::RemoveDirectoryW(folder.c_str());
-    RemoveTree(output);
 }
 
 }  // namespace
