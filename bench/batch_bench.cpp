@@ -8,8 +8,10 @@
 // host calls; and the plug-in's own part alone, on 1 and N threads: the most drawings/s that any
 // program auditing through it could reach on this machine.
 //
-// Run (after the tests registered the plug-in):
-//   cmake --build build --target batch_bench kvstcheck && build/wine-run build/bench/batch_bench.exe [RUNS]
+// Then whole kvstcheck fix runs: a 26 MB drawing fixed and proven against a tiny one, and a folder.
+//
+// Run (after the tests registered the plug-in; "fix" runs the fix's table alone):
+//   cmake --build build --target batch_bench kvstcheck && build/wine-run build/bench/batch_bench.exe [RUNS] [fix]
 #include <windows.h>
 #include <objbase.h>
 #include <psapi.h>
@@ -37,6 +39,7 @@
 #include "kvstcheck/runs/DrawingObject.h"
 #include "kvstcheck/runs/PluginSource.h"
 #include "kvstcheck/standardtools/Hints.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -428,12 +431,92 @@ void Row(const char* phase, double seconds, double total, std::size_t drawings) 
                 seconds * 1000 / static_cast<double>(drawings), 100 * seconds / total);
 }
 
+
+// kvstcheck fix: a drawing of 26 MB (300 layers with handles, 245,000 lines, CR LF and padded codes as
+// CAD programs write them) and a tiny one of the same kind, every layer renamed by a map (one merged),
+// each fixed into a copy below --output, proven and audited again; and a folder of tiny drawings.
+constexpr int kFixLayers = 300;
+
+std::string PaddedPair(int code, const std::string& value) {
+    return (code < 10 ? "  " : code < 100 ? " " : "") + std::to_string(code) + "\r\n" + value + "\r\n";
+}
+
+std::string FixDrawing(int entities) {
+    std::string text = PaddedPair(0, "SECTION") + PaddedPair(2, "HEADER") + PaddedPair(9, "$ACADVER") +
+                       PaddedPair(1, "AC1015") + PaddedPair(9, "$CLAYER") + PaddedPair(8, "L1") + PaddedPair(0, "ENDSEC") +
+                       PaddedPair(0, "SECTION") + PaddedPair(2, "TABLES") + PaddedPair(0, "TABLE") + PaddedPair(2, "LAYER") +
+                       PaddedPair(5, "2") + PaddedPair(70, std::to_string(kFixLayers));
+    for (int layer = 0; layer < kFixLayers; ++layer)
+        text += PaddedPair(0, "LAYER") + PaddedPair(5, std::to_string(1000 + layer)) + PaddedPair(2, "L" + std::to_string(layer)) +
+                PaddedPair(70, "0") + PaddedPair(62, "7") + PaddedPair(6, "Continuous");
+    text += PaddedPair(0, "ENDTAB") + PaddedPair(0, "ENDSEC") + PaddedPair(0, "SECTION") + PaddedPair(2, "ENTITIES");
+    text.reserve(text.size() + static_cast<std::size_t>(entities) * 115);
+    for (int i = 0; i < entities; ++i) {
+        text += PaddedPair(0, "LINE") + PaddedPair(5, std::to_string(0x10000 + i)) + PaddedPair(8, "L" + std::to_string(i % kFixLayers));
+        for (const int code : {10, 20, 11, 21}) text += PaddedPair(code, std::to_string(i * 0.5 + code));
+    }
+    return text + PaddedPair(0, "ENDSEC") + PaddedPair(0, "EOF");
+}
+
+// L1 to L299 renamed to A-2 to A-299 (L1 merged into A-2's entry, which L2 becomes), and the standard
+// that allows what the fixed drawings hold.
+std::string FixMap() {
+    std::string map = "kind,from,to\r\n";
+    for (int layer = 1; layer < kFixLayers; ++layer)
+        map += "layers,L" + std::to_string(layer) + ",A-" + std::to_string(layer == 1 ? 2 : layer) + "\r\n";
+    return map;
+}
+
+std::string FixStandard() {
+    std::string text = "[Common]\r\nTypeCount=1\r\n[Type1]\r\nType=AcadLayer\r\nNameCount=" + std::to_string(kFixLayers) +
+                       "\r\nName1=L0\r\n";
+    for (int layer = 2; layer <= kFixLayers; ++layer) text += "Name" + std::to_string(layer) + "=A-" + std::to_string(layer) + "\r\n";
+    return text;
+}
+
+// The fix's table: whole runs against the tiny drawing's, as the audit's table.
+void FixRuns(int runs) {
+    constexpr std::size_t kFolderDrawings = 200;
+    const kvtest::TempFolder work;  // removed with the copies at the end
+    const std::string tinyBytes = FixDrawing(10), largeBytes = FixDrawing(245000);
+    const std::wstring folder = work / L"drawings";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    for (std::size_t i = 0; i < kFolderDrawings; ++i)
+        kvtest::WriteFileBytes(folder + L"\\" + std::to_wstring(i) + L".dxf", tinyBytes);
+    kvtest::WriteFileBytes(work / L"tiny.dxf", tinyBytes);
+    kvtest::WriteFileBytes(work / L"26mb.dxf", largeBytes);
+    kvtest::WriteFileBytes(work / L"map.csv", FixMap());
+    kvtest::WriteFileBytes(work / L"standard.ini", FixStandard());
+    const std::wstring common = L"fix --standard " + Quoted(work / L"standard.ini") + L" --map " + Quoted(work / L"map.csv") +
+                                L" --force --output " + Quoted(work / L"copies") + L" ";
+    const Case cases[] = {
+        {"tiny drawing fixed", common + Quoted(work / L"tiny.dxf"), 1, tinyBytes.size()},
+        {"26 MB drawing fixed", common + Quoted(work / L"26mb.dxf"), 1, largeBytes.size()},
+        {"200 tiny drawings fixed", common + Quoted(folder), kFolderDrawings, kFolderDrawings * tinyBytes.size()},
+    };
+    std::printf("kvstcheck fix into copies below --output (each proven: read again, audited again, compared pair by "
+                "pair), 300 layers renamed, one merged; best of %d runs, of three times as many for single drawings\n",
+                runs);
+    ProcessRun tinyRun;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const ProcessRun run = BestRun(cases[i].arguments, cases[i].drawings == 1 ? 3 * runs : runs);
+        if (i == 0) tinyRun = run;
+        PrintRow(cases[i], run, i == 0 ? nullptr : &tinyRun);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
+    const bool fixOnly = argc > 2 && std::string(argv[2]) == "fix";
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     try {
+        if (fixOnly) {
+            FixRuns(runs);
+            ::CoUninitialize();
+            return 0;
+        }
         const std::wstring source = Wide(KV_SOURCE_DIR);
         const std::wstring samples = source + L"\\examples\\drawings";
         const std::wstring standard = source + L"\\examples\\standard\\KVStPluginDefault.ini";
@@ -518,6 +601,7 @@ int main(int argc, char** argv) {
             for (int run = 0; run < runs; ++run) best = std::max(best, PluginOnlyRate(*plugins, office, threads, 2000));
             std::printf("  %zu thread%s %8.0f drawings/s\n", threads, threads == 1 ? " " : "s", best);
         }
+        FixRuns(runs);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "batch_bench: %s\n", error.what());
         ::CoUninitialize();

@@ -1,8 +1,8 @@
 // The fix's rewriter on a tiny drawing and on a 26 MB one (300 layers, 245,000 entities, every layer
 // renamed, one merged, properties set): each fixed in a process of its own (plan, rewrite to a file,
 // proof), with its time and peak memory, and the 26 MB drawing's figures as differences from the
-// tiny one's (so that Wine's start-up cancels out); then a folder's rate, 1,000 small drawings fixed
-// in one process.
+// tiny one's (so that Wine's start-up cancels out), and each pass's time; then a folder's rate, 1,000
+// small drawings fixed in one process. The rewriter alone: batch_bench times whole kvstcheck fix runs.
 //
 // Run: cmake --build build --target rewrite_bench && build/wine-run build/bench/rewrite_bench.exe
 #include <windows.h>
@@ -72,23 +72,37 @@ FixRequest EveryLayer() {
     return request;
 }
 
+// The seconds of each pass over one drawing.
+struct Passes {
+    double plan = 0, rewrite = 0, proof = 0;
+};
+
 // Plan, rewrite and proof of one drawing; false when any of them fails.
-bool FixOne(const std::string& in, const std::string& out, const SystemTextCodec& codec, const FixRequest& request) {
+bool FixOne(const std::string& in, const std::string& out, const SystemTextCodec& codec, const FixRequest& request,
+            Passes& passes) {
+    double start = Now();
     fixtest::FileBytes first(in);
     const RewriteAccount plan = PlanDxf(first, codec, request);
     if (plan.refusal) return false;
+    passes.plan = Now() - start;
+    start = Now();
     fixtest::FileBytes second(in);
     fixtest::FileSink sink(out);
     const RewriteAccount done = RewriteDxf(second, sink, codec, plan);
     sink.Close();
+    passes.rewrite = Now() - start;
+    start = Now();
     fixtest::FileBytes original(in), rewritten(out);
-    return !done.refusal && !VerifyRewrite(original, rewritten, codec, done);
+    const bool proven = !done.refusal && !VerifyRewrite(original, rewritten, codec, done);
+    passes.proof = Now() - start;
+    return proven;
 }
 
 struct Run {
     double wall = 0;     // the child process, start to end
     double fix = 0;      // plan, rewrite and proof inside it
     double peakMb = 0;   // its peak working set
+    Passes passes;
 };
 
 Run RunChild(const std::string& self, const std::string& drawing) {
@@ -106,7 +120,9 @@ Run RunChild(const std::string& self, const std::string& drawing) {
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     fixtest::File file = fixtest::Open(figures, "r");
-    if (std::fscanf(file.get(), "%lf %lf", &run.fix, &run.peakMb) != 2) std::printf("  %s: the fix failed\n", drawing.c_str());
+    if (std::fscanf(file.get(), "%lf %lf %lf %lf %lf", &run.fix, &run.peakMb, &run.passes.plan, &run.passes.rewrite,
+                    &run.passes.proof) != 5)
+        std::printf("  %s: the fix failed\n", drawing.c_str());
     file.reset();
     ::DeleteFileA(figures.c_str());
     return run;
@@ -116,12 +132,15 @@ Run RunChild(const std::string& self, const std::string& drawing) {
 int FixInChild(const std::string& drawing, const std::string& figures) {
     const SystemTextCodec codec;
     const double start = Now();
-    const bool fixed = FixOne(drawing, drawing + ".fixed", codec, EveryLayer());
+    Passes passes;
+    const bool fixed = FixOne(drawing, drawing + ".fixed", codec, EveryLayer(), passes);
     const double seconds = Now() - start;
     PROCESS_MEMORY_COUNTERS counters{};
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
     fixtest::File file = fixtest::Open(figures, "w");
-    if (fixed) std::fprintf(file.get(), "%f %f\n", seconds, counters.PeakWorkingSetSize / 1048576.0);
+    if (fixed)
+        std::fprintf(file.get(), "%f %f %f %f %f\n", seconds, counters.PeakWorkingSetSize / 1048576.0, passes.plan,
+                     passes.rewrite, passes.proof);
     return fixed ? 0 : 1;
 }
 
@@ -143,11 +162,14 @@ int main(int argc, char** argv) {
                 big.peakMb);
     std::printf("large-tiny             %+6.3f s  %+6.3f s  %+6.1f MB\n", big.wall - small.wall, big.fix - small.fix,
                 big.peakMb - small.peakMb);
+    std::printf("large, pass by pass: plan %.3f s, rewrite %.3f s, proof (both files) %.3f s\n", big.passes.plan,
+                big.passes.rewrite, big.passes.proof);
     const SystemTextCodec codec;
     constexpr int kFolder = 1000;
     const double start = Now();
     int fixed = 0;
-    for (int i = 0; i < kFolder; ++i) fixed += FixOne(tiny, tiny + ".fixed", codec, EveryLayer()) ? 1 : 0;
+    Passes passes;
+    for (int i = 0; i < kFolder; ++i) fixed += FixOne(tiny, tiny + ".fixed", codec, EveryLayer(), passes) ? 1 : 0;
     const double seconds = Now() - start;
     std::printf("folder: %d small drawings fixed and proven in %.2f s: %.0f drawings/s\n", fixed, seconds, kFolder / seconds);
     for (const std::string& path : {tiny, large, tiny + ".fixed", large + ".fixed"}) ::DeleteFileA(path.c_str());

@@ -40,9 +40,9 @@ struct Entry {
 std::string Utf8(std::wstring_view text) { return WideToUtf8(text); }
 
 std::string Describe(const RawPair& pair, const UnitPlace& place) {
-    const std::string where = place.section.empty() ? std::string("between sections") : "in " + place.section;
-    return "group " + std::to_string(pair.code) + " of " + (place.type.empty() ? std::string("a pair") : place.type) +
-           " " + where;
+    const std::string where = place.section.empty() ? std::string("between sections") : "in " + std::string(place.section);
+    return "group " + std::to_string(pair.code) + " of " + std::string(place.type.empty() ? "a pair" : place.type) + " " +
+           where;
 }
 
 // The entries of the four tables, with what a plan needs of them.
@@ -121,8 +121,9 @@ private:
     }
 
     void NoteHandle(const RawPair& pair, const UnitPlace& place) {
-        HandleReference reference{std::string(pair.keyword()), place.type, pair.line,
-                                  place.tableHead() ? place.table : std::string()};
+        if (resolved_ && !anyMerged_) return;  // no handle can be a merged entry's
+        HandleReference reference{std::string(pair.keyword()), std::string(place.type), pair.line,
+                                  std::string(place.tableHead() ? place.table : std::string_view())};
         if (!resolved_) {
             pending_.push_back(std::move(reference));
             return;
@@ -194,6 +195,7 @@ private:
     std::size_t candidatesDropped_ = 0;
     bool anyWatched_ = false;
     bool resolved_ = false;
+    bool anyMerged_ = false;  // an entry with a handle is merged away
     bool hardRefusal_ = false;
 };
 
@@ -204,6 +206,7 @@ void Planner::Resolve() {
         ResolveKind(kind);
     }
     PlanProperties();
+    anyMerged_ = std::any_of(mergedHandles_.begin(), mergedHandles_.end(), [](const auto& handles) { return !handles.empty(); });
     for (const HandleReference& reference : pending_) CheckHandle(reference);
     pending_.clear();
     pending_.shrink_to_fit();

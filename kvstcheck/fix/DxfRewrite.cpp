@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <unordered_set>
 
 #include "kvstcheck/fix/DxfPlan.h"
@@ -9,11 +10,14 @@
 namespace kvstcheck::fix {
 namespace {
 
-// A pair to write in place of one of the unit's, or before one (index == the unit's size: at its end).
+// A change to one of the unit's pairs: its value replaced (its code line and line end kept), a pair
+// inserted before it (index == the unit's size: at its end), or the pair removed.
 struct Edit {
+    enum Kind { Value, Insert, Remove };
     std::size_t index;
-    bool insert;
-    std::string bytes;
+    Kind kind;
+    std::string_view text;  // the new value, or the inserted pair's bytes; in the plan's encoded
+                            // names or the rewriter's made_, which outlive the unit's writing
 };
 
 // A code line and value line laid out as the unit's group 2 pair is (code width, line ends).
@@ -72,6 +76,7 @@ private:
             return;
         }
         edits_.clear();
+        made_.clear();
         if (place.section == "TABLES" && place.tableHead()) MendTableHead(unit);
         if (place.tableEntry() && place.table == "LAYER") SetProperties(unit);
         RenameNames(unit);
@@ -99,9 +104,9 @@ private:
         for (std::size_t i = 1; i < pairs.size(); ++i) {
             long long count = 0;
             if ((pairs[i].code == 70 || pairs[i].code == 71) && ParseDxfInt(pairs[i].value(), count) && count >= removed)
-                Replace(pairs[i], i, std::to_string(count - removed));
+                edits_.push_back({i, Edit::Value, Made(std::to_string(count - removed))});
             else if (pairs[i].code == 340 && removedHandles_.contains(std::string(pairs[i].keyword())))
-                edits_.push_back({i, false, std::string()});
+                edits_.push_back({i, Edit::Remove, {}});
         }
     }
 
@@ -118,11 +123,10 @@ private:
         written_.clear();
     }
 
-    void Replace(const RawPair& pair, std::size_t index, std::string_view value) {
-        edits_.push_back({index, false, std::string(pair.codeLine()) + std::string(value) + std::string(pair.lineEnd())});
-    }
+    // A value the rewriter makes: kept until the unit is written (a deque does not move its strings).
+    std::string_view Made(std::string text) { return made_.emplace_back(std::move(text)); }
 
-    const std::string& Encoded(std::size_t rename) {
+    std::string_view Encoded(std::size_t rename) {
         if (encoded_.empty())
             for (const auto& each : plan_.renames) encoded_.push_back(text_.Encode(each.to).value_or(std::string()));
         return encoded_[rename];
@@ -137,6 +141,7 @@ private:
     std::unordered_set<std::string> removedHandles_;
     std::array<std::size_t, kFixKindCount> expectedRemovals_{}, removals_{};
     std::vector<Edit> edits_;
+    std::deque<std::string> made_;
     std::wstring folded_;  // the value being looked at
     std::string written_;  // output gathered into large pieces: a sink's write may cost a system call
 };
@@ -155,8 +160,8 @@ void Rewriter::SetProperties(const Unit& unit) {
         if (pairs[i].code == 1001) end = std::min(end, i);
     auto set = [&](int code, std::string value) {
         for (std::size_t i = 1; i < end; ++i)
-            if (pairs[i].code == code) return Replace(pairs[i], i, value);
-        edits_.push_back({end, true, LaidOut(unit, code, value)});
+            if (pairs[i].code == code) return edits_.push_back({i, Edit::Value, Made(std::move(value))});
+        edits_.push_back({end, Edit::Insert, Made(LaidOut(unit, code, value))});
     };
     if (change.color) {
         long long current = 1;
@@ -179,7 +184,7 @@ void Rewriter::RenameNames(const Unit& unit) {
         const auto found = names.find(folded_);
         if (found == names.end()) return;
         if (meaning.role == PlaceRole::Reference) ++done_.renames[found->second].references;
-        if (pair.value() != Encoded(found->second)) Replace(pair, i, Encoded(found->second));
+        if (pair.value() != Encoded(found->second)) edits_.push_back({i, Edit::Value, Encoded(found->second)});
     });
 }
 
@@ -190,18 +195,32 @@ void Rewriter::Write(const Unit& unit) {
     }
     done_.changed = true;
     std::stable_sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) {
-        return a.index != b.index ? a.index < b.index : a.insert > b.insert;
+        return a.index != b.index ? a.index < b.index : a.kind == Edit::Insert && b.kind != Edit::Insert;
     });
+    // The unchanged pairs between edits go out as one run of the unit's bytes.
     const auto& pairs = unit.pairs();
-    std::size_t next = 0;  // the first edit not yet written
-    for (std::size_t i = 0; i <= pairs.size(); ++i) {
-        bool replaced = false;
-        for (; next < edits_.size() && edits_[next].index == i; ++next) {
-            Emit(edits_[next].bytes);
-            replaced = replaced || !edits_[next].insert;
+    const auto offset = [&](std::size_t index) {
+        return index < pairs.size() ? static_cast<std::size_t>(pairs[index].raw.data() - unit.bytes().data()) : unit.bytes().size();
+    };
+    std::size_t written = 0;  // of the unit's bytes
+    for (const Edit& edit : edits_) {
+        // One pair takes one change: a layer's new linetype stands, not the rename of its old one.
+        if (offset(edit.index) < written) continue;
+        Emit(unit.bytes().substr(written, offset(edit.index) - written));
+        written = offset(edit.index);
+        if (edit.kind == Edit::Insert) {
+            Emit(edit.text);
+            continue;
         }
-        if (i < pairs.size() && !replaced) Emit(pairs[i].raw);
+        const RawPair& pair = pairs[edit.index];
+        if (edit.kind == Edit::Value) {
+            Emit(pair.codeLine());
+            Emit(edit.text);
+            Emit(pair.lineEnd());
+        }
+        written += pair.raw.size();
     }
+    Emit(unit.bytes().substr(written));
 }
 
 void Rewriter::CheckAgainstPlan() {

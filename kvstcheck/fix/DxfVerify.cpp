@@ -37,7 +37,7 @@ public:
                 ++removals_;
                 continue;
             }
-            if (!hasNow) return "the rewritten drawing ends before the " + old.place().type + " of line " + std::to_string(old.line());
+            if (!hasNow) return "the rewritten drawing ends before the " + std::string(old.place().type) + " of line " + std::to_string(old.line());
             if (auto problem = Compare(old, now)) return problem;
             hasNow = after.Next(now);
         }
@@ -66,6 +66,11 @@ private:
         const auto folded = name ? text_.Folded(name->value()) : std::nullopt;
         return folded && std::any_of(account_.properties.begin(), account_.properties.end(),
                                      [&](const auto& change) { return text_.Fold(change.first) == *folded; });
+    }
+
+    // A layer property the original entry lacks, added once.
+    static bool IsAddedProperty(const Unit& old, const Unit& now, const RawPair& added) {
+        return IsLayerPropertyCode(added.code) && old.Find(added.code) == nullptr && now.Find(added.code) == &added;
     }
 
     // A value the account changes: a renamed name written as the drawing writes the new one, a table's
@@ -97,7 +102,7 @@ private:
         const auto& a = old.pairs();
         const auto& b = now.pairs();
         if (a.front().raw != b.front().raw)
-            return "line " + std::to_string(b.front().line) + ": expected the " + old.place().type + " of the original's line " +
+            return "line " + std::to_string(b.front().line) + ": expected the " + std::string(old.place().type) + " of the original's line " +
                    std::to_string(a.front().line);
         const bool properties = HasProperties(old);
         const bool dimstyleHead = old.place().tableHead() && old.place().table == "DIMSTYLE";
@@ -105,7 +110,7 @@ private:
         while (i < a.size() || j < b.size()) {
             if (i < a.size() && j < b.size() && (a[i].raw == b[j].raw || (a[i].code == b[j].code && AllowedChange(old, a[i], b[j], properties)))) {
                 ++i, ++j;
-            } else if (j < b.size() && properties && IsLayerPropertyCode(b[j].code) && (i == a.size() || a[i].code != b[j].code)) {
+            } else if (j < b.size() && properties && IsAddedProperty(old, now, b[j]) && (i == a.size() || a[i].code != b[j].code)) {
                 ++j;
             } else if (i < a.size() && dimstyleHead && a[i].code == 340 && removedHandles_.contains(std::string(a[i].keyword()))) {
                 ++i;

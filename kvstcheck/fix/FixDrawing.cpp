@@ -123,9 +123,20 @@ std::string Prove(const FixContext& context, const DrawingTarget& target, const 
                        names.textStyles == planned.after.textStyles && names.dimStyles == planned.after.dimStyles
                    ? std::string()
                    : "its names read back are not the ones planned";
+    // The original is hashed as the proof reads it, so that what is proven is the drawing planned: one
+    // that changed since (also while it was rewritten) is named so.
     DrawingBytes original(target.path);
     DrawingBytes rewritten = written.ReadBack();
-    return VerifyRewrite(original, rewritten, context.codec, done).value_or(std::string());
+    const auto changed = [&] { return original.FinishHash() != planned.plan.sha256; };
+    std::optional<std::string> problem;
+    try {
+        problem = VerifyRewrite(original, rewritten, context.codec, done);
+    } catch (const InputError&) {
+        if (changed()) throw InputError(0, "the drawing changed while it was being fixed");
+        throw;
+    }
+    if (changed()) throw InputError(0, "the drawing changed while it was being fixed");
+    return problem.value_or(std::string());
 }
 
 // The folders of a copy below --output made; the copy never stands where its own drawing is (that is
@@ -149,9 +160,9 @@ RewriteAccount Rewrite(const FixContext& context, const DrawingTarget& target, c
         temporary.Finish();
         return planned.account;
     }
-    DrawingBytes again(target.path);
+    // Not hashed: the proof reads the drawing again and ties what was written to the bytes planned.
+    DrawingBytes again(target.path, DrawingBytes::Hashing::None);
     RewriteAccount done = RewriteDxf(again, temporary, context.codec, planned.account);
-    if (again.FinishHash() != planned.plan.sha256) throw InputError(0, "the drawing changed while it was being fixed");
     temporary.Finish();
     return done;
 }

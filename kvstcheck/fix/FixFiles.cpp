@@ -27,11 +27,12 @@ bool MarkForDeletion(HANDLE file, bool remove) {
 
 std::size_t DrawingBytes::ReadNext(char* buffer, std::size_t size) {
     const std::size_t read = file_.ReadNext(buffer, size);
-    hash_.Update(std::string_view(buffer, read));
+    if (hashing_) hash_.Update(std::string_view(buffer, read));
     return read;
 }
 
 std::string DrawingBytes::FinishHash() {
+    if (!hashing_) return {};
     std::string piece(kPiece, '\0');
     while (ReadNext(piece.data(), piece.size()) > 0) {
     }
@@ -64,22 +65,23 @@ PendingFile::PendingFile(std::wstring path, DWORD creation, const InterruptsStop
 
 void PendingFile::Write(std::string_view bytes) {
     if (buffer_.size() + bytes.size() > kWriteBuffer) Flush();
-    if (bytes.size() >= kWriteBuffer) {
-        buffer_.assign(bytes);
-        Flush();
-    } else {
+    if (bytes.size() >= kWriteBuffer)
+        WriteThrough(bytes);  // a large piece goes as it is, not copied first
+    else
         buffer_.append(bytes);
-    }
 }
 
-void PendingFile::Flush() {
+void PendingFile::WriteThrough(std::string_view bytes) {
     // A large drawing takes seconds: Ctrl+C stops it between pieces, and the file goes.
     interrupts_.ThrowIfInterrupted();
     DWORD written = 0;
-    if (!buffer_.empty() &&
-        (!::WriteFile(file_.get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written, nullptr) ||
-         written != buffer_.size()))
+    if (!bytes.empty() && (!::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+                           written != bytes.size()))
         ThrowSystemError("cannot write the file " + WideToUtf8(path_));
+}
+
+void PendingFile::Flush() {
+    WriteThrough(buffer_);
     buffer_.clear();
 }
 
@@ -94,7 +96,7 @@ DrawingBytes PendingFile::ReadBack() const {
     if (!::DuplicateHandle(::GetCurrentProcess(), file_.get(), ::GetCurrentProcess(), again.put(), 0, FALSE,
                            DUPLICATE_SAME_ACCESS))
         ThrowSystemError("cannot read the file " + WideToUtf8(path_) + " again");
-    return DrawingBytes(DrawingFileBytes(std::move(again)));
+    return DrawingBytes(DrawingFileBytes(std::move(again)), DrawingBytes::Hashing::None);
 }
 
 void PendingFile::TakeTimesOf(HANDLE source) const {

@@ -16,17 +16,22 @@ namespace kvstcheck::fix {
 
 class DrawingBytes final : public DxfBytes {
 public:
+    // Hashing::None: a file whose hash no one asks for (hashing is most of a pass's time).
+    enum class Hashing { Sha256, None };
     // Others may read the drawing meanwhile, not write it. Throws InputError in plain words.
-    explicit DrawingBytes(const std::wstring& path) : file_(path) {}
-    explicit DrawingBytes(DrawingFileBytes file) : file_(std::move(file)) {}
+    explicit DrawingBytes(const std::wstring& path, Hashing hashing = Hashing::Sha256)
+        : file_(path), hashing_(hashing == Hashing::Sha256) {}
+    explicit DrawingBytes(DrawingFileBytes file, Hashing hashing = Hashing::Sha256)
+        : file_(std::move(file)), hashing_(hashing == Hashing::Sha256) {}
     std::size_t ReadNext(char* buffer, std::size_t size) override;
     std::string ReadTail(std::size_t count) override { return file_.ReadTail(count); }
-    // The SHA-256 of the whole file: what was not read yet is read now.
+    // The SHA-256 of the whole file: what was not read yet is read now. Empty when not hashed.
     std::string FinishHash();
 
 private:
     DrawingFileBytes file_;
     Sha256 hash_;
+    bool hashing_;
 };
 
 // The SHA-256 of a file's bytes; throws InputError.
@@ -52,7 +57,7 @@ public:
     void Write(std::string_view bytes) override;
     // What is buffered written out and on the disk; throws InputError.
     void Finish();
-    // After Finish: the file's bytes from its start.
+    // After Finish: the file's bytes from its start, not hashed.
     DrawingBytes ReadBack() const;
     // The file's times set to those of another open file (a backup keeps its drawing's).
     void TakeTimesOf(HANDLE source) const;
@@ -64,6 +69,7 @@ public:
 
 private:
     void Flush();
+    void WriteThrough(std::string_view bytes);
 
     std::wstring path_;
     kv::FileHandle file_;

@@ -1,21 +1,20 @@
 #pragma once
-// A DXF file as units: a group 0 pair and the pairs up to the next one, each pair kept as its raw
+// A DXF file as units: a group 0 pair and the pairs up to the next one, each pair seen as its raw
 // bytes (code line and value line with their line ends, comments too), so that a unit can be
 // written back byte for byte. Portable.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "kvstcheck/readers/DxfReader.h"
+#include "kvstcheck/readers/DxfLines.h"
 
 namespace kvstcheck::fix {
 
 inline constexpr int kCommentCode = 999;
 
 std::string_view TrimBlanks(std::string_view text) noexcept;
-// A group code or number as DXF writes it: blanks around it, an optional sign.
-bool ParseDxfInt(std::string_view text, long long& value) noexcept;
 
 struct RawPair {
     int code = 0;
@@ -30,15 +29,16 @@ struct RawPair {
     std::string_view keyword() const noexcept { return TrimBlanks(value()); }
 };
 
-// Where a unit stands in the file.
+// Where a unit stands in the file; views valid as long as the unit.
 struct UnitPlace {
-    std::string section;  // "" before the first section and between sections
-    std::string table;    // inside TABLES: the table from its TABLE unit on, "" after ENDTAB
-    std::string type;     // the unit's group 0 keyword ("" for what precedes the first group 0)
+    std::string_view section;  // "" before the first section and between sections
+    std::string_view table;    // inside TABLES: the table from its TABLE unit on, "" after ENDTAB
+    std::string_view type;     // the unit's group 0 keyword ("" for what precedes the first group 0)
     bool tableHead() const noexcept { return type == "TABLE"; }
     bool tableEntry() const noexcept { return section == "TABLES" && !table.empty() && type != "TABLE" && type != "ENDTAB"; }
 };
 
+// A unit's bytes and pairs are views into its reader's buffer, valid until the reader's next unit.
 class Unit {
 public:
     const std::vector<RawPair>& pairs() const noexcept { return pairs_; }
@@ -52,42 +52,36 @@ public:
 
 private:
     friend class UnitReader;
-    std::string bytes_;
+    std::string_view bytes_;
     std::vector<RawPair> pairs_;
     UnitPlace place_;
 };
 
-// Reads units piece by piece; memory is that of the largest unit. Throws InputError (with the
-// line) for what is not an ASCII DXF file; a binary DXF is told by IsBinaryDxf first.
+// Reads units from the file's blocks without copying them; memory is that of the largest unit.
+// Throws InputError (with the line) for what is not an ASCII DXF file; a binary DXF is told by
+// binary() first.
 class UnitReader {
 public:
-    explicit UnitReader(DxfBytes& bytes);
+    explicit UnitReader(DxfBytes& bytes) : lines_(bytes) {}
     // The bytes before the first pair (a UTF-8 byte order mark), to be written back as they are.
-    std::string_view Preamble() const noexcept { return preamble_; }
-    bool binary() const noexcept { return binary_; }
+    std::string_view Preamble() const noexcept { return lines_.preamble(); }
+    bool binary() const noexcept { return lines_.binary(); }
     // False at the end of the file.
     bool Next(Unit& unit);
 
 private:
-    bool NextLine(std::string_view& line);  // with its line end
-    bool Fill();
-    // Appends the next pair's bytes to into; pair.raw is left empty (into may move). False at the end.
-    bool ReadPair(std::string& into, RawPair& pair);
+    // The next pair; false at the end.
+    bool ReadPair(RawPair& pair);
     void Place(Unit& unit);
 
-    DxfBytes& bytes_;
-    std::string buffer_;
-    std::size_t start_ = 0, end_ = 0;
-    bool atEnd_ = false;
-    bool binary_ = false;
-    std::string preamble_;
-    std::size_t line_ = 0;
-    std::vector<std::size_t> starts_;  // of the unit's pairs in its bytes
+    DxfLineReader lines_;
     // A pair read ahead: the first of the next unit.
-    std::string pending_;
-    RawPair pendingPair_;
+    RawPair pending_;
+    std::uint64_t pendingStart_ = 0;
     bool hasPending_ = false;
-    UnitPlace place_;
+    bool ended_ = false;
+    std::string section_, table_;  // where the last unit stood
+    bool leaveTable_ = false, leaveSection_ = false;  // after ENDTAB, ENDSEC or EOF
 };
 
 }  // namespace kvstcheck::fix

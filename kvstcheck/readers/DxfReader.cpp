@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <vector>
 
 #include "kvstcheck/readers/InputError.h"
@@ -11,11 +12,6 @@
 namespace kvstcheck {
 namespace {
 
-// A binary DXF file opens with a 22-byte marker: seven bytes of the writing program's name, then
-// " Binary DXF", CR, LF, 0x1A and a NUL. The fixed tail identifies the format.
-constexpr std::size_t kBinaryMarkerOffset = 7;
-constexpr std::string_view kBinaryMarkerTail{" Binary DXF\r\n\x1A\0", 15};
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 // From this $ACADVER on, DXF text is UTF-8.
 constexpr int kFirstUtf8Version = 1021;
 // What a drawing without $DWGCODEPAGE is taken to use.
@@ -47,12 +43,9 @@ std::string Printable(std::string_view text) {
 std::string Quote(std::string_view text) { return "\"" + Printable(text) + "\""; }
 
 std::optional<int> ParseInt(std::string_view text) {
-    text = Trim(text);
-    if (text.starts_with('+') && text.size() > 1 && text[1] != '-') text.remove_prefix(1);
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
+    long long value = 0;
+    if (!ParseDxfInt(text, value) || value < INT_MIN || value > INT_MAX) return std::nullopt;
+    return static_cast<int>(value);
 }
 
 struct Pair {
@@ -65,91 +58,11 @@ struct Pair {
     std::string describe() const { return "group " + std::to_string(code) + " " + Quote(value); }
 };
 
-// The file's lines, read piece by piece; a line stays valid until the next one is read.
-class LineReader {
-public:
-    explicit LineReader(DxfBytes& bytes) : bytes_(bytes), buffer_(kFirstBufferSize, '\0') {}
-
-    // The next unread bytes, at most count; fewer only at the end of the file.
-    std::string_view Peek(std::size_t count) {
-        while (end_ - start_ < count && Fill()) {
-        }
-        return Unread().substr(0, count);
-    }
-
-    // Passes over bytes that Peek returned.
-    void Skip(std::size_t count) noexcept { start_ += count; }
-
-    // Any number of carriage returns before a line's LF belong to the line end.
-    bool NextLine(std::string_view& line) {
-        std::size_t scanned = 0;  // unread bytes known to hold no LF
-        for (;;) {
-            const std::string_view unread = Unread();
-            const auto end = unread.find('\n', scanned);
-            if (end != std::string_view::npos) {
-                line = unread.substr(0, end);
-                start_ += end + 1;
-                break;
-            }
-            scanned = unread.size();
-            if (scanned > kLongestDxfLine) throw TooLong();
-            if (!Fill()) {
-                if (scanned == 0) return false;
-                line = Unread();  // Fill may have moved the bytes
-                start_ = end_;
-                break;
-            }
-        }
-        if (line.size() > kLongestDxfLine) throw TooLong();
-        ++line_;
-        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        return true;
-    }
-
-    int line() const noexcept { return line_; }
-
-private:
-    static constexpr std::size_t kFirstBufferSize = 64 * 1024;
-
-    std::string_view Unread() const noexcept { return std::string_view(buffer_).substr(start_, end_ - start_); }
-
-    InputError TooLong() const {
-        return InputError(line_ + 1, "a line over " + std::to_string(kLongestDxfLine >> 20) +
-                                         " MiB long: this is not a DXF file");
-    }
-
-    // Moves the unread bytes to the front and reads more after them; false at the end of the file.
-    bool Fill() {
-        if (atEnd_) return false;
-        if (start_ > 0) {
-            std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(start_),
-                      buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
-            end_ -= start_;
-            start_ = 0;
-        }
-        if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-        const std::size_t read = bytes_.ReadNext(buffer_.data() + end_, buffer_.size() - end_);
-        if (read == 0) {
-            atEnd_ = true;
-            return false;
-        }
-        end_ += read;
-        return true;
-    }
-
-    DxfBytes& bytes_;
-    std::string buffer_;
-    std::size_t start_ = 0;  // the unread bytes are buffer_[start_, end_)
-    std::size_t end_ = 0;
-    bool atEnd_ = false;
-    int line_ = 0;
-};
-
 // Splits the file into group code / value pairs; comments (group 999) are dropped wherever they are.
 // A pair's value stays valid until the next pair is read.
 class PairReader {
 public:
-    explicit PairReader(LineReader& lines) : lines_(lines) {}
+    explicit PairReader(DxfLineReader& lines) : lines_(lines) {}
 
     // False when the data ends before a pair is complete (cutInsidePair() tells whether a group code
     // was left without its value); throws on a bad group code.
@@ -160,32 +73,34 @@ public:
         return true;
     }
 
-    int line() const noexcept { return lines_.line(); }
+    int line() const noexcept { return static_cast<int>(lines_.line()); }
     bool cutInsidePair() const noexcept { return cutInsidePair_; }
 
 private:
     static constexpr int kCommentCode = 999;
 
     bool NextCompletePair(Pair& pair) {
-        std::string_view codeLine;
-        if (!lines_.NextLine(codeLine)) return false;
-        const auto code = ParseInt(codeLine);
-        if (!code) {
-            if (line() == 1)
+        DxfPairLines lines;
+        const DxfPairRead read = lines_.NextPair(lines);
+        if (read == DxfPairRead::End) return false;
+        if (read == DxfPairRead::BadCode || lines.code < INT_MIN || lines.code > INT_MAX) {
+            const std::string_view codeLine = WithoutLineEnd(lines.codeLine);
+            if (lines.line == 1)
                 throw InputError(1, "not a DXF file: it does not begin with a group code (found " + Quote(codeLine) +
                                         ")");
-            throw InputError(line(), "expected a group code, found " + Quote(codeLine));
+            throw InputError(static_cast<int>(lines.line), "expected a group code, found " + Quote(codeLine));
         }
-        pair.code = *code;
-        pair.line = line();
-        if (!lines_.NextLine(pair.value)) {
+        if (read == DxfPairRead::Cut) {
             cutInsidePair_ = true;
             return false;
         }
+        pair.code = static_cast<int>(lines.code);
+        pair.line = static_cast<int>(lines.line);
+        pair.value = lines.value();
         return true;
     }
 
-    LineReader& lines_;
+    DxfLineReader& lines_;
     bool cutInsidePair_ = false;
 };
 
@@ -225,7 +140,7 @@ bool FileEndsWithEof(DxfBytes& bytes) {
 
 class DxfParser {
 public:
-    DxfParser(LineReader& lines, DxfBytes& bytes, const TextDecoder& decoder)
+    DxfParser(DxfLineReader& lines, DxfBytes& bytes, const TextDecoder& decoder)
         : pairs_(lines), bytes_(bytes), decoder_(decoder) {}
 
     DrawingContent Parse() {
@@ -524,27 +439,10 @@ std::optional<std::wstring> DecodeMultibyteEscape(std::wstring_view escape, cons
 
 }  // namespace
 
-DxfMemoryBytes::DxfMemoryBytes(std::string_view bytes, std::size_t pieceSize)
-    : bytes_(bytes), pieceSize_(std::max<std::size_t>(pieceSize, 1)) {}
-
-std::size_t DxfMemoryBytes::ReadNext(char* buffer, std::size_t size) {
-    const std::size_t count = std::min({size, pieceSize_, bytes_.size() - next_});
-    std::copy_n(bytes_.data() + next_, count, buffer);
-    next_ += count;
-    return count;
-}
-
-std::string DxfMemoryBytes::ReadTail(std::size_t count) {
-    return std::string(bytes_.substr(bytes_.size() - std::min(count, bytes_.size())));
-}
-
 DrawingContent ReadDxf(DxfBytes& bytes, const TextDecoder& decoder) {
-    LineReader lines(bytes);
-    const std::string_view head = lines.Peek(kBinaryMarkerOffset + kBinaryMarkerTail.size());
-    if (head.size() == kBinaryMarkerOffset + kBinaryMarkerTail.size() &&
-        head.substr(kBinaryMarkerOffset) == kBinaryMarkerTail)
+    DxfLineReader lines(bytes);
+    if (lines.binary())
         throw InputError(1, "this is a binary DXF file; only ASCII DXF can be read (save the drawing as ASCII DXF)");
-    if (head.starts_with(kUtf8Mark)) lines.Skip(kUtf8Mark.size());
     return DxfParser(lines, bytes, decoder).Parse();
 }
 

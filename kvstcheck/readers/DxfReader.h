@@ -8,36 +8,10 @@
 #include <string_view>
 
 #include "kvstcheck/readers/DrawingNames.h"
+#include "kvstcheck/readers/DxfLines.h"
 #include "kvstcheck/readers/TextDecoder.h"
 
 namespace kvstcheck {
-
-// Where the reader gets a file's bytes: from the start, piece by piece, and the file's last bytes.
-// Both may throw InputError (line 0) when the file cannot be read.
-class DxfBytes {
-public:
-    virtual ~DxfBytes() = default;
-    // Copies the next bytes, at most size, into buffer; 0 at the end of the file.
-    virtual std::size_t ReadNext(char* buffer, std::size_t size) = 0;
-    // The file's last bytes, at most count; fewer only when the file holds fewer.
-    virtual std::string ReadTail(std::size_t count) = 0;
-};
-
-// Bytes in memory, handed out at most pieceSize at a time.
-class DxfMemoryBytes final : public DxfBytes {
-public:
-    explicit DxfMemoryBytes(std::string_view bytes, std::size_t pieceSize = 64 * 1024);
-    std::size_t ReadNext(char* buffer, std::size_t size) override;
-    std::string ReadTail(std::size_t count) override;
-
-private:
-    std::string_view bytes_;
-    std::size_t pieceSize_;
-    std::size_t next_ = 0;
-};
-
-// No line of a DXF file comes near this length; a longer one means the file is something else.
-inline constexpr std::size_t kLongestDxfLine = 1 << 20;
 
 // Reads what common DXF readers read: comment groups (999) anywhere, groups between sections,
 // header variables after an early ENDSEC of the HEADER section, padded group codes, any mix of LF

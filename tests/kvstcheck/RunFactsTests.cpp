@@ -28,6 +28,12 @@ TEST(Sha256, KnownVectors) {
          "d7a8fbb307d7809469ca9abcb0082e4f8d5651e46d3cdb762d02d0bf37c9e592"},
     };
     for (const auto& [bytes, digest] : cases) EXPECT_EQ(Sha256Hex(bytes), digest) << bytes.size() << " bytes";
+    // The portable code, which a processor without SHA instructions runs, gives them too.
+    for (const auto& [bytes, digest] : cases) {
+        kvstcheck::Sha256 portable(kvstcheck::Sha256::Engine::Portable);
+        portable.Update(bytes);
+        EXPECT_EQ(portable.FinishHex(), digest) << bytes.size() << " bytes";
+    }
 }
 
 TEST(Sha256, PiecesOfAnySizeGiveTheDigestOfTheWhole) {
@@ -42,6 +48,23 @@ TEST(Sha256, PiecesOfAnySizeGiveTheDigestOfTheWhole) {
             at += take;
         }
         EXPECT_EQ(pieces.FinishHex(), Sha256Hex(bytes)) << length;
+    }
+}
+
+// Many blocks at once, as a file is hashed while it is read: both engines agree on every length.
+TEST(Sha256, BothEnginesAgreeOnManyBlocks) {
+    std::mt19937 random(64);
+    std::string bytes(300000, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    for (const std::size_t length : {std::size_t{64}, std::size_t{4096}, std::size_t{65537}, bytes.size()}) {
+        std::string digests[2];
+        for (const auto engine : {kvstcheck::Sha256::Engine::Fastest, kvstcheck::Sha256::Engine::Portable}) {
+            kvstcheck::Sha256 hash(engine);
+            hash.Update(std::string_view(bytes).substr(0, length / 3));
+            hash.Update(std::string_view(bytes).substr(length / 3, length - length / 3));
+            digests[engine == kvstcheck::Sha256::Engine::Portable] = hash.FinishHex();
+        }
+        EXPECT_EQ(digests[0], digests[1]) << length;
     }
 }
 

@@ -242,6 +242,26 @@ TEST(DxfRewrite, PropertiesFollowARenamedLayer) {
     EXPECT_EQ(outcome.proof, std::nullopt) << *outcome.proof;
 }
 
+// A layer whose linetype the rules set while its old linetype is renamed takes the one set, once.
+TEST(DxfRewrite, ALayersNewLinetypeStandsOverTheRenameOfItsOld) {
+    struct Case {
+        const char* label;
+        std::wstring renamedTo;  // DASHED, WALLS' linetype, renamed to this
+        bool merge;
+    };
+    const Case cases[] = {{"renamed", L"HIDDEN", false}, {"merged", L"Continuous", true}};
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.label);
+        FixRequest request = Renaming(FixKind::Linetypes, L"DASHED", test.renamedTo);
+        request.layerProperties.emplace_back(L"WALLS", LayerChange{{}, L"Continuous", {}, {}});
+        const Outcome outcome = Fix(fixtest::Lay(fixtest::Drawing()), request);
+        ASSERT_FALSE(outcome.done.refusal) << outcome.done.refusal->reason;
+        EXPECT_EQ(outcome.done.renames.at(0).merge, test.merge);
+        EXPECT_NE(outcome.output.find("2\nWALLS\n70\n0\n62\n-3\n6\nContinuous\n0\n"), std::string::npos) << outcome.output;
+        EXPECT_EQ(outcome.proof, std::nullopt) << *outcome.proof;
+    }
+}
+
 // The old name's places, with the values the rename writes there.
 Pairs Renamed(Pairs pairs, std::string_view to) {
     bool layerEntry = false;
@@ -346,6 +366,28 @@ TEST(DxfRewrite, TheProofCatchesOtherChanges) {
         std::string tampered = outcome.output;
         const auto at = tampered.find(test.from);
         ASSERT_NE(at, std::string::npos);
+        tampered.replace(at, test.from.size(), test.to);
+        DxfMemoryBytes original(drawing), rewritten(tampered);
+        EXPECT_NE(VerifyRewrite(original, rewritten, kCodec, outcome.done), std::nullopt);
+    }
+}
+
+// A layer's property pair is set or added once; the same pair twice is no change the account makes.
+TEST(DxfRewrite, TheProofCatchesAPropertyPairTwice) {
+    const std::string drawing = fixtest::Lay(fixtest::Drawing());
+    FixRequest request;
+    request.layerProperties.emplace_back(L"WALLS", LayerChange{5, {}, 25, {}});
+    const Outcome outcome = Fix(drawing, request);
+    ASSERT_EQ(outcome.proof, std::nullopt) << *outcome.proof;
+    const Tampering tamperings[] = {
+        {"a pair it had", "62\n-5\n6\nDASHED\n", "62\n-5\n6\nDASHED\n6\nContinuous\n"},
+        {"a pair it added", "370\n25\n", "370\n25\n370\n30\n"},
+    };
+    for (const Tampering& test : tamperings) {
+        SCOPED_TRACE(test.label);
+        std::string tampered = outcome.output;
+        const auto at = tampered.find(test.from);
+        ASSERT_NE(at, std::string::npos) << outcome.output;
         tampered.replace(at, test.from.size(), test.to);
         DxfMemoryBytes original(drawing), rewritten(tampered);
         EXPECT_NE(VerifyRewrite(original, rewritten, kCodec, outcome.done), std::nullopt);
