@@ -136,24 +136,18 @@ NearNameIndex::NearNameIndex(const std::vector<std::wstring>& folded) {
     nodes_.emplace_back();
     heads_.push_back({folded.empty() ? 0 : FirstPosition(0, folded.size()), folded.empty() || Sorted(0).empty() ? L'\0' : Sorted(0)[0]});
     std::vector<NameRange> pending{{0, folded.size(), 0, 0}};
-    std::vector<std::pair<std::uint32_t, NameRange>> children;
     while (!pending.empty()) {
         const NameRange range = pending.back();
         pending.pop_back();
         FillNode(nodes_[range.node], range.first, range.last, range.depth);
         const Node node = nodes_[range.node];  // a copy: making the children moves the nodes
-        children.clear();
+        nodes_[range.node].firstChild = Narrow(nodes_.size());
         for (std::size_t begin = node.namesEnd; begin < range.last;) {
             const std::size_t end = EndOfSameCharacter(begin, range.last, node.depth);
-            children.push_back({FirstPosition(begin, end), {begin, end, node.depth, 0}});
-            begin = end;
-        }
-        nodes_[range.node].firstChild = Narrow(nodes_.size());
-        for (auto& [first, child] : children) {
-            child.node = Narrow(nodes_.size());
-            pending.push_back(child);
-            heads_.push_back({first, Sorted(child.first)[node.depth]});
+            pending.push_back({begin, end, node.depth, Narrow(nodes_.size())});
+            heads_.push_back({FirstPosition(begin, end), Sorted(begin)[node.depth]});
             nodes_.emplace_back();
+            begin = end;
         }
         nodes_[range.node].childrenEnd = Narrow(nodes_.size());
     }
